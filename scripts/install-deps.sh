@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the benchmarks need, by package name.
+# Safe to run again: only missing packages are installed.
+set -euo pipefail
+
+APT_PACKAGES=(
+    # build
+    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+    libssl-dev libcurl4-openssl-dev libicu-dev zlib1g-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    # test and benchmark peers
+    curl openssl python3 unzip p7zip-full libarchive-tools
+    iproute2 nftables miniupnpd-nftables miniupnpc
+    wrk nginx-light
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for pkg in "${APT_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    # miniupnpd asks debconf questions; answer them with defaults.
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The package starts daemons we do not want running outside our test namespaces.
+for svc in miniupnpd nginx; do
+    if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet "$svc" 2>/dev/null; then
+        as_root systemctl stop "$svc" || true
+    fi
+done
