@@ -1,0 +1,82 @@
+#pragma once
+
+#include "base/result.h"
+#include "server/tls/tls_config.h"
+#include "server/tls/tls_credentials.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+struct ssl_st;
+struct bio_st;
+
+namespace Velto::Net {
+
+using Bytes = std::vector<std::byte>;
+
+// One TLS endpoint over two memory buffers: the caller moves ciphertext in and
+// out, so the session never touches a socket itself.
+class TlsSession {
+public:
+    ~TlsSession();
+    TlsSession(const TlsSession&) = delete;
+    TlsSession& operator=(const TlsSession&) = delete;
+
+    // Feeds handshake input and appends what must be sent to `output`, even when
+    // the step fails (so the peer gets its alert). `done` turns true once the
+    // handshake is complete; bytes that follow it are kept for Open.
+    Result Step(std::span<const std::byte> input, Bytes& output, bool& done);
+    // Appends the TLS records for `plaintext` to `records`.
+    Result Seal(std::span<const std::byte> plaintext, Bytes& records);
+    // Decrypts `ciphertext` (plus anything buffered) and appends the plaintext.
+    // `closed` reports the peer's close notification. Records the session must
+    // answer with (a TLS 1.3 key update) are appended to `reply`.
+    Result Open(std::span<const std::byte> ciphertext, Bytes& plaintext, bool& closed,
+                Bytes& reply);
+
+    bool IsComplete() const;
+    bool IsFailed() const;
+    bool IsServer() const { return m_isServer; }
+    // SHA-256 of the validated peer certificate; empty when none was validated.
+    std::u16string PeerThumbprint() const;
+    // The negotiated protocol, e.g. "TLSv1.3"; empty before completion.
+    std::string ProtocolVersion() const;
+
+private:
+    friend Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
+                                std::unique_ptr<TlsSession>& session);
+    explicit TlsSession(std::shared_ptr<const TlsCredentials> credentials);
+
+    void DrainOutput(Bytes& output);
+    void FailHandshake();
+    Result FinishHandshake();
+    static void OnProtocolMessage(int writeP, int version, int contentType, const void* buf,
+                                  std::size_t len, ssl_st* ssl, void* arg);
+
+    std::shared_ptr<const TlsCredentials> m_credentials;
+    TlsConfig m_config;
+    bool m_isServer{false};
+
+    mutable std::mutex m_mutex; // guards everything below: the TLS engine is single-threaded
+    ssl_st* m_ssl{nullptr};
+    bio_st* m_in{nullptr};  // ciphertext received, not yet consumed
+    bio_st* m_out{nullptr}; // ciphertext produced, not yet taken
+    bool m_started{false};
+    bool m_complete{false};
+    bool m_failed{false};
+    bool m_peerClosed{false};
+    bool m_renegotiationSeen{false};
+    std::size_t m_flightBytes{0}; // handshake input since our last output
+    std::u16string m_peerThumbprint;
+};
+
+// A new session over shared credentials; 0x80070057 when they are empty.
+Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
+                     std::unique_ptr<TlsSession>& session);
+
+} // namespace Velto::Net
