@@ -1,0 +1,80 @@
+#include "webapp/attempt_limiter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace Velto::Corvane {
+namespace {
+
+constexpr std::uint64_t kDay = AttemptLimiter::kSeriesResetMs;
+
+TEST(AttemptLimiter, FifthFailureLocksAndEachLaterOneDoublesUpToAnHour) {
+    AttemptLimiter limiter;
+    std::uint64_t now = 1'000'000;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(limiter.RecordFailure("10.0.0.1", now), 0u) << "failure " << i + 1;
+        EXPECT_EQ(limiter.RemainingLock("10.0.0.1", now), 0u);
+        now += 1000;
+    }
+    // Each failure after a lock has run out starts the next, longer lock.
+    const std::uint64_t expected[] = {60'000,  120'000,   240'000,   480'000,
+                                      960'000, 1'920'000, 3'600'000, 3'600'000};
+    for (const std::uint64_t lock : expected) {
+        EXPECT_EQ(limiter.RecordFailure("10.0.0.1", now), lock);
+        EXPECT_EQ(limiter.RemainingLock("10.0.0.1", now), lock);
+        EXPECT_EQ(limiter.RemainingLock("10.0.0.1", now + lock - 1), 1u);
+        EXPECT_EQ(limiter.RemainingLock("10.0.0.1", now + lock), 0u);
+        EXPECT_EQ(limiter.RemainingLock("10.0.0.2", now), 0u) << "other addresses are free";
+        now += lock;
+    }
+}
+
+TEST(AttemptLimiter, ADayWithoutFailuresStartsANewSeries) {
+    AttemptLimiter limiter;
+    for (int i = 0; i < 4; ++i)
+        limiter.RecordFailure("a", 0);
+    // Exactly one day later still belongs to the series.
+    EXPECT_EQ(limiter.RecordFailure("a", kDay), 60'000u);
+
+    AttemptLimiter fresh;
+    for (int i = 0; i < 4; ++i)
+        fresh.RecordFailure("a", 0);
+    const std::uint64_t later = kDay + 1;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(fresh.RecordFailure("a", later), 0u)
+            << "failure " << i + 1 << " of the new series";
+    EXPECT_EQ(fresh.RecordFailure("a", later), 60'000u);
+}
+
+TEST(AttemptLimiter, ResetEndsTheSeries) {
+    AttemptLimiter limiter;
+    for (int i = 0; i < 5; ++i)
+        limiter.RecordFailure("a", 0);
+    ASSERT_GT(limiter.RemainingLock("a", 0), 0u);
+    limiter.Reset("a");
+    EXPECT_EQ(limiter.RemainingLock("a", 0), 0u);
+    EXPECT_EQ(limiter.Count(), 0u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(limiter.RecordFailure("a", 1), 0u);
+}
+
+TEST(AttemptLimiter, ABigTableDropsEntriesIdleForMoreThanADay) {
+    AttemptLimiter limiter;
+    const std::uint64_t now = 10 * kDay;
+    for (std::size_t i = 0; i < AttemptLimiter::kPruneAbove; ++i)
+        limiter.RecordFailure("stale" + std::to_string(i), now - kDay - 1);
+    limiter.RecordFailure("day-old", now - kDay);
+    limiter.RecordFailure("recent", now - 5);
+    ASSERT_EQ(limiter.Count(), AttemptLimiter::kPruneAbove + 2);
+
+    limiter.RecordFailure("new", now);
+    EXPECT_EQ(limiter.Count(), 3u);
+    // The kept entries still carry their series: four more failures lock "recent".
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(limiter.RecordFailure("recent", now), 0u);
+    EXPECT_EQ(limiter.RecordFailure("recent", now), 60'000u);
+}
+
+} // namespace
+} // namespace Velto::Corvane
