@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Velto::Corvane {
+
+// The port-forwarding state the service publishes with its status.
+enum class UpnpState : std::int32_t {
+    Off = 0,       // not running: the switch is off or the server is stopped
+    Working = 1,   // the first attempt of this run has not returned yet
+    Mapped = 2,    // the router forwards the port
+    NoGateway = 3, // no router answered the search
+    Conflict = 4,  // the port is already forwarded to another device
+    Refused = 5,   // the router refused with an error code
+    Failed = 6,    // talking to the router failed
+};
+
+} // namespace Velto::Corvane
