@@ -1,0 +1,34 @@
+#include "config/system_random.h"
+
+#include "config/hex.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <string_view>
+
+namespace Velto::Corvane {
+
+bool FillRandom(void* buffer, std::size_t size) {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (size > 0) {
+        const ssize_t got = ::getrandom(bytes, size, 0);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+std::string RandomHex(std::size_t count) {
+    std::string bytes(count, '\0');
+    if (!FillRandom(bytes.data(), bytes.size()))
+        return {};
+    return HexEncode(bytes);
+}
+
+} // namespace Velto::Corvane
