@@ -26,8 +26,11 @@ public:
 private:
     friend Result AcquireSchannelCreds(const TlsConfig& config,
                                        std::shared_ptr<const TlsCredentials>& credentials);
+
+protected:
     TlsCredentials() = default;
 
+private:
     TlsConfig m_config;
     x509_st* m_localCert{nullptr};
     ssl_ctx_st* m_cred{nullptr};

@@ -36,7 +36,7 @@ public:
 
 private:
     Result SendSealedLocked(ByteSpan plaintext);
-    Result SendReply(const Bytes& reply);
+    Result SendReply();
     bool TakeDecrypted(std::span<std::byte> buffer, std::uint32_t& received);
 
     std::shared_ptr<IConnection> m_inner;

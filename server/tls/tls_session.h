@@ -22,7 +22,11 @@ using Bytes = std::vector<std::byte>;
 // One TLS endpoint over two memory buffers: the caller moves ciphertext in and
 // out, so the session never touches a socket itself.
 class TlsSession {
+    struct ConstructionKey {};
+
 public:
+    // Sessions come from NewTlsSession.
+    TlsSession(ConstructionKey, std::shared_ptr<const TlsCredentials> credentials);
     ~TlsSession();
     TlsSession(const TlsSession&) = delete;
     TlsSession& operator=(const TlsSession&) = delete;
@@ -34,10 +38,13 @@ public:
     // Appends the TLS records for `plaintext` to `records`.
     Result Seal(std::span<const std::byte> plaintext, Bytes& records);
     // Decrypts `ciphertext` (plus anything buffered) and appends the plaintext.
-    // `closed` reports the peer's close notification. Records the session must
-    // answer with (a TLS 1.3 key update) are appended to `reply`.
-    Result Open(std::span<const std::byte> ciphertext, Bytes& plaintext, bool& closed,
-                Bytes& reply);
+    // `closed` reports the peer's close notification.
+    Result Open(std::span<const std::byte> ciphertext, Bytes& plaintext, bool& closed);
+    // Records the session produced on its own while opening (the answer to a
+    // TLS 1.3 key update). They must reach the peer before anything sealed
+    // later, so the caller takes them under the same lock as its sends.
+    bool HasPendingOutput() const;
+    void TakePendingOutput(Bytes& output);
 
     bool IsComplete() const;
     bool IsFailed() const;
@@ -50,7 +57,6 @@ public:
 private:
     friend Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
                                 std::unique_ptr<TlsSession>& session);
-    explicit TlsSession(std::shared_ptr<const TlsCredentials> credentials);
 
     void DrainOutput(Bytes& output);
     void FailHandshake();

@@ -1,0 +1,143 @@
+#include "server/tls/private_files.h"
+
+#include "base/unique_fd.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+
+namespace Velto::Net {
+namespace {
+
+constexpr mode_t kPrivateDirMode = 0700;
+constexpr mode_t kPrivateFileMode = 0600;
+
+Result WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return ResultFromErrno(errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return kOk;
+}
+
+std::string TemporaryName(std::string_view name) {
+    std::array<unsigned char, 8> random{};
+    if (::getrandom(random.data(), random.size(), 0) != static_cast<ssize_t>(random.size()))
+        random.fill(0);
+    std::string tmp = ".";
+    tmp.append(name);
+    tmp.push_back('.');
+    char hex[3];
+    for (const unsigned char b : random) {
+        std::snprintf(hex, sizeof hex, "%02x", b);
+        tmp.append(hex);
+    }
+    tmp.append(".tmp");
+    return tmp;
+}
+
+} // namespace
+
+Result MakePrivateDirectory(const std::filesystem::path& dir) {
+    if (dir.empty())
+        return kInvalidArg;
+    if (::mkdir(dir.c_str(), kPrivateDirMode) == 0)
+        return kOk;
+    if (errno == ENOENT && dir.has_parent_path() && dir.parent_path() != dir) {
+        const Result parent = MakePrivateDirectory(dir.parent_path());
+        if (Failed(parent))
+            return parent;
+        if (::mkdir(dir.c_str(), kPrivateDirMode) == 0 || errno == EEXIST)
+            return kOk;
+        return ResultFromErrno(errno);
+    }
+    if (errno != EEXIST)
+        return ResultFromErrno(errno);
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0)
+        return ResultFromErrno(errno);
+    if (!S_ISDIR(st.st_mode))
+        return ResultFromErrno(ENOTDIR);
+    if ((st.st_mode & 07777) != kPrivateDirMode && st.st_uid == ::geteuid())
+        ::chmod(dir.c_str(), kPrivateDirMode);
+    return kOk;
+}
+
+Result WriteFileAtomically(const std::filesystem::path& dir, std::string_view name,
+                           std::string_view bytes) {
+    const UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dirFd)
+        return ResultFromErrno(errno);
+    const std::string tmp = TemporaryName(name);
+    UniqueFd fd(::openat(dirFd.Get(), tmp.c_str(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateFileMode));
+    if (!fd)
+        return ResultFromErrno(errno);
+    Result result = WriteAll(fd.Get(), bytes);
+    if (Succeeded(result) && ::fsync(fd.Get()) != 0)
+        result = ResultFromErrno(errno);
+    fd.Reset();
+    const std::string finalName(name);
+    if (Succeeded(result) &&
+        ::renameat(dirFd.Get(), tmp.c_str(), dirFd.Get(), finalName.c_str()) != 0)
+        result = ResultFromErrno(errno);
+    if (Failed(result)) {
+        ::unlinkat(dirFd.Get(), tmp.c_str(), 0);
+        return result;
+    }
+    ::fsync(dirFd.Get());
+    return kOk;
+}
+
+std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std::size_t maxBytes,
+                                          Result& error) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
+        error = ResultFromErrno(errno);
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        error = ResultFromErrno(errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        error = kFail;
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = ResultFromErrno(errno);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    error = kOk;
+    return bytes;
+}
+
+Result RemoveFile(const std::filesystem::path& path) {
+    if (::unlink(path.c_str()) == 0)
+        return kOk;
+    return errno == ENOENT ? kFileNotFound : ResultFromErrno(errno);
+}
+
+} // namespace Velto::Net
