@@ -1,0 +1,396 @@
+#include "tests/webapp/fs/temp_tree.h"
+#include "webapp/fs/item_name.h"
+#include "webapp/fs/open_item.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Velto::Corvane {
+namespace {
+
+using Testing::TempTree;
+using Testing::U16;
+
+// Splits without validating, so "." and ".." reach OpenItem as they are.
+PathComponents Split(std::string_view text) {
+    PathComponents components;
+    while (!text.empty()) {
+        const std::size_t slash = text.find('/');
+        components.push_back(U16(text.substr(0, slash)));
+        if (slash == std::string_view::npos)
+            break;
+        text.remove_prefix(slash + 1);
+    }
+    return components;
+}
+
+std::string ReadAll(int fd) {
+    std::string content;
+    char buffer[256];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+        content.append(buffer, static_cast<std::size_t>(got));
+    return content;
+}
+
+constexpr ItemAccess kAllAccesses[] = {ItemAccess::ReadAttributes, ItemAccess::Read,
+                                       ItemAccess::ListDirectory};
+
+const char* AccessName(ItemAccess access) {
+    switch (access) {
+    case ItemAccess::ReadAttributes:
+        return "attributes";
+    case ItemAccess::Read:
+        return "read";
+    case ItemAccess::ListDirectory:
+        return "list";
+    }
+    return "?";
+}
+
+class OpenItemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string share = tree.Path("share");
+        tree.MakeDir("outside");
+        tree.MakeFile("outside/x.txt", "outside");
+        tree.MakeDir("share2");
+        tree.MakeFile("share2/y.txt", "share2");
+        tree.MakeDir("share");
+        tree.MakeFile("share/a.txt", "hello");
+        tree.MakeDir("share/sub");
+        tree.MakeFile("share/sub/b.txt", "bee");
+        tree.MakeDir("share/.hidden");
+        tree.MakeFile("share/.hidden/secret.txt", "secret");
+        tree.MakeFile("share/.hidden_file", "hidden");
+        tree.MakeFile("share/.vcsupload-0123456789abcdef", "partial");
+        tree.MakeFile("share/.VCSUPLOAD-x", "partial");
+        tree.MakeDir("share/visible");
+        tree.MakeDir("share/visible/.vcsupload-dir");
+        tree.MakeFile("share/visible/.vcsupload-dir/f.txt", "f");
+        tree.MakeLink("sub", "share/in_rel");
+        tree.MakeLink("sub/../a.txt", "share/in_rel_climb");
+        tree.MakeLink(share + "/sub", "share/in_abs");
+        tree.MakeLink(share + "/a.txt", "share/in_abs_file");
+        tree.MakeLink("../share/a.txt", "share/climb_back");
+        tree.MakeLink("../outside", "share/out_rel");
+        tree.MakeLink(tree.Path("outside"), "share/out_abs");
+        tree.MakeLink("../share2", "share/out_prefix");
+        tree.MakeLink(tree.Path("share2"), "share/out_prefix_abs");
+        tree.MakeLink(".hidden", "share/to_hidden");
+        tree.MakeLink(".vcsupload-0123456789abcdef", "share/to_temp");
+        tree.MakeLink("chain2", "share/chain1");
+        tree.MakeLink("sub/b.txt", "share/chain2");
+        tree.MakeLink("chain_abs2", "share/chain_abs1");
+        tree.MakeLink(share + "/a.txt", "share/chain_abs2");
+        tree.MakeLink("chain_out2", "share/chain_out1");
+        tree.MakeLink(tree.Path("outside/x.txt"), "share/chain_out2");
+        tree.MakeLink("loop2", "share/loop1");
+        tree.MakeLink("loop1", "share/loop2");
+        tree.MakeLink("nowhere", "share/dangling");
+        tree.MakeLink("/proc/self/root" + share + "/a.txt", "share/proc_link");
+        tree.MakeFifo("share/fifo");
+        tree.MakeLink("fifo", "share/to_fifo");
+        tree.MakeFile("share/\xff", "bad name");
+        tree.MakeLink("\xff", "share/to_bad");
+        tree.MakeDir("share/\xff"
+                     "d");
+        tree.MakeFile("share/\xff"
+                      "d/f.txt",
+                      "f");
+        tree.MakeLink("\xff"
+                      "d",
+                      "share/bad_dir_link");
+        tree.MakeFile("share/a\\b", "backslash");
+        tree.MakeFile("share/con", "device name");
+        tree.MakeFile("share/" + std::string(255, 'n'), "long");
+
+        const std::optional<ShareRoot> resolved = ResolveShareRoot(U16(share), false);
+        ASSERT_TRUE(resolved);
+        root = *resolved;
+    }
+
+    TempTree tree;
+    ShareRoot root;
+};
+
+TEST_F(OpenItemTest, ConfinesEveryPathToTheShare) {
+    const std::string longName(255, 'n');
+    const std::string tooLongName(256, 'n');
+    const struct {
+        std::string path;
+        bool allowHidden;
+        OpenResult expected;
+        bool isDirectory = false;
+        std::string content = {}; // what reading the opened file gives
+    } cases[] = {
+        {"", false, OpenResult::Ok, true, ""},
+        {"a.txt", false, OpenResult::Ok, false, "hello"},
+        {"sub", false, OpenResult::Ok, true, ""},
+        {"sub/b.txt", false, OpenResult::Ok, false, "bee"},
+        {longName, false, OpenResult::Ok, false, "long"},
+        {"missing", false, OpenResult::NotFound},
+        {"a.txt/x", false, OpenResult::NotFound},
+        // Components that are not names.
+        {"..", false, OpenResult::NotFound},
+        {"sub/..", false, OpenResult::NotFound},
+        {"../outside/x.txt", false, OpenResult::NotFound},
+        {".", false, OpenResult::NotFound},
+        {"sub/./b.txt", false, OpenResult::NotFound},
+        {"sub//b.txt", false, OpenResult::NotFound},
+        {"a\\b", false, OpenResult::NotFound},
+        {"con", false, OpenResult::NotFound},
+        {tooLongName, false, OpenResult::NotFound},
+        // Hidden items and everything below a hidden folder.
+        {".hidden", false, OpenResult::NotFound},
+        {".hidden/secret.txt", false, OpenResult::NotFound},
+        {".hidden_file", false, OpenResult::NotFound},
+        {".hidden/secret.txt", true, OpenResult::Ok, false, "secret"},
+        {".hidden_file", true, OpenResult::Ok, false, "hidden"},
+        // Upload temporary names, at any depth, even with hidden items shown.
+        {".vcsupload-0123456789abcdef", true, OpenResult::NotFound},
+        {".VCSUPLOAD-x", true, OpenResult::NotFound},
+        {"visible/.vcsupload-dir/f.txt", true, OpenResult::NotFound},
+        // Links that stay inside.
+        {"in_rel", false, OpenResult::Ok, true, ""},
+        {"in_rel/b.txt", false, OpenResult::Ok, false, "bee"},
+        {"in_rel_climb", false, OpenResult::Ok, false, "hello"},
+        {"in_abs/b.txt", false, OpenResult::Ok, false, "bee"},
+        {"in_abs_file", false, OpenResult::Ok, false, "hello"},
+        {"climb_back", false, OpenResult::Ok, false, "hello"},
+        {"chain1", false, OpenResult::Ok, false, "bee"},
+        {"chain_abs1", false, OpenResult::Ok, false, "hello"},
+        // Links that lead out, by a relative or an absolute target.
+        {"out_rel", false, OpenResult::Outside},
+        {"out_rel/x.txt", false, OpenResult::Outside},
+        {"out_abs", false, OpenResult::Outside},
+        {"out_abs/x.txt", false, OpenResult::Outside},
+        {"out_prefix/y.txt", false, OpenResult::Outside},
+        {"out_prefix_abs/y.txt", false, OpenResult::Outside},
+        {"chain_out1", false, OpenResult::Outside},
+        // Links to places the web application may not name.
+        {"to_hidden", false, OpenResult::NotFound},
+        {"to_hidden/secret.txt", false, OpenResult::NotFound},
+        {"to_hidden/secret.txt", true, OpenResult::Ok, false, "secret"},
+        {"to_temp", true, OpenResult::NotFound},
+        {"to_bad", false, OpenResult::NotFound},
+        {"bad_dir_link/f.txt", false, OpenResult::NotFound},
+        {"proc_link", false, OpenResult::NotFound},
+        {"loop1", false, OpenResult::NotFound},
+        {"dangling", false, OpenResult::NotFound},
+        // Neither files nor folders; opening them must not block.
+        {"fifo", false, OpenResult::NotFound},
+        {"to_fifo", false, OpenResult::NotFound},
+    };
+
+    for (const auto& c : cases) {
+        for (const ItemAccess access : kAllAccesses) {
+            SCOPED_TRACE(c.path + " (" + AccessName(access) + (c.allowHidden ? ", hidden" : "") +
+                         ")");
+            UniqueFd handle;
+            ItemStat stat;
+            const PathComponents components = Split(c.path);
+            ASSERT_EQ(OpenItem(root, components, access, c.allowHidden, handle, stat), c.expected);
+            if (c.expected != OpenResult::Ok) {
+                EXPECT_FALSE(handle.IsValid());
+                continue;
+            }
+            ASSERT_TRUE(handle.IsValid());
+            EXPECT_EQ(stat.IsDirectory(), c.isDirectory);
+            if (access == ItemAccess::Read && !c.isDirectory) {
+                EXPECT_EQ(ReadAll(handle.Get()), c.content);
+            }
+        }
+    }
+}
+
+TEST_F(OpenItemTest, AllowsAtMost128Components) {
+    std::string path = "sub";
+    for (int depth = 1; depth < 129; ++depth) {
+        path += "/d";
+        tree.MakeDir("share/" + path);
+    }
+    PathComponents components = Split(path); // 129 components
+    ASSERT_EQ(components.size(), kMaxPathComponents + 1);
+
+    UniqueFd handle;
+    ItemStat stat;
+    EXPECT_EQ(OpenItem(root, components, ItemAccess::ReadAttributes, false, handle, stat),
+              OpenResult::NotFound);
+    components.pop_back();
+    EXPECT_EQ(OpenItem(root, components, ItemAccess::ReadAttributes, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_TRUE(stat.IsDirectory());
+}
+
+TEST_F(OpenItemTest, ReportsSizeTimeAndAttributes) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456700}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path("share/a.txt").c_str(), times, 0), 0);
+
+    UniqueFd handle;
+    ItemStat stat;
+    ASSERT_EQ(OpenItem(root, Split("a.txt"), ItemAccess::ReadAttributes, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(stat.size, 5u);
+    EXPECT_EQ(stat.attributes, FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(stat.lastWriteTime, (1700000000ull + 11644473600ull) * 10000000ull + 1234567ull);
+    EXPECT_NE(stat.mountId, 0u);
+
+    ASSERT_EQ(OpenItem(root, Split("sub"), ItemAccess::ReadAttributes, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(stat.attributes, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(stat.size, 0u);
+
+    ASSERT_EQ(OpenItem(root, Split(".hidden"), ItemAccess::ReadAttributes, true, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(stat.attributes, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST_F(OpenItemTest, LeavesTheCallersSlotAloneOnFailure) {
+    UniqueFd handle(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    const int held = handle.Get();
+    ItemStat stat;
+    stat.size = 77;
+    EXPECT_EQ(OpenItem(root, Split("out_abs/x.txt"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Outside);
+    EXPECT_EQ(handle.Get(), held);
+    EXPECT_EQ(stat.size, 77u);
+    EXPECT_EQ(fcntl(held, F_GETFD), FD_CLOEXEC);
+}
+
+TEST_F(OpenItemTest, AttributeHandleOfAFolderServesAsDirectoryForChanges) {
+    UniqueFd folder;
+    ItemStat stat;
+    ASSERT_EQ(OpenItem(root, Split("sub"), ItemAccess::ReadAttributes, false, folder, stat),
+              OpenResult::Ok);
+    // Not readable...
+    char byte;
+    EXPECT_EQ(::read(folder.Get(), &byte, 1), -1);
+    EXPECT_EQ(errno, EBADF);
+    // ...but new items and no-replace renames work relative to it.
+    ASSERT_EQ(::mkdirat(folder.Get(), "made", 0755), 0);
+    EXPECT_EQ(::renameat2(folder.Get(), "made", folder.Get(), "b.txt", RENAME_NOREPLACE), -1);
+    EXPECT_EQ(errno, EEXIST);
+    ASSERT_EQ(::renameat2(folder.Get(), "made", folder.Get(), "renamed", RENAME_NOREPLACE), 0);
+
+    UniqueFd file;
+    ASSERT_EQ(OpenItem(root, Split("sub/b.txt"), ItemAccess::Read, false, file, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(ReadAll(file.Get()), "bee");
+    ASSERT_EQ(OpenItem(root, Split("sub/renamed"), ItemAccess::ReadAttributes, false, file, stat),
+              OpenResult::Ok);
+    EXPECT_TRUE(stat.IsDirectory());
+}
+
+TEST_F(OpenItemTest, ShareRootReplacedByAFileOrALink) {
+    tree.Rename("share", "share.old");
+    tree.MakeFile("share", "not a folder");
+    UniqueFd handle;
+    ItemStat stat;
+    for (const char* path : {"", "a.txt"}) {
+        EXPECT_EQ(OpenItem(root, Split(path), ItemAccess::ReadAttributes, false, handle, stat),
+                  OpenResult::NotFound)
+            << path;
+    }
+    EXPECT_FALSE(ResolveShareRoot(root.dir, false));
+
+    // A link in the share's place leads elsewhere: the root stays pinned.
+    tree.Remove("share");
+    tree.MakeLink(tree.Path("outside"), "share");
+    EXPECT_EQ(OpenItem(root, Split("x.txt"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Outside);
+    EXPECT_FALSE(handle.IsValid());
+}
+
+TEST_F(OpenItemTest, DeniedWhereTheSystemRefuses) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permission bits do not bind root";
+    tree.MakeDir("share/locked");
+    tree.MakeFile("share/locked/f.txt", "x");
+    tree.MakeFile("share/unreadable.txt", "x");
+    ASSERT_EQ(::chmod(tree.Path("share/unreadable.txt").c_str(), 0), 0);
+    ASSERT_EQ(::chmod(tree.Path("share/locked").c_str(), 0), 0);
+    UniqueFd handle;
+    ItemStat stat;
+    EXPECT_EQ(
+        OpenItem(root, Split("locked/f.txt"), ItemAccess::ReadAttributes, false, handle, stat),
+        OpenResult::Denied);
+    EXPECT_EQ(OpenItem(root, Split("unreadable.txt"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Denied);
+    ASSERT_EQ(::chmod(tree.Path("share/locked").c_str(), 0755), 0);
+}
+
+class SingleFileShareTest : public ::testing::Test {
+protected:
+    TempTree tree;
+};
+
+TEST_F(SingleFileShareTest, MatchesItsNameInAnyCaseAndOpensTheStoredFile) {
+    tree.MakeDir("docs");
+    tree.MakeFile("docs/Report.txt", "report");
+    tree.MakeFile("docs/other.txt", "other");
+    const std::optional<ShareRoot> root = ResolveShareRoot(U16(tree.Path("docs/Report.txt")), true);
+    ASSERT_TRUE(root);
+
+    const struct {
+        std::string path;
+        OpenResult expected;
+    } cases[] = {
+        {"Report.txt", OpenResult::Ok},         {"REPORT.TXT", OpenResult::Ok},
+        {"report.txt", OpenResult::Ok},         {"", OpenResult::NotFound},
+        {"other.txt", OpenResult::NotFound},    {"Report.txt/x", OpenResult::NotFound},
+        {"Report.tx", OpenResult::NotFound},    {"../docs/Report.txt", OpenResult::NotFound},
+        {"x/Report.txt", OpenResult::NotFound},
+    };
+    for (const auto& c : cases) {
+        UniqueFd handle;
+        ItemStat stat;
+        ASSERT_EQ(OpenItem(*root, Split(c.path), ItemAccess::Read, false, handle, stat), c.expected)
+            << c.path;
+        if (c.expected == OpenResult::Ok) {
+            EXPECT_EQ(ReadAll(handle.Get()), "report") << c.path;
+        }
+    }
+}
+
+TEST_F(SingleFileShareTest, HiddenFileIsServedButReplacementsAreNot) {
+    tree.MakeFile(".profile", "settings");
+    const std::optional<ShareRoot> root = ResolveShareRoot(U16(tree.Path(".profile")), true);
+    ASSERT_TRUE(root);
+    UniqueFd handle;
+    ItemStat stat;
+    ASSERT_EQ(OpenItem(*root, Split(".PROFILE"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(ReadAll(handle.Get()), "settings");
+    EXPECT_EQ(stat.attributes, FILE_ATTRIBUTE_HIDDEN);
+
+    // The file replaced by a link (even to a file beside it) or by a folder.
+    tree.MakeFile("elsewhere", "elsewhere");
+    tree.Remove(".profile");
+    tree.MakeLink("elsewhere", ".profile");
+    EXPECT_EQ(OpenItem(*root, Split(".profile"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Outside);
+    tree.Remove(".profile");
+    tree.MakeDir(".profile");
+    EXPECT_EQ(OpenItem(*root, Split(".profile"), ItemAccess::ReadAttributes, false, handle, stat),
+              OpenResult::NotFound);
+}
+
+TEST_F(SingleFileShareTest, UploadTemporaryNameIsNeverServed) {
+    tree.MakeFile(".vcsupload-0011223344556677", "partial");
+    const std::optional<ShareRoot> root =
+        ResolveShareRoot(U16(tree.Path(".vcsupload-0011223344556677")), true);
+    ASSERT_TRUE(root);
+    UniqueFd handle;
+    ItemStat stat;
+    EXPECT_EQ(
+        OpenItem(*root, Split(".vcsupload-0011223344556677"), ItemAccess::Read, true, handle, stat),
+        OpenResult::NotFound);
+}
+
+} // namespace
+} // namespace Velto::Corvane

@@ -1,0 +1,80 @@
+#include "tests/webapp/fs/temp_tree.h"
+#include "webapp/fs/share_root.h"
+
+#include <gtest/gtest.h>
+
+namespace Velto::Corvane {
+namespace {
+
+using Testing::TempTree;
+using Testing::U16;
+
+class ShareRootTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.MakeDir("share");
+        tree.MakeDir("share/sub");
+        tree.MakeFile("share/Report.txt", "abc");
+        tree.MakeLink(tree.Path("share"), "link-to-share");
+        tree.MakeLink("share/Report.txt", "link-to-file");
+    }
+    TempTree tree;
+};
+
+TEST_F(ShareRootTest, FolderSharesResolveToTheirFinalPath) {
+    const struct {
+        std::string configured;
+        std::string expectedDir;
+    } cases[] = {
+        {tree.Path("share"), tree.Path("share")},
+        {tree.Path("share") + "/", tree.Path("share")},
+        {tree.Path("share/sub/.."), tree.Path("share")},
+        {tree.Path("link-to-share"), tree.Path("share")}, // pinned to where the link leads
+        {"/", "/"},
+    };
+    for (const auto& c : cases) {
+        const std::optional<ShareRoot> root = ResolveShareRoot(U16(c.configured), false);
+        ASSERT_TRUE(root) << c.configured;
+        EXPECT_EQ(root->dir, U16(c.expectedDir)) << c.configured;
+        EXPECT_TRUE(root->fileName.empty()) << c.configured;
+    }
+}
+
+TEST_F(ShareRootTest, FileSharesSplitIntoFolderAndName) {
+    for (const std::string& configured :
+         {tree.Path("share/Report.txt"), tree.Path("link-to-file")}) {
+        const std::optional<ShareRoot> root = ResolveShareRoot(U16(configured), true);
+        ASSERT_TRUE(root) << configured;
+        EXPECT_EQ(root->dir, U16(tree.Path("share"))) << configured;
+        EXPECT_EQ(root->fileName, u"Report.txt") << configured;
+    }
+}
+
+TEST_F(ShareRootTest, RefusesWhatIsNotAShareOfThatKind) {
+    const struct {
+        std::string configured;
+        bool isFile;
+    } cases[] = {
+        {"", false},
+        {"", true},
+        {tree.Path("share/Report.txt"), false}, // a folder share naming a file
+        {tree.Path("share"), true},             // a file share naming a folder
+        {tree.Path("missing"), false},
+        {tree.Path("missing"), true},
+        {tree.Path("share/Report.txt/x"), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_FALSE(ResolveShareRoot(U16(c.configured), c.isFile)) << c.configured << c.isFile;
+
+    // A configured text that cannot be a path (an unpaired surrogate).
+    EXPECT_FALSE(ResolveShareRoot(U16(tree.Path("share")) + u"\xD800", false));
+}
+
+TEST_F(ShareRootTest, RefusesAFinalPathThatIsNotUtf8) {
+    tree.MakeDir("\xff");
+    tree.MakeLink("\xff", "to-bad-name");
+    EXPECT_FALSE(ResolveShareRoot(U16(tree.Path("to-bad-name")), false));
+}
+
+} // namespace
+} // namespace Velto::Corvane

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "webapp/fs/dir_entry.h"
+
+#include <vector>
+
+namespace Velto::Corvane {
+
+// Lists a folder opened by OpenItem with ItemAccess::ListDirectory (or Read),
+// from its first entry, in the order the file system returns them.
+//
+// "." and ".." are skipped, and so is every entry the web application could
+// never address: a name that is not well-formed UTF-8 or fails IsValidItemName,
+// and FIFOs, devices and sockets. A symbolic link is kept with the reparse
+// point attribute and the symlink tag; its folder bit, size and time are those
+// of its target when the target is a file or folder, so the caller must still
+// open it with OpenItem before showing it. Hidden entries carry
+// FILE_ATTRIBUTE_HIDDEN; filtering them, like upload temporary names, is the
+// caller's choice. An entry that vanishes while the folder is read is left
+// out.
+//
+// Returns false when reading the folder fails; `entries` is cleared first.
+bool EnumerateDirectory(int dirFd, std::vector<DirEntry>& entries);
+
+} // namespace Velto::Corvane

@@ -1,0 +1,189 @@
+#include "webapp/fs/open_item.h"
+
+#include "base/utf.h"
+#include "webapp/fs/item_name.h"
+#include "webapp/fs/openat2_call.h"
+#include "webapp/fs/ordinal_ignore_case.h"
+#include "webapp/fs/proc_fd_path.h"
+#include "webapp/fs/statx_call.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+
+namespace Velto::Corvane {
+
+namespace {
+
+constexpr std::uint64_t kStayBeneath = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+
+struct Located {
+    OpenResult result{OpenResult::Failed};
+    UniqueFd fd;
+};
+
+Located Fail(OpenResult result) {
+    return {result, UniqueFd()};
+}
+Located FailErrno(int err) {
+    return Fail(OpenResultFromErrno(err));
+}
+
+// Every name on the way from the share's folder to `finalPath` must be one the
+// web application could have been asked for directly.
+bool IsReachableBelow(std::string_view dir, std::string_view finalPath, bool allowHidden) {
+    std::string_view rest = finalPath.substr(dir.size());
+    while (!rest.empty()) {
+        if (rest.front() == '/') {
+            rest.remove_prefix(1);
+            continue;
+        }
+        const std::size_t slash = rest.find('/');
+        const std::string_view piece = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
+        const std::optional<std::u16string> name = ItemNameFromBytes(piece);
+        if (!name || IsUploadTempName(*name) || (!allowHidden && IsHiddenName(*name)))
+            return false;
+    }
+    return true;
+}
+
+// Opened by following links: the final path decides whether the item counts.
+Located CheckFollowed(UniqueFd fd, std::string_view dir, bool allowHidden) {
+    const std::optional<std::string> finalPath = FinalPathOfFd(fd.Get());
+    if (!finalPath || !IsPathInsideRoot(dir, *finalPath))
+        return Fail(OpenResult::Outside);
+    if (!IsReachableBelow(dir, *finalPath, allowHidden))
+        return Fail(OpenResult::NotFound);
+    return {OpenResult::Ok, std::move(fd)};
+}
+
+// Follows every link the kernel will (absolute ones from the process's own
+// root), but never a /proc magic link; the caller checks the final path.
+FdOrErrno OpenFollowingLinks(int rootFd, const char* relative) {
+    FdOrErrno opened = OpenAt2(rootFd, relative, O_PATH, RESOLVE_NO_MAGICLINKS);
+    if (opened.error == ENOSYS)
+        opened = OpenAt(rootFd, relative, O_PATH);
+    return opened;
+}
+
+Located LocateInFolder(int rootFd, std::string_view dir, const std::string& relative,
+                       bool allowHidden) {
+    // The common case: no link anywhere on the way, so the names checked by the
+    // caller are the whole story.
+    FdOrErrno opened =
+        OpenAt2(rootFd, relative.c_str(), O_PATH, kStayBeneath | RESOLVE_NO_SYMLINKS);
+    if (opened.Ok())
+        return {OpenResult::Ok, std::move(opened.fd)};
+    if (opened.error == ENOSYS) {
+        opened = OpenAt(rootFd, relative.c_str(), O_PATH);
+        if (!opened.Ok())
+            return FailErrno(opened.error);
+        return CheckFollowed(std::move(opened.fd), dir, allowHidden);
+    }
+    if (opened.error != ELOOP)
+        return FailErrno(opened.error);
+
+    // A link on the way: the kernel keeps relative links beneath the root; an
+    // absolute link (or one that climbs out and back) is refused with EXDEV and
+    // is then followed in full and judged by where it ends.
+    opened = OpenAt2(rootFd, relative.c_str(), O_PATH, kStayBeneath);
+    if (!opened.Ok() && opened.error == EXDEV)
+        opened = OpenFollowingLinks(rootFd, relative.c_str());
+    if (!opened.Ok())
+        return FailErrno(opened.error);
+    return CheckFollowed(std::move(opened.fd), dir, allowHidden);
+}
+
+// A single-file share reaches exactly the stored file; a link in its place
+// leads elsewhere by definition.
+Located LocateSingleFile(int rootFd, const std::string& fileName) {
+    FdOrErrno opened =
+        OpenAt2(rootFd, fileName.c_str(), O_PATH, kStayBeneath | RESOLVE_NO_SYMLINKS);
+    if (opened.error == ENOSYS)
+        opened = OpenAt(rootFd, fileName.c_str(), O_PATH | O_NOFOLLOW);
+    if (!opened.Ok())
+        return opened.error == ELOOP ? Fail(OpenResult::Outside) : FailErrno(opened.error);
+    RawStat raw;
+    if (StatFd(opened.fd.Get(), raw) != 0 || S_ISLNK(raw.mode))
+        return Fail(OpenResult::Outside);
+    return {OpenResult::Ok, std::move(opened.fd)};
+}
+
+std::string RelativePath(std::span<const std::u16string> components) {
+    if (components.empty())
+        return ".";
+    std::string relative;
+    for (const std::u16string& component : components) {
+        if (!relative.empty())
+            relative.push_back('/');
+        relative.append(Utf16ToUtf8(component));
+    }
+    return relative;
+}
+
+} // namespace
+
+OpenResult OpenItem(const ShareRoot& root, std::span<const std::u16string> components,
+                    ItemAccess access, bool allowHidden, UniqueFd& handle, ItemStat& stat) {
+    if (components.size() > kMaxPathComponents)
+        return OpenResult::NotFound;
+    for (const std::u16string& component : components) {
+        if (!IsValidItemName(component))
+            return OpenResult::NotFound;
+    }
+
+    const bool singleFile = !root.fileName.empty();
+    if (singleFile) {
+        if (components.size() != 1 || !EqualsOrdinalIgnoreCase(components[0], root.fileName) ||
+            IsUploadTempName(root.fileName) || !IsWellFormedUtf16(root.fileName))
+            return OpenResult::NotFound;
+    } else {
+        for (const std::u16string& component : components) {
+            if (IsUploadTempName(component) || (!allowHidden && IsHiddenName(component)))
+                return OpenResult::NotFound;
+        }
+    }
+
+    UniqueFd rootFd;
+    const OpenResult rootResult = OpenShareRootDirectory(root, rootFd);
+    if (rootResult != OpenResult::Ok)
+        return rootResult;
+
+    const std::string dir = Utf16ToUtf8(root.dir);
+    Located located =
+        singleFile ? LocateSingleFile(rootFd.Get(), Utf16ToUtf8(root.fileName))
+                   : LocateInFolder(rootFd.Get(), dir, RelativePath(components), allowHidden);
+    if (located.result != OpenResult::Ok)
+        return located.result;
+
+    RawStat raw;
+    if (const int err = StatFd(located.fd.Get(), raw); err != 0)
+        return OpenResultFromErrno(err);
+    if (!IsRegularOrDirectory(raw.mode) || (singleFile && S_ISDIR(raw.mode)))
+        return OpenResult::NotFound;
+
+    UniqueFd opened = std::move(located.fd);
+    if (access != ItemAccess::ReadAttributes) {
+        // Reopen the very inode that passed the checks rather than looking the
+        // path up again; O_NONBLOCK as well, so no open here can ever wait.
+        FdOrErrno readable = ReopenFd(opened.Get(), O_RDONLY | O_NONBLOCK);
+        if (!readable.Ok())
+            return OpenResultFromErrno(readable.error);
+        opened = std::move(readable.fd);
+    }
+
+    const std::u16string_view lastName =
+        singleFile ? std::u16string_view(root.fileName)
+                   : (components.empty() ? std::u16string_view() : components.back());
+    stat.attributes = ItemAttributes(S_ISDIR(raw.mode), IsHiddenName(lastName));
+    stat.size = S_ISREG(raw.mode) ? raw.size : 0;
+    stat.lastWriteTime = raw.lastWriteTime;
+    stat.mode = raw.mode;
+    stat.mountId = raw.mountId;
+    handle = std::move(opened);
+    return OpenResult::Ok;
+}
+
+} // namespace Velto::Corvane

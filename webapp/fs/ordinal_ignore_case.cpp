@@ -1,0 +1,31 @@
+#include "webapp/fs/ordinal_ignore_case.h"
+
+#include <unicode/uchar.h>
+
+namespace Velto::Corvane {
+
+namespace {
+
+char16_t UpperUnit(char16_t unit) {
+    if (unit < 0x80)
+        return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 0x20) : unit;
+    if (unit >= 0xD800 && unit <= 0xDFFF)
+        return unit;
+    const UChar32 upper = u_toupper(static_cast<UChar32>(unit));
+    // A unit whose upper case lies outside the basic plane keeps its own value.
+    return upper <= 0xFFFF ? static_cast<char16_t>(upper) : unit;
+}
+
+} // namespace
+
+bool EqualsOrdinalIgnoreCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && UpperUnit(a[i]) != UpperUnit(b[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace Velto::Corvane

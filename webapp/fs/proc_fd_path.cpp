@@ -1,0 +1,52 @@
+#include "webapp/fs/proc_fd_path.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace Velto::Corvane {
+
+namespace {
+
+constexpr std::size_t kProcFdPathSize = 32;
+constexpr int kMaxInterruptRetries = 8;
+
+// "/proc/self/fd/N" in a fixed buffer.
+struct ProcFdName {
+    char text[kProcFdPathSize];
+    explicit ProcFdName(int fd) { std::snprintf(text, sizeof text, "/proc/self/fd/%d", fd); }
+};
+
+} // namespace
+
+std::optional<std::string> FinalPathOfFd(int fd) {
+    if (fd < 0)
+        return std::nullopt;
+    const ProcFdName name(fd);
+    // One byte more than PATH_MAX tells a path that fits from one that was cut.
+    std::string path(PATH_MAX + 1, '\0');
+    const ssize_t length = ::readlink(name.text, path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) > PATH_MAX)
+        return std::nullopt;
+    path.resize(static_cast<std::size_t>(length));
+    if (path.front() != '/')
+        return std::nullopt; // pipes, sockets and anonymous objects have no place
+    return path;
+}
+
+FdOrErrno ReopenFd(int fd, int flags) {
+    const ProcFdName name(fd);
+    for (int attempt = 0;; ++attempt) {
+        const int reopened = ::open(name.text, flags | O_CLOEXEC);
+        if (reopened >= 0)
+            return {UniqueFd(reopened), 0};
+        const int err = errno;
+        if (err == EINTR && attempt < kMaxInterruptRetries)
+            continue;
+        return {UniqueFd(), err};
+    }
+}
+
+} // namespace Velto::Corvane

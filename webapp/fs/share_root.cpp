@@ -1,0 +1,111 @@
+#include "webapp/fs/share_root.h"
+
+#include "base/utf.h"
+#include "webapp/fs/item_name.h"
+#include "webapp/fs/openat2_call.h"
+#include "webapp/fs/proc_fd_path.h"
+#include "webapp/fs/statx_call.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace Velto::Corvane {
+
+namespace {
+
+// The UTF-8 form of a root text, or none when it cannot have come from a path.
+std::optional<std::string> PathBytes(std::u16string_view text) {
+    if (text.empty() || !IsWellFormedUtf16(text) || text.find(u'\0') != std::u16string_view::npos)
+        return std::nullopt;
+    return Utf16ToUtf8(text);
+}
+
+std::string FilePathOf(std::string_view dir, std::string_view fileName) {
+    std::string path(dir);
+    if (path.back() != '/')
+        path.push_back('/');
+    path.append(fileName);
+    return path;
+}
+
+} // namespace
+
+std::optional<ShareRoot> ResolveShareRoot(std::u16string_view path, bool isFile) {
+    std::optional<std::string> configured = PathBytes(path);
+    if (!configured)
+        return std::nullopt;
+    if (configured->size() > 1 && configured->back() == '/')
+        configured->pop_back();
+
+    const FdOrErrno opened = OpenAt(AT_FDCWD, configured->c_str(), O_PATH);
+    if (!opened.Ok())
+        return std::nullopt;
+    RawStat stat;
+    if (StatFd(opened.fd.Get(), stat) != 0)
+        return std::nullopt;
+    if (S_ISDIR(stat.mode) == isFile)
+        return std::nullopt;
+
+    std::optional<std::string> finalPath = FinalPathOfFd(opened.fd.Get());
+    if (!finalPath)
+        return std::nullopt;
+    if (finalPath->size() > 1 && finalPath->back() == '/')
+        finalPath->pop_back();
+    std::u16string final16;
+    if (!Utf8ToUtf16Strict(*finalPath, final16))
+        return std::nullopt;
+
+    if (!isFile)
+        return ShareRoot{std::move(final16), {}};
+
+    const std::size_t slash = final16.rfind(u'/');
+    if (slash == std::u16string::npos || slash + 1 >= final16.size())
+        return std::nullopt;
+    ShareRoot root;
+    root.dir = slash == 0 ? std::u16string(u"/") : final16.substr(0, slash);
+    root.fileName = final16.substr(slash + 1);
+    return root;
+}
+
+bool IsPathInsideRoot(std::string_view dir, std::string_view path) {
+    if (dir.empty() || path.size() < dir.size() || path.substr(0, dir.size()) != dir)
+        return false;
+    return path.size() == dir.size() || dir.back() == '/' || path[dir.size()] == '/';
+}
+
+bool IsInsideRoot(const ShareRoot& root, int fd) {
+    const std::optional<std::string> dir = PathBytes(root.dir);
+    const std::optional<std::string> finalPath = FinalPathOfFd(fd);
+    if (!dir || !finalPath)
+        return false;
+    if (root.fileName.empty())
+        return IsPathInsideRoot(*dir, *finalPath);
+    const std::optional<std::string> fileName = PathBytes(root.fileName);
+    return fileName && *finalPath == FilePathOf(*dir, *fileName);
+}
+
+OpenResult OpenShareRootDirectory(const ShareRoot& root, UniqueFd& out) {
+    const std::optional<std::string> dir = PathBytes(root.dir);
+    if (!dir || dir->front() != '/')
+        return OpenResult::NotFound;
+    FdOrErrno opened = OpenAt(AT_FDCWD, dir->c_str(), O_PATH | O_DIRECTORY);
+    if (!opened.Ok())
+        return OpenResultFromErrno(opened.error);
+    const std::optional<std::string> finalPath = FinalPathOfFd(opened.fd.Get());
+    if (!finalPath || *finalPath != *dir)
+        return OpenResult::Outside;
+    out = std::move(opened.fd);
+    return OpenResult::Ok;
+}
+
+std::string JoinPath(const ShareRoot& root, std::span<const std::u16string> components) {
+    std::string path = Utf16ToUtf8(root.dir);
+    for (const std::u16string& component : components) {
+        if (path.empty() || path.back() != '/')
+            path.push_back('/');
+        path.append(Utf16ToUtf8(component));
+    }
+    return path;
+}
+
+} // namespace Velto::Corvane

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "base/clock.h"
+
+#include <cstdint>
+
+namespace Velto::Corvane {
+
+// The part of statx(2) the file-system layer uses.
+struct RawStat {
+    std::uint32_t mode{0};
+    std::uint64_t size{0};
+    FileTime lastWriteTime{0};
+    std::uint64_t mountId{0};
+};
+
+// statx of `name` relative to `dirFd` ("" with AT_EMPTY_PATH stats `dirFd`
+// itself). Never triggers an automount and never waits to synchronise remote
+// attributes. Returns 0 or the errno value.
+int StatAt(int dirFd, const char* name, bool followLinks, RawStat& out);
+int StatFd(int fd, RawStat& out);
+
+bool IsRegularOrDirectory(std::uint32_t mode);
+
+} // namespace Velto::Corvane
