@@ -33,16 +33,27 @@ public:
 
     void SetThreshold(LogLevel level);
     LogLevel Threshold() const;
-    void AddSink(LogSink sink);
+    // Sinks receive records in registration order, one at a time, with the log's
+    // mutex held. The returned id removes the sink again.
+    int AddSink(LogSink sink);
+    void RemoveSink(int id);
 
     void Log(LogLevel level, std::u16string_view tag, std::u16string_view message);
+    // Same, with a UTF-8 message (converted only when the record is kept).
+    void Log(LogLevel level, std::u16string_view tag, std::string_view utf8Message);
 
 private:
     DiagLog() = default;
 
-    mutable std::mutex m_mutex; // guards m_threshold and m_sinks
+    struct SinkEntry {
+        int id{0};
+        LogSink sink;
+    };
+
+    mutable std::mutex m_mutex; // guards m_threshold, m_sinks and m_nextSinkId
     LogLevel m_threshold{LogLevel::Info};
-    std::vector<LogSink> m_sinks;
+    std::vector<SinkEntry> m_sinks;
+    int m_nextSinkId{1};
 };
 
 // Logs "<what> failed: 0x%08X (<system text>)" at Error level under tag "Net".

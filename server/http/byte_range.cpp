@@ -1,0 +1,77 @@
+#include "server/http/byte_range.h"
+
+#include "server/http/text_util.h"
+
+#include <optional>
+
+namespace Velto::Corvane {
+namespace {
+
+constexpr std::string_view kUnit = "bytes=";
+constexpr std::size_t kMaxPositionDigits = 19;
+
+std::optional<std::uint64_t> ParsePosition(std::string_view text) {
+    if (text.empty() || text.size() > kMaxPositionDigits)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+ByteRange ParseByteRange(std::string_view value, std::uint64_t size) {
+    ByteRange range;
+    value = TrimSpaceTab(value);
+    if (value.size() <= 5 || !value.starts_with(kUnit))
+        return range;
+    const std::string_view spec = TrimSpaceTab(value.substr(kUnit.size()));
+    if (spec.empty() || spec.find(',') != std::string_view::npos)
+        return range;
+    const std::size_t dash = spec.find('-');
+    if (dash == std::string_view::npos)
+        return range;
+    const std::string_view firstText = TrimSpaceTab(spec.substr(0, dash));
+    const std::string_view lastText = TrimSpaceTab(spec.substr(dash + 1));
+
+    if (firstText.empty()) {
+        const std::optional<std::uint64_t> suffix = ParsePosition(lastText);
+        if (!suffix)
+            return range;
+        if (*suffix == 0 || size == 0) {
+            range.result = RangeResult::Unsatisfiable;
+            return range;
+        }
+        range.first = *suffix < size ? size - *suffix : 0;
+        range.last = size - 1;
+        range.result = RangeResult::Satisfiable;
+        return range;
+    }
+
+    const std::optional<std::uint64_t> first = ParsePosition(firstText);
+    if (!first)
+        return range;
+    std::uint64_t last = size == 0 ? 0 : size - 1;
+    if (!lastText.empty()) {
+        const std::optional<std::uint64_t> parsed = ParsePosition(lastText);
+        if (!parsed || *parsed < *first)
+            return range;
+        last = *parsed;
+        if (size != 0 && last >= size)
+            last = size - 1;
+    }
+    if (*first >= size) {
+        range.result = RangeResult::Unsatisfiable;
+        return range;
+    }
+    range.first = *first;
+    range.last = last;
+    range.result = RangeResult::Satisfiable;
+    return range;
+}
+
+} // namespace Velto::Corvane

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "server/tls/tls_credentials.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace Velto::Corvane {
+
+struct ServerOptions {
+    std::uint16_t port{8080}; // 0 asks the system for an ephemeral port
+    bool loopbackOnly{false};
+    std::shared_ptr<const Net::TlsCredentials> tls; // empty = plain HTTP
+    std::uint64_t maxConnections{64};
+    std::uint32_t headerTimeoutMs{15000};
+    std::uint32_t idleTimeoutMs{60000};
+    std::uint32_t ioTimeoutMs{60000};
+};
+
+} // namespace Velto::Corvane

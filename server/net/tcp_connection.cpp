@@ -1,0 +1,341 @@
+#include "server/net/tcp_connection.h"
+
+#include "server/net/diag_log.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace Velto::Net {
+namespace {
+
+// System calls take signed 32-bit lengths on the other platform; we keep the
+// same split so one call never moves more than this.
+constexpr std::size_t kMaxIoChunk = 0x7FFFFFFF;
+constexpr std::size_t kMaxGatherPieces = 4;
+constexpr int kKeepAliveProbes = 10;
+constexpr std::uint8_t kMaxTrafficType = 5;
+constexpr std::uint8_t kMaxDscp = 63;
+constexpr std::u16string_view kNetTag = u"Net";
+
+int SecondsRoundedUp(std::uint32_t ms) {
+    const std::uint64_t seconds = (static_cast<std::uint64_t>(ms) + 999) / 1000;
+    return static_cast<int>(std::clamp<std::uint64_t>(seconds, 1, INT_MAX));
+}
+
+timeval TimevalFromMs(std::uint32_t ms) {
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(ms / 1000);
+    tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+    return tv;
+}
+
+class TcpConnection final : public IConnection {
+public:
+    TcpConnection(UniqueFd socket, std::u16string label)
+        : m_socket(std::move(socket)), m_label(std::move(label)) {}
+    ~TcpConnection() override = default;
+
+    TcpConnection(const TcpConnection&) = delete;
+    TcpConnection& operator=(const TcpConnection&) = delete;
+
+    Result Send(ByteSpan bytes) override {
+        const std::lock_guard sendLock(m_sendMutex);
+        const int fd = Handle();
+        if (fd < 0)
+            return kNotConnected;
+        return SendAll(fd, bytes);
+    }
+
+    Result SendGather(std::span<const ByteSpan> pieces) override {
+        const std::lock_guard sendLock(m_sendMutex);
+        const int fd = Handle();
+        if (fd < 0)
+            return kNotConnected;
+
+        iovec vectors[kMaxGatherPieces];
+        std::size_t used = 0;
+        std::size_t total = 0;
+        bool tooMany = false;
+        for (const ByteSpan piece : pieces) {
+            if (piece.empty())
+                continue;
+            total += piece.size();
+            if (used == kMaxGatherPieces) {
+                tooMany = true;
+                continue;
+            }
+            vectors[used++] = {const_cast<std::byte*>(piece.data()), piece.size()};
+        }
+        if (used == 0)
+            return kOk;
+
+        if (tooMany) {
+            // More pieces than one gathered call takes: coalesce and send once.
+            std::vector<std::byte> joined;
+            joined.reserve(total);
+            for (const ByteSpan piece : pieces)
+                joined.insert(joined.end(), piece.begin(), piece.end());
+            return SendAll(fd, joined);
+        }
+
+        msghdr message{};
+        message.msg_iov = vectors;
+        message.msg_iovlen = used;
+        ssize_t sent = 0;
+        do {
+            sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+        } while (sent < 0 && errno == EINTR && !m_shutdownRequested.load());
+        if (sent < 0)
+            return MapSocketError("send", errno);
+
+        // Complete a short gathered send piece by piece.
+        auto done = static_cast<std::size_t>(sent);
+        for (std::size_t i = 0; i < used; ++i) {
+            const std::size_t length = vectors[i].iov_len;
+            if (done >= length) {
+                done -= length;
+                continue;
+            }
+            const auto* base = static_cast<const std::byte*>(vectors[i].iov_base);
+            const Result result = SendAll(fd, ByteSpan(base + done, length - done));
+            if (Failed(result))
+                return result;
+            done = 0;
+        }
+        return kOk;
+    }
+
+    Result Receive(std::span<std::byte> buffer, std::uint32_t& received) override {
+        received = 0;
+        const int fd = Handle();
+        if (fd < 0)
+            return kNotConnected;
+        if (buffer.empty())
+            return kOk;
+        const std::size_t want = std::min(buffer.size(), kMaxIoChunk);
+        ssize_t got = 0;
+        do {
+            got = ::recv(fd, buffer.data(), want, 0);
+        } while (got < 0 && errno == EINTR && !m_shutdownRequested.load());
+        if (got < 0)
+            return MapSocketError("recv", errno);
+        received = static_cast<std::uint32_t>(got);
+        return kOk;
+    }
+
+    void Shutdown() override {
+        const std::lock_guard lock(m_stateMutex);
+        if (!m_socket)
+            return;
+        m_shutdownRequested.store(true);
+        // shutdown() wakes calls blocked on the socket in other threads; it is
+        // also the whole of the cancellation, so the "cancel" step cannot fail
+        // apart from this call itself.
+        if (::shutdown(m_socket.Get(), SHUT_RDWR) != 0 && errno != ENOTCONN &&
+            !m_cancelFailureLogged.exchange(true)) {
+            LogFailure("CancelIoEx failed; a call blocked on this socket may not wake on Shutdown",
+                       ResultFromErrno(errno));
+        }
+    }
+
+    Result SetReceiveTimeout(std::uint32_t ms) override {
+        return SetTimeout(SO_RCVTIMEO, ms, "setsockopt(SO_RCVTIMEO)");
+    }
+
+    Result SetSendTimeout(std::uint32_t ms) override {
+        return SetTimeout(SO_SNDTIMEO, ms, "setsockopt(SO_SNDTIMEO)");
+    }
+
+    Result SetKeepAlive(std::uint32_t idleMs, std::uint32_t intervalMs) override {
+        const std::lock_guard lock(m_stateMutex);
+        if (!m_socket)
+            return kNotConnected;
+        const int fd = m_socket.Get();
+        const int on = 1;
+        const int idle = SecondsRoundedUp(idleMs);
+        const int interval = SecondsRoundedUp(intervalMs);
+        const int probes = kKeepAliveProbes;
+        if (::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0 ||
+            ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle) != 0 ||
+            ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval) != 0 ||
+            ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes) != 0) {
+            const Result result = ResultFromErrno(errno);
+            LogFailure("WSAIoctl(SIO_KEEPALIVE_VALS)", result);
+            return result;
+        }
+        return kOk;
+    }
+
+    // Traffic marking has no counterpart here; the arguments are still checked
+    // so callers see the same answers.
+    Result SetQos(QosPolicy policy) override {
+        const std::lock_guard lock(m_stateMutex);
+        if (!m_socket)
+            return kNotConnected;
+        if (policy.trafficType > kMaxTrafficType || policy.dscp > kMaxDscp)
+            return kInvalidArg;
+        return kOk;
+    }
+
+    void Close() override {
+        const std::lock_guard lock(m_stateMutex);
+        m_socket.Reset();
+    }
+
+    bool IsOpen() const override {
+        const std::lock_guard lock(m_stateMutex);
+        return m_socket.IsValid();
+    }
+
+    std::u16string PeerLabel() const override { return m_label; }
+
+    bool IsNoDelay() const override {
+        const std::lock_guard lock(m_stateMutex);
+        if (!m_socket)
+            return false;
+        int value = 0;
+        socklen_t length = sizeof value;
+        if (::getsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, &value, &length) != 0)
+            return false;
+        return value != 0;
+    }
+
+    std::string PeerAddress() const override {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        {
+            const std::lock_guard lock(m_stateMutex);
+            if (!m_socket)
+                return {};
+            if (::getpeername(m_socket.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+                return {};
+        }
+        char text[INET6_ADDRSTRLEN + 1] = {};
+        if (address.ss_family == AF_INET) {
+            const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
+            if (!::inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text))
+                return {};
+            return text;
+        }
+        if (address.ss_family != AF_INET6)
+            return {};
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
+        if (IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {
+            if (!::inet_ntop(AF_INET, &v6->sin6_addr.s6_addr[12], text, sizeof text))
+                return {};
+            return text;
+        }
+        if (!::inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text))
+            return {};
+        return text;
+    }
+
+    std::u16string PeerThumbprint() const override { return {}; }
+
+    bool CanSendFile() const override { return true; }
+
+    Result SendFile(int fd, std::uint64_t offset, std::uint64_t length) override {
+        const std::lock_guard sendLock(m_sendMutex);
+        const int socket = Handle();
+        if (socket < 0)
+            return kNotConnected;
+        if (offset > static_cast<std::uint64_t>(LLONG_MAX))
+            return kInvalidArg;
+        auto position = static_cast<off_t>(offset);
+        while (length > 0) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxIoChunk));
+            const ssize_t sent = ::sendfile(socket, fd, &position, want);
+            if (sent < 0) {
+                if (errno == EINTR && !m_shutdownRequested.load())
+                    continue;
+                return MapSocketError("sendfile", errno);
+            }
+            if (sent == 0)
+                return kFail; // the file ended before the range did
+            length -= static_cast<std::uint64_t>(sent);
+        }
+        return kOk;
+    }
+
+private:
+    int Handle() const {
+        const std::lock_guard lock(m_stateMutex);
+        return m_socket.Get();
+    }
+
+    Result SendAll(int fd, ByteSpan bytes) {
+        while (!bytes.empty()) {
+            const std::size_t want = std::min(bytes.size(), kMaxIoChunk);
+            const ssize_t sent = ::send(fd, bytes.data(), want, MSG_NOSIGNAL);
+            if (sent < 0) {
+                if (errno == EINTR && !m_shutdownRequested.load())
+                    continue;
+                return MapSocketError("send", errno);
+            }
+            bytes = bytes.subspan(static_cast<std::size_t>(sent));
+        }
+        return kOk;
+    }
+
+    Result SetTimeout(int option, std::uint32_t ms, const char* what) {
+        const std::lock_guard lock(m_stateMutex);
+        if (!m_socket)
+            return kNotConnected;
+        const timeval tv = TimevalFromMs(ms);
+        if (::setsockopt(m_socket.Get(), SOL_SOCKET, option, &tv, sizeof tv) != 0) {
+            const Result result = ResultFromErrno(errno);
+            LogFailure(what, result);
+            return result;
+        }
+        return kOk;
+    }
+
+    // After our own Shutdown every failure is the expected end of the call and
+    // only worth a debug record.
+    Result MapSocketError(const char* what, int error) {
+        const Result result = ResultFromErrno(error);
+        if (m_shutdownRequested.load()) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%s ended by the local shutdown", what);
+            DiagLog::Instance().Log(LogLevel::Debug, kNetTag, std::string_view(text));
+            return result;
+        }
+        LogFailure(what, result);
+        return result;
+    }
+
+    UniqueFd m_socket; // guarded by m_stateMutex
+    const std::u16string m_label;
+    std::atomic<bool> m_shutdownRequested{false};
+    std::atomic<bool> m_cancelFailureLogged{false};
+    std::mutex m_sendMutex;          // serialises Send, SendGather and SendFile
+    mutable std::mutex m_stateMutex; // guards m_socket and every option call
+};
+
+} // namespace
+
+std::unique_ptr<IConnection> MakeTcpConnection(UniqueFd& socket, std::u16string label) {
+    const int one = 1;
+    if (::setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0) {
+        DiagLog::Instance().Log(LogLevel::Warning, kNetTag,
+                                std::string_view("setsockopt(TCP_NODELAY) failed; continuing"));
+    }
+    return std::make_unique<TcpConnection>(std::move(socket), std::move(label));
+}
+
+} // namespace Velto::Net
