@@ -1,0 +1,258 @@
+#include "tests/reach/netns_lab.h"
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace Velto::Corvane::Testing {
+namespace {
+
+constexpr const char* kNetnsDir = "/run/netns/";
+constexpr std::string_view kLabTag = "vcreach";
+constexpr int kPollSliceMs = 50;
+
+std::vector<char*> CArgv(const std::vector<std::string>& argv) {
+    std::vector<char*> out;
+    for (const auto& arg : argv)
+        out.push_back(const_cast<char*>(arg.c_str()));
+    out.push_back(nullptr);
+    return out;
+}
+
+// In the child between fork and exec: only async-signal-safe calls.
+[[noreturn]] void ExecChild(char* const* argv, int outputFd) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const int devnull = ::open("/dev/null", O_RDONLY);
+    if (devnull >= 0)
+        ::dup2(devnull, STDIN_FILENO);
+    ::dup2(outputFd, STDOUT_FILENO);
+    ::dup2(outputFd, STDERR_FILENO);
+    ::execvp(argv[0], argv);
+    ::_exit(127);
+}
+
+bool ProcessAlive(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+std::string LabPrefix() {
+    static std::atomic<int> counter{0};
+    return std::string{kLabTag} + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+           "-";
+}
+
+// Deletes namespaces of earlier runs whose process is gone.
+void SweepStaleNamespaces() {
+    DIR* dir = ::opendir(kNetnsDir);
+    if (!dir)
+        return;
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(kLabTag))
+            continue;
+        const pid_t pid =
+            static_cast<pid_t>(std::atoi(std::string{name.substr(kLabTag.size())}.c_str()));
+        if (pid > 0 && pid != ::getpid() && !ProcessAlive(pid))
+            stale.emplace_back(name);
+    }
+    ::closedir(dir);
+    for (const auto& name : stale)
+        RunCommand({"ip", "netns", "delete", name});
+}
+
+} // namespace
+
+CommandResult RunCommand(const std::vector<std::string>& argv) {
+    CommandResult result;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return result;
+    UniqueFd readEnd{fds[0]};
+    UniqueFd writeEnd{fds[1]};
+    auto cargv = CArgv(argv);
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return result;
+    if (pid == 0)
+        ExecChild(cargv.data(), writeEnd.Get());
+    writeEnd.Reset();
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(readEnd.Get(), buffer, sizeof buffer)) > 0 ||
+           (got < 0 && errno == EINTR)) {
+        if (got > 0)
+            result.output.append(buffer, static_cast<std::size_t>(got));
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::string& logPath) {
+    int fds[2];
+    if (logPath.empty()) {
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return;
+    } else {
+        fds[0] = -1;
+        fds[1] = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (fds[1] < 0)
+            return;
+    }
+    UniqueFd readEnd{fds[0]};
+    UniqueFd writeEnd{fds[1]};
+    auto cargv = CArgv(argv);
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return;
+    if (pid == 0)
+        ExecChild(cargv.data(), writeEnd.Get());
+    m_pid = pid;
+    m_output = std::move(readEnd);
+}
+
+BackgroundProcess::BackgroundProcess(BackgroundProcess&& other) noexcept
+    : m_pid(std::exchange(other.m_pid, -1)), m_output(std::move(other.m_output)) {}
+
+BackgroundProcess& BackgroundProcess::operator=(BackgroundProcess&& other) noexcept {
+    if (this != &other) {
+        Stop();
+        m_pid = std::exchange(other.m_pid, -1);
+        m_output = std::move(other.m_output);
+    }
+    return *this;
+}
+
+bool BackgroundProcess::WaitForOutput(std::string_view text, int limitMs) {
+    if (!m_output)
+        return false;
+    std::string seen;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd{m_output.Get(), POLLIN, 0};
+        if (::poll(&pfd, 1, kPollSliceMs) <= 0)
+            continue;
+        char buffer[512];
+        const ssize_t got = ::read(m_output.Get(), buffer, sizeof buffer);
+        if (got <= 0)
+            return false; // the program ended
+        seen.append(buffer, static_cast<std::size_t>(got));
+        if (seen.find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+void BackgroundProcess::Stop() {
+    if (m_pid <= 0)
+        return;
+    ::kill(m_pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    m_pid = -1;
+    m_output.Reset();
+}
+
+ScopedNetns::ScopedNetns(const std::string& name) {
+    m_home.Reset(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC));
+    const UniqueFd target{::open((kNetnsDir + name).c_str(), O_RDONLY | O_CLOEXEC)};
+    m_entered = m_home && target && ::setns(target.Get(), CLONE_NEWNET) == 0;
+}
+
+ScopedNetns::~ScopedNetns() {
+    if (m_entered)
+        ::setns(m_home.Get(), CLONE_NEWNET);
+}
+
+NetnsLab::NetnsLab() : m_prefix(LabPrefix()) {
+    SweepStaleNamespaces();
+    std::string pattern = (std::filesystem::temp_directory_path() / (m_prefix + "XXXXXX")).string();
+    if (::mkdtemp(pattern.data()))
+        m_folder = pattern;
+    else
+        m_error = "cannot create a temporary folder";
+}
+
+NetnsLab::~NetnsLab() {
+    for (auto it = m_namespaces.rbegin(); it != m_namespaces.rend(); ++it)
+        RunCommand({"ip", "netns", "delete", *it});
+    if (!m_folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+}
+
+std::string NetnsLab::Add(std::string_view role) {
+    std::string name = m_prefix + std::string{role};
+    const auto added = RunCommand({"ip", "netns", "add", name});
+    if (added.exitCode != 0) {
+        m_error = "ip netns add " + name + ": " + added.output;
+        return {};
+    }
+    m_namespaces.push_back(name);
+    if (!Ip(name, {"link", "set", "lo", "up"}))
+        return {};
+    return name;
+}
+
+bool NetnsLab::Ip(const std::string& ns, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"ip", "-n", ns};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const auto result = RunCommand(argv);
+    if (result.exitCode == 0)
+        return true;
+    m_error = "ip -n " + ns;
+    for (const auto& arg : args)
+        m_error += " " + arg;
+    m_error += ": " + result.output;
+    return false;
+}
+
+std::vector<std::string> NetnsLab::ExecArgv(const std::string& ns,
+                                            const std::vector<std::string>& argv) const {
+    std::vector<std::string> full{"ip", "netns", "exec", ns};
+    full.insert(full.end(), argv.begin(), argv.end());
+    return full;
+}
+
+CommandResult NetnsLab::Exec(const std::string& ns, const std::vector<std::string>& argv) {
+    return RunCommand(ExecArgv(ns, argv));
+}
+
+bool WaitForTcpListener(const std::string& host, std::uint16_t port, int limitMs) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const UniqueFd sock{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+        if (sock &&
+            ::connect(sock.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollSliceMs));
+    }
+    return false;
+}
+
+} // namespace Velto::Corvane::Testing
