@@ -1,0 +1,204 @@
+#include "config/config_file.h"
+
+#include "base/file_util.h"
+#include "base/utf.h"
+#include "config/ordinal_compare.h"
+#include "config/private_file_writer.h"
+
+#include <algorithm>
+
+namespace Velto::Corvane {
+namespace {
+
+constexpr double kFileVersion = 1;
+constexpr std::int64_t kMinPort = 1;
+constexpr std::int64_t kMaxPort = 65535;
+constexpr std::int64_t kDefaultPort = 8080;
+constexpr std::int64_t kMaxUploadLimit = 9007199254740991; // 2^53 - 1
+
+struct AccessName {
+    AccessFlags flag;
+    const char* name;
+};
+constexpr AccessName kAccessNames[] = {
+    {AccessFlags::Read, "read"},
+    {AccessFlags::Write, "write"},
+    {AccessFlags::Delete, "delete"},
+};
+
+std::u16string ReadText(const JsonValue& value) {
+    return Utf8ToUtf16(value.AsString());
+}
+JsonValue TextValue(std::u16string_view text) {
+    return JsonValue(Utf16ToUtf8(text));
+}
+
+void ReadServer(const JsonValue& server, Config& config) {
+    config.port =
+        static_cast<std::uint16_t>(server.Get("port").GetInt(kDefaultPort, kMinPort, kMaxPort));
+    config.https = server.Get("https").GetBool(false);
+    config.certificate = server.Get("certificate").AsString() == "pfx"
+                             ? CertificateKind::Pfx
+                             : CertificateKind::SelfSigned;
+    config.selfSignedThumbprint = ReadText(server.Get("selfSignedThumbprint"));
+    config.pfxPath = ReadText(server.Get("pfxPath"));
+    config.pfxPassword = server.Get("pfxPassword").AsString();
+    config.upnp = server.Get("upnp").GetBool(true);
+    config.showHidden = server.Get("showHidden").GetBool(false);
+    config.startServerOnLaunch = server.Get("startServerOnLaunch").GetBool(true);
+    config.language = ReadText(server.Get("language"));
+    config.theme = ReadText(server.Get("theme"));
+}
+
+Share ReadShare(const JsonValue& item) {
+    Share share;
+    share.id = item.Get("id").AsString();
+    share.name = ReadText(item.Get("name"));
+    share.path = ReadText(item.Get("path"));
+    share.readOnly = item.Get("readOnly").GetBool(false);
+    const JsonValue* guest = item.Find("guest");
+    share.guest = guest ? AccessFromNames(*guest) : AccessFlags::Read;
+    share.password = item.Get("password").AsString();
+    share.maxUploadBytes = item.Get("maxUploadBytes").GetInt(0, 0, kMaxUploadLimit);
+    share.file = item.Get("file").GetBool(false);
+    if (share.file)
+        share.readOnly = true;
+    return share;
+}
+
+bool AcceptShare(const Config& config, const Share& share) {
+    return !share.id.empty() && IsValidShareName(share.name) && !share.path.empty() &&
+           !config.FindShareByName(share.name) && !config.FindShareById(share.id);
+}
+
+Account ReadAccount(const JsonValue& item, const Config& config) {
+    Account account;
+    account.name = ReadText(item.Get("name"));
+    account.password = item.Get("password").AsString();
+    for (const auto& [shareId, names] : item.Get("access").AsMembers()) {
+        if (config.FindShareById(shareId))
+            account.access.emplace(shareId, AccessFromNames(names));
+    }
+    return account;
+}
+
+bool AcceptAccount(const Config& config, const Account& account) {
+    return IsValidAccountName(account.name) && !account.password.empty() &&
+           !config.FindAccount(account.name);
+}
+
+JsonValue ServerToJson(const Config& config) {
+    JsonValue server = JsonValue::MakeObject();
+    server.Set("port", JsonValue(static_cast<double>(config.port)));
+    server.Set("https", JsonValue(config.https));
+    server.Set("certificate",
+               JsonValue(config.certificate == CertificateKind::Pfx ? "pfx" : "selfSigned"));
+    server.Set("selfSignedThumbprint", TextValue(config.selfSignedThumbprint));
+    server.Set("pfxPath", TextValue(config.pfxPath));
+    server.Set("pfxPassword", JsonValue(config.pfxPassword));
+    server.Set("upnp", JsonValue(config.upnp));
+    server.Set("showHidden", JsonValue(config.showHidden));
+    server.Set("startServerOnLaunch", JsonValue(config.startServerOnLaunch));
+    server.Set("language", TextValue(config.language));
+    server.Set("theme", TextValue(config.theme));
+    return server;
+}
+
+JsonValue ShareToJson(const Share& share) {
+    JsonValue item = JsonValue::MakeObject();
+    item.Set("id", JsonValue(share.id));
+    item.Set("name", TextValue(share.name));
+    item.Set("path", TextValue(share.path));
+    item.Set("readOnly", JsonValue(share.readOnly || share.file));
+    item.Set("guest", AccessToNames(share.guest));
+    item.Set("password", JsonValue(share.password));
+    item.Set("maxUploadBytes", JsonValue(static_cast<double>(share.maxUploadBytes)));
+    if (share.file)
+        item.Set("file", JsonValue(true));
+    return item;
+}
+
+JsonValue AccountToJson(const Account& account) {
+    JsonValue item = JsonValue::MakeObject();
+    item.Set("name", TextValue(account.name));
+    item.Set("password", JsonValue(account.password));
+    JsonValue access = JsonValue::MakeObject();
+    for (const auto& [shareId, flags] : account.access)
+        access.Set(shareId, AccessToNames(flags));
+    item.Set("access", std::move(access));
+    return item;
+}
+
+} // namespace
+
+AccessFlags AccessFromNames(const JsonValue& value) {
+    AccessFlags flags = AccessFlags::None;
+    for (const JsonValue& element : value.AsArray()) {
+        if (element.Kind() != JsonKind::String)
+            continue;
+        for (const auto& [flag, name] : kAccessNames) {
+            if (element.AsString() == name)
+                flags |= flag;
+        }
+    }
+    return NormalizeAccess(flags);
+}
+
+JsonValue AccessToNames(AccessFlags flags) {
+    JsonValue names = JsonValue::MakeArray();
+    for (const auto& [flag, name] : kAccessNames) {
+        if (HasAccess(flags, flag))
+            names.Append(JsonValue(name));
+    }
+    return names;
+}
+
+JsonValue ConfigToJson(const Config& config) {
+    JsonValue root = JsonValue::MakeObject();
+    root.Set("version", JsonValue(kFileVersion));
+    root.Set("server", ServerToJson(config));
+    JsonValue& shares = root.Set("shares", JsonValue::MakeArray());
+    for (const Share& share : config.shares)
+        shares.Append(ShareToJson(share));
+    JsonValue& accounts = root.Set("accounts", JsonValue::MakeArray());
+    for (const Account& account : config.accounts)
+        accounts.Append(AccountToJson(account));
+    return root;
+}
+
+Config ConfigFromJson(const JsonValue& root) {
+    Config config;
+    ReadServer(root.Get("server"), config);
+    for (const JsonValue& item : root.Get("shares").AsArray()) {
+        Share share = ReadShare(item);
+        if (AcceptShare(config, share))
+            config.shares.push_back(std::move(share));
+    }
+    for (const JsonValue& item : root.Get("accounts").AsArray()) {
+        Account account = ReadAccount(item, config);
+        if (AcceptAccount(config, account))
+            config.accounts.push_back(std::move(account));
+    }
+    return config;
+}
+
+bool LoadConfig(const std::string& path, Config& config) {
+    if (!FileExists(path))
+        return true;
+    std::string text;
+    if (Failed(ReadTextFile(path, text)))
+        return false;
+    auto [root, ok] = ParseJson(text, kJsonMaxDepth);
+    if (!ok || root.Kind() != JsonKind::Object)
+        return false;
+    config = ConfigFromJson(root);
+    return true;
+}
+
+bool SaveConfig(const std::string& path, const Config& config) {
+    std::string text = SerializeJson(ConfigToJson(config), true);
+    text.push_back('\n');
+    return WritePrivateFileAtomically(path, text);
+}
+
+} // namespace Velto::Corvane
