@@ -1,0 +1,66 @@
+#pragma once
+
+#include "base/clock.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Velto::Corvane {
+
+// One thing a visitor did. Action names: "login", "loginFailed", "unlockFailed",
+// "download", "upload", "newFolder", "rename", "delete", "zip".
+struct AccessLogEntry {
+    FileTime time{0};    // UTC; 0 means "now" and is filled in by Append
+    std::string address; // the visitor's IP address
+    std::u16string user; // the signed-in account; empty for a guest
+    std::string action;
+    std::u16string detail;
+    std::int32_t result{0}; // the HTTP status of the outcome
+    std::uint64_t size{0};  // bytes transferred where that applies
+};
+
+// The visitor log: every entry is appended as one line to a daily file
+// "access-YYYYMMDD.log" (local date) in the logs folder and kept in memory
+// (the latest 1000). Append may be called from any thread.
+class AccessLog {
+public:
+    static constexpr std::size_t kMaxEntries = 1000;
+    // Called after each append, on the appending thread and outside the log's
+    // lock, so it may call back into the log.
+    using Observer = std::function<void(const AccessLogEntry&)>;
+
+    // An empty folder keeps entries in memory only.
+    explicit AccessLog(std::string logsFolder);
+
+    void Append(AccessLogEntry entry);
+    std::vector<AccessLogEntry> Snapshot() const;
+    // Empties the in-memory list; the files keep their lines.
+    void Clear();
+    void SetOnAppend(Observer observer);
+    // Deletes daily files last written more than 30 days ago.
+    void RemoveOldFiles();
+
+    const std::string& LogsFolder() const { return m_logsFolder; }
+
+private:
+    const std::string m_logsFolder;
+    mutable std::mutex m_mutex; // guards the file appends, m_entries and m_observer
+    std::deque<AccessLogEntry> m_entries;
+    Observer m_observer;
+};
+
+// The file line of an entry without its CR LF: seven tab-separated fields
+// (local time, address, user, action, detail, result, size); tabs, line feeds
+// and carriage returns inside the text fields become spaces.
+std::string FormatAccessLogLine(const AccessLogEntry& entry);
+
+// "access-YYYYMMDD.log" for the local date of `time`.
+std::string AccessLogFileName(FileTime time);
+
+} // namespace Velto::Corvane

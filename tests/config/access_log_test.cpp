@@ -1,0 +1,235 @@
+#include "config/access_log.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace Velto::Corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Split(std::string_view text, std::string_view separator) {
+    std::vector<std::string> parts;
+    for (;;) {
+        const std::size_t at = text.find(separator);
+        parts.emplace_back(text.substr(0, at));
+        if (at == std::string_view::npos)
+            return parts;
+        text.remove_prefix(at + separator.size());
+    }
+}
+
+// Runs the test in a fixed zone nine hours east of UTC, so local and UTC dates differ.
+class AccessLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* tz = std::getenv("TZ");
+        m_oldTz = tz ? std::optional<std::string>(tz) : std::nullopt;
+        ::setenv("TZ", "KST-9", 1);
+        ::tzset();
+        std::string pattern = (fs::temp_directory_path() / "velto-log-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_root = pattern;
+        m_folder = m_root + "/state/logs";
+    }
+    void TearDown() override {
+        if (m_oldTz)
+            ::setenv("TZ", m_oldTz->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+        fs::remove_all(m_root);
+    }
+
+    // The file time of a local calendar time in the test's zone.
+    static FileTime Local(int year, int month, int day, int hour, int minute, int second) {
+        std::tm t{};
+        t.tm_year = year - 1900;
+        t.tm_mon = month - 1;
+        t.tm_mday = day;
+        t.tm_hour = hour;
+        t.tm_min = minute;
+        t.tm_sec = second;
+        t.tm_isdst = -1;
+        return FileTimeFromUnix(std::mktime(&t), 0);
+    }
+
+    static AccessLogEntry Entry(FileTime time, std::string action, std::u16string detail = u"") {
+        AccessLogEntry e;
+        e.time = time;
+        e.address = "192.168.0.7";
+        e.action = std::move(action);
+        e.detail = std::move(detail);
+        e.result = 200;
+        return e;
+    }
+
+    std::vector<std::string> Lines(const std::string& fileName) const {
+        std::string text = ReadBytes(fs::path(m_folder) / fileName);
+        EXPECT_TRUE(text.ends_with("\r\n"));
+        text.resize(text.size() - 2);
+        return Split(text, "\r\n");
+    }
+
+    std::string m_root;
+    std::string m_folder;
+    std::optional<std::string> m_oldTz;
+};
+
+TEST_F(AccessLogTest, WritesDailyFilesWithSevenFields) {
+    AccessLog log(m_folder);
+    AccessLogEntry late = Entry(Local(2024, 1, 31, 23, 59, 59), "download", u"/Music/a b.mp3");
+    late.user = u"김철수";
+    late.size = 18446744073709551615ULL;
+    log.Append(late);
+    AccessLogEntry odd = Entry(Local(2024, 2, 1, 0, 0, 0), "rename", u"/S/x\ty\nz\r -> w");
+    odd.address = "::1\t";
+    odd.result = -2147467259;
+    log.Append(odd);
+
+    EXPECT_EQ(Lines("access-20240131.log"),
+              std::vector<std::string>{"2024-01-31 23:59:59\t192.168.0.7\t김철수\tdownload\t/Music/"
+                                       "a b.mp3\t200\t18446744073709551615"});
+    EXPECT_EQ(Lines("access-20240201.log"),
+              std::vector<std::string>{
+                  "2024-02-01 00:00:00\t::1 \t\trename\t/S/x y z  -> w\t-2147467259\t0"});
+    EXPECT_EQ(Split(Lines("access-20240201.log")[0], "\t").size(), 7u);
+
+    struct stat st {};
+    ASSERT_EQ(::stat((m_folder + "/access-20240131.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // The folder removed while running is made again by the next entry.
+    fs::remove_all(m_root + "/state");
+    log.Append(Entry(Local(2024, 2, 1, 9, 0, 0), "zip"));
+    EXPECT_EQ(Lines("access-20240201.log").size(), 1u);
+    EXPECT_EQ(log.Snapshot().size(), 3u);
+}
+
+TEST_F(AccessLogTest, KeepsTheLatestThousandInMemory) {
+    AccessLog log(m_folder);
+    const FileTime base = Local(2024, 3, 1, 12, 0, 0);
+    for (int i = 0; i <= 1000; ++i) {
+        AccessLogEntry e = Entry(base, "download");
+        e.size = static_cast<std::uint64_t>(i);
+        log.Append(std::move(e));
+    }
+    auto entries = log.Snapshot();
+    ASSERT_EQ(entries.size(), AccessLog::kMaxEntries);
+    EXPECT_EQ(entries.front().size, 1u); // entry 0 was dropped
+    EXPECT_EQ(entries.back().size, 1000u);
+
+    log.Clear();
+    EXPECT_TRUE(log.Snapshot().empty());
+    EXPECT_EQ(Lines("access-20240301.log").size(), 1001u); // the file keeps everything
+}
+
+TEST_F(AccessLogTest, TellsTheObserverOutsideTheLock) {
+    AccessLog log(m_folder);
+    std::vector<std::string> seen;
+    log.SetOnAppend([&](const AccessLogEntry& e) {
+        seen.push_back(e.action);
+        EXPECT_NE(e.time, 0u);                // "now" was filled in
+        EXPECT_FALSE(log.Snapshot().empty()); // calling back in must not deadlock
+    });
+    const FileTime before = NowFileTime();
+    log.Append(Entry(0, "login"));
+    log.Append(Entry(0, "upload"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"login", "upload"}));
+    EXPECT_GE(log.Snapshot().front().time, before);
+    log.SetOnAppend(nullptr);
+    log.Append(Entry(0, "delete"));
+    EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST_F(AccessLogTest, MemoryOnlyWithoutAFolder) {
+    AccessLog log("");
+    log.Append(Entry(0, "login"));
+    EXPECT_EQ(log.Snapshot().size(), 1u);
+    log.RemoveOldFiles();
+    EXPECT_FALSE(fs::exists(m_folder));
+}
+
+TEST_F(AccessLogTest, ConcurrentLinesStayWhole) {
+    AccessLog log(m_folder);
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 200;
+    const FileTime time = Local(2024, 5, 5, 5, 5, 5);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i)
+                log.Append(Entry(time, "download", std::u16string(100 + t, u'a' + t)));
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    const auto lines = Lines("access-20240505.log");
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kPerThread));
+    const auto entries = log.Snapshot();
+    ASSERT_EQ(entries.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto fields = Split(lines[i], "\t");
+        ASSERT_EQ(fields.size(), 7u);
+        EXPECT_EQ(fields[4].size(), 100u + static_cast<std::size_t>(fields[4][0] - 'a'));
+        // The file order equals the list order.
+        EXPECT_EQ(fields[4][0], static_cast<char>(entries[i].detail[0]));
+    }
+}
+
+TEST_F(AccessLogTest, SweepDeletesOnlyOldDailyFiles) {
+    fs::create_directories(m_folder);
+    const auto now = std::time(nullptr);
+    constexpr std::int64_t kDay = 86400;
+    struct Item {
+        std::string name;
+        std::int64_t age; // seconds before now; negative lies in the future
+        bool directory;
+        bool remains;
+    };
+    const Item items[] = {
+        {"access-20200101.log", 31 * kDay, false, false},
+        {"access-.log", 40 * kDay, false, false},
+        {"access-20200102.log", 29 * kDay, false, true},
+        {"access-20990101.log", -5 * kDay, false, true},
+        {"Access-20200101.log", 31 * kDay, false, true},
+        {"access-1.txt", 31 * kDay, false, true},
+        {"access-20200101.LOG", 31 * kDay, false, true},
+        {"access.log", 31 * kDay, false, true},
+        {"access-old.log", 31 * kDay, true, true},
+    };
+    for (const auto& item : items) {
+        const std::string path = m_folder + "/" + item.name;
+        if (item.directory)
+            fs::create_directory(path);
+        else
+            std::ofstream(path) << "x\r\n";
+        const timespec times[2] = {{now - item.age, 0}, {now - item.age, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    AccessLog(m_folder).RemoveOldFiles();
+    for (const auto& item : items)
+        EXPECT_EQ(fs::exists(m_folder + "/" + item.name), item.remains) << item.name;
+
+    // A missing folder ends the sweep quietly.
+    AccessLog(m_root + "/nowhere").RemoveOldFiles();
+    EXPECT_FALSE(fs::exists(m_root + "/nowhere"));
+}
+
+} // namespace
+} // namespace Velto::Corvane
