@@ -3,10 +3,17 @@
 #include "webapp/fs/open_item.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <stdio.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace Velto::Corvane {
@@ -52,82 +59,21 @@ const char* AccessName(ItemAccess access) {
     return "?";
 }
 
-class OpenItemTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const std::string share = tree.Path("share");
-        tree.MakeDir("outside");
-        tree.MakeFile("outside/x.txt", "outside");
-        tree.MakeDir("share2");
-        tree.MakeFile("share2/y.txt", "share2");
-        tree.MakeDir("share");
-        tree.MakeFile("share/a.txt", "hello");
-        tree.MakeDir("share/sub");
-        tree.MakeFile("share/sub/b.txt", "bee");
-        tree.MakeDir("share/.hidden");
-        tree.MakeFile("share/.hidden/secret.txt", "secret");
-        tree.MakeFile("share/.hidden_file", "hidden");
-        tree.MakeFile("share/.vcsupload-0123456789abcdef", "partial");
-        tree.MakeFile("share/.VCSUPLOAD-x", "partial");
-        tree.MakeDir("share/visible");
-        tree.MakeDir("share/visible/.vcsupload-dir");
-        tree.MakeFile("share/visible/.vcsupload-dir/f.txt", "f");
-        tree.MakeLink("sub", "share/in_rel");
-        tree.MakeLink("sub/../a.txt", "share/in_rel_climb");
-        tree.MakeLink(share + "/sub", "share/in_abs");
-        tree.MakeLink(share + "/a.txt", "share/in_abs_file");
-        tree.MakeLink("../share/a.txt", "share/climb_back");
-        tree.MakeLink("../outside", "share/out_rel");
-        tree.MakeLink(tree.Path("outside"), "share/out_abs");
-        tree.MakeLink("../share2", "share/out_prefix");
-        tree.MakeLink(tree.Path("share2"), "share/out_prefix_abs");
-        tree.MakeLink(".hidden", "share/to_hidden");
-        tree.MakeLink(".vcsupload-0123456789abcdef", "share/to_temp");
-        tree.MakeLink("chain2", "share/chain1");
-        tree.MakeLink("sub/b.txt", "share/chain2");
-        tree.MakeLink("chain_abs2", "share/chain_abs1");
-        tree.MakeLink(share + "/a.txt", "share/chain_abs2");
-        tree.MakeLink("chain_out2", "share/chain_out1");
-        tree.MakeLink(tree.Path("outside/x.txt"), "share/chain_out2");
-        tree.MakeLink("loop2", "share/loop1");
-        tree.MakeLink("loop1", "share/loop2");
-        tree.MakeLink("nowhere", "share/dangling");
-        tree.MakeLink("/proc/self/root" + share + "/a.txt", "share/proc_link");
-        tree.MakeFifo("share/fifo");
-        tree.MakeLink("fifo", "share/to_fifo");
-        tree.MakeFile("share/\xff", "bad name");
-        tree.MakeLink("\xff", "share/to_bad");
-        tree.MakeDir("share/\xff"
-                     "d");
-        tree.MakeFile("share/\xff"
-                      "d/f.txt",
-                      "f");
-        tree.MakeLink("\xff"
-                      "d",
-                      "share/bad_dir_link");
-        tree.MakeFile("share/a\\b", "backslash");
-        tree.MakeFile("share/con", "device name");
-        tree.MakeFile("share/" + std::string(255, 'n'), "long");
-
-        const std::optional<ShareRoot> resolved = ResolveShareRoot(U16(share), false);
-        ASSERT_TRUE(resolved);
-        root = *resolved;
-    }
-
-    TempTree tree;
-    ShareRoot root;
+struct ConfinementCase {
+    std::string path;
+    bool allowHidden;
+    OpenResult expected;
+    bool isDirectory = false;
+    std::string content = {}; // what reading the opened file gives
+    // Without openat2 the kernel cannot be told to refuse /proc magic links;
+    // the final-path check then decides alone.
+    std::optional<OpenResult> withoutOpenat2 = std::nullopt;
 };
 
-TEST_F(OpenItemTest, ConfinesEveryPathToTheShare) {
+std::vector<ConfinementCase> ConfinementCases() {
     const std::string longName(255, 'n');
     const std::string tooLongName(256, 'n');
-    const struct {
-        std::string path;
-        bool allowHidden;
-        OpenResult expected;
-        bool isDirectory = false;
-        std::string content = {}; // what reading the opened file gives
-    } cases[] = {
+    return {
         {"", false, OpenResult::Ok, true, ""},
         {"a.txt", false, OpenResult::Ok, false, "hello"},
         {"sub", false, OpenResult::Ok, true, ""},
@@ -179,33 +125,168 @@ TEST_F(OpenItemTest, ConfinesEveryPathToTheShare) {
         {"to_temp", true, OpenResult::NotFound},
         {"to_bad", false, OpenResult::NotFound},
         {"bad_dir_link/f.txt", false, OpenResult::NotFound},
-        {"proc_link", false, OpenResult::NotFound},
+        {"proc_link", false, OpenResult::NotFound, false, "hello", OpenResult::Ok},
+        {"proc_link_out", false, OpenResult::NotFound, false, "", OpenResult::Outside},
         {"loop1", false, OpenResult::NotFound},
         {"dangling", false, OpenResult::NotFound},
         // Neither files nor folders; opening them must not block.
         {"fifo", false, OpenResult::NotFound},
         {"to_fifo", false, OpenResult::NotFound},
     };
+}
 
-    for (const auto& c : cases) {
+// Runs every case with every access; returns a line per mismatch (plain text,
+// so a child process can report it too).
+std::string ConfinementMismatches(const ShareRoot& root, bool withOpenat2) {
+    std::string mismatches;
+    for (ConfinementCase c : ConfinementCases()) {
+        if (!withOpenat2 && c.withoutOpenat2)
+            c.expected = *c.withoutOpenat2;
         for (const ItemAccess access : kAllAccesses) {
-            SCOPED_TRACE(c.path + " (" + AccessName(access) + (c.allowHidden ? ", hidden" : "") +
-                         ")");
+            const std::string label =
+                c.path + " (" + AccessName(access) + (c.allowHidden ? ", hidden" : "") + "): ";
             UniqueFd handle;
             ItemStat stat;
-            const PathComponents components = Split(c.path);
-            ASSERT_EQ(OpenItem(root, components, access, c.allowHidden, handle, stat), c.expected);
-            if (c.expected != OpenResult::Ok) {
-                EXPECT_FALSE(handle.IsValid());
+            const OpenResult result =
+                OpenItem(root, Split(c.path), access, c.allowHidden, handle, stat);
+            if (result != c.expected) {
+                mismatches += label + "result " + std::to_string(static_cast<int>(result)) +
+                              ", expected " + std::to_string(static_cast<int>(c.expected)) + "\n";
                 continue;
             }
-            ASSERT_TRUE(handle.IsValid());
-            EXPECT_EQ(stat.IsDirectory(), c.isDirectory);
+            if (handle.IsValid() != (result == OpenResult::Ok)) {
+                mismatches += label + "handle slot wrong\n";
+                continue;
+            }
+            if (result != OpenResult::Ok)
+                continue;
+            if (stat.IsDirectory() != c.isDirectory)
+                mismatches += label + "folder bit wrong\n";
             if (access == ItemAccess::Read && !c.isDirectory) {
-                EXPECT_EQ(ReadAll(handle.Get()), c.content);
+                const std::string content = ReadAll(handle.Get());
+                if (content != c.content)
+                    mismatches += label + "read \"" + content + "\"\n";
             }
         }
     }
+    return mismatches;
+}
+
+class OpenItemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string share = tree.Path("share");
+        tree.MakeDir("outside");
+        tree.MakeFile("outside/x.txt", "outside");
+        tree.MakeDir("share2");
+        tree.MakeFile("share2/y.txt", "share2");
+        tree.MakeDir("share");
+        tree.MakeFile("share/a.txt", "hello");
+        tree.MakeDir("share/sub");
+        tree.MakeFile("share/sub/b.txt", "bee");
+        tree.MakeDir("share/.hidden");
+        tree.MakeFile("share/.hidden/secret.txt", "secret");
+        tree.MakeFile("share/.hidden_file", "hidden");
+        tree.MakeFile("share/.vcsupload-0123456789abcdef", "partial");
+        tree.MakeFile("share/.VCSUPLOAD-x", "partial");
+        tree.MakeDir("share/visible");
+        tree.MakeDir("share/visible/.vcsupload-dir");
+        tree.MakeFile("share/visible/.vcsupload-dir/f.txt", "f");
+        tree.MakeLink("sub", "share/in_rel");
+        tree.MakeLink("sub/../a.txt", "share/in_rel_climb");
+        tree.MakeLink(share + "/sub", "share/in_abs");
+        tree.MakeLink(share + "/a.txt", "share/in_abs_file");
+        tree.MakeLink("../share/a.txt", "share/climb_back");
+        tree.MakeLink("../outside", "share/out_rel");
+        tree.MakeLink(tree.Path("outside"), "share/out_abs");
+        tree.MakeLink("../share2", "share/out_prefix");
+        tree.MakeLink(tree.Path("share2"), "share/out_prefix_abs");
+        tree.MakeLink(".hidden", "share/to_hidden");
+        tree.MakeLink(".vcsupload-0123456789abcdef", "share/to_temp");
+        tree.MakeLink("chain2", "share/chain1");
+        tree.MakeLink("sub/b.txt", "share/chain2");
+        tree.MakeLink("chain_abs2", "share/chain_abs1");
+        tree.MakeLink(share + "/a.txt", "share/chain_abs2");
+        tree.MakeLink("chain_out2", "share/chain_out1");
+        tree.MakeLink(tree.Path("outside/x.txt"), "share/chain_out2");
+        tree.MakeLink("loop2", "share/loop1");
+        tree.MakeLink("loop1", "share/loop2");
+        tree.MakeLink("nowhere", "share/dangling");
+        tree.MakeLink("/proc/self/root" + share + "/a.txt", "share/proc_link");
+        tree.MakeLink("/proc/self/root" + tree.Path("outside/x.txt"), "share/proc_link_out");
+        tree.MakeFifo("share/fifo");
+        tree.MakeLink("fifo", "share/to_fifo");
+        tree.MakeFile("share/\xff", "bad name");
+        tree.MakeLink("\xff", "share/to_bad");
+        tree.MakeDir("share/\xff"
+                     "d");
+        tree.MakeFile("share/\xff"
+                      "d/f.txt",
+                      "f");
+        tree.MakeLink("\xff"
+                      "d",
+                      "share/bad_dir_link");
+        tree.MakeFile("share/a\\b", "backslash");
+        tree.MakeFile("share/con", "device name");
+        tree.MakeFile("share/" + std::string(255, 'n'), "long");
+
+        const std::optional<ShareRoot> resolved = ResolveShareRoot(U16(share), false);
+        ASSERT_TRUE(resolved);
+        root = *resolved;
+    }
+
+    TempTree tree;
+    ShareRoot root;
+};
+
+TEST_F(OpenItemTest, ConfinesEveryPathToTheShare) {
+    EXPECT_EQ(ConfinementMismatches(root, true), "");
+}
+
+// Makes openat2 fail with ENOSYS in this process, as on kernels before 5.6.
+bool HideOpenat2() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat2, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+TEST_F(OpenItemTest, SameConfinementWithoutOpenat2) {
+    int report[2];
+    ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        std::string text;
+        if (!HideOpenat2())
+            text = "cannot install the filter\n";
+        else if (::syscall(SYS_openat2, AT_FDCWD, ".", nullptr, 0) != -1 || errno != ENOSYS)
+            text = "openat2 still answers\n";
+        else
+            text = ConfinementMismatches(root, false);
+        const ssize_t written = ::write(report[1], text.data(), text.size());
+        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::string text;
+    char buffer[512];
+    ssize_t got;
+    while ((got = ::read(report[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(got));
+    ::close(report[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(text, "");
 }
 
 TEST_F(OpenItemTest, AllowsAtMost128Components) {

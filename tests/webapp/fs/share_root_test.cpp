@@ -1,6 +1,7 @@
 #include "tests/webapp/fs/temp_tree.h"
 #include "webapp/fs/share_root.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 namespace Velto::Corvane {
@@ -74,6 +75,41 @@ TEST_F(ShareRootTest, RefusesAFinalPathThatIsNotUtf8) {
     tree.MakeDir("\xff");
     tree.MakeLink("\xff", "to-bad-name");
     EXPECT_FALSE(ResolveShareRoot(U16(tree.Path("to-bad-name")), false));
+}
+
+} // namespace
+} // namespace Velto::Corvane
+
+namespace Velto::Corvane {
+namespace {
+
+TEST_F(ShareRootTest, InsideRootJudgesOpenDescriptorsByTheirFinalPath) {
+    tree.MakeDir("share2");
+    tree.MakeFile("share2/x", "x");
+    tree.MakeFile("share/sub/other.txt", "o");
+    const std::optional<ShareRoot> folder = ResolveShareRoot(U16(tree.Path("share")), false);
+    const std::optional<ShareRoot> single =
+        ResolveShareRoot(U16(tree.Path("share/Report.txt")), true);
+    ASSERT_TRUE(folder && single);
+
+    const struct {
+        std::string path;
+        bool insideFolder;
+        bool insideSingle;
+    } cases[] = {
+        {tree.Path("share"), true, false},
+        {tree.Path("share/Report.txt"), true, true},
+        {tree.Path("link-to-file"), true, true}, // judged by where it leads
+        {tree.Path("share/sub/other.txt"), true, false},
+        {tree.Path("share2/x"), false, false},
+        {tree.Path(""), false, false},
+    };
+    for (const auto& c : cases) {
+        const UniqueFd fd(::open(c.path.c_str(), O_PATH | O_CLOEXEC));
+        ASSERT_TRUE(fd.IsValid()) << c.path;
+        EXPECT_EQ(IsInsideRoot(*folder, fd.Get()), c.insideFolder) << c.path;
+        EXPECT_EQ(IsInsideRoot(*single, fd.Get()), c.insideSingle) << c.path;
+    }
 }
 
 } // namespace
