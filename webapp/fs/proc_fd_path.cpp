@@ -13,10 +13,12 @@ namespace {
 constexpr std::size_t kProcFdPathSize = 32;
 constexpr int kMaxInterruptRetries = 8;
 
-// "/proc/self/fd/N" in a fixed buffer.
+// "/proc/thread-self/fd/N" in a fixed buffer. The calling thread's own view
+// keeps working even after the process's first thread has ended, which
+// /proc/self does not.
 struct ProcFdName {
     char text[kProcFdPathSize];
-    explicit ProcFdName(int fd) { std::snprintf(text, sizeof text, "/proc/self/fd/%d", fd); }
+    explicit ProcFdName(int fd) { std::snprintf(text, sizeof text, "/proc/thread-self/fd/%d", fd); }
 };
 
 } // namespace
@@ -26,14 +28,15 @@ std::optional<std::string> FinalPathOfFd(int fd) {
         return std::nullopt;
     const ProcFdName name(fd);
     // One byte more than PATH_MAX tells a path that fits from one that was cut.
-    std::string path(PATH_MAX + 1, '\0');
-    const ssize_t length = ::readlink(name.text, path.data(), path.size());
+    char path[PATH_MAX + 1];
+    const ssize_t length = ::readlink(name.text, path, sizeof path);
     if (length <= 0 || static_cast<std::size_t>(length) > PATH_MAX)
         return std::nullopt;
-    path.resize(static_cast<std::size_t>(length));
-    if (path.front() != '/')
-        return std::nullopt; // pipes, sockets and anonymous objects have no place
-    return path;
+    // Pipes, sockets and anonymous objects have no place in the tree, and a path
+    // outside this process's root is reported as "(unreachable)/...".
+    if (path[0] != '/')
+        return std::nullopt;
+    return std::string(path, static_cast<std::size_t>(length));
 }
 
 FdOrErrno ReopenFd(int fd, int flags) {

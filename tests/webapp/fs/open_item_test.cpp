@@ -308,6 +308,47 @@ TEST_F(OpenItemTest, AllowsAtMost128Components) {
     EXPECT_TRUE(stat.IsDirectory());
 }
 
+TEST_F(OpenItemTest, LinkedPathLongerThanPathMaxIsRefused) {
+    // Sixteen folders of 255-byte names: the deepest file's full path is longer
+    // than PATH_MAX, while the path handed in through a link is not.
+    constexpr int kLevels = 16;
+    const std::string name(255, 'd');
+    std::vector<UniqueFd> levels;
+    levels.emplace_back(::open(tree.Path("share").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (int i = 0; i < kLevels; ++i) {
+        ASSERT_EQ(::mkdirat(levels.back().Get(), name.c_str(), 0755), 0);
+        levels.emplace_back(
+            ::openat(levels.back().Get(), name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_TRUE(levels.back().IsValid());
+    }
+    const UniqueFd file(::openat(levels.back().Get(), "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_TRUE(file.IsValid());
+
+    std::string halfway = tree.Path("share");
+    for (int i = 0; i < kLevels / 2; ++i)
+        halfway += "/" + name;
+    tree.MakeLink(halfway, "share/halfway");
+
+    PathComponents shallow{u"halfway", U16(name)};
+    PathComponents deep{u"halfway"};
+    for (int i = 0; i < kLevels / 2; ++i)
+        deep.push_back(U16(name));
+    deep.push_back(u"f");
+
+    UniqueFd handle;
+    ItemStat stat;
+    EXPECT_EQ(OpenItem(root, shallow, ItemAccess::ReadAttributes, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(OpenItem(root, deep, ItemAccess::ReadAttributes, false, handle, stat),
+              OpenResult::Outside);
+
+    // Take the chain down from the bottom; its full paths are too long for
+    // removal by path.
+    ASSERT_EQ(::unlinkat(levels.back().Get(), "f", 0), 0);
+    for (int i = kLevels; i > 0; --i)
+        ASSERT_EQ(::unlinkat(levels[i - 1].Get(), name.c_str(), AT_REMOVEDIR), 0);
+}
+
 TEST_F(OpenItemTest, ReportsSizeTimeAndAttributes) {
     const timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456700}};
     ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path("share/a.txt").c_str(), times, 0), 0);
