@@ -65,6 +65,17 @@ bool UpnpClient::TryLocation(const std::string& location) {
     return true;
 }
 
+// The address this PC uses toward the gateway can change during a run (a new
+// DHCP lease, another network adapter); a renewal must forward the port to the
+// current one. Looking it up sends nothing.
+void UpnpClient::RefreshLocalAddress() {
+    const auto control = ParseHttpUrl(m_service.controlUrl);
+    if (!control)
+        return;
+    if (std::string local = LocalAddressToward(control->host, control->port); !local.empty())
+        m_localAddress = std::move(local);
+}
+
 bool UpnpClient::Discover() {
     ForgetGateway();
     for (const auto& location : SearchGatewayLocations(m_cancel)) {
@@ -85,6 +96,7 @@ UpnpMapResult UpnpClient::MapPort(std::uint16_t port, std::string_view descripti
                                                       : UpnpMapResult::NoGateway;
             return result;
         }
+        RefreshLocalAddress();
         result.localAddress = m_localAddress;
 
         SoapReply reply = SoapCall(

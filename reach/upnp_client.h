@@ -51,6 +51,7 @@ public:
 
 private:
     void ForgetGateway();
+    void RefreshLocalAddress();
     bool TryLocation(const std::string& location);
 
     std::stop_token m_cancel;

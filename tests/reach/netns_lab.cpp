@@ -55,12 +55,12 @@ std::string LabPrefix() {
            "-";
 }
 
-// Deletes namespaces of earlier runs whose process is gone.
-void SweepStaleNamespaces() {
-    DIR* dir = ::opendir(kNetnsDir);
-    if (!dir)
-        return;
+// Names of entries in `folder` made by runs whose process is gone.
+std::vector<std::string> StaleEntries(const std::string& folder) {
     std::vector<std::string> stale;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return stale;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (!name.starts_with(kLabTag))
@@ -71,8 +71,18 @@ void SweepStaleNamespaces() {
             stale.emplace_back(name);
     }
     ::closedir(dir);
-    for (const auto& name : stale)
+    return stale;
+}
+
+// Deletes namespaces and folders of earlier runs that ended without cleaning up.
+void SweepStaleLabs() {
+    for (const auto& name : StaleEntries(kNetnsDir))
         RunCommand({"ip", "netns", "delete", name});
+    const auto temp = std::filesystem::temp_directory_path();
+    for (const auto& name : StaleEntries(temp.string())) {
+        std::error_code ignored;
+        std::filesystem::remove_all(temp / name, ignored);
+    }
 }
 
 } // namespace
@@ -184,7 +194,7 @@ ScopedNetns::~ScopedNetns() {
 }
 
 NetnsLab::NetnsLab() : m_prefix(LabPrefix()) {
-    SweepStaleNamespaces();
+    SweepStaleLabs();
     std::string pattern = (std::filesystem::temp_directory_path() / (m_prefix + "XXXXXX")).string();
     if (::mkdtemp(pattern.data()))
         m_folder = pattern;

@@ -258,7 +258,9 @@ TEST_F(MiniupnpdTest, PortTakenByAnotherClientIsAConflict) {
 // ---------------------------------------------------------------------------
 // The scripted responder: LAN 192.168.88.0/24, responder at .1 with two more
 // addresses that must never be contacted (another LAN host .3 and a public
-// address), client at .2.
+// address), client at .2. Every case gets a pair of namespaces of its own, so
+// the cases of a table run side by side instead of waiting out one search
+// after another.
 
 constexpr const char* kResponderLan = "192.168.88.1";
 constexpr const char* kResponderClient = "192.168.88.2";
@@ -268,72 +270,90 @@ std::string PeerScript() {
     return std::string{VELTO_PEERS_DIR} + "/upnp_responder.py";
 }
 
-class ResponderLab {
+class ResponderPair {
 public:
-    bool Build() {
+    ::testing::AssertionResult Build() {
         gw = lab.Add("resp");
         client = lab.Add("cli");
-        if (gw.empty() || client.empty())
-            return false;
-        return lab.Ip(gw, {"link", "add", "eth0", "type", "veth", "peer", "name", "eth0", "netns",
-                           client}) &&
-               lab.Ip(gw, {"addr", "add", std::string{kResponderLan} + "/24", "dev", "eth0"}) &&
-               lab.Ip(gw, {"addr", "add", "192.168.88.3/32", "dev", "lo"}) &&
-               lab.Ip(gw, {"addr", "add", "11.22.33.44/32", "dev", "lo"}) &&
-               lab.Ip(client,
-                      {"addr", "add", std::string{kResponderClient} + "/24", "dev", "eth0"}) &&
-               lab.Ip(gw, {"link", "set", "eth0", "up"}) &&
-               lab.Ip(client, {"link", "set", "eth0", "up"}) &&
-               lab.Ip(client, {"route", "add", "default", "via", kResponderLan});
-    }
-
-    NetnsLab lab;
-    std::string gw, client;
-};
-
-class ResponderTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (::geteuid() != 0) {
-            s_skipReason = "needs root to create network namespaces";
-            return;
-        }
-        s_lab = std::make_unique<ResponderLab>();
-        if (!s_lab->Build())
-            s_setupError = s_lab->lab.Error();
-    }
-    static void TearDownTestSuite() { s_lab.reset(); }
-
-    void SetUp() override {
-        if (!s_skipReason.empty())
-            GTEST_SKIP() << s_skipReason;
-        ASSERT_TRUE(s_setupError.empty()) << s_setupError;
+        const bool built =
+            !gw.empty() && !client.empty() &&
+            lab.Ip(gw, {"link", "add", "eth0", "type", "veth", "peer", "name", "eth0", "netns",
+                        client}) &&
+            lab.Ip(gw, {"addr", "add", std::string{kResponderLan} + "/24", "dev", "eth0"}) &&
+            lab.Ip(gw, {"addr", "add", "192.168.88.3/32", "dev", "lo"}) &&
+            lab.Ip(gw, {"addr", "add", "11.22.33.44/32", "dev", "lo"}) &&
+            lab.Ip(client, {"addr", "add", std::string{kResponderClient} + "/24", "dev", "eth0"}) &&
+            lab.Ip(gw, {"link", "set", "eth0", "up"}) &&
+            lab.Ip(client, {"link", "set", "eth0", "up"}) &&
+            lab.Ip(client, {"route", "add", "default", "via", kResponderLan});
+        if (!built)
+            return ::testing::AssertionFailure() << lab.Error();
+        return ::testing::AssertionSuccess();
     }
 
     // Starts the responder with the given options, replacing any earlier one,
-    // and a fresh request log.
-    ::testing::AssertionResult StartResponder(std::vector<std::string> options,
-                                              std::uint16_t port = kResponderPort) {
-        m_responder.Stop();
-        m_log = s_lab->lab.Folder() + "/requests-" + std::to_string(++s_logCount) + ".log";
-        std::vector<std::string> argv{"python3",     PeerScript(),  "--address",
-                                      kResponderLan, "--http-port", std::to_string(port),
-                                      "--log",       m_log};
+    // with a fresh request log. Call from the test's main thread: the
+    // responder is tied to the thread that starts it.
+    ::testing::AssertionResult Start(const std::vector<std::string>& options,
+                                     std::uint16_t port = kResponderPort) {
+        responder.Stop();
+        log = lab.Folder() + "/requests-" + std::to_string(++m_starts) + ".log";
+        std::vector<std::string> argv{
+            "python3",     PeerScript(),         "--address", kResponderLan,
+            "--http-port", std::to_string(port), "--log",     log};
         argv.insert(argv.end(), options.begin(), options.end());
-        m_responder = BackgroundProcess{s_lab->lab.ExecArgv(s_lab->gw, argv), ""};
-        if (!m_responder.WaitForOutput("ready", kStartLimitMs))
+        responder = BackgroundProcess{lab.ExecArgv(gw, argv), ""};
+        if (!responder.WaitForOutput("ready", kStartLimitMs))
             return ::testing::AssertionFailure() << "the responder did not start";
         return ::testing::AssertionSuccess();
     }
 
-    std::vector<std::string> Requests() const { return Lines(ReadFile(m_log)); }
+    std::vector<std::string> Requests() const { return Lines(ReadFile(log)); }
 
-    static inline std::unique_ptr<ResponderLab> s_lab;
-    static inline std::string s_skipReason;
-    static inline std::string s_setupError;
-    static inline int s_logCount = 0;
-    BackgroundProcess m_responder;
-    std::string m_log;
+    NetnsLab lab;
+    std::string gw, client;
+    BackgroundProcess responder;
+    std::string log;
+
+private:
+    int m_starts{0};
+};
+
+// Runs `fn(i)` for every pair at once, each on a thread inside that pair's
+// client namespace.
+template <typename Fn>
+void InEachClient(const std::vector<std::unique_ptr<ResponderPair>>& pairs, Fn fn) {
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        threads.emplace_back([&, i] {
+            const ScopedNetns inClient{pairs[i]->client};
+            if (inClient.Entered())
+                fn(i);
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+}
+
+class ResponderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "needs root to create network namespaces";
+    }
+
+    // One pair per case, each with its responder started with `options[i]`.
+    static std::vector<std::unique_ptr<ResponderPair>>
+    StartPairs(const std::vector<std::vector<std::string>>& options) {
+        std::vector<std::unique_ptr<ResponderPair>> pairs;
+        for (const auto& caseOptions : options) {
+            auto pair = std::make_unique<ResponderPair>();
+            EXPECT_TRUE(pair->Build());
+            EXPECT_TRUE(pair->Start(caseOptions));
+            pairs.push_back(std::move(pair));
+        }
+        return pairs;
+    }
 };
 
 TEST_F(ResponderTest, DiscoveryContactsOnlyUsableLocalGateways) {
@@ -351,7 +371,7 @@ TEST_F(ResponderTest, DiscoveryContactsOnlyUsableLocalGateways) {
         std::string controlUrl;
         std::vector<std::string> requests; // exactly these, in order
     };
-    const Case cases[] = {
+    const std::vector<Case> cases = {
         {"nobody answers", {}, false, "", {}},
         {"public address", {publicHost}, false, "", {}},
         {"host name", {namedHost}, false, "", {}},
@@ -377,22 +397,37 @@ TEST_F(ResponderTest, DiscoveryContactsOnlyUsableLocalGateways) {
          "http://192.168.88.1:5000/ctl",
          {"192.168.88.1 GET /otherhost.xml - hdr=-", "192.168.88.1 GET /good.xml - hdr=-"}},
     };
-    const ScopedNetns inClient{s_lab->client};
-    ASSERT_TRUE(inClient.Entered());
+    std::vector<std::vector<std::string>> options;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<std::string> options;
+        auto& caseOptions = options.emplace_back();
         for (const auto& location : c.locations) {
-            options.push_back("--location");
-            options.push_back(location);
+            caseOptions.push_back("--location");
+            caseOptions.push_back(location);
         }
-        ASSERT_TRUE(StartResponder(options));
+    }
+    const auto pairs = StartPairs(options);
+    ASSERT_FALSE(HasFailure());
+
+    struct Outcome {
+        bool discovered{};
+        bool known{};
+        std::string controlUrl;
+        std::string localAddress;
+    };
+    std::vector<Outcome> outcomes(cases.size());
+    InEachClient(pairs, [&](std::size_t i) {
         UpnpClient client;
-        EXPECT_EQ(client.Discover(), c.found);
-        EXPECT_EQ(client.GatewayKnown(), c.found);
-        EXPECT_EQ(client.Service().controlUrl, c.controlUrl);
-        EXPECT_EQ(client.LocalAddress(), c.found ? kResponderClient : "");
-        EXPECT_EQ(Requests(), c.requests);
+        outcomes[i] = {client.Discover(), client.GatewayKnown(), client.Service().controlUrl,
+                       client.LocalAddress()};
+    });
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(outcomes[i].discovered, c.found);
+        EXPECT_EQ(outcomes[i].known, c.found);
+        EXPECT_EQ(outcomes[i].controlUrl, c.controlUrl);
+        EXPECT_EQ(outcomes[i].localAddress, c.found ? kResponderClient : "");
+        EXPECT_EQ(pairs[i]->Requests(), c.requests);
     }
 }
 
@@ -411,7 +446,7 @@ TEST_F(ResponderTest, MapPortOutcomes) {
         std::optional<std::string> externalAddress;
         std::vector<std::string> soap; // the SOAP requests, in order
     };
-    const Case cases[] = {
+    const std::vector<Case> cases = {
         {"mapped",
          "ok",
          "11.22.33.44",
@@ -476,70 +511,109 @@ TEST_F(ResponderTest, MapPortOutcomes) {
          std::nullopt,
          {add + "3600", external}},
     };
-    const ScopedNetns inClient{s_lab->client};
-    ASSERT_TRUE(inClient.Entered());
+    std::vector<std::vector<std::string>> options;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(StartResponder({"--location", "http://192.168.88.1:5000/good.xml",
-                                    "--add-replies", c.replies, "--external-ip", c.externalIp}));
+        options.push_back({"--location", "http://192.168.88.1:5000/good.xml", "--add-replies",
+                           c.replies, "--external-ip", c.externalIp});
+    }
+    const auto pairs = StartPairs(options);
+    ASSERT_FALSE(HasFailure());
+
+    std::vector<UpnpMapResult> results(cases.size());
+    std::vector<std::uint16_t> mappedPorts(cases.size());
+    InEachClient(pairs, [&](std::size_t i) {
         UpnpClient client;
-        const UpnpMapResult result = client.MapPort(8080, kDescription);
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_EQ(result.upnpError, c.upnpError);
-        EXPECT_EQ(result.externalAddress, c.externalAddress);
-        EXPECT_EQ(result.localAddress, kResponderClient);
-        auto soap = Requests();
+        results[i] = client.MapPort(8080, kDescription);
+        mappedPorts[i] = client.MappedPort();
+    });
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(results[i].status, c.status);
+        EXPECT_EQ(results[i].upnpError, c.upnpError);
+        EXPECT_EQ(results[i].externalAddress, c.externalAddress);
+        EXPECT_EQ(results[i].localAddress, kResponderClient);
+        EXPECT_EQ(mappedPorts[i], c.status == UpnpMapResult::Mapped ? 8080 : 0);
+        auto soap = pairs[i]->Requests();
         ASSERT_FALSE(soap.empty());
         EXPECT_EQ(soap.front(), "192.168.88.1 GET /good.xml - hdr=-");
         soap.erase(soap.begin());
         EXPECT_EQ(soap, c.soap);
-        EXPECT_EQ(client.MappedPort(), c.status == UpnpMapResult::Mapped ? 8080 : 0);
     }
 }
 
 TEST_F(ResponderTest, GatewayThatMovedIsFoundAgain) {
-    const ScopedNetns inClient{s_lab->client};
+    ResponderPair pair;
+    ASSERT_TRUE(pair.Build());
+    ASSERT_TRUE(pair.Start({"--location", "http://192.168.88.1:5000/good.xml"}));
+    const ScopedNetns inClient{pair.client};
     ASSERT_TRUE(inClient.Entered());
-    ASSERT_TRUE(StartResponder({"--location", "http://192.168.88.1:5000/good.xml"}));
     UpnpClient client;
     ASSERT_EQ(client.MapPort(8080, kDescription).status, UpnpMapResult::Mapped);
 
     // The router restarts on another port: the remembered control URL is dead.
-    ASSERT_TRUE(StartResponder({"--location", "http://192.168.88.1:5001/good.xml"}, 5001));
+    ASSERT_TRUE(pair.Start({"--location", "http://192.168.88.1:5001/good.xml"}, 5001));
     const UpnpMapResult again = client.MapPort(8080, kDescription);
     EXPECT_EQ(again.status, UpnpMapResult::Mapped);
     EXPECT_EQ(client.Service().controlUrl, "http://192.168.88.1:5001/ctl");
-    const auto requests = Requests();
+    const auto requests = pair.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0], "192.168.88.1 GET /good.xml - hdr=-");
     EXPECT_TRUE(requests[1].starts_with("192.168.88.1 POST /ctl AddPortMapping")) << requests[1];
 
     // Gone for good: the second attempt finds no gateway.
-    m_responder.Stop();
+    pair.responder.Stop();
     const UpnpMapResult gone = client.MapPort(8080, kDescription);
     EXPECT_EQ(gone.status, UpnpMapResult::NoGateway);
     EXPECT_FALSE(client.GatewayKnown());
 }
 
-TEST_F(ResponderTest, StopAbandonsASlowExchangeButStillUnmaps) {
-    const ScopedNetns inClient{s_lab->client};
+TEST_F(ResponderTest, RenewalFollowsANewLocalAddress) {
+    ResponderPair pair;
+    ASSERT_TRUE(pair.Build());
+    ASSERT_TRUE(pair.Start({"--location", "http://192.168.88.1:5000/good.xml"}));
+    const ScopedNetns inClient{pair.client};
     ASSERT_TRUE(inClient.Entered());
+    UpnpClient client;
+    ASSERT_EQ(client.MapPort(8080, kDescription).localAddress, kResponderClient);
+
+    // The PC gets another address on the same network.
+    ASSERT_TRUE(pair.lab.Ip(pair.client, {"addr", "del", "192.168.88.2/24", "dev", "eth0"}))
+        << pair.lab.Error();
+    ASSERT_TRUE(pair.lab.Ip(pair.client, {"addr", "add", "192.168.88.9/24", "dev", "eth0"}))
+        << pair.lab.Error();
+    ASSERT_TRUE(pair.lab.Ip(pair.client, {"route", "replace", "default", "via", kResponderLan}))
+        << pair.lab.Error();
+    const UpnpMapResult renewed = client.MapPort(8080, kDescription);
+    EXPECT_EQ(renewed.status, UpnpMapResult::Mapped);
+    EXPECT_EQ(renewed.localAddress, "192.168.88.9");
+    const auto adds = LinesContaining(ReadFile(pair.log), "AddPortMapping");
+    ASSERT_EQ(adds.size(), 2u);
+    EXPECT_NE(adds[1].find("NewInternalClient=192.168.88.9 "), std::string::npos) << adds[1];
+    EXPECT_EQ(LinesContaining(ReadFile(pair.log), "GET /good.xml").size(), 1u);
+}
+
+TEST_F(ResponderTest, StopAbandonsASlowExchangeButStillUnmaps) {
+    ResponderPair pair;
+    ASSERT_TRUE(pair.Build());
     // The renewal's AddPortMapping gets no answer for minutes.
-    ASSERT_TRUE(StartResponder(
+    ASSERT_TRUE(pair.Start(
         {"--location", "http://192.168.88.1:5000/good.xml", "--add-replies", "ok,slow"}));
+    const ScopedNetns inClient{pair.client};
+    ASSERT_TRUE(inClient.Entered());
     std::stop_source stop;
     UpnpClient client{stop.get_token()};
     ASSERT_EQ(client.MapPort(8080, kDescription).status, UpnpMapResult::Mapped);
 
     UpnpMapResult renewal;
     std::thread worker{[&] {
-        const ScopedNetns inWorker{s_lab->client};
+        const ScopedNetns inWorker{pair.client};
         renewal = client.MapPort(8080, kDescription);
     }};
     // Stop once the request has reached the router.
-    for (int i = 0; i < kStartLimitMs / 50 && Requests().size() < 4; ++i)
+    for (int i = 0; i < kStartLimitMs / 50 && pair.Requests().size() < 4; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(Requests().size(), 4u);
+    EXPECT_EQ(pair.Requests().size(), 4u);
     stop.request_stop();
     worker.join();
 
@@ -547,11 +621,11 @@ TEST_F(ResponderTest, StopAbandonsASlowExchangeButStillUnmaps) {
     // again and mapped through the next (prompt) reply.
     EXPECT_EQ(renewal.status, UpnpMapResult::CommunicationFailure);
     EXPECT_TRUE(client.GatewayKnown());
-    EXPECT_EQ(LinesContaining(ReadFile(m_log), "GET /good.xml").size(), 1u);
+    EXPECT_EQ(LinesContaining(ReadFile(pair.log), "GET /good.xml").size(), 1u);
 
     client.Unmap();
     EXPECT_EQ(client.MappedPort(), 0);
-    const auto requests = Requests();
+    const auto requests = pair.Requests();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back(), "192.168.88.1 POST /ctl DeletePortMapping hdr=ok NewRemoteHost= "
                                "NewExternalPort=8080 NewProtocol=TCP");
