@@ -1,0 +1,155 @@
+#include "server/http/canned_response.h"
+#include "server/http/http_server.h"
+#include "server/tls/tls_credentials.h"
+#include "tests/server/http/raw_http_client.h"
+#include "tests/server/http/test_handler.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace Velto::Test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kPatientMs = 600000;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs a shell command line; returns its exit status.
+int RunShell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A TLS server over real credentials made from a PFX that the openssl tool
+// wrote, talked to by curl.
+class HttpTlsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/velto-http-tls-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        s_folder = pattern;
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
+            const fs::path dir = s_folder / name;
+            fs::create_directories(dir);
+            ::setenv(name, dir.c_str(), 1);
+        }
+        const std::string f = s_folder.string();
+        ASSERT_EQ(RunShell("openssl req -x509 -newkey rsa:2048 -nodes -keyout " + f +
+                           "/key.pem -out " + f +
+                           "/cert.pem -days 2 -subj /CN=localhost >/dev/null 2>&1"),
+                  0);
+        ASSERT_EQ(RunShell("openssl pkcs12 -export -inkey " + f + "/key.pem -in " + f +
+                           "/cert.pem -out " + f +
+                           "/server.pfx -passout pass:secret >/dev/null 2>&1"),
+                  0);
+    }
+    static void TearDownTestSuite() { fs::remove_all(s_folder); }
+
+    void SetUp() override {
+        Net::TlsConfig config;
+        config.role = Net::TlsRole::Server;
+        config.pfxPath = (s_folder / "server.pfx").u16string();
+        config.pfxPassword = u"secret";
+        std::shared_ptr<const Net::TlsCredentials> credentials;
+        ASSERT_EQ(Net::AcquireSchannelCreds(config, credentials), kOk);
+
+        Corvane::ServerOptions options;
+        options.port = 0;
+        options.loopbackOnly = true;
+        options.tls = credentials;
+        options.maxConnections = 2;
+        options.headerTimeoutMs = kPatientMs;
+        options.idleTimeoutMs = kPatientMs;
+        options.ioTimeoutMs = kPatientMs;
+        ASSERT_EQ(server.Start(options), kOk);
+    }
+
+    std::string Url(const std::string& target) const {
+        return "https://127.0.0.1:" + std::to_string(server.BoundPort()) + target;
+    }
+
+    // curl's exit status; the body goes to `out`.
+    int Curl(const std::string& arguments, const fs::path& out) {
+        return RunShell("curl -sS -k --max-time 120 " + arguments + " -o " + out.string() +
+                        " 2>/dev/null");
+    }
+
+    static inline fs::path s_folder;
+    TestHandler handler;
+    Corvane::HttpServer server{handler};
+};
+
+TEST_F(HttpTlsTest, RequestsAreServedOverTls) {
+    const fs::path out = s_folder / "info.txt";
+    ASSERT_EQ(Curl("'" + Url("/info?x=1") + "'", out), 0);
+    EXPECT_EQ(ReadFile(out), "GET|/info|x=1|127.0.0.1|1");
+
+    // Keep-alive, a request body and a chunked response on one TLS connection.
+    ASSERT_EQ(Curl("--data-binary hello '" + Url("/echo") + "' -o " + (s_folder / "c1").string() +
+                       " '" + Url("/chunked") + "'",
+                   s_folder / "c2"),
+              0);
+    EXPECT_EQ(ReadFile(s_folder / "c1"), "hello");
+    EXPECT_EQ(ReadFile(s_folder / "c2"), "hello world");
+}
+
+TEST_F(HttpTlsTest, FileBodiesTakeTheCopyingPathOverTls) {
+    const fs::path source = s_folder / "payload.bin";
+    std::string content(1500 * 1024, '\0');
+    std::mt19937 random(3);
+    for (char& c : content)
+        c = static_cast<char>(random());
+    std::ofstream(source, std::ios::binary) << content;
+
+    const fs::path out = s_folder / "download.bin";
+    ASSERT_EQ(
+        Curl("'" + Url("/file?path=" + source.string() + "&offset=4096&length=1400000") + "'", out),
+        0);
+    EXPECT_TRUE(ReadFile(out) == content.substr(4096, 1400000));
+}
+
+TEST_F(HttpTlsTest, FailedHandshakesCloseWithoutAReply) {
+    // Plain HTTP to a TLS port: the handshake fails and no HTTP answer comes
+    // back (at most a TLS alert), and the handler never runs.
+    RawHttpClient plain(server.BoundPort());
+    ASSERT_TRUE(plain.IsConnected());
+    plain.Send("GET /info HTTP/1.1\r\nHost: t\r\n\r\n");
+    EXPECT_FALSE(plain.ReadUntilClose().starts_with("HTTP/"));
+    EXPECT_TRUE(handler.Seen().empty());
+
+    // TLS 1.1 and older are refused.
+    EXPECT_NE(Curl("--tls-max 1.1 '" + Url("/info") + "'", s_folder / "old.txt"), 0);
+
+    // The server carries on.
+    const fs::path out = s_folder / "after.txt";
+    ASSERT_EQ(Curl("'" + Url("/info") + "'", out), 0);
+    EXPECT_EQ(ReadFile(out), "GET|/info||127.0.0.1|1");
+}
+
+TEST_F(HttpTlsTest, RefusalAtTheConnectionLimitIsInClearText) {
+    // Two silent connections hold both slots while their handshakes wait.
+    RawHttpClient first(server.BoundPort());
+    RawHttpClient second(server.BoundPort());
+    RawHttpClient refused(server.BoundPort());
+    ASSERT_TRUE(refused.IsConnected());
+    EXPECT_EQ(refused.ReadUntilClose(), Corvane::CannedResponse(503));
+}
+
+} // namespace
+} // namespace Velto::Test

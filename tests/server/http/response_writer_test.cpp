@@ -1,0 +1,169 @@
+#include "server/http/connection_io.h"
+#include "server/http/response_writer.h"
+#include "server/net/tcp_connection.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+
+namespace Velto::Corvane {
+namespace {
+
+// Hides the zero-copy path of a real connection, the way a TLS connection
+// does, so file bodies take the read-and-send route.
+class CopyOnlyConnection final : public Net::IConnection {
+public:
+    explicit CopyOnlyConnection(std::unique_ptr<Net::IConnection> inner)
+        : m_inner(std::move(inner)) {}
+    Result Send(Net::ByteSpan bytes) override { return m_inner->Send(bytes); }
+    Result SendGather(std::span<const Net::ByteSpan> pieces) override {
+        return m_inner->SendGather(pieces);
+    }
+    Result Receive(std::span<std::byte> buffer, std::uint32_t& received) override {
+        return m_inner->Receive(buffer, received);
+    }
+    void Shutdown() override { m_inner->Shutdown(); }
+    Result SetReceiveTimeout(std::uint32_t ms) override { return m_inner->SetReceiveTimeout(ms); }
+    Result SetSendTimeout(std::uint32_t ms) override { return m_inner->SetSendTimeout(ms); }
+    Result SetKeepAlive(std::uint32_t idle, std::uint32_t interval) override {
+        return m_inner->SetKeepAlive(idle, interval);
+    }
+    Result SetQos(Net::QosPolicy policy) override { return m_inner->SetQos(policy); }
+    void Close() override { m_inner->Close(); }
+    bool IsOpen() const override { return m_inner->IsOpen(); }
+    std::u16string PeerLabel() const override { return m_inner->PeerLabel(); }
+    bool IsNoDelay() const override { return m_inner->IsNoDelay(); }
+    std::string PeerAddress() const override { return m_inner->PeerAddress(); }
+    std::u16string PeerThumbprint() const override { return m_inner->PeerThumbprint(); }
+
+private:
+    std::unique_ptr<Net::IConnection> m_inner;
+};
+
+enum class BodyWay { Write, FileRange, FileRangeCopied };
+
+struct Outcome {
+    std::string wire;
+    bool writeOk{false};
+    bool finishOk{false};
+    std::uint64_t counted{0};
+};
+
+// Writes one response with the body `content[offset, offset+length)` taken
+// the given way, and returns the exact bytes that left the connection.
+Outcome Produce(BodyWay way, const HttpRequest& request, bool chunked, int fd,
+                const std::string& content, std::uint64_t offset, std::uint64_t length) {
+    int sockets[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
+    UniqueFd reader(sockets[0]);
+    UniqueFd writerSocket(sockets[1]);
+    std::unique_ptr<Net::IConnection> tcp = Net::MakeTcpConnection(writerSocket, u"");
+    std::shared_ptr<Net::IConnection> connection;
+    if (way == BodyWay::FileRangeCopied)
+        connection = std::make_shared<CopyOnlyConnection>(std::move(tcp));
+    else
+        connection = std::move(tcp);
+
+    Outcome outcome;
+    std::thread drain([&] {
+        char buffer[65536];
+        ssize_t got;
+        while ((got = ::read(reader.Get(), buffer, sizeof buffer)) > 0)
+            outcome.wire.append(buffer, static_cast<std::size_t>(got));
+    });
+    {
+        ServerCounters counters;
+        ConnectionIo io(connection, counters);
+        ResponseWriter writer(io, request, true);
+        writer.AddHeader("Content-Type", "application/octet-stream");
+        if (chunked)
+            writer.BeginChunked(200);
+        else
+            writer.Begin(200, length);
+        if (way == BodyWay::Write) {
+            const std::string_view body = std::string_view(content).substr(offset, length);
+            outcome.writeOk = writer.Write(std::as_bytes(std::span(body)));
+        } else {
+            outcome.writeOk = writer.WriteFileRange(fd, offset, length);
+        }
+        outcome.finishOk = writer.Finish();
+        outcome.counted = counters.bytesSent.load();
+        connection->Close();
+    }
+    drain.join();
+    return outcome;
+}
+
+class FileRangeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char path[] = "/tmp/velto-range-XXXXXX";
+        file = UniqueFd(::mkstemp(path));
+        ASSERT_TRUE(file.IsValid());
+        ::unlink(path);
+        std::mt19937 random(7);
+        content.resize(700 * 1024);
+        for (char& c : content)
+            c = static_cast<char>(random());
+        ASSERT_EQ(::write(file.Get(), content.data(), content.size()),
+                  static_cast<ssize_t>(content.size()));
+    }
+
+    UniqueFd file;
+    std::string content;
+};
+
+TEST_F(FileRangeTest, FileBodiesLeaveTheSameBytesAsWrite) {
+    struct Case {
+        const char* name;
+        const char* method;
+        int version;
+        bool chunked;
+    };
+    const Case cases[] = {
+        {"length", "GET", 1, false},
+        {"chunked", "GET", 1, true},
+        {"HEAD", "HEAD", 1, false},
+        {"HTTP/1.0 unframed", "GET", 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpRequest request;
+        request.method = c.method;
+        request.head.version = c.version;
+        const Outcome written =
+            Produce(BodyWay::Write, request, c.chunked, file.Get(), content, 1000, 600000);
+        ASSERT_TRUE(written.writeOk);
+        ASSERT_TRUE(written.finishOk);
+        EXPECT_EQ(written.counted, written.wire.size());
+        for (const BodyWay way : {BodyWay::FileRange, BodyWay::FileRangeCopied}) {
+            const Outcome sent =
+                Produce(way, request, c.chunked, file.Get(), content, 1000, 600000);
+            EXPECT_TRUE(sent.writeOk);
+            EXPECT_TRUE(sent.finishOk);
+            EXPECT_TRUE(sent.wire == written.wire);
+            EXPECT_EQ(sent.counted, sent.wire.size());
+        }
+    }
+}
+
+TEST_F(FileRangeTest, RangePastTheEndOfTheFileFailsTheResponse) {
+    HttpRequest request;
+    request.method = "GET";
+    for (const BodyWay way : {BodyWay::FileRange, BodyWay::FileRangeCopied}) {
+        const Outcome outcome =
+            Produce(way, request, false, file.Get(), content, content.size() - 100, 101);
+        EXPECT_FALSE(outcome.writeOk);
+        EXPECT_FALSE(outcome.finishOk);
+        EXPECT_TRUE(outcome.wire.ends_with(content.substr(content.size() - 100)));
+    }
+}
+
+} // namespace
+} // namespace Velto::Corvane
