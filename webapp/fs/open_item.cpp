@@ -87,9 +87,11 @@ Located LocateInFolder(int rootFd, std::string_view dir, const std::string& rela
 
     // A link on the way: the kernel keeps relative links beneath the root; an
     // absolute link (or one that climbs out and back) is refused with EXDEV and
-    // is then followed in full and judged by where it ends.
+    // is then followed in full and judged by where it ends. The same happens
+    // when renames elsewhere keep the kernel from vouching for a ".." (EAGAIN
+    // after the retries): the final-path check does not depend on it.
     opened = OpenAt2(rootFd, relative.c_str(), O_PATH, kStayBeneath);
-    if (!opened.Ok() && opened.error == EXDEV)
+    if (!opened.Ok() && (opened.error == EXDEV || opened.error == EAGAIN))
         opened = OpenFollowingLinks(rootFd, relative.c_str());
     if (!opened.Ok())
         return FailErrno(opened.error);

@@ -2,6 +2,7 @@
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/open_item.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace Velto::Corvane {
@@ -347,6 +349,45 @@ TEST_F(OpenItemTest, LinkedPathLongerThanPathMaxIsRefused) {
     ASSERT_EQ(::unlinkat(levels.back().Get(), "f", 0), 0);
     for (int i = kLevels; i > 0; --i)
         ASSERT_EQ(::unlinkat(levels[i - 1].Get(), name.c_str(), AT_REMOVEDIR), 0);
+}
+
+TEST_F(OpenItemTest, LinkSwappedDuringOpensNeverLeaksOutside) {
+    // One thread keeps pointing a link inside and outside the share while this
+    // one opens through it: whatever the interleaving, an open that succeeds
+    // must have reached the file inside.
+    constexpr int kOpens = 2000;
+    tree.MakeFile("outside/b.txt", "OUTSIDE");
+    tree.MakeLink("sub", "share/flip");
+    std::atomic<bool> stop{false};
+    std::thread flipper([&] {
+        const std::string link = tree.Path("share/flip");
+        const std::string spare = tree.Path("share/flip.next");
+        const std::string targets[] = {tree.Path("outside"), "sub", "../outside",
+                                       tree.Path("share/sub")};
+        for (std::size_t i = 0; !stop.load(); ++i) {
+            ::unlink(spare.c_str());
+            if (::symlink(targets[i % std::size(targets)].c_str(), spare.c_str()) == 0)
+                ::rename(spare.c_str(), link.c_str());
+        }
+    });
+
+    int reachedInside = 0;
+    for (int i = 0; i < kOpens; ++i) {
+        UniqueFd handle;
+        ItemStat stat;
+        const OpenResult result =
+            OpenItem(root, Split("flip/b.txt"), ItemAccess::Read, false, handle, stat);
+        if (result != OpenResult::Ok) {
+            EXPECT_EQ(result, OpenResult::Outside);
+            continue;
+        }
+        const std::string content = ReadAll(handle.Get());
+        EXPECT_EQ(content, "bee");
+        reachedInside += content == "bee";
+    }
+    stop = true;
+    flipper.join();
+    EXPECT_GT(reachedInside, 0);
 }
 
 TEST_F(OpenItemTest, ReportsSizeTimeAndAttributes) {
