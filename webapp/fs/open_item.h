@@ -16,7 +16,7 @@ enum class ItemAccess {
     // folder's descriptor serves as the directory of the *at calls, which is how
     // new items are made and renamed inside a share (mkdirat, openat with
     // O_CREAT|O_EXCL|O_NOFOLLOW, renameat2 with RENAME_NOREPLACE, unlinkat), one
-    // validated name at a time.
+    // validated name at a time; fstatvfs on it gives the folder's free space.
     ReadAttributes,
     // Read a file: O_RDONLY|O_NONBLOCK.
     Read,

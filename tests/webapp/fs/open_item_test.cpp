@@ -13,6 +13,7 @@
 #include <stdio.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -439,6 +440,9 @@ TEST_F(OpenItemTest, AttributeHandleOfAFolderServesAsDirectoryForChanges) {
     EXPECT_EQ(::renameat2(folder.Get(), "made", folder.Get(), "b.txt", RENAME_NOREPLACE), -1);
     EXPECT_EQ(errno, EEXIST);
     ASSERT_EQ(::renameat2(folder.Get(), "made", folder.Get(), "renamed", RENAME_NOREPLACE), 0);
+    struct statvfs space {};
+    EXPECT_EQ(::fstatvfs(folder.Get(), &space), 0);
+    EXPECT_GT(space.f_frsize, 0u);
 
     UniqueFd file;
     ASSERT_EQ(OpenItem(root, Split("sub/b.txt"), ItemAccess::Read, false, file, stat),

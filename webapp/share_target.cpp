@@ -1,0 +1,16 @@
+#include "webapp/share_target.h"
+
+namespace Velto::Corvane {
+
+std::u16string ShareTarget::DisplayPath() const {
+    std::u16string path = u"/";
+    if (share != nullptr)
+        path += share->name;
+    for (const std::u16string& component : components) {
+        path += u'/';
+        path += component;
+    }
+    return path;
+}
+
+} // namespace Velto::Corvane

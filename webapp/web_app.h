@@ -1,0 +1,113 @@
+#pragma once
+
+#include "config/access_log.h"
+#include "config/config.h"
+#include "config/json.h"
+#include "server/http/http_handler.h"
+#include "webapp/asset_source.h"
+#include "webapp/attempt_limiter.h"
+#include "webapp/session_store.h"
+#include "webapp/share_target.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Velto::Corvane {
+
+// The one request handler of the server: the browser client's files and the
+// JSON API it calls. Works on an immutable configuration snapshot that
+// SetConfig replaces; every request keeps the snapshot it started with.
+class WebApp final : public IHttpHandler {
+public:
+    // Milliseconds on a clock that keeps counting through suspend. Tests pass
+    // their own to move time.
+    using TickSource = std::function<std::uint64_t()>;
+
+    static constexpr std::uint64_t kSessionIdleMs = 43'200'000;
+    static constexpr std::uint64_t kMaxJsonBodyBytes = 262'144;
+    static constexpr std::string_view kSessionCookie = "vcs";
+    static constexpr std::string_view kCsrfHeader = "x-veltocorvane";
+    static constexpr std::string_view kJsonType = "application/json; charset=utf-8";
+
+    // Everything one request works with. The configuration is the snapshot
+    // taken when the request started; `account` points into it.
+    struct Context {
+        const HttpRequest& request;
+        HttpBody& body;
+        HttpResponse& response;
+        std::shared_ptr<const Config> config;
+        std::optional<Session> session;
+        const Account* account{nullptr};
+        std::uint64_t now{0};
+    };
+
+    WebApp(const IAssetSource& assets, AccessLog& log, TickSource ticks = {});
+    WebApp(const WebApp&) = delete;
+    WebApp& operator=(const WebApp&) = delete;
+
+    // Installs a new snapshot, then ends share unlocks and sessions that the
+    // change revoked (changed or removed share passwords and accounts).
+    void SetConfig(const Config& config);
+    std::shared_ptr<const Config> CurrentConfig() const;
+
+    void Handle(const HttpRequest& request, HttpBody& body, HttpResponse& response) override;
+
+    // The context of a request: the current snapshot, the time, and the
+    // visitor's session and account from the "vcs" cookie. A session whose
+    // account no longer exists is ended here.
+    Context MakeContext(const HttpRequest& request, HttpBody& body, HttpResponse& response);
+
+    // Helpers shared by every route.
+    static void SendJson(HttpResponse& response, std::int32_t status, const JsonValue& value);
+    static void SendError(HttpResponse& response, std::int32_t status, std::string_view code);
+    // Reads and parses a JSON object body; on false the error reply was sent.
+    bool ReadJsonBody(Context& context, JsonValue& out);
+    void LogAccess(const Context& context, std::string_view action, std::u16string_view detail,
+                   std::int32_t status, std::uint64_t bytes);
+    // False (after a 429 reply) when the client address is locked out.
+    bool CheckLockout(Context& context);
+    void SetSessionCookie(Context& context, std::string_view id, bool clear);
+    // The share gate: finds the share, checks the visitor's rights and the
+    // item path, and resolves the share's root. On false the reply was sent.
+    bool OpenShare(Context& context, std::u16string_view shareName, std::u16string_view itemPath,
+                   AccessFlags required, ShareTarget& out);
+
+    SessionStore& Sessions() { return m_sessions; }
+    AttemptLimiter& Limiter() { return m_limiter; }
+
+private:
+    void HandleRequest(const HttpRequest& request, HttpBody& body, HttpResponse& response);
+    static bool PassesCsrfCheck(const HttpRequest& request);
+    void Route(Context& context);
+    void SendAsset(Context& context, std::string_view name);
+
+    // Sessions, sign-in and share unlock.
+    void GetSession(Context& context);
+    void Login(Context& context);
+    void Logout(Context& context);
+    void Unlock(Context& context);
+    void ReplyLocked(Context& context, std::uint64_t remainingMs);
+    void Revoke(const Config& previous, const Config& next);
+    bool IsUnlocked(const Context& context, const Share& share) const;
+
+    // Listing and download.
+    void ListShares(Context& context);
+    void ListFolder(Context& context);
+    void SendFile(Context& context, std::u16string_view shareName, std::u16string_view itemPath);
+
+    const IAssetSource& m_assets;
+    AccessLog& m_log;
+    const TickSource m_ticks;
+    SessionStore m_sessions;
+    AttemptLimiter m_limiter;
+    mutable std::mutex m_snapshotMutex; // guards m_snapshot
+    std::shared_ptr<const Config> m_snapshot;
+};
+
+} // namespace Velto::Corvane
