@@ -335,9 +335,14 @@ TEST(JsonRoundTripTest, AgreesWithPythonJson) {
     const char* source = std::getenv("VELTO_SOURCE_DIR");
     ASSERT_NE(source, nullptr);
     const auto script = std::filesystem::path(source) / "tests/config/json_python_peer.py";
-    const auto dir = std::filesystem::path(::testing::TempDir()) / "json_round_trip";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "velto-json-round-trip-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::filesystem::path dir = pattern;
+    struct Cleanup {
+        std::filesystem::path dir;
+        ~Cleanup() { std::filesystem::remove_all(dir); }
+    } cleanup{dir};
 
     constexpr int kDocuments = 400;
     DocumentGenerator generator(20261210);
