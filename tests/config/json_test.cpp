@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -119,18 +120,64 @@ TEST(JsonParseTest, DecodesValues) {
     EXPECT_EQ(large.Get("k99").AsNumber(), 99.0);
 }
 
+// Switches LC_NUMERIC to a locale with a decimal comma, compiling one into a
+// temporary folder when the system has none installed.
+class CommaLocale {
+public:
+    CommaLocale() {
+        if (Choose())
+            return;
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "velto-locale-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            return;
+        m_folder = pattern;
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 '" + m_folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            return;
+        ::setenv("LOCPATH", m_folder.c_str(), 1);
+        Choose();
+    }
+    ~CommaLocale() {
+        std::setlocale(LC_NUMERIC, "C");
+        if (!m_folder.empty()) {
+            ::unsetenv("LOCPATH");
+            std::filesystem::remove_all(m_folder);
+        }
+    }
+    bool active() const { return m_active; }
+
+private:
+    bool Choose() {
+        for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
+            if (std::setlocale(LC_NUMERIC, name) &&
+                std::string_view(std::localeconv()->decimal_point) == ",")
+                return m_active = true;
+        }
+        return false;
+    }
+
+    std::string m_folder;
+    bool m_active{false};
+};
+
 TEST(JsonParseTest, NumbersIgnoreTheProcessLocale) {
-    const char* chosen = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    if (!chosen)
-        chosen = std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
-    if (!chosen)
-        GTEST_SKIP() << "no locale with a decimal comma is installed";
-    auto [doc, ok] = ParseJson("[0.5]", 64);
-    const std::string text = SerializeJson(JsonValue(0.25), false);
-    std::setlocale(LC_NUMERIC, "C");
+    CommaLocale locale;
+    if (!locale.active())
+        GTEST_SKIP() << "no locale with a decimal comma could be made";
+    char printed[16];
+    std::snprintf(printed, sizeof printed, "%.1f", 0.5);
+    ASSERT_STREQ(printed, "0,5"); // the process really uses a decimal comma now
+    auto [doc, ok] = ParseJson("[0.5,1e2,-2.25E-1]", 64);
     ASSERT_TRUE(ok);
     EXPECT_EQ(doc.AsArray()[0].AsNumber(), 0.5);
-    EXPECT_EQ(text, "0.25");
+    EXPECT_EQ(doc.AsArray()[1].AsNumber(), 100.0);
+    EXPECT_EQ(doc.AsArray()[2].AsNumber(), -0.225);
+    EXPECT_EQ(ParseJson("[0,5]", 64).first.AsArray().size(), 2u);
+    EXPECT_FALSE(ParseJson("0,5", 64).second);
+    EXPECT_EQ(SerializeJson(JsonValue(0.25), false), "0.25");
+    EXPECT_EQ(SerializeJson(JsonValue(1e300), false), "1.0000000000000001e+300");
 }
 
 TEST(JsonSerializeTest, WritesNumbersAndStrings) {
