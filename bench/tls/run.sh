@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# HTTPS against nginx with the same certificate and key, on loopback, in one run:
+#   1. a 1 GiB download with curl (MB/s, best of three);
+#   2. new TLS handshakes per second with `openssl s_time -new` (one full
+#      handshake and one tiny request per connection).
+# Environment: BUILD_DIR (default <repo>/build-bench), BENCH_SECONDS (default 10).
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build-bench}"
+SECONDS_PER_RUN="${BENCH_SECONDS:-10}"
+SIZE=$((1024 * 1024 * 1024))
+
+if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTO_TESTS=OFF >/dev/null
+fi
+ninja -C "$BUILD_DIR" tls_bench_server >/dev/null
+
+WORK="$(mktemp -d /dev/shm/velto-tls-bench.XXXXXX)"
+OURS_PID=""
+NGINX_PID=""
+cleanup() {
+    [ -n "$OURS_PID" ] && kill "$OURS_PID" 2>/dev/null && wait "$OURS_PID" 2>/dev/null
+    [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null && wait "$NGINX_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+free_port() {
+    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+# nginx workers run as an unprivileged user and must read the file.
+chmod 755 "$WORK"
+dd if=/dev/zero of="$WORK/big.bin" bs=1M count=1024 status=none
+chmod 644 "$WORK/big.bin"
+
+# Our server makes the certificate; nginx gets the same certificate and key.
+"$BUILD_DIR/bench/tls/tls_bench_server" "$WORK/store" "$WORK/big.bin" 0 >"$WORK/ours.out" 2>&1 &
+OURS_PID=$!
+for _ in $(seq 100); do grep -q '^SHA1 ' "$WORK/ours.out" 2>/dev/null && break; sleep 0.1; done
+OURS_PORT="$(awk '/^PORT /{print $2}' "$WORK/ours.out")"
+SHA1="$(awk '/^SHA1 /{print $2}' "$WORK/ours.out")"
+[ -n "$OURS_PORT" ] || { cat "$WORK/ours.out"; exit 1; }
+sed -n '/-----BEGIN CERTIFICATE-----/,/-----END CERTIFICATE-----/p' \
+    "$WORK/store/certs/$SHA1.pem" >"$WORK/cert.pem"
+KEY="$(ls "$WORK"/store/keys/*.pem)"
+
+NGINX_PORT="$(free_port)"
+mkdir -p "$WORK/nginx"
+cat >"$WORK/nginx/nginx.conf" <<CONF
+daemon off;
+worker_processes auto;
+pid $WORK/nginx/nginx.pid;
+error_log $WORK/nginx/error.log warn;
+events { worker_connections 1024; }
+http {
+    access_log off;
+    client_body_temp_path $WORK/nginx/body;
+    proxy_temp_path $WORK/nginx/proxy;
+    fastcgi_temp_path $WORK/nginx/fastcgi;
+    uwsgi_temp_path $WORK/nginx/uwsgi;
+    scgi_temp_path $WORK/nginx/scgi;
+    server {
+        listen 127.0.0.1:$NGINX_PORT ssl;
+        ssl_certificate $WORK/cert.pem;
+        ssl_certificate_key $KEY;
+        ssl_protocols TLSv1.2 TLSv1.3;
+        location = /big { default_type application/octet-stream; alias $WORK/big.bin; }
+        location / { default_type text/plain; return 200 "ok"; }
+    }
+}
+CONF
+nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" -e "$WORK/nginx/error.log" &
+NGINX_PID=$!
+for _ in $(seq 100); do
+    curl -sk --noproxy '*' -o /dev/null "https://127.0.0.1:$NGINX_PORT/" && break
+    sleep 0.1
+done
+
+# Both must serve the same certificate.
+fingerprint() {
+    openssl s_client -connect "127.0.0.1:$1" </dev/null 2>/dev/null | openssl x509 -noout -fingerprint -sha256
+}
+[ "$(fingerprint "$OURS_PORT")" = "$(fingerprint "$NGINX_PORT")" ] || { echo "certificates differ"; exit 1; }
+
+download_mbs() {
+    local best=0 line code size speed
+    for _ in 1 2 3; do
+        line="$(curl -sk --noproxy '*' -o /dev/null \
+            -w '%{http_code} %{size_download} %{speed_download}' "https://127.0.0.1:$1/big")"
+        read -r code size speed <<<"$line"
+        if [ "$code" != 200 ] || [ "$size" != "$SIZE" ]; then
+            echo "download from port $1 failed: $line" >&2
+            exit 1
+        fi
+        best="$(python3 -c "print(max($best, $speed / 1e6))")"
+    done
+    printf '%.1f' "$best"
+}
+
+handshakes_per_second() {
+    local out
+    out="$(openssl s_time -connect "127.0.0.1:$1" -new -time "$SECONDS_PER_RUN" -www /small 2>&1)"
+    python3 -c '
+import re, sys
+m = re.search(r"(\d+) connections in (\d+) real seconds", sys.argv[1])
+print("%.1f" % (int(m.group(1)) / max(int(m.group(2)), 1)) if m else "nan")' "$out"
+}
+
+ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
+
+echo "HTTPS benchmark (loopback, $(nproc) cores, $(openssl version | cut -d' ' -f1-2), nginx $(nginx -v 2>&1 | cut -d/ -f2))"
+OURS_DL="$(download_mbs "$OURS_PORT")"
+NGINX_DL="$(download_mbs "$NGINX_PORT")"
+OURS_HS="$(handshakes_per_second "$OURS_PORT")"
+NGINX_HS="$(handshakes_per_second "$NGINX_PORT")"
+printf '%-34s %12s %12s %8s\n' "measure" "VeltoCorvane" "nginx" "ratio"
+printf '%-34s %12s %12s %8s\n' "1 GiB download, MB/s (best of 3)" "$OURS_DL" "$NGINX_DL" "$(ratio "$OURS_DL" "$NGINX_DL")"
+printf '%-34s %12s %12s %8s\n' "new handshakes per second" "$OURS_HS" "$NGINX_HS" "$(ratio "$OURS_HS" "$NGINX_HS")"
