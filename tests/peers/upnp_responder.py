@@ -84,6 +84,13 @@ class Handler(BaseHTTPRequestHandler):
         path = self.path
         if path == "/good.xml":
             return self.reply(200, description("/ctl"))
+        if path == "/redirect.xml":
+            self.send_response(302)
+            self.send_header("Location", "/good.xml?via=redirect")
+            self.send_header("Content-Length", "0")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            return
         if path == "/otherhost.xml":
             return self.reply(200, description(f"http://192.168.88.3:{self.http_port}/ctl"))
         match = re.fullmatch(r"/pad-(\d+)\.xml", path)

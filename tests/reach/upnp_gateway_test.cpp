@@ -5,6 +5,7 @@
 #include "reach/upnp_client.h"
 #include "tests/reach/netns_lab.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -17,7 +18,6 @@ namespace Velto::Corvane {
 namespace {
 
 using Testing::BackgroundProcess;
-using Testing::CommandResult;
 using Testing::NetnsLab;
 using Testing::ScopedNetns;
 
@@ -591,6 +591,46 @@ TEST_F(ResponderTest, RenewalFollowsANewLocalAddress) {
     ASSERT_EQ(adds.size(), 2u);
     EXPECT_NE(adds[1].find("NewInternalClient=192.168.88.9 "), std::string::npos) << adds[1];
     EXPECT_EQ(LinesContaining(ReadFile(pair.log), "GET /good.xml").size(), 1u);
+}
+
+// Restores an environment variable when the test ends.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        ::setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+TEST_F(ResponderTest, NeitherProxiesNorRedirectsAreFollowed) {
+    ResponderPair pair;
+    ASSERT_TRUE(pair.Build());
+    ASSERT_TRUE(pair.Start({"--location", "http://192.168.88.1:5000/redirect.xml", "--location",
+                            "http://192.168.88.1:5000/good.xml"}));
+    // Through a proxy (the responder itself) the request line would carry the
+    // whole URL, which the log would show.
+    const ScopedEnv proxy{"http_proxy", "http://192.168.88.1:5000"};
+    const ScopedEnv allProxy{"ALL_PROXY", "http://192.168.88.1:5000"};
+    const ScopedEnv noProxy{"no_proxy", ""};
+    const ScopedNetns inClient{pair.client};
+    ASSERT_TRUE(inClient.Entered());
+    UpnpClient client;
+    EXPECT_TRUE(client.Discover());
+    EXPECT_EQ(pair.Requests(), (std::vector<std::string>{"192.168.88.1 GET /redirect.xml - hdr=-",
+                                                         "192.168.88.1 GET /good.xml - hdr=-"}));
 }
 
 TEST_F(ResponderTest, StopAbandonsASlowExchangeButStillUnmaps) {
