@@ -25,13 +25,6 @@ bool IsOpeningOf(std::string_view xml, std::size_t pos, std::string_view name) {
     return after < xml.size() && EndsTagName(xml[after]);
 }
 
-// For an opening tag at `pos`, whether it closes itself ("<a ... />").
-// Such a tag needs no closing tag of its own.
-bool IsSelfClosing(std::string_view xml, std::size_t pos) {
-    const std::size_t close = xml.find('>', pos);
-    return close != std::string_view::npos && xml[close - 1] == '/';
-}
-
 void AppendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -127,10 +120,19 @@ std::optional<XmlElement> FindElement(std::string_view xml, std::string_view loc
             const std::size_t close = xml.find(closing, scan);
             if (close == std::string_view::npos)
                 return std::nullopt;
-            for (std::size_t open = xml.find('<', scan); open < close;
-                 open = xml.find('<', open + 1)) {
-                if (IsOpeningOf(xml, open, name) && !IsSelfClosing(xml, open))
-                    ++depth;
+            // Count the nested openings before this candidate. The scan resumes
+            // after each opening tag's '>', which keeps it linear even for a
+            // flood of unterminated tags.
+            std::size_t open = xml.find('<', scan);
+            while (open < close) {
+                std::size_t next = open + 1;
+                if (IsOpeningOf(xml, open, name)) {
+                    const std::size_t tagEnd = xml.find('>', open);
+                    if (xml[tagEnd - 1] != '/')
+                        ++depth;
+                    next = tagEnd + 1;
+                }
+                open = xml.find('<', next);
             }
             --depth;
             scan = close + closing.size();
