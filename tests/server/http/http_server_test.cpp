@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -462,6 +465,60 @@ TEST_F(HttpServerTest, CountersFollowTheTraffic) {
     server.Stop(); // joins the connection thread, so every count is in
     EXPECT_EQ(server.BytesReceived(), request.size());
     EXPECT_EQ(server.BytesSent(), response->head.size() + response->body.size());
+}
+
+// curl as the client: its own framing of uploads and its reading of ours.
+TEST_F(HttpServerTest, CurlUploadsAndDownloadsRoundTrip) {
+    char folder[] = "/tmp/velto-http-curl-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    std::string payload;
+    for (int i = 0; i < 300000; ++i)
+        payload.push_back(static_cast<char>('A' + (i * 7) % 26));
+    {
+        FILE* file = std::fopen((dir + "/payload").c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(payload.data(), 1, payload.size(), file);
+        std::fclose(file);
+    }
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.BoundPort());
+    const auto curl = [&](const std::string& arguments) {
+        const std::string command =
+            "curl -sS --max-time 120 " + arguments + " -o " + dir + "/out 2>" + dir + "/err";
+        const int status = std::system(command.c_str());
+        std::string out;
+        if (FILE* file = std::fopen((dir + "/out").c_str(), "rb")) {
+            char buffer[65536];
+            std::size_t got;
+            while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+                out.append(buffer, got);
+            std::fclose(file);
+        }
+        return std::pair{status, out};
+    };
+
+    struct Case {
+        const char* name;
+        std::string arguments;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"expect 100-continue",
+         "-H 'Expect: 100-continue' --data-binary @" + dir + "/payload " + base + "/echo", payload},
+        {"chunked upload",
+         "-H 'Transfer-Encoding: chunked' --data-binary @" + dir + "/payload " + base + "/echo",
+         payload},
+        {"HTTP/1.0 unframed body", "--http1.0 " + base + "/chunked", "hello world"},
+        {"file range", "'" + base + "/file?path=" + dir + "/payload&offset=10&length=250000'",
+         payload.substr(10, 250000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto [status, out] = curl(c.arguments);
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(out == c.expected) << out.size();
+    }
+    std::system(("rm -rf " + dir).c_str());
 }
 
 TEST(HttpServerDualStackTest, PeersAreWrittenInTheirOwnFamily) {
