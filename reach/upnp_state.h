@@ -15,4 +15,22 @@ enum class UpnpState : std::int32_t {
     Failed = 6,    // talking to the router failed
 };
 
+// The published state after a mapping attempt that ended with `status`
+// (UpnpMapResult::Status): 0 mapped, 1 no gateway, 2 conflict, 3 refused, and
+// anything else a failure.
+constexpr UpnpState UpnpStateFromMapStatus(std::int32_t status) {
+    switch (status) {
+    case 0:
+        return UpnpState::Mapped;
+    case 1:
+        return UpnpState::NoGateway;
+    case 2:
+        return UpnpState::Conflict;
+    case 3:
+        return UpnpState::Refused;
+    default:
+        return UpnpState::Failed;
+    }
+}
+
 } // namespace Velto::Corvane

@@ -1,6 +1,8 @@
 #include "reach/device_description.h"
 #include "reach/soap_call.h"
 #include "reach/ssdp_answer.h"
+#include "reach/upnp_client.h"
+#include "reach/upnp_state.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -117,6 +119,24 @@ TEST(SoapMessageTest, EnvelopeAndHeaderBytes) {
     EXPECT_EQ(BuildSoapHeaders(type, "GetExternalIPAddress"),
               "Content-Type: text/xml; charset=\"utf-8\"\r\nSOAPAction: "
               "\"urn:schemas-upnp-org:service:WANIPConnection:1#GetExternalIPAddress\"\r\n");
+}
+
+TEST(UpnpStateTest, FromMapStatus) {
+    struct Case {
+        std::int32_t status;
+        UpnpState state;
+    };
+    const Case cases[] = {
+        {UpnpMapResult::Mapped, UpnpState::Mapped},
+        {UpnpMapResult::NoGateway, UpnpState::NoGateway},
+        {UpnpMapResult::Conflict, UpnpState::Conflict},
+        {UpnpMapResult::Refused, UpnpState::Refused},
+        {UpnpMapResult::CommunicationFailure, UpnpState::Failed},
+        {-1, UpnpState::Failed},
+        {99, UpnpState::Failed},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UpnpStateFromMapStatus(c.status), c.state) << c.status;
 }
 
 } // namespace
