@@ -46,7 +46,6 @@ SslCtxPtr NewContext(const TlsConfig& config, const LocalCertificate& local) {
         return nullptr;
     SSL_CTX_set_dh_auto(ctx, 1);
     SSL_CTX_set_max_cert_list(ctx, static_cast<long>(kMaxCertificateList));
-    SSL_CTX_set_mode(ctx, SSL_MODE_RELEASE_BUFFERS);
 
     if (local.certificate && local.key) {
         if (SSL_CTX_use_certificate(ctx, local.certificate.get()) != 1 ||

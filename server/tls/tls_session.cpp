@@ -12,6 +12,33 @@
 #include <climits>
 
 namespace Velto::Net {
+
+// The engine's output goes straight into the session's byte vector instead of
+// through a memory buffer that would be copied out again.
+struct TlsSessionOutput {
+    static int Write(BIO* bio, const char* data, int length) {
+        auto* self = static_cast<TlsSession*>(BIO_get_data(bio));
+        if (self == nullptr || length < 0)
+            return -1;
+        const auto* bytes = reinterpret_cast<const std::byte*>(data);
+        self->m_out.insert(self->m_out.end(), bytes, bytes + length);
+        return length;
+    }
+
+    static long Control(BIO* bio, int command, long, void*) {
+        auto* self = static_cast<TlsSession*>(BIO_get_data(bio));
+        switch (command) {
+        case BIO_CTRL_FLUSH:
+            return 1;
+        case BIO_CTRL_PENDING:
+        case BIO_CTRL_WPENDING:
+            return self != nullptr ? static_cast<long>(self->m_out.size()) : 0;
+        default:
+            return 0;
+        }
+    }
+};
+
 namespace {
 
 constexpr std::size_t kRecordHeaderSize = 5;
@@ -60,6 +87,19 @@ void Append(BIO* bio, std::span<const std::byte> bytes) {
     }
 }
 
+const BIO_METHOD* OutputMethod() {
+    static BIO_METHOD* const method = [] {
+        BIO_METHOD* created =
+            BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "velto-tls-out");
+        if (created == nullptr)
+            return created;
+        BIO_meth_set_write(created, &TlsSessionOutput::Write);
+        BIO_meth_set_ctrl(created, &TlsSessionOutput::Control);
+        return created;
+    }();
+    return method;
+}
+
 } // namespace
 
 TlsSession::TlsSession(ConstructionKey, std::shared_ptr<const TlsCredentials> credentials)
@@ -82,17 +122,17 @@ Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
         return kOutOfMemory;
     created->m_ssl = ssl;
     BIO* in = BIO_new(BIO_s_mem());
-    BIO* out = BIO_new(BIO_s_mem());
+    BIO* out = OutputMethod() != nullptr ? BIO_new(OutputMethod()) : nullptr;
     if (in == nullptr || out == nullptr) {
         BIO_free(in);
         BIO_free(out);
         return kOutOfMemory;
     }
     BIO_set_mem_eof_return(in, kRetryOnEmpty);
-    BIO_set_mem_eof_return(out, kRetryOnEmpty);
+    BIO_set_data(out, created.get());
+    BIO_set_init(out, 1);
     SSL_set_bio(ssl, in, out);
     created->m_in = in;
-    created->m_out = out;
     SSL_set_msg_callback(ssl, &TlsSession::OnProtocolMessage);
     SSL_set_msg_callback_arg(ssl, created.get());
     if (created->m_isServer) {
@@ -124,13 +164,16 @@ void TlsSession::OnProtocolMessage(int writeP, int, int contentType, const void*
 }
 
 void TlsSession::DrainOutput(Bytes& output) {
-    const std::size_t pending = BIO_ctrl_pending(m_out);
-    if (pending == 0)
+    if (m_out.empty())
         return;
-    const std::size_t start = output.size();
-    output.resize(start + pending);
-    const int read = BIO_read(m_out, output.data() + start, static_cast<int>(pending));
-    output.resize(start + static_cast<std::size_t>(read > 0 ? read : 0));
+    if (output.empty()) {
+        // Hand the bytes over and keep the caller's buffer for the next records.
+        output.swap(m_out);
+        m_out.clear();
+        return;
+    }
+    output.insert(output.end(), m_out.begin(), m_out.end());
+    m_out.clear();
 }
 
 void TlsSession::FailHandshake() {
@@ -274,7 +317,7 @@ Result TlsSession::Open(std::span<const std::byte> ciphertext, Bytes& plaintext,
 
 bool TlsSession::HasPendingOutput() const {
     const std::lock_guard lock(m_mutex);
-    return m_out != nullptr && BIO_ctrl_pending(m_out) > 0;
+    return !m_out.empty();
 }
 
 void TlsSession::TakePendingOutput(Bytes& output) {

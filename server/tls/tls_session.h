@@ -55,6 +55,7 @@ public:
     std::string ProtocolVersion() const;
 
 private:
+    friend struct TlsSessionOutput;
     friend Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
                                 std::unique_ptr<TlsSession>& session);
 
@@ -70,8 +71,8 @@ private:
 
     mutable std::mutex m_mutex; // guards everything below: the TLS engine is single-threaded
     ssl_st* m_ssl{nullptr};
-    bio_st* m_in{nullptr};  // ciphertext received, not yet consumed
-    bio_st* m_out{nullptr}; // ciphertext produced, not yet taken
+    bio_st* m_in{nullptr}; // ciphertext received, not yet consumed
+    Bytes m_out; // ciphertext produced, not yet taken (the engine writes straight into it)
     bool m_started{false};
     bool m_complete{false};
     bool m_failed{false};
