@@ -1,0 +1,244 @@
+#include "server/service/corvane_service.h"
+
+#include "base/utf.h"
+#include "config/config_file.h"
+#include "config/secret_protection.h"
+#include "server/cert/self_signed_certificate.h"
+#include "server/service/local_addresses.h"
+#include "server/tls/tls_config.h"
+#include "server/tls/tls_credentials.h"
+
+#include <cstring>
+#include <string.h>
+
+namespace Velto::Corvane {
+namespace {
+
+constexpr char16_t kServerStoreName[] = u"MY";
+constexpr const char* kLoopbackAddress = "127.0.0.1";
+
+bool NeedsRestart(const Config& before, const Config& after) {
+    return before.port != after.port || before.https != after.https ||
+           before.certificate != after.certificate || before.pfxPath != after.pfxPath ||
+           before.pfxPassword != after.pfxPassword || before.upnp != after.upnp;
+}
+
+void Wipe(std::string& text) {
+    ::explicit_bzero(text.data(), text.size());
+    text.clear();
+}
+
+void Wipe(std::u16string& text) {
+    ::explicit_bzero(text.data(), text.size() * sizeof(char16_t));
+    text.clear();
+}
+
+} // namespace
+
+CorvaneService::CorvaneService(ServiceOptions options, const IAssetSource& assets)
+    : m_options(std::move(options)), m_accessLog(m_options.logsFolder),
+      m_webApp(assets, m_accessLog), m_server(m_webApp) {}
+
+CorvaneService::~CorvaneService() {
+    {
+        const std::lock_guard lock(m_configMutex);
+        StopLocked();
+    }
+    // The last worker removes its router mapping before this returns.
+    if (m_outsideThread.joinable())
+        m_outsideThread.join();
+}
+
+bool CorvaneService::LoadConfiguration() {
+    Config loaded;
+    const bool ok = LoadConfig(m_options.configPath, loaded);
+    if (!ok)
+        loaded = Config{};
+    {
+        const std::lock_guard lock(m_configMutex);
+        m_config = std::move(loaded);
+        PublishConfigLocked();
+    }
+    m_accessLog.RemoveOldFiles();
+    return ok;
+}
+
+Config CorvaneService::GetConfig() const {
+    const std::lock_guard lock(m_configMutex);
+    return m_config;
+}
+
+bool CorvaneService::ApplyConfig(const Config& config) {
+    const bool saved = SaveConfig(m_options.configPath, config);
+    const std::lock_guard lock(m_configMutex);
+    const bool restart = m_server.IsRunning() && NeedsRestart(m_config, config);
+    m_config = config;
+    PublishConfigLocked();
+    if (restart) {
+        StopLocked();
+        StartLocked(); // the outcome shows in the status
+    }
+    return saved;
+}
+
+void CorvaneService::SetTemporaryShares(std::vector<Share> shares) {
+    const std::lock_guard lock(m_configMutex);
+    m_temporaryShares = std::move(shares);
+    PublishConfigLocked();
+}
+
+void CorvaneService::PublishConfigLocked() {
+    if (m_temporaryShares.empty()) {
+        m_webApp.SetConfig(m_config);
+        return;
+    }
+    Config offered = m_config;
+    for (const Share& share : m_temporaryShares) {
+        if (offered.FindShareById(share.id) || offered.FindShareByName(share.name))
+            continue;
+        offered.shares.push_back(share);
+    }
+    m_webApp.SetConfig(offered);
+}
+
+Result CorvaneService::Start() {
+    const std::lock_guard lock(m_configMutex);
+    return StartLocked();
+}
+
+void CorvaneService::Stop() {
+    const std::lock_guard lock(m_configMutex);
+    StopLocked();
+}
+
+void CorvaneService::FailStart(Result code, bool certificateError) {
+    m_status.state = ServiceStatus::Failed;
+    m_status.error = code;
+    m_status.certificateError = certificateError;
+}
+
+Result CorvaneService::StartLocked() {
+    if (m_server.IsRunning())
+        return kOk;
+    m_status = ServiceStatus{};
+    m_status.port = m_config.port;
+    m_status.https = m_config.https;
+
+    ServerOptions options;
+    options.port = m_config.port;
+    options.loopbackOnly = m_options.loopbackOnly;
+    options.maxConnections = kMaxConnections;
+    options.headerTimeoutMs = kHeaderTimeoutMs;
+    options.idleTimeoutMs = kIdleTimeoutMs;
+    options.ioTimeoutMs = kIoTimeoutMs;
+
+    if (m_config.https) {
+        const Result prepared = PrepareTls(options);
+        if (Failed(prepared)) {
+            FailStart(prepared, true);
+            return prepared;
+        }
+    }
+
+    const Result started = m_server.Start(options);
+    if (Failed(started)) {
+        FailStart(started, false);
+        return started;
+    }
+    m_status.state = ServiceStatus::Running;
+    m_status.port = m_server.BoundPort();
+    if (m_options.loopbackOnly)
+        m_status.localAddresses = {kLoopbackAddress};
+    else
+        m_status.localAddresses = LocalIPv4Addresses();
+    if (m_config.upnp)
+        StartOutside(m_server.BoundPort());
+    return kOk;
+}
+
+Result CorvaneService::PrepareTls(ServerOptions& options) {
+    Net::TlsConfig tls;
+    tls.role = Net::TlsRole::Server;
+    tls.storeName = kServerStoreName;
+    tls.storeDirectory = m_options.certificateStoreFolder;
+
+    if (m_config.certificate == CertificateKind::Pfx) {
+        tls.pfxPath = m_config.pfxPath;
+        if (!m_config.pfxPassword.empty()) {
+            std::optional<std::string> clear = UnprotectSecret(m_config.pfxPassword);
+            if (!clear)
+                return kBadKey;
+            tls.pfxPassword = Utf8ToUtf16(*clear);
+            Wipe(*clear);
+        }
+        if (const Net::CertificateInfo info = Net::ReadCertificateInfo(tls); info.ok)
+            m_status.thumbprint = info.sha256;
+    } else {
+        const CertificateNames names{m_options.keyNamePrefix, m_options.certificateSubject,
+                                     m_options.certificateFriendlyName};
+        CertificateThumbprints thumbprints;
+        const Result ensured = EnsureSelfSignedCertificate(
+            m_options.certificateStoreFolder, m_config.selfSignedThumbprint, names, thumbprints);
+        if (Failed(ensured))
+            return ensured;
+        if (thumbprints.sha1 != m_config.selfSignedThumbprint) {
+            m_config.selfSignedThumbprint = thumbprints.sha1;
+            SaveConfig(m_options.configPath, m_config); // a failed save does not stop the start
+        }
+        tls.thumbprint = thumbprints.sha1;
+        m_status.thumbprint = thumbprints.sha256;
+    }
+
+    const Result acquired = Net::AcquireSchannelCreds(tls, options.tls);
+    Wipe(tls.pfxPassword);
+    return acquired;
+}
+
+void CorvaneService::StopLocked() {
+    std::shared_ptr<Outside> outside;
+    {
+        const std::lock_guard lock(m_outsideMutex);
+        outside = std::move(m_outside);
+        m_outside.reset();
+        m_upnpState = UpnpState::Off;
+        m_externalAddress.clear();
+        m_externalClass = IPv4Class::Invalid;
+    }
+    if (outside) {
+        {
+            const std::lock_guard lock(outside->mutex);
+            outside->stopRequested = true;
+        }
+        outside->wake.notify_all();
+        outside->cancel.request_stop();
+    }
+    m_server.Stop();
+    if (m_status.state == ServiceStatus::Running)
+        m_status.state = ServiceStatus::Stopped;
+}
+
+ServiceStatus CorvaneService::GetStatus() const {
+    ServiceStatus status;
+    {
+        const std::lock_guard lock(m_configMutex);
+        status = m_status;
+    }
+    {
+        const std::lock_guard lock(m_outsideMutex);
+        status.upnpState = static_cast<std::int32_t>(m_upnpState);
+        status.upnpError = m_upnpError;
+        status.externalAddress = m_externalAddress;
+        status.externalClass = static_cast<std::int32_t>(m_externalClass);
+    }
+    status.openConnections = m_server.ActiveConnections();
+    status.bytesSent = m_server.BytesSent();
+    status.bytesReceived = m_server.BytesReceived();
+    return status;
+}
+
+void CorvaneService::SetOnOutsideChanged(OutsideChanged callback) {
+    const std::lock_guard lock(m_callbackMutex);
+    m_onOutsideChanged = std::move(callback);
+}
+
+} // namespace Velto::Corvane
