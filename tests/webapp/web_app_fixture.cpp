@@ -114,6 +114,7 @@ void WebAppFixture::SetUp() {
     ServerOptions options;
     options.port = 0;
     options.loopbackOnly = true;
+    ConfigureServer(options);
     ASSERT_EQ(m_server->Start(options), kOk);
 }
 

@@ -44,6 +44,10 @@ class WebAppFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Lets a test change the server's options (TLS, for instance) before it starts.
+    virtual void ConfigureServer(ServerOptions& options) { (void)options; }
+    // The temporary folder everything of the test lives in.
+    const std::filesystem::path& Root() const { return m_root; }
 
     // The folder for the test's shared files (created empty).
     const std::filesystem::path& Files() const { return m_files; }
