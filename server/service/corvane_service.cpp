@@ -87,6 +87,11 @@ void CorvaneService::SetTemporaryShares(std::vector<Share> shares) {
     PublishConfigLocked();
 }
 
+void CorvaneService::SetPortForRun(std::optional<std::uint16_t> port) {
+    const std::lock_guard lock(m_configMutex);
+    m_portForRun = port;
+}
+
 void CorvaneService::PublishConfigLocked() {
     if (m_temporaryShares.empty()) {
         m_webApp.SetConfig(m_config);
@@ -120,12 +125,13 @@ void CorvaneService::FailStart(Result code, bool certificateError) {
 Result CorvaneService::StartLocked() {
     if (m_server.IsRunning())
         return kOk;
+    const std::uint16_t port = m_portForRun.value_or(m_config.port);
     m_status = ServiceStatus{};
-    m_status.port = m_config.port;
+    m_status.port = port;
     m_status.https = m_config.https;
 
     ServerOptions options;
-    options.port = m_config.port;
+    options.port = port;
     options.loopbackOnly = m_options.loopbackOnly;
     options.maxConnections = kMaxConnections;
     options.headerTimeoutMs = kHeaderTimeoutMs;

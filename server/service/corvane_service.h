@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -78,6 +79,9 @@ public:
     // application sees them, config.json and GetConfig never do. A share whose
     // id or name (ignoring case) is already configured is left out.
     void SetTemporaryShares(std::vector<Share> shares);
+    // A port used by the following starts instead of the configured one, never
+    // saved; nullopt returns to the configured port.
+    void SetPortForRun(std::optional<std::uint16_t> port);
 
 private:
     // One start of the port-forwarding worker, shared with its thread.
@@ -102,7 +106,7 @@ private:
     WebApp m_webApp;
     HttpServer m_server;
 
-    mutable std::mutex m_configMutex; // guards m_config, m_status, m_temporaryShares
+    mutable std::mutex m_configMutex; // guards m_config, m_status and the run overrides
     Config m_config;
     ServiceStatus m_status;
 
@@ -120,6 +124,7 @@ private:
     std::thread m_outsideThread;
 
     std::vector<Share> m_temporaryShares;
+    std::optional<std::uint16_t> m_portForRun;
 };
 
 } // namespace Velto::Corvane

@@ -1,0 +1,56 @@
+#include "app/command_line.h"
+#include "app/display_presence.h"
+#include "app/environment_settings.h"
+#include "app/headless_run.h"
+#include "app/stop_signals.h"
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr int kUsageExit = 2;
+
+void Print(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(argv[i]);
+    const App::EnvironmentSettings& settings = App::GetEnvironmentSettings();
+    const App::CommandLine line = App::ParseCommandLine(arguments, settings.SelfContained());
+
+    if (line.help) {
+        Print(stdout, App::UsageText());
+        return 0;
+    }
+    if (!line.error.empty()) {
+        Print(stderr, "veltocorvane: " + line.error + "\n");
+        Print(stderr, App::UsageText());
+        return kUsageExit;
+    }
+    if (!line.headless) {
+        if (App::HasDisplay())
+            Print(stderr, "The desktop window is not part of this build yet.\n"
+                          "Run the server without a window instead:\n"
+                          "  veltocorvane --headless [--port N] [--share PATH]...\n");
+        else
+            Print(stderr, "No display found ($DISPLAY and $WAYLAND_DISPLAY are empty), so the "
+                          "desktop window cannot open.\n"
+                          "Run the server without a window instead:\n"
+                          "  veltocorvane --headless [--port N] [--share PATH]...\n");
+        return kUsageExit;
+    }
+
+    // Before any thread exists, so that the stop signals reach only the waiting thread.
+    if (!App::BlockStopSignals()) {
+        Print(stderr, "veltocorvane: cannot set up the stop signals\n");
+        return 1;
+    }
+    return App::RunHeadless(line, settings);
+}
