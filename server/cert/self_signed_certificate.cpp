@@ -154,8 +154,12 @@ Result EnsureSelfSignedCertificate(const std::filesystem::path& storeDirectory,
                 const FileTime margin =
                     static_cast<FileTime>(kCertificateRenewalMarginSeconds) * 10'000'000ULL;
                 const std::u16string keyName = CertificateKeyName(*stored);
-                if (found.notAfter > now + margin && !keyName.empty() &&
-                    store->LoadKey(stored->keyName) != nullptr) {
+                // The key must exist and belong to the certificate; anything
+                // else could never serve and would fail every start.
+                const Net::EvpPkeyPtr key =
+                    keyName.empty() ? nullptr : store->LoadKey(stored->keyName);
+                if (found.notAfter > now + margin && key &&
+                    X509_check_private_key(stored->certificate.get(), key.get()) == 1) {
                     result = found;
                     return kOk;
                 }

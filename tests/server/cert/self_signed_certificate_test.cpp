@@ -173,6 +173,18 @@ TEST_F(SelfSignedCertificateTest, ReplacementDecisions) {
              return t.sha1;
          },
          true, false, false},
+        {"key file holds another key", 400,
+         [&](const CertificateThumbprints& t) {
+             const auto key = Store() / "keys" / (KeyNameOf(t.sha1) + ".pem");
+             std::string output;
+             EXPECT_EQ(RunPeer({"openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt",
+                                "rsa_keygen_bits:2048", "-out", key.string()},
+                               output),
+                       0)
+                 << output;
+             return t.sha1;
+         },
+         true, false, false},
         {"key of another kind (no key name)", 400,
          [&](const CertificateThumbprints& t) {
              std::ifstream in(CertFile(t.sha1));

@@ -161,6 +161,17 @@ TEST_F(OpenSslPeerTest, CurlVerifiesOurCertificateForLocalhost) {
         << output;
 }
 
+TEST_F(OpenSslPeerTest, ClientLeavingMidHandshakeIsAConnectionReset) {
+    m_server = std::make_unique<TlsTestServer>(m_credentials, EchoLines(m_echo));
+    UniqueFd client = ConnectLoopback(m_server->Port());
+    ASSERT_TRUE(client);
+    const unsigned char partial[] = {0x16, 0x03, 0x01, 0x02, 0x00, 0x01};
+    ASSERT_EQ(::send(client.Get(), partial, sizeof partial, MSG_NOSIGNAL),
+              static_cast<ssize_t>(sizeof partial));
+    client.Reset();
+    EXPECT_EQ(m_server->NextHandshakeResult(), Net::kConnectionReset);
+}
+
 TEST_F(OpenSslPeerTest, StalledHandshakeIsDroppedAfterTheTimeout) {
     constexpr std::uint32_t kShortTimeoutMs = 300;
     m_server = std::make_unique<TlsTestServer>(m_credentials, EchoLines(m_echo), kShortTimeoutMs);
