@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 namespace Velto::Testing {
 namespace {
@@ -229,6 +230,56 @@ TEST_F(TlsSessionTest, LargeTransfersBothWaysAndCleanClose) {
     client.reset(); // closes the connection underneath
     server.WaitHandlerDone();
     EXPECT_EQ(serverEnd, kOk) << "a closed peer is the end of the stream";
+}
+
+// One sender and one receiver may use a connection at the same time.
+TEST_F(TlsSessionTest, FullDuplexWithASenderAndAReceiverThread) {
+    constexpr std::size_t kSize = 8 * 1024 * 1024;
+    const auto pattern = [](std::size_t i, int salt) {
+        return static_cast<char>((i * 7 + static_cast<std::size_t>(salt)) % 253);
+    };
+    const auto sendAll = [&](Net::IConnection& connection, int salt) {
+        std::string block(64 * 1024, '\0');
+        for (std::size_t sent = 0; sent < kSize; sent += block.size()) {
+            for (std::size_t i = 0; i < block.size(); ++i)
+                block[i] = pattern(sent + i, salt);
+            if (Failed(connection.Send(AsBytes(block))))
+                return false;
+        }
+        return true;
+    };
+    const auto receiveAll = [&](Net::IConnection& connection, int salt) {
+        std::vector<std::byte> buffer(50000);
+        std::size_t total = 0;
+        while (total < kSize) {
+            std::uint32_t count = 0;
+            if (Failed(connection.Receive(buffer, count)) || count == 0)
+                return false;
+            for (std::uint32_t i = 0; i < count; ++i)
+                if (static_cast<char>(buffer[i]) != pattern(total + i, salt))
+                    return false;
+            total += count;
+        }
+        return true;
+    };
+
+    std::atomic<bool> serverSent{false};
+    std::atomic<bool> serverReceived{false};
+    TlsTestServer server(m_serverCredentials, [&](Net::TlsOverConnection& connection) {
+        std::thread sender([&] { serverSent = sendAll(connection, 1); });
+        serverReceived = receiveAll(connection, 2);
+        sender.join();
+    });
+    std::unique_ptr<Net::TlsOverConnection> client;
+    ASSERT_EQ(ConnectClient(PinnedClient(), server.Port(), client), kOk);
+    std::atomic<bool> clientSent{false};
+    std::thread sender([&] { clientSent = sendAll(*client, 2); });
+    EXPECT_TRUE(receiveAll(*client, 1));
+    sender.join();
+    server.WaitHandlerDone();
+    EXPECT_TRUE(clientSent);
+    EXPECT_TRUE(serverSent);
+    EXPECT_TRUE(serverReceived);
 }
 
 struct ClientCheckCase {
