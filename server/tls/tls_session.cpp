@@ -10,6 +10,7 @@
 #include <openssl/ssl.h>
 
 #include <climits>
+#include <new>
 
 namespace Velto::Net {
 
@@ -21,7 +22,13 @@ struct TlsSessionOutput {
         if (self == nullptr || length < 0)
             return -1;
         const auto* bytes = reinterpret_cast<const std::byte*>(data);
-        self->m_out.insert(self->m_out.end(), bytes, bytes + length);
+        // No exception may unwind through the engine's C frames; running out
+        // of memory becomes a failed write there.
+        try {
+            self->m_out.insert(self->m_out.end(), bytes, bytes + length);
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
         return length;
     }
 
@@ -45,7 +52,7 @@ constexpr std::size_t kRecordHeaderSize = 5;
 // Plaintext handed to the engine per call; it cuts records itself.
 constexpr std::size_t kSealChunk = 1u << 20;
 
-// Reads of the engine's output buffer never block: an empty buffer asks for more.
+// An empty input buffer means "wait for more", never the end of the stream.
 constexpr int kRetryOnEmpty = -1;
 
 // The reason OpenSSL gave for the last failure, as a result code.
@@ -107,7 +114,7 @@ TlsSession::TlsSession(ConstructionKey, std::shared_ptr<const TlsCredentials> cr
       m_isServer(m_config.role == TlsRole::Server) {}
 
 TlsSession::~TlsSession() {
-    SSL_free(m_ssl); // frees both memory buffers with it
+    SSL_free(m_ssl); // frees both buffers' BIOs with it
 }
 
 Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
