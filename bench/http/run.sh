@@ -64,13 +64,13 @@ http {
 CONF
 nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" -g "daemon off;" 2>"$WORK/nginx/stderr" &
 pids+=($!)
-for _ in $(seq 100); do curl -sf -o /dev/null "http://127.0.0.1:$NGINX_PORT/small.bin" && break; sleep 0.1; done
+for _ in $(seq 100); do curl -sf --noproxy "*" -o /dev/null "http://127.0.0.1:$NGINX_PORT/small.bin" && break; sleep 0.1; done
 
 # Check that both serve identical bytes before measuring.
 for name in small.bin large.bin; do
-    a="$(curl -sf "http://127.0.0.1:$OUR_PORT/$name" | sha256sum)"
-    b="$(curl -sf "http://127.0.0.1:$OUR_PORT/file/$name" | sha256sum)"
-    c="$(curl -sf "http://127.0.0.1:$NGINX_PORT/$name" | sha256sum)"
+    a="$(curl -sf --noproxy "*" "http://127.0.0.1:$OUR_PORT/$name" | sha256sum)"
+    b="$(curl -sf --noproxy "*" "http://127.0.0.1:$OUR_PORT/file/$name" | sha256sum)"
+    c="$(curl -sf --noproxy "*" "http://127.0.0.1:$NGINX_PORT/$name" | sha256sum)"
     [ "$a" = "$b" ] && [ "$a" = "$c" ] || { echo "bodies differ for $name"; exit 1; }
 done
 

@@ -86,8 +86,8 @@ protected:
 
     // curl's exit status; the body goes to `out`.
     int Curl(const std::string& arguments, const fs::path& out) {
-        return RunShell("curl -sS -k --max-time 120 " + arguments + " -o " + out.string() +
-                        " 2>/dev/null");
+        return RunShell("curl -sS -k --noproxy '*' --max-time 120 " + arguments + " -o " +
+                        out.string() + " 2>/dev/null");
     }
 
     static inline fs::path s_folder;
