@@ -338,6 +338,18 @@ TEST_F(HttpServerTest, WritingPastTheDeclaredLengthFailsAndClosesTheConnection) 
     EXPECT_FALSE(seen.finished);
 }
 
+TEST_F(HttpServerTest, HeadersThatCannotBeSerialisedFailTheResponseUnsent) {
+    for (const char* kind : {"name", "value"}) {
+        SCOPED_TRACE(kind);
+        auto client = Connect();
+        client->Send(Get(std::string("/bad-header?kind=") + kind) + Get("/info"));
+        // Nothing at all goes out, not even the 500 fallback: the head counts
+        // as started, and the connection closes.
+        EXPECT_EQ(client->ReadUntilClose(), "");
+        EXPECT_FALSE(handler.Last().finished);
+    }
+}
+
 TEST_F(HttpServerTest, HeadRequestSendsTheHeadOnlyAndKeepsTheConnection) {
     auto client = Connect();
     client->Send("HEAD /head-1000 HTTP/1.1\r\nHost: t\r\n\r\n" + Get("/info"));

@@ -54,6 +54,13 @@ void TestHandler::Handle(const Corvane::HttpRequest& request, Corvane::HttpBody&
     } else if (path == "/cache") {
         response.AddHeader("cache-control", "max-age=5");
         seen.finished = Corvane::Respond(response, 200, "text/plain", "cached");
+    } else if (path == "/bad-header") {
+        // A value smuggling a line break, or a name that is not a token.
+        if (Corvane::QueryParam(request, "kind") == "name")
+            response.AddHeader("Bad Name", "x");
+        else
+            response.AddHeader("X-Value", "a\r\nInjected: 1");
+        seen.finished = Corvane::Respond(response, 200, "text/plain", "never sent");
     } else if (path == "/close") {
         response.CloseAfter();
         seen.finished = Corvane::Respond(response, 200, "text/plain", "bye");

@@ -26,6 +26,7 @@ struct SeenRequest {
 //   /chunked       BeginChunked, writes "hello " and "world", Finish
 //   /head-1000     Begin(200, 1000), writes 1000 bytes
 //   /cache         adds a lower-case cache-control header
+//   /bad-header?kind=name|value  adds a header that cannot be serialised
 //   /close         CloseAfter, then answers "bye"
 //   /status?code=N answers status N with an empty body
 //   /file?path=P&offset=O&length=L  sends a file range with WriteFileRange
