@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # HTTPS against nginx with the same certificate and key, on loopback, in one run:
 #   1. a 1 GiB download with curl (MB/s);
-#   2. new TLS handshakes per second with `openssl s_time -new` (one full
-#      handshake and one tiny request per connection, one connection at a time).
+#   2. new TLS handshakes per second with `openssl s_time -new` (a full
+#      handshake and a close per connection, one connection at a time).
 # Each figure is the best of BENCH_ROUNDS alternating rounds (default 3).
 # Environment: BUILD_DIR (default <repo>/build-bench), BENCH_SECONDS per
 # handshake round (default 10), BENCH_ROUNDS.
@@ -86,6 +86,10 @@ fingerprint() {
 [ "$(fingerprint "$OURS_PORT")" = "$(fingerprint "$NGINX_PORT")" ] || { echo "certificates differ"; exit 1; }
 
 # One download; prints MB/s.
+negotiated() {
+    openssl s_client -connect "127.0.0.1:$1" </dev/null 2>/dev/null | sed -n 's/^New, \(.*\)$/\1/p' | head -1
+}
+
 download_once() {
     local line code size speed
     line="$(curl -sk --noproxy '*' -o /dev/null \
@@ -101,7 +105,7 @@ download_once() {
 # One timed run of full handshakes; prints connections per second.
 handshakes_once() {
     local out
-    out="$(openssl s_time -connect "127.0.0.1:$1" -new -time "$SECONDS_PER_RUN" -www /small 2>&1)"
+    out="$(openssl s_time -connect "127.0.0.1:$1" -new -time "$SECONDS_PER_RUN" 2>&1)"
     python3 -c '
 import re, sys
 m = re.search(r"(\d+) connections in (\d+) real seconds", sys.argv[1])
@@ -130,6 +134,7 @@ NGINX_DL="$(best "${nginx_dl[@]}")"
 OURS_HS="$(best "${ours_hs[@]}")"
 NGINX_HS="$(best "${nginx_hs[@]}")"
 echo "rounds: download ours ${ours_dl[*]} / nginx ${nginx_dl[*]}; handshakes ours ${ours_hs[*]} / nginx ${nginx_hs[*]}"
+echo "negotiated: ours $(negotiated "$OURS_PORT"); nginx $(negotiated "$NGINX_PORT")"
 printf '%-34s %12s %12s %8s\n' "measure" "VeltoCorvane" "nginx" "ratio"
 printf '%-34s %12s %12s %8s\n' "1 GiB download, MB/s" "$OURS_DL" "$NGINX_DL" "$(ratio "$OURS_DL" "$NGINX_DL")"
 printf '%-34s %12s %12s %8s\n' "new handshakes per second" "$OURS_HS" "$NGINX_HS" "$(ratio "$OURS_HS" "$NGINX_HS")"
