@@ -410,6 +410,23 @@ TEST_F(TlsSessionTest, OversizedHandshakeFlightIsRefused) {
     EXPECT_TRUE(session->IsFailed());
 }
 
+TEST_F(TlsSessionTest, StoreThumbprintIgnoresSeparatorsAndCase) {
+    std::u16string spaced;
+    for (std::size_t i = 0; i < m_certificate.sha1.size(); ++i) {
+        if (i > 0 && i % 2 == 0)
+            spaced += (i % 4 == 0) ? u" " : (i % 6 == 0 ? u"\t" : u":");
+        const char16_t c = m_certificate.sha1[i];
+        spaced.push_back(c >= u'a' && c <= u'f' ? c - u'a' + u'A' : c);
+    }
+    Net::TlsConfig config = ServerConfigFor(m_certificate);
+    config.thumbprint = spaced;
+    config.storeName = u"my";
+    std::shared_ptr<const Net::TlsCredentials> credentials;
+    EXPECT_EQ(Net::AcquireSchannelCreds(config, credentials), kOk);
+    config.thumbprint = spaced + u"g";
+    EXPECT_EQ(Net::AcquireSchannelCreds(config, credentials), Net::kSecNoCredentials);
+}
+
 TEST_F(TlsSessionTest, ServerWithoutUsableCertificateHasNoCredentials) {
     std::shared_ptr<const Net::TlsCredentials> credentials;
     Net::TlsConfig none;
