@@ -43,6 +43,9 @@ private:
     std::unique_ptr<TlsSession> m_session;
     std::u16string m_peerThumbprint;
 
+    // Lock order: a receiver may take the send mutex while it holds the receive
+    // mutex (to pass on the session's own answers); a sender never takes the
+    // receive mutex.
     std::mutex m_sendMutex; // guards m_sealScratch, m_combineScratch and the order of sends
     Bytes m_sealScratch;
     Bytes m_combineScratch;
