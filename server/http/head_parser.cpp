@@ -85,47 +85,51 @@ bool IsTokenChar(char c) {
     return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
-HeadParseResult ParseRequestHead(std::string_view input, std::size_t limit) {
-    HeadParseResult result;
-    bool haveRequestLine = false;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t newline = input.find('\n', pos);
+HeadParseStatus RequestHeadParser::Parse(std::string_view input, std::size_t limit) {
+    while (m_status == HeadParseStatus::Incomplete) {
+        const std::size_t newline = input.find('\n', m_pos);
         if (newline == std::string_view::npos) {
-            result.status =
-                input.size() < limit ? HeadParseStatus::Incomplete : HeadParseStatus::Error;
-            return result;
+            if (input.size() >= limit)
+                m_status = HeadParseStatus::Error;
+            break;
         }
         const std::size_t lineEnd = newline + 1;
         if (lineEnd > limit) {
-            result.status = HeadParseStatus::Error;
-            return result;
+            m_status = HeadParseStatus::Error;
+            break;
         }
-        std::string_view line = input.substr(pos, newline - pos);
+        std::string_view line = input.substr(m_pos, newline - m_pos);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        pos = lineEnd;
+        m_pos = lineEnd;
 
-        if (!haveRequestLine) {
+        if (!m_haveRequestLine) {
             if (line.empty())
                 continue;
-            if (!ParseRequestLine(line, result.head)) {
-                result.status = HeadParseStatus::Error;
-                return result;
-            }
-            haveRequestLine = true;
+            if (!ParseRequestLine(line, m_head))
+                m_status = HeadParseStatus::Error;
+            m_haveRequestLine = true;
             continue;
         }
         if (line.empty()) {
-            result.status = HeadParseStatus::Complete;
-            result.used = pos;
-            return result;
+            m_status = HeadParseStatus::Complete;
+            break;
         }
-        if (!ParseHeaderLine(line, result.head)) {
-            result.status = HeadParseStatus::Error;
-            return result;
-        }
+        if (!ParseHeaderLine(line, m_head))
+            m_status = HeadParseStatus::Error;
     }
+    return m_status;
+}
+
+HeadParseResult ParseRequestHead(std::string_view input, std::size_t limit) {
+    RequestHeadParser parser;
+    HeadParseResult result;
+    result.status = parser.Parse(input, limit);
+    if (result.status == HeadParseStatus::Complete) {
+        result.head = std::move(parser.Head());
+        result.used = parser.Used();
+    }
+    return result;
 }
 
 std::optional<HeadAnalysis> AnalyseHead(const RequestHead& head) {

@@ -20,6 +20,25 @@ struct HeadParseResult {
     std::size_t used{0}; // bytes of the head, final line end included
 };
 
+// Incremental form for a receive buffer that only grows: each call resumes
+// after the last whole line already read, so a head that arrives in many small
+// pieces costs one pass, not one pass per piece.
+class RequestHeadParser {
+public:
+    // `input` must begin with everything passed before. Once Complete or
+    // Error, the parser keeps that answer.
+    HeadParseStatus Parse(std::string_view input, std::size_t limit = kMaxHeadBytes);
+    // The head and its length in bytes, after Complete.
+    RequestHead& Head() { return m_head; }
+    std::size_t Used() const { return m_pos; }
+
+private:
+    HeadParseStatus m_status{HeadParseStatus::Incomplete};
+    std::size_t m_pos{0}; // start of the first line not yet read
+    bool m_haveRequestLine{false};
+    RequestHead m_head;
+};
+
 // Parses a request head from the front of `input`. Lines may end in CRLF or a
 // bare LF; empty lines before the request line are skipped. Only origin-form
 // targets and the protocol names "HTTP/1.1" and "HTTP/1.0" are accepted.

@@ -185,12 +185,12 @@ void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connecti
                                                    : m_options.idleTimeoutMs);
         firstRequest = false;
 
-        HeadParseResult parsed;
+        RequestHeadParser parser;
         for (;;) {
-            parsed = ParseRequestHead(buffer, kMaxHeadBytes);
-            if (parsed.status == HeadParseStatus::Complete)
+            const HeadParseStatus status = parser.Parse(buffer, kMaxHeadBytes);
+            if (status == HeadParseStatus::Complete)
                 break;
-            if (parsed.status == HeadParseStatus::Error) {
+            if (status == HeadParseStatus::Error) {
                 SendCannedResponse(*connection, m_counters,
                                    buffer.size() >= kMaxHeadBytes ? 431 : 400);
                 return;
@@ -201,18 +201,19 @@ void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connecti
             if (wasEmpty)
                 connection->SetReceiveTimeout(m_options.headerTimeoutMs);
         }
-        buffer.erase(0, parsed.used);
+        RequestHead head = std::move(parser.Head());
+        buffer.erase(0, parser.Used());
         connection->SetReceiveTimeout(m_options.ioTimeoutMs);
 
-        const std::optional<HeadAnalysis> analysis = AnalyseHead(parsed.head);
-        if (!analysis || (parsed.head.version == 1 && CountHeaders(parsed.head, "host") != 1)) {
+        const std::optional<HeadAnalysis> analysis = AnalyseHead(head);
+        if (!analysis || (head.version == 1 && CountHeaders(head, "host") != 1)) {
             SendCannedResponse(*connection, m_counters, 400);
             return;
         }
 
         HttpRequest request;
-        request.method = parsed.head.method;
-        request.target = parsed.head.target;
+        request.method = head.method;
+        request.target = head.target;
         const std::string_view target = request.target;
         const std::size_t question = target.find('?');
         if (question != std::string_view::npos)
@@ -223,7 +224,7 @@ void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connecti
             return;
         }
         request.path = std::move(*path);
-        request.head = std::move(parsed.head);
+        request.head = std::move(head);
         request.peer = peer;
         request.secure = m_options.tls != nullptr;
 

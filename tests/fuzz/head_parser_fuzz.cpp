@@ -2,6 +2,7 @@
 #include "server/http/percent_coding.h"
 #include "server/http/request_helpers.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +16,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     for (const std::size_t limit : {kMaxHeadBytes, std::size_t{64}}) {
         const HeadParseResult result = ParseRequestHead(input, limit);
+
+        // Feeding the same bytes in growing prefixes, as receives do, must
+        // end in the same answer.
+        RequestHeadParser incremental;
+        HeadParseStatus status = HeadParseStatus::Incomplete;
+        const std::size_t step = size == 0 ? 1 : (data[0] % 13) + 1;
+        for (std::size_t end = 0; status == HeadParseStatus::Incomplete;) {
+            end = std::min(input.size(), end + step);
+            status = incremental.Parse(input.substr(0, end), limit);
+            if (end == input.size())
+                break;
+        }
+        if (status != result.status)
+            std::abort();
+        if (status == HeadParseStatus::Complete && incremental.Used() != result.used)
+            std::abort();
+
         if (result.status != HeadParseStatus::Complete)
             continue;
         if (result.used > input.size() || result.used > limit || result.used == 0)

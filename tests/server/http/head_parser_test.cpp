@@ -59,6 +59,32 @@ TEST(HeadParserTest, FieldsAndConsumedBytes) {
     EXPECT_EQ(result.head.headers[2].value, "");
 }
 
+TEST(HeadParserTest, ByteByByteFeedingGivesTheSameAnswer) {
+    const std::vector<std::string> inputs = {
+        "\r\nGET /a HTTP/1.1\r\nHost: x\r\nX-Y: z\r\n\r\nrest",
+        "GET /a HTTP/1.1\nBad Name: v\n\n",
+        "GET http://a/ HTTP/1.1\r\n",
+        "GET /a HTTP/1.1\r\nX: " + std::string(200, 'v'),
+    };
+    for (const std::string& input : inputs) {
+        SCOPED_TRACE(input.substr(0, 30));
+        const HeadParseResult whole = ParseRequestHead(input, 128);
+        RequestHeadParser parser;
+        HeadParseStatus status = HeadParseStatus::Incomplete;
+        for (std::size_t end = 1; end <= input.size() && status == HeadParseStatus::Incomplete;
+             ++end)
+            status = parser.Parse(std::string_view(input).substr(0, end), 128);
+        EXPECT_EQ(status, whole.status);
+        if (status == HeadParseStatus::Complete) {
+            EXPECT_EQ(parser.Used(), whole.used);
+            EXPECT_EQ(parser.Head().headers.size(), whole.head.headers.size());
+        }
+    }
+    // A bad request line is refused as soon as its line ends.
+    RequestHeadParser early;
+    EXPECT_EQ(early.Parse("GET * HTTP/1.1\r\n"), HeadParseStatus::Error);
+}
+
 TEST(HeadParserTest, LimitCountsTheFinalLineEnd) {
     const std::string start = "GET / HTTP/1.1\r\nX: ";
     const std::string exact = start + std::string(100 - start.size() - 4, 'a') + "\r\n\r\n";
