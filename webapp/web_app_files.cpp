@@ -145,7 +145,17 @@ void WebApp::ListFolder(Context& context) {
             return SendError(context.response, 500, "failed");
     }
 
-    JsonValue items = JsonValue::MakeArray();
+    // The reply is written item by item: each item's tree is serialized and
+    // freed at once, so a folder of many thousands of entries never holds
+    // them all as trees. The bytes are those of serializing the whole reply.
+    std::string reply = "{\"share\":";
+    reply += SerializeJson(JsonValue(Utf16ToUtf8(target.share->name)), false);
+    reply += ",\"path\":";
+    reply += SerializeJson(JsonValue(Utf16ToUtf8(JoinComponents(target.components))), false);
+    reply += ",\"permissions\":";
+    reply += SerializeJson(AccessToNames(target.rights), false);
+    reply += ",\"items\":[";
+    bool firstItem = true;
     PathComponents linkPath = target.components;
     for (const DirEntry& entry : entries) {
         if (IsUploadTempName(entry.name))
@@ -164,15 +174,13 @@ void WebApp::ListFolder(Context& context) {
             if (opened != OpenResult::Ok)
                 continue;
         }
-        items.Append(ListingItem(entry));
+        if (!firstItem)
+            reply += ',';
+        firstItem = false;
+        reply += SerializeJson(ListingItem(entry), false);
     }
-
-    JsonValue reply = JsonValue::MakeObject();
-    reply.Set("share", JsonValue(Utf16ToUtf8(target.share->name)));
-    reply.Set("path", JsonValue(Utf16ToUtf8(JoinComponents(target.components))));
-    reply.Set("permissions", AccessToNames(target.rights));
-    reply.Set("items", std::move(items));
-    SendJson(context.response, 200, reply);
+    reply += "]}";
+    Respond(context.response, 200, kJsonType, reply);
 }
 
 void WebApp::SendFile(Context& context, std::u16string_view shareName,
