@@ -1,0 +1,257 @@
+// The real program in headless mode on a loopback port, with a temporary data
+// folder, HOME and XDG folders, driven with curl and stopped with signals.
+
+#include "base/utf.h"
+#include "config/config.h"
+#include "config/config_file.h"
+#include "tests/app/program_run.h"
+#include "tests/reach/netns_lab.h"
+#include "tests/server/service/service_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+namespace App {
+namespace {
+
+using Testing::ProgramRun;
+using Velto::Corvane::Config;
+using Velto::Corvane::Testing::CommandResult;
+using Velto::Corvane::Testing::FreeLoopbackPort;
+using Velto::Corvane::Testing::PortBlocker;
+using Velto::Corvane::Testing::RunCommand;
+
+// Bound on waiting for the program to come up; a safety net against a hang.
+constexpr int kStartLimitMs = 30000;
+constexpr std::string_view kReady = "Press Ctrl+C to stop.";
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in{path, std::ios::binary};
+    return {std::istreambuf_iterator<char>{in}, std::istreambuf_iterator<char>{}};
+}
+
+class HeadlessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "velto-headless-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_root = pattern;
+        for (const char* folder : {"home", "config", "state", "data", "share", "run", "files"})
+            std::filesystem::create_directories(m_root / folder);
+        std::filesystem::create_directories(m_root / "files/Pictures/trip");
+        std::ofstream{m_root / "files/Pictures/cat.jpg", std::ios::binary}
+            << std::string("\xff\xd8\xff\xe0 not really a jpeg \x00\x01\x02", 28);
+        std::ofstream{m_root / "files/notes.txt"} << "remember the milk\n";
+        std::ofstream{m_root / "share/kept.txt"} << "kept";
+    }
+    void TearDown() override { std::filesystem::remove_all(m_root); }
+
+    std::filesystem::path DataFolder() const { return m_root / "data"; }
+    std::filesystem::path ConfigFile() const { return DataFolder() / "config.json"; }
+
+    // config.json in the data folder: port 8080 (the runs override it), UPnP
+    // off, one configured share "kept".
+    Config WriteConfig(bool https) const {
+        Config config;
+        config.upnp = false;
+        config.https = https;
+        Velto::Corvane::Share kept;
+        kept.id = "00000000000000aa";
+        kept.name = u"kept";
+        kept.path = (m_root / "share").u16string();
+        config.shares.push_back(kept);
+        EXPECT_TRUE(Velto::Corvane::SaveConfig(ConfigFile().string(), config));
+        return config;
+    }
+
+    std::map<std::string, std::string> Environment() const {
+        return {
+            {"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"},
+            {"HOME", (m_root / "home").string()},
+            {"XDG_CONFIG_HOME", (m_root / "config").string()},
+            {"XDG_STATE_HOME", (m_root / "state").string()},
+            {"XDG_DATA_HOME", (m_root / "data-home").string()},
+            {"XDG_RUNTIME_DIR", (m_root / "run").string()},
+            {"VELTO_CORVANE_DATA_DIR", DataFolder().string()},
+            {"VELTO_CORVANE_LOOPBACK", "1"},
+        };
+    }
+
+    std::unique_ptr<ProgramRun> Run(const std::vector<std::string>& arguments,
+                                    std::map<std::string, std::string> environment = {}) {
+        if (environment.empty())
+            environment = Environment();
+        return std::make_unique<ProgramRun>(arguments, environment, m_root.string());
+    }
+
+    std::filesystem::path m_root;
+};
+
+CommandResult Curl(const std::string& url, const std::vector<std::string>& options = {}) {
+    std::vector<std::string> argv{"curl", "-sS", "--noproxy", "*"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(url);
+    return RunCommand(argv);
+}
+
+TEST_F(HeadlessTest, ServesSharesOverHttpAndStopsOnSigterm) {
+    WriteConfig(false);
+    const std::string before = ReadFile(ConfigFile());
+    const std::uint16_t port = FreeLoopbackPort();
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    auto program = Run({"--headless", "--port", std::to_string(port), "--share",
+                        (m_root / "files/Pictures").string(), "--share",
+                        (m_root / "files/notes.txt").string()});
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs))
+        << program->Output() << program->Errors();
+    EXPECT_NE(program->Output().find(base + "/"), std::string::npos) << program->Output();
+
+    const CommandResult shares = Curl(base + "/api/shares");
+    for (const char* name : {"\"kept\"", "\"Pictures\"", "\"notes.txt\""})
+        EXPECT_NE(shares.output.find(name), std::string::npos) << shares.output;
+    const CommandResult listing = Curl(base + "/api/list?share=Pictures&path=");
+    EXPECT_NE(listing.output.find("\"name\":\"cat.jpg\""), std::string::npos) << listing.output;
+    EXPECT_NE(listing.output.find("\"name\":\"trip\""), std::string::npos) << listing.output;
+
+    const std::string downloaded = (m_root / "downloaded.jpg").string();
+    ASSERT_EQ(Curl(base + "/files/Pictures/cat.jpg", {"-o", downloaded}).exitCode, 0);
+    EXPECT_EQ(ReadFile(downloaded), ReadFile(m_root / "files/Pictures/cat.jpg"));
+    EXPECT_EQ(Curl(base + "/files/notes.txt/notes.txt").output, "remember the milk\n");
+    EXPECT_EQ(Curl(base + "/files/kept/kept.txt").output, "kept");
+
+    // One access-log line per download on standard output, and in the daily file.
+    ASSERT_TRUE(program->WaitForOutput("/notes.txt/notes.txt", kStartLimitMs));
+    const std::string output = program->Output();
+    EXPECT_TRUE(std::regex_search(
+        output, std::regex{"\\n[0-9-]+ [0-9:]+\\t127\\.0\\.0\\.1\\t\\tdownload\\t/Pictures/"
+                           "cat\\.jpg\\t200\\t28\\n"}))
+        << output;
+
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    EXPECT_NE(program->Output().find("Stopped."), std::string::npos);
+    EXPECT_EQ(Curl(base + "/api/shares").exitCode, 7); // nothing listens any more
+
+    // The run-only shares and port were never saved.
+    EXPECT_EQ(ReadFile(ConfigFile()), before);
+    std::string logFiles;
+    for (const auto& entry : std::filesystem::directory_iterator(DataFolder() / "logs"))
+        logFiles += ReadFile(entry.path());
+    EXPECT_NE(logFiles.find("download\t/Pictures/cat.jpg\t200\t28"), std::string::npos) << logFiles;
+}
+
+TEST_F(HeadlessTest, ServesHttpsWithTheSelfSignedCertificate) {
+    WriteConfig(true);
+    const std::uint16_t port = FreeLoopbackPort();
+    const std::string base = "https://127.0.0.1:" + std::to_string(port);
+    auto program = Run({"--headless", "--port", std::to_string(port), "--share",
+                        (m_root / "files/Pictures").string()});
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs))
+        << program->Output() << program->Errors();
+    EXPECT_NE(program->Output().find(base + "/"), std::string::npos) << program->Output();
+
+    const CommandResult listing = Curl(base + "/api/list?share=Pictures&path=", {"-k"});
+    EXPECT_NE(listing.output.find("\"name\":\"cat.jpg\""), std::string::npos) << listing.output;
+    const std::string downloaded = (m_root / "downloaded.jpg").string();
+    ASSERT_EQ(Curl(base + "/files/Pictures/cat.jpg", {"-k", "-o", downloaded}).exitCode, 0);
+    EXPECT_EQ(ReadFile(downloaded), ReadFile(m_root / "files/Pictures/cat.jpg"));
+    // Without trusting it, curl refuses the certificate.
+    EXPECT_NE(Curl(base + "/api/shares").exitCode, 0);
+
+    // The certificate served is the one whose thumbprint config.json now holds,
+    // and it lives in the data folder.
+    Config saved;
+    ASSERT_TRUE(Velto::Corvane::LoadConfig(ConfigFile().string(), saved));
+    const std::string sha1 = Velto::Utf16ToUtf8(saved.selfSignedThumbprint);
+    EXPECT_EQ(sha1.size(), 40u);
+    const CommandResult served = RunCommand(
+        {"bash", "-c",
+         "openssl s_client -connect 127.0.0.1:" + std::to_string(port) +
+             " </dev/null 2>/dev/null | openssl x509 -noout -fingerprint -sha1 -subject"});
+    std::string colonless;
+    for (const char c : served.output) {
+        if (c != ':')
+            colonless += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    EXPECT_NE(colonless.find("=" + sha1), std::string::npos) << served.output;
+    EXPECT_NE(served.output.find("VeltoCorvane Check"), std::string::npos) << served.output;
+    EXPECT_TRUE(std::filesystem::exists(DataFolder() / "certs"));
+    EXPECT_EQ(saved.shares.size(), 1u);
+    EXPECT_EQ(saved.port, 8080);
+
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+}
+
+TEST_F(HeadlessTest, InterruptStopsCleanlyToo) {
+    WriteConfig(false);
+    const std::uint16_t port = FreeLoopbackPort();
+    auto program = Run({"--headless", "--port", std::to_string(port)});
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
+    ASSERT_TRUE(program->Signal(SIGINT));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    EXPECT_NE(program->Output().find("Stopped."), std::string::npos);
+}
+
+TEST_F(HeadlessTest, StartFailuresExitWithAnExplanation) {
+    WriteConfig(false);
+    const PortBlocker blocker;
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string errorPart;
+    };
+    const std::vector<Case> cases = {
+        {"port in use",
+         {"--headless", "--port", std::to_string(blocker.Port())},
+         1,
+         "port " + std::to_string(blocker.Port()) + " is already in use (error 80072740)"},
+        {"missing share",
+         {"--headless", "--share", (m_root / "nothing-here").string()},
+         1,
+         "nothing-here\": it does not exist"},
+        {"bad port", {"--headless", "--port", "http"}, 2, "1 to 65535"},
+        {"unknown option", {"--headless", "--verbose"}, 2, "unknown option \"--verbose\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto program = Run(c.arguments);
+        EXPECT_EQ(program->Wait(), c.exitCode);
+        EXPECT_NE(program->Errors().find(c.errorPart), std::string::npos) << program->Errors();
+        EXPECT_EQ(program->Output().find(std::string{kReady}), std::string::npos);
+    }
+}
+
+TEST_F(HeadlessTest, WithoutHeadlessItPointsThere) {
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> display;
+        std::string messagePart;
+    };
+    const std::vector<Case> cases = {
+        {"no display", {}, "No display found"},
+        {"empty display", {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, "No display found"},
+        {"X11", {{"DISPLAY", ":0"}}, "not part of this build"},
+        {"Wayland", {{"WAYLAND_DISPLAY", "wayland-0"}}, "not part of this build"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto environment = Environment();
+        environment.insert(c.display.begin(), c.display.end());
+        auto program = Run({"--share", m_root.string()}, environment);
+        EXPECT_EQ(program->Wait(), 2);
+        EXPECT_NE(program->Errors().find(c.messagePart), std::string::npos) << program->Errors();
+        EXPECT_NE(program->Errors().find("veltocorvane --headless"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(DataFolder() / "logs"));
+    }
+}
+
+} // namespace
+} // namespace App

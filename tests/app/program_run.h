@@ -1,0 +1,44 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace App::Testing {
+
+// The real veltocorvane executable started with exactly the given arguments
+// and environment; standard output and error go to files in `folder`. The
+// program dies with the test process and is killed on destruction if still
+// running.
+class ProgramRun {
+public:
+    ProgramRun(const std::vector<std::string>& arguments,
+               const std::map<std::string, std::string>& environment, const std::string& folder);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    // Waits (at most `limitMs`) until standard output holds `text`; false when
+    // the program ended or the limit passed first.
+    bool WaitForOutput(std::string_view text, int limitMs);
+    bool Signal(int signal) const;
+    // Waits for the program to end; its exit code, or 128 + signal number.
+    int Wait();
+
+    std::string Output() const;
+    std::string Errors() const;
+
+private:
+    pid_t m_pid{-1};
+    int m_exitCode{-1};
+    std::string m_outputPath;
+    std::string m_errorPath;
+};
+
+// Path of the built executable.
+std::string ProgramPath();
+
+} // namespace App::Testing
