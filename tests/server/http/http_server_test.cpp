@@ -536,6 +536,31 @@ TEST_F(HttpServerTest, CurlUploadsAndDownloadsRoundTrip) {
     std::system(("rm -rf " + dir).c_str());
 }
 
+TEST(HttpServerTimeoutTest, SilentAndIdleClientsAreDroppedWithoutAReply) {
+    TestHandler handler;
+    HttpServer server(handler);
+    ServerOptions options = LoopbackOptions();
+    options.headerTimeoutMs = 100;
+    options.idleTimeoutMs = 100;
+    ASSERT_EQ(server.Start(options), kOk);
+
+    // Never sends a byte: the header time-out ends it.
+    RawHttpClient silent(server.BoundPort());
+    ASSERT_TRUE(silent.IsConnected());
+    // Starts a head and stalls in the middle of it.
+    RawHttpClient stalled(server.BoundPort());
+    ASSERT_TRUE(stalled.Send("GET /info HTTP/1.1\r\nHo"));
+    // One request, then silence: the idle time-out ends it.
+    RawHttpClient idle(server.BoundPort());
+    ASSERT_TRUE(idle.Send(Get("/info")));
+    ASSERT_TRUE(idle.ReadResponse());
+
+    EXPECT_EQ(silent.ReadUntilClose(), "");
+    EXPECT_EQ(stalled.ReadUntilClose(), "");
+    EXPECT_EQ(idle.ReadUntilClose(), "");
+    EXPECT_EQ(handler.Seen().size(), 1u);
+}
+
 TEST(HttpServerDualStackTest, PeersAreWrittenInTheirOwnFamily) {
     TestHandler handler;
     HttpServer server(handler);
