@@ -6,11 +6,13 @@
 #include "config/config_file.h"
 #include "tests/app/program_run.h"
 #include "tests/reach/netns_lab.h"
+#include "tests/server/service/responder_lab.h"
 #include "tests/server/service/service_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -57,9 +59,9 @@ protected:
 
     // config.json in the data folder: port 8080 (the runs override it), UPnP
     // off, one configured share "kept".
-    Config WriteConfig(bool https) const {
+    Config WriteConfig(bool https, bool upnp = false) const {
         Config config;
-        config.upnp = false;
+        config.upnp = upnp;
         config.https = https;
         Velto::Corvane::Share kept;
         kept.id = "00000000000000aa";
@@ -84,10 +86,11 @@ protected:
     }
 
     std::unique_ptr<ProgramRun> Run(const std::vector<std::string>& arguments,
-                                    std::map<std::string, std::string> environment = {}) {
+                                    std::map<std::string, std::string> environment = {},
+                                    const std::vector<std::string>& prefix = {}) {
         if (environment.empty())
             environment = Environment();
-        return std::make_unique<ProgramRun>(arguments, environment, m_root.string());
+        return std::make_unique<ProgramRun>(arguments, environment, m_root.string(), prefix);
     }
 
     std::filesystem::path m_root;
@@ -197,6 +200,32 @@ TEST_F(HeadlessTest, InterruptStopsCleanlyToo) {
     ASSERT_TRUE(program->Signal(SIGINT));
     EXPECT_EQ(program->Wait(), 0) << program->Errors();
     EXPECT_NE(program->Output().find("Stopped."), std::string::npos);
+}
+
+TEST_F(HeadlessTest, StopRemovesTheRouterMapping) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to create network namespaces";
+    Velto::Corvane::Testing::ResponderLab router;
+    ASSERT_TRUE(router.Start("ok"));
+    WriteConfig(false, true);
+    const std::uint16_t port = FreeLoopbackPort();
+    auto program = Run({"--headless", "--port", std::to_string(port)}, {},
+                       router.lab.ExecArgv(router.client, {}));
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
+    ASSERT_TRUE(program->WaitForOutput("Router: port " + std::to_string(port) +
+                                           " is forwarded to this computer; Internet address "
+                                           "11.22.33.44.",
+                                       kStartLimitMs))
+        << program->Output() << program->Errors();
+    EXPECT_EQ(router.Count("AddPortMapping"), 1u);
+    EXPECT_EQ(router.Count("DeletePortMapping"), 0u);
+
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    EXPECT_EQ(router.Count("DeletePortMapping hdr=ok NewRemoteHost= NewExternalPort=" +
+                           std::to_string(port) + " NewProtocol=TCP"),
+              1u)
+        << router.Requests() << program->Output() << program->Errors();
 }
 
 TEST_F(HeadlessTest, StartFailuresExitWithAnExplanation) {

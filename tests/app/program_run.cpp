@@ -31,10 +31,10 @@ std::string ProgramPath() {
 
 ProgramRun::ProgramRun(const std::vector<std::string>& arguments,
                        const std::map<std::string, std::string>& environment,
-                       const std::string& folder)
+                       const std::string& folder, const std::vector<std::string>& prefix)
     : m_outputPath(folder + "/stdout.txt"), m_errorPath(folder + "/stderr.txt") {
-    const std::string program = ProgramPath();
-    std::vector<std::string> argvText{program};
+    std::vector<std::string> argvText{prefix};
+    argvText.push_back(ProgramPath());
     argvText.insert(argvText.end(), arguments.begin(), arguments.end());
     std::vector<std::string> envText;
     for (const auto& [name, value] : environment)
@@ -57,7 +57,7 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments,
         ::dup2(devnull, STDIN_FILENO);
         ::dup2(out, STDOUT_FILENO);
         ::dup2(err, STDERR_FILENO);
-        ::execve(program.c_str(), argv.data(), envp.data());
+        ::execvpe(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(out);

@@ -15,8 +15,10 @@ namespace App::Testing {
 // running.
 class ProgramRun {
 public:
+    // `prefix` runs the program through another one, e.g. "ip netns exec <ns>".
     ProgramRun(const std::vector<std::string>& arguments,
-               const std::map<std::string, std::string>& environment, const std::string& folder);
+               const std::map<std::string, std::string>& environment, const std::string& folder,
+               const std::vector<std::string>& prefix = {});
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

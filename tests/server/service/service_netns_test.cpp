@@ -4,14 +4,13 @@
 
 #include "server/service/local_addresses.h"
 #include "tests/reach/netns_lab.h"
+#include "tests/server/service/responder_lab.h"
 #include "tests/server/service/service_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -23,24 +22,6 @@ namespace {
 constexpr auto kSettleLimit = std::chrono::seconds(20);
 constexpr auto kRouterLimit = std::chrono::seconds(60);
 constexpr auto kPollStep = std::chrono::milliseconds(50);
-constexpr int kStartLimitMs = 15000;
-
-constexpr const char* kResponderLan = "192.168.88.1";
-constexpr const char* kResponderClient = "192.168.88.2";
-constexpr const char* kResponderLocation = "http://192.168.88.1:5000/good.xml";
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in{path, std::ios::binary};
-    return {std::istreambuf_iterator<char>{in}, std::istreambuf_iterator<char>{}};
-}
-
-std::size_t CountLines(const std::string& text, std::string_view needle) {
-    std::size_t count = 0;
-    std::istringstream in{text};
-    for (std::string line; std::getline(in, line);)
-        count += line.find(needle) != std::string::npos ? 1 : 0;
-    return count;
-}
 
 template <typename Predicate> bool WaitUntil(Predicate done, std::chrono::seconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -158,44 +139,6 @@ TEST_F(ServiceNetnsTest, LocalAddressesPutRoutedInterfacesFirst) {
 // Port forwarding against the scripted responder: LAN 192.168.88.0/24,
 // responder at .1, the service's namespace at .2.
 
-std::string PeerScript() {
-    return std::string{VELTO_PEERS_DIR} + "/upnp_responder.py";
-}
-
-class ResponderLab {
-public:
-    ::testing::AssertionResult Start(const std::string& addReplies) {
-        gateway = lab.Add("resp");
-        client = lab.Add("cli");
-        const bool built =
-            !gateway.empty() && !client.empty() &&
-            lab.Ip(gateway, {"link", "add", "eth0", "type", "veth", "peer", "name", "eth0", "netns",
-                             client}) &&
-            lab.Ip(gateway, {"addr", "add", std::string{kResponderLan} + "/24", "dev", "eth0"}) &&
-            lab.Ip(client, {"addr", "add", std::string{kResponderClient} + "/24", "dev", "eth0"}) &&
-            lab.Ip(gateway, {"link", "set", "eth0", "up"}) &&
-            lab.Ip(client, {"link", "set", "eth0", "up"}) &&
-            lab.Ip(client, {"route", "add", "default", "via", kResponderLan});
-        if (!built)
-            return ::testing::AssertionFailure() << lab.Error();
-        log = lab.Folder() + "/requests.log";
-        responder = BackgroundProcess{
-            lab.ExecArgv(gateway, {"python3", PeerScript(), "--address", kResponderLan,
-                                   "--http-port", "5000", "--log", log, "--location",
-                                   kResponderLocation, "--add-replies", addReplies}),
-            ""};
-        if (!responder.WaitForOutput("ready", kStartLimitMs))
-            return ::testing::AssertionFailure() << "the responder did not start";
-        return ::testing::AssertionSuccess();
-    }
-
-    std::size_t Count(std::string_view needle) const { return CountLines(ReadFile(log), needle); }
-
-    NetnsLab lab;
-    std::string gateway, client, log;
-    BackgroundProcess responder;
-};
-
 TEST_F(ServiceNetnsTest, WorkerPublishesEachOutcomeAndUnmapsOnStop) {
     struct Case {
         const char* replies;
@@ -309,7 +252,7 @@ TEST_F(ServiceNetnsTest, PortChangeMovesTheMapping) {
     EXPECT_EQ(status.port, moved.port);
     EXPECT_EQ(status.upnpState, static_cast<std::int32_t>(UpnpState::Mapped));
     // The old worker removed its mapping before the new one asked for the new port.
-    const std::string requests = ReadFile(router.log);
+    const std::string requests = router.Requests();
     const auto removed = requests.find("DeletePortMapping");
     const auto added = requests.find("NewExternalPort=" + std::to_string(moved.port) + " ");
     ASSERT_NE(removed, std::string::npos) << requests;
