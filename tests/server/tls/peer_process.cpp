@@ -31,9 +31,17 @@ PeerProcess::PeerProcess(const std::vector<std::string>& argv,
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, out[1], 2);
 
+    // Entries of extraEnv replace inherited ones of the same name.
+    const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
     std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e)
-        env.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry(*e);
+        bool replaced = false;
+        for (const std::string& extra : extraEnv)
+            replaced = replaced || nameOf(extra) == nameOf(entry);
+        if (!replaced)
+            env.push_back(entry);
+    }
     for (const std::string& extra : extraEnv)
         env.push_back(extra);
     std::vector<char*> envp;
