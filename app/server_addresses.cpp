@@ -1,5 +1,10 @@
 #include "app/server_addresses.h"
 
+#include "app/qr_encoder.h"
+#include "app/terminal_qr.h"
+
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace App {
@@ -38,6 +43,15 @@ void PrintAddresses(ConsoleOutput& out, const Velto::Corvane::ServiceStatus& sta
     for (const std::string& url : urls)
         out.Line("  " + url);
     out.Line("On this computer: " + UrlFor(status, kLoopback));
+    // A phone camera opens the first address from the terminal; a log file
+    // gets no picture.
+    if (!::isatty(STDOUT_FILENO))
+        return;
+    const std::string& first = urls.front();
+    const QrSymbol symbol =
+        EncodeQr({reinterpret_cast<const std::uint8_t*>(first.data()), first.size()}, QrLevel::M);
+    for (const std::string& line : TerminalQrLines(symbol))
+        out.Line(line);
 }
 
 } // namespace App

@@ -11,7 +11,7 @@ APT_PACKAGES=(
     # test and benchmark peers
     curl openssl python3 unzip p7zip-full libarchive-tools
     iproute2 nftables miniupnpd-nftables miniupnpc
-    wrk nginx-light
+    wrk nginx-light zbar-tools
 )
 
 as_root() {

@@ -1,0 +1,182 @@
+// The QR encoder checked by a real decoder (zbarimg reads the symbols back),
+// its version choice at the capacity limits, its format information, and the
+// terminal rendering.
+
+#include "app/qr_encoder.h"
+#include "app/terminal_qr.h"
+#include "tests/reach/netns_lab.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace App {
+namespace {
+
+using Velto::Corvane::Testing::RunCommand;
+
+constexpr std::int32_t kPixelsPerModule = 4;
+constexpr std::int32_t kQuietZone = 4;
+
+QrSymbol Encode(std::string_view text, QrLevel level = QrLevel::M) {
+    return EncodeQr({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, level);
+}
+
+// Text of exactly `length` bytes that looks like an address.
+std::string AddressOfLength(std::size_t length) {
+    std::string text = "http://192.168.1.20:8080/";
+    while (text.size() < length)
+        text += static_cast<char>('a' + text.size() % 26);
+    text.resize(length);
+    return text;
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velto-qr-XXXXXX").string();
+        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+        path = pattern;
+    }
+    ~TempFolder() { std::filesystem::remove_all(path); }
+    std::filesystem::path path;
+};
+
+// What zbarimg reads from the symbol drawn as a greyscale image.
+std::string Decode(const QrSymbol& symbol, const std::filesystem::path& file) {
+    const std::int32_t side = (symbol.size + 2 * kQuietZone) * kPixelsPerModule;
+    std::ofstream out{file, std::ios::binary};
+    out << "P5\n" << side << " " << side << "\n255\n";
+    for (std::int32_t py = 0; py < side; ++py) {
+        for (std::int32_t px = 0; px < side; ++px) {
+            const std::int32_t x = px / kPixelsPerModule - kQuietZone;
+            const std::int32_t y = py / kPixelsPerModule - kQuietZone;
+            const bool dark =
+                x >= 0 && y >= 0 && x < symbol.size && y < symbol.size && symbol.Dark(x, y);
+            out.put(static_cast<char>(dark ? 0 : 255));
+        }
+    }
+    out.close();
+    // zbarimg may complain about a missing desktop bus on standard error.
+    auto result =
+        RunCommand({"bash", "-c", "zbarimg --raw -q '" + file.string() + "' 2>/dev/null"});
+    while (!result.output.empty() && result.output.back() == '\n')
+        result.output.pop_back();
+    return result.output;
+}
+
+TEST(QrEncoderTest, VersionsFollowTheCapacityAtLevelM) {
+    const std::int32_t largest[kQrMaxVersion] = {14, 26, 42, 62, 84, 106, 122, 152, 180, 213};
+    for (std::int32_t version = 1; version <= kQrMaxVersion; ++version) {
+        SCOPED_TRACE(version);
+        const std::size_t count = static_cast<std::size_t>(largest[version - 1]);
+        const QrSymbol full = Encode(AddressOfLength(count));
+        ASSERT_TRUE(full.ok);
+        EXPECT_EQ(full.version, version);
+        EXPECT_EQ(full.size, 4 * version + 17);
+        EXPECT_EQ(full.modules.size(), static_cast<std::size_t>(full.size * full.size));
+        const QrSymbol over = Encode(AddressOfLength(count + 1));
+        EXPECT_EQ(over.ok, version < kQrMaxVersion);
+        if (over.ok) {
+            EXPECT_EQ(over.version, version + 1);
+        }
+    }
+    EXPECT_EQ(Encode(AddressOfLength(24)).version, 2);
+    EXPECT_FALSE(Encode(AddressOfLength(214)).ok);
+    EXPECT_TRUE(Encode("").ok);
+}
+
+TEST(QrEncoderTest, ARealDecoderReadsEverySize) {
+    TempFolder folder;
+    struct Case {
+        std::size_t length;
+        QrLevel level;
+    };
+    const std::vector<Case> cases = {
+        {14, QrLevel::M},  {24, QrLevel::M},  {42, QrLevel::M},  {62, QrLevel::M},
+        {84, QrLevel::M},  {106, QrLevel::M}, {122, QrLevel::M}, {152, QrLevel::M},
+        {180, QrLevel::M}, {213, QrLevel::M}, {30, QrLevel::L},  {30, QrLevel::Q},
+        {30, QrLevel::H},  {100, QrLevel::H}, {150, QrLevel::L},
+    };
+    for (const Case& c : cases) {
+        const std::string text = AddressOfLength(c.length);
+        const QrSymbol symbol = Encode(text, c.level);
+        SCOPED_TRACE(testing::Message()
+                     << c.length << " bytes, level " << static_cast<int>(c.level) << ", version "
+                     << symbol.version << ", mask " << symbol.mask);
+        ASSERT_TRUE(symbol.ok);
+        EXPECT_EQ(Decode(symbol, folder.path / "symbol.pgm"), text);
+    }
+}
+
+TEST(QrEncoderTest, FormatInformationNamesLevelAndMask) {
+    const std::vector<std::pair<QrLevel, std::uint32_t>> levels = {
+        {QrLevel::L, 1}, {QrLevel::M, 0}, {QrLevel::Q, 3}, {QrLevel::H, 2}};
+    for (const auto& [level, bits] : levels) {
+        const QrSymbol symbol = Encode("http://192.168.1.20:8080/", level);
+        ASSERT_TRUE(symbol.ok);
+        // The copy beside the top-left finder, bits 14..0.
+        std::uint32_t first = 0;
+        for (std::int32_t i = 0; i <= 5; ++i)
+            first |= static_cast<std::uint32_t>(symbol.Dark(8, i)) << i;
+        first |= static_cast<std::uint32_t>(symbol.Dark(8, 7)) << 6;
+        first |= static_cast<std::uint32_t>(symbol.Dark(8, 8)) << 7;
+        first |= static_cast<std::uint32_t>(symbol.Dark(7, 8)) << 8;
+        for (std::int32_t i = 9; i < 15; ++i)
+            first |= static_cast<std::uint32_t>(symbol.Dark(14 - i, 8)) << i;
+        std::uint32_t second = 0;
+        for (std::int32_t i = 0; i < 8; ++i)
+            second |= static_cast<std::uint32_t>(symbol.Dark(symbol.size - 1 - i, 8)) << i;
+        for (std::int32_t i = 8; i < 15; ++i)
+            second |= static_cast<std::uint32_t>(symbol.Dark(8, symbol.size - 15 + i)) << i;
+        EXPECT_EQ(first, second);
+        const std::uint32_t data = (first ^ 0x5412u) >> 10;
+        EXPECT_EQ(data >> 3, bits);
+        EXPECT_EQ(static_cast<std::int32_t>(data & 7u), symbol.mask);
+        EXPECT_TRUE(symbol.Dark(8, symbol.size - 8));
+    }
+}
+
+TEST(TerminalQrTest, HalfBlocksCarryEveryModule) {
+    for (const std::size_t length : {std::size_t{20}, std::size_t{150}}) {
+        const QrSymbol symbol = Encode(AddressOfLength(length));
+        ASSERT_TRUE(symbol.ok);
+        const std::vector<std::string> lines = TerminalQrLines(symbol);
+        const std::int32_t side = symbol.size + 2 * kTerminalQuietZone;
+        ASSERT_EQ(lines.size(), static_cast<std::size_t>((side + 1) / 2));
+        for (std::size_t row = 0; row < lines.size(); ++row) {
+            std::string line = lines[row];
+            ASSERT_TRUE(line.starts_with("\x1b[30;47m"));
+            ASSERT_TRUE(line.ends_with("\x1b[0m"));
+            line = line.substr(8, line.size() - 12);
+            std::int32_t x = -kTerminalQuietZone;
+            for (std::size_t i = 0; i < line.size(); ++x) {
+                bool top = false;
+                bool bottom = false;
+                if (line[i] == ' ') {
+                    i += 1;
+                } else {
+                    const std::string glyph = line.substr(i, 3);
+                    top = glyph == "\u2580" || glyph == "\u2588";
+                    bottom = glyph == "\u2584" || glyph == "\u2588";
+                    ASSERT_TRUE(top || bottom) << "unexpected bytes in line " << row;
+                    i += 3;
+                }
+                const auto dark = [&](std::int32_t y) {
+                    return x >= 0 && y >= 0 && x < symbol.size && y < symbol.size &&
+                           symbol.Dark(x, y);
+                };
+                const std::int32_t y = static_cast<std::int32_t>(row) * 2 - kTerminalQuietZone;
+                EXPECT_EQ(top, dark(y)) << x << "," << y;
+                EXPECT_EQ(bottom, dark(y + 1)) << x << "," << y + 1;
+            }
+            EXPECT_EQ(x, symbol.size + kTerminalQuietZone);
+        }
+    }
+    EXPECT_TRUE(TerminalQrLines(Encode(AddressOfLength(300))).empty());
+}
+
+} // namespace
+} // namespace App
