@@ -46,9 +46,12 @@ constexpr std::string_view kAppPrefix = "/app/";
 
 } // namespace
 
-WebApp::WebApp(const IAssetSource& assets, AccessLog& log, TickSource ticks)
+WebApp::WebApp(const IAssetSource& assets, AccessLog& log, TickSource ticks,
+               SessionStore::IdSource sessionIds)
     : m_assets(assets), m_log(log), m_ticks(ticks ? std::move(ticks) : TickSource(TickCount64)),
-      m_sessions(kSessionIdleMs, [] { return RandomHex(kSessionIdBytes); }),
+      m_sessions(kSessionIdleMs, sessionIds ? std::move(sessionIds) : SessionStore::IdSource([] {
+                     return RandomHex(kSessionIdBytes);
+                 })),
       m_snapshot(std::make_shared<const Config>()) {}
 
 std::shared_ptr<const Config> WebApp::CurrentConfig() const {

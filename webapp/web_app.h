@@ -47,7 +47,10 @@ public:
         std::uint64_t now{0};
     };
 
-    WebApp(const IAssetSource& assets, AccessLog& log, TickSource ticks = {});
+    // `ticks` and `sessionIds` default to the system's clock and random source;
+    // tests pass their own.
+    WebApp(const IAssetSource& assets, AccessLog& log, TickSource ticks = {},
+           SessionStore::IdSource sessionIds = {});
     WebApp(const WebApp&) = delete;
     WebApp& operator=(const WebApp&) = delete;
 
@@ -94,6 +97,8 @@ private:
     void Unlock(Context& context);
     void ReplyLocked(Context& context, std::uint64_t remainingMs);
     void Revoke(const Config& previous, const Config& next);
+    bool PasswordStillCurrent(const Account& account) const;
+    bool PasswordStillCurrent(const Share& share) const;
     bool IsUnlocked(const Context& context, const Share& share) const;
 
     // Listing and download.

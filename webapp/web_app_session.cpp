@@ -88,6 +88,14 @@ void WebApp::Login(Context& context) {
         const std::string id = m_sessions.Create(account->name, context.now);
         if (id.empty())
             return SendError(context.response, 500, "failed");
+        // The password may have changed while it was being verified; if the
+        // revocation of that change already ran, it could not see this new
+        // session, so the session is withdrawn here instead.
+        if (!PasswordStillCurrent(*account)) {
+            m_sessions.Remove(id);
+            LogAccess(context, "loginFailed", name, 401, 0);
+            return SendError(context.response, 401, "badLogin");
+        }
         context.account = account;
         SetSessionCookie(context, id, false);
         LogAccess(context, "login", account->name, 200, 0);
@@ -135,6 +143,13 @@ void WebApp::Unlock(Context& context) {
             SetSessionCookie(context, id, false);
         }
         m_sessions.AddUnlock(id, share->id);
+        // As with sign-in: an unlock with a password that was replaced while
+        // it was verified must not outlive the revocation of the change.
+        if (!PasswordStillCurrent(*share)) {
+            m_sessions.ForgetUnlock(share->id);
+            LogAccess(context, "unlockFailed", u"/" + share->name, 401, 0);
+            return SendError(context.response, 401, "badPassword");
+        }
         return SendJson(context.response, 200, EmptyObject());
     }
 
@@ -185,6 +200,16 @@ bool WebApp::OpenShare(Context& context, std::u16string_view shareName,
     out.components = std::move(*components);
     out.rights = rights;
     return true;
+}
+
+bool WebApp::PasswordStillCurrent(const Account& account) const {
+    const Account* current = CurrentConfig()->FindAccount(account.name);
+    return current != nullptr && current->password == account.password;
+}
+
+bool WebApp::PasswordStillCurrent(const Share& share) const {
+    const Share* current = CurrentConfig()->FindShareById(share.id);
+    return current != nullptr && current->password == share.password;
 }
 
 void WebApp::Revoke(const Config& previous, const Config& next) {

@@ -263,6 +263,33 @@ TEST_F(Sessions, ConfigurationChangesRevokeWhatTheyInvalidate) {
     EXPECT_EQ(Get(list, visitor).body, R"({"error":"locked"})");
 }
 
+TEST_F(Sessions, APasswordChangedWhileItWasCheckedGrantsNothing) {
+    // The change lands after the old password was verified and before the
+    // session exists, so the revocation that comes with it finds nothing.
+    Config changed = m_config;
+    changed.accounts[0].password = TestHash("looking-glass");
+    SetSessionCreationHook([&] { Apply(changed); });
+    ClientResponse reply = Post("/api/login", LoginBody("alice", "wonderland"));
+    SetSessionCreationHook({});
+    EXPECT_EQ(reply.status, 401);
+    EXPECT_EQ(reply.body, R"({"error":"badLogin"})");
+    EXPECT_FALSE(reply.HasHeader("set-cookie"));
+    EXPECT_EQ(App().Sessions().Count(), 0u);
+
+    Config relocked = changed;
+    relocked.shares[1].password = TestHash("open sesame");
+    SetSessionCreationHook([&] { Apply(relocked); });
+    reply = Post("/api/unlock", UnlockBody("private", "sesame"));
+    SetSessionCreationHook({});
+    EXPECT_EQ(reply.status, 401);
+    EXPECT_EQ(reply.body, R"({"error":"badPassword"})");
+    EXPECT_EQ(Get("/api/list?share=private", SessionCookieOf(reply)).body, R"({"error":"locked"})");
+
+    // Without a change in between, the same requests succeed.
+    SignIn("alice", "looking-glass");
+    EXPECT_EQ(Post("/api/unlock", UnlockBody("private", "open sesame")).status, 200);
+}
+
 TEST_F(Sessions, ASessionWhoseAccountVanishedIsEndedOnUse) {
     // A session that outlived its account (created behind the configuration's back).
     const std::string ghost = App().Sessions().Create(u"ghost", 5'000'000);

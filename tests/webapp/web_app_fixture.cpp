@@ -2,6 +2,7 @@
 
 #include "base/utf.h"
 #include "config/password_hash.h"
+#include "config/system_random.h"
 #include "server/http/request_helpers.h"
 
 #include <chrono>
@@ -108,7 +109,18 @@ void WebAppFixture::SetUp() {
     m_files = m_root / "files";
 
     m_log = std::make_unique<AccessLog>((m_root / "state" / "logs").string());
-    m_app = std::make_unique<WebApp>(m_assets, *m_log, [this] { return m_tick.load(); });
+    m_app = std::make_unique<WebApp>(
+        m_assets, *m_log, [this] { return m_tick.load(); },
+        [this] {
+            std::function<void()> hook;
+            {
+                const std::lock_guard lock(m_hookMutex);
+                hook = m_sessionHook;
+            }
+            if (hook)
+                hook();
+            return RandomHex(32);
+        });
     m_handler = std::make_unique<GateProbeHandler>(*m_app);
     m_server = std::make_unique<HttpServer>(*m_handler);
     ServerOptions options;
@@ -162,6 +174,11 @@ std::string WebAppFixture::SignIn(std::string_view name, std::string_view passwo
     const std::string id = SessionCookieOf(reply);
     EXPECT_EQ(id.size(), 64u);
     return id;
+}
+
+void WebAppFixture::SetSessionCreationHook(std::function<void()> hook) {
+    const std::lock_guard lock(m_hookMutex);
+    m_sessionHook = std::move(hook);
 }
 
 std::vector<AccessLogEntry> WebAppFixture::LogEntries() const {

@@ -13,8 +13,10 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +81,10 @@ protected:
 
     WebApp& App() { return *m_app; }
 
+    // Runs `hook` inside the next session creations, just before the new
+    // session's id is drawn (on the server's thread); an empty hook removes it.
+    void SetSessionCreationHook(std::function<void()> hook);
+
 private:
     std::filesystem::path m_root;
     std::filesystem::path m_files;
@@ -88,6 +94,8 @@ private:
     std::unique_ptr<WebApp> m_app;
     std::unique_ptr<IHttpHandler> m_handler;
     std::unique_ptr<HttpServer> m_server;
+    std::mutex m_hookMutex; // guards m_sessionHook
+    std::function<void()> m_sessionHook;
 };
 
 } // namespace Velto::Corvane::Testing
