@@ -13,6 +13,9 @@ sigset_t StopSet() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    // A closed terminal stops the server cleanly too (nohup's ignored SIGHUP
+    // stays ignored).
+    sigaddset(&set, SIGHUP);
     return set;
 }
 

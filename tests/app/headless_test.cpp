@@ -192,14 +192,17 @@ TEST_F(HeadlessTest, ServesHttpsWithTheSelfSignedCertificate) {
     EXPECT_EQ(program->Wait(), 0) << program->Errors();
 }
 
-TEST_F(HeadlessTest, InterruptStopsCleanlyToo) {
+TEST_F(HeadlessTest, InterruptAndHangupStopCleanlyToo) {
     WriteConfig(false);
-    const std::uint16_t port = FreeLoopbackPort();
-    auto program = Run({"--headless", "--port", std::to_string(port)});
-    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
-    ASSERT_TRUE(program->Signal(SIGINT));
-    EXPECT_EQ(program->Wait(), 0) << program->Errors();
-    EXPECT_NE(program->Output().find("Stopped."), std::string::npos);
+    for (const int signal : {SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const std::uint16_t port = FreeLoopbackPort();
+        auto program = Run({"--headless", "--port", std::to_string(port)});
+        ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
+        ASSERT_TRUE(program->Signal(signal));
+        EXPECT_EQ(program->Wait(), 0) << program->Errors();
+        EXPECT_NE(program->Output().find("Stopped."), std::string::npos);
+    }
 }
 
 TEST_F(HeadlessTest, StopRemovesTheRouterMapping) {
