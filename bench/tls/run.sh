@@ -3,7 +3,7 @@
 #   1. a 1 GiB download with curl (MB/s);
 #   2. new TLS handshakes per second with `openssl s_time -new` (a full
 #      handshake and a close per connection, one connection at a time).
-# Each figure is the best of BENCH_ROUNDS alternating rounds (default 3).
+# Each figure is the median of BENCH_ROUNDS alternating rounds (default 5).
 # Environment: BUILD_DIR (default <repo>/build-bench), BENCH_SECONDS per
 # handshake round (default 10), BENCH_ROUNDS.
 set -euo pipefail
@@ -112,14 +112,14 @@ m = re.search(r"(\d+) connections in (\d+) real seconds", sys.argv[1])
 print("%.1f" % (int(m.group(1)) / max(int(m.group(2)), 1)) if m else "nan")' "$out"
 }
 
-best() { python3 -c "import sys; print('%.1f' % max(float(x) for x in sys.argv[1:]))" "$@"; }
+median() { python3 -c "import sys, statistics; print('%.1f' % statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
 
 ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
 
 echo "HTTPS benchmark (loopback, $(nproc) cores, $(openssl version | cut -d' ' -f1-2), nginx $(nginx -v 2>&1 | cut -d/ -f2))"
 # Rounds alternate between the servers so that load from elsewhere on the
-# machine falls on both alike; the best round of each counts.
-ROUNDS="${BENCH_ROUNDS:-3}"
+# machine falls on both alike; the median round of each counts.
+ROUNDS="${BENCH_ROUNDS:-5}"
 ours_dl=() nginx_dl=() ours_hs=() nginx_hs=()
 for _ in $(seq "$ROUNDS"); do
     ours_dl+=("$(download_once "$OURS_PORT")")
@@ -129,10 +129,10 @@ for _ in $(seq "$ROUNDS"); do
     ours_hs+=("$(handshakes_once "$OURS_PORT")")
     nginx_hs+=("$(handshakes_once "$NGINX_PORT")")
 done
-OURS_DL="$(best "${ours_dl[@]}")"
-NGINX_DL="$(best "${nginx_dl[@]}")"
-OURS_HS="$(best "${ours_hs[@]}")"
-NGINX_HS="$(best "${nginx_hs[@]}")"
+OURS_DL="$(median "${ours_dl[@]}")"
+NGINX_DL="$(median "${nginx_dl[@]}")"
+OURS_HS="$(median "${ours_hs[@]}")"
+NGINX_HS="$(median "${nginx_hs[@]}")"
 echo "rounds: download ours ${ours_dl[*]} / nginx ${nginx_dl[*]}; handshakes ours ${ours_hs[*]} / nginx ${nginx_hs[*]}"
 echo "negotiated: ours $(negotiated "$OURS_PORT"); nginx $(negotiated "$NGINX_PORT")"
 printf '%-34s %12s %12s %8s\n' "measure" "VeltoCorvane" "nginx" "ratio"
