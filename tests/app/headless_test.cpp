@@ -261,6 +261,40 @@ TEST_F(HeadlessTest, StartFailuresExitWithAnExplanation) {
     }
 }
 
+TEST_F(HeadlessTest, PrivilegedPortIsRefusedWithTheAccessError) {
+    constexpr std::uint16_t kPrivilegedPort = 80;
+    std::ifstream limit{"/proc/sys/net/ipv4/ip_unprivileged_port_start"};
+    int firstUnprivileged = 0;
+    if (!(limit >> firstUnprivileged) || firstUnprivileged <= kPrivilegedPort)
+        GTEST_SKIP() << "port 80 is not privileged on this machine";
+
+    // Root runs the program as "nobody", in a folder that user may use.
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "velto-headless-nobody-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::filesystem::path folder{pattern};
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    std::ofstream{folder / "config.json"} << R"({"server": {"upnp": false}})";
+    std::vector<std::string> prefix;
+    if (::geteuid() == 0) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+        prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    auto environment = Environment();
+    environment["HOME"] = folder.string();
+    environment["VELTO_CORVANE_DATA_DIR"] = folder.string();
+    auto program = std::make_unique<ProgramRun>(
+        std::vector<std::string>{"--headless", "--port", std::to_string(kPrivilegedPort)},
+        environment, m_root.string(), prefix);
+    EXPECT_EQ(program->Wait(), 1);
+    EXPECT_NE(program->Errors().find("the system does not allow port 80 (error 8007271D)"),
+              std::string::npos)
+        << program->Errors();
+    std::filesystem::remove_all(folder);
+}
+
 TEST_F(HeadlessTest, WithoutHeadlessItPointsThere) {
     struct Case {
         const char* name;
