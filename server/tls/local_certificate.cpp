@@ -159,18 +159,6 @@ LocalCertificate LoadAutomatic(const TlsConfig& config) {
 
 } // namespace
 
-std::string TakeOpenSslErrors() {
-    std::string text;
-    char line[256];
-    for (unsigned long code = ERR_get_error(); code != 0; code = ERR_get_error()) {
-        ERR_error_string_n(code, line, sizeof line);
-        if (!text.empty())
-            text.append("; ");
-        text.append(line);
-    }
-    return text;
-}
-
 LocalCertificate LoadLocalCertificate(const TlsConfig& config) {
     if (!config.pfxPath.empty())
         return LoadPfx(config);
