@@ -13,6 +13,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // nothing above U+10FFFF), i.e. it survives UTF-8 -> UTF-16 -> UTF-8 unchanged.
 bool IsValidUtf8(std::string_view bytes);
 
+// Appends the UTF-8 form of one scalar value.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // Strict conversion; false when `bytes` is not well-formed UTF-8.
 bool Utf8ToUtf16Strict(std::string_view bytes, std::u16string& out);
 

@@ -1,19 +1,8 @@
 #include "config/hex.h"
 
+#include "base/hex_digit.h"
+
 namespace Velto::Corvane {
-namespace {
-
-int NibbleValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 std::string HexEncode(std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -33,8 +22,8 @@ std::optional<std::string> HexDecode(std::string_view text) {
     std::string out;
     out.reserve(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int hi = NibbleValue(text[i]);
-        const int lo = NibbleValue(text[i + 1]);
+        const int hi = HexDigitValue(text[i]);
+        const int lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         out.push_back(static_cast<char>((hi << 4) | lo));

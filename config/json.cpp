@@ -1,5 +1,8 @@
 #include "config/json.h"
 
+#include "base/hex_digit.h"
+#include "base/utf.h"
+
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -52,76 +55,6 @@ bool IsWhitespace(char c) {
 }
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-void AppendCodePoint(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// Well-formed UTF-8: no overlongs, no surrogates, nothing above U+10FFFF.
-bool IsWellFormedUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b0 = static_cast<unsigned char>(s[i]);
-        if (b0 < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (b0 >= 0xC2 && b0 <= 0xDF) {
-            extra = 1;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            extra = 2;
-            if (b0 == 0xE0)
-                lo = 0xA0;
-            if (b0 == 0xED)
-                hi = 0x9F;
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            extra = 3;
-            if (b0 == 0xF0)
-                lo = 0x90;
-            if (b0 == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (s.size() - i - 1 < extra)
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
-            if (b < lo || b > hi)
-                return false;
-            lo = 0x80;
-            hi = 0xBF;
-        }
-        i += extra + 1;
-    }
-    return true;
 }
 
 class Parser {
@@ -292,10 +225,10 @@ private:
             std::uint32_t low = 0;
             if (!ReadHexUnit(low) || low < 0xDC00 || low > 0xDFFF)
                 return false;
-            AppendCodePoint(out, (unit - 0xD800) * 0x400 + (low - 0xDC00) + 0x10000);
+            AppendUtf8(out, (unit - 0xD800) * 0x400 + (low - 0xDC00) + 0x10000);
             return true;
         }
-        AppendCodePoint(out, unit);
+        AppendUtf8(out, unit);
         return true;
     }
 
@@ -306,7 +239,7 @@ private:
                 return false;
             const char c = m_text[m_pos++];
             if (c == '"')
-                return IsWellFormedUtf8(out);
+                return IsValidUtf8(out);
             if (static_cast<unsigned char>(c) < 0x20)
                 return false;
             if (c != '\\') {

@@ -1,5 +1,7 @@
 #include "reach/xml_scan.h"
 
+#include "base/utf.h"
+
 #include <array>
 #include <cstdint>
 
@@ -23,24 +25,6 @@ bool IsOpeningOf(std::string_view xml, std::size_t pos, std::string_view name) {
         return false;
     const std::size_t after = pos + 1 + name.size();
     return after < xml.size() && EndsTagName(xml[after]);
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
 }
 
 int DigitValue(char c, bool hex) {

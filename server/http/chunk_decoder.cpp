@@ -62,7 +62,7 @@ bool ChunkDecoder::HandleLine(std::string_view line) {
             return false;
         std::uint64_t size = 0;
         for (const char c : digits) {
-            const int value = HexValue(c);
+            const int value = HexDigitValue(c);
             if (value < 0)
                 return false;
             size = (size << 4) | static_cast<std::uint64_t>(value);

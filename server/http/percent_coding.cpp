@@ -27,8 +27,8 @@ std::optional<std::string> Decode(std::string_view bytes, bool plusAsSpace, bool
         }
         if (i + 2 >= bytes.size())
             return std::nullopt;
-        const int high = HexValue(bytes[i + 1]);
-        const int low = HexValue(bytes[i + 2]);
+        const int high = HexDigitValue(bytes[i + 1]);
+        const int low = HexDigitValue(bytes[i + 2]);
         if (high < 0 || low < 0)
             return std::nullopt;
         const int value = high * 16 + low;

@@ -19,18 +19,8 @@ std::string AsciiLower(std::string_view text) {
     return lower;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool IsHexDigit(char c) {
-    return HexValue(c) >= 0;
+    return HexDigitValue(c) >= 0;
 }
 
 } // namespace Velto::Corvane

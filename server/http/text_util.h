@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/hex_digit.h"
+
 #include <string>
 #include <string_view>
 
@@ -9,7 +11,6 @@ namespace Velto::Corvane {
 std::string_view TrimSpaceTab(std::string_view text);
 std::string AsciiLower(std::string_view text);
 bool IsHexDigit(char c);
-int HexValue(char c); // -1 when not a hexadecimal digit
 
 // Calls `visit` with each comma-separated element, trimmed of spaces and tabs;
 // empty elements are skipped.
