@@ -1,6 +1,6 @@
 #include "webapp/session_store.h"
 
-#include "webapp/fs/ordinal_ignore_case.h"
+#include "config/ordinal_compare.h"
 
 #include <utility>
 
@@ -89,7 +89,7 @@ void SessionStore::ForgetUnlock(std::string_view shareId) {
 std::size_t SessionStore::RemoveUser(std::u16string_view name) {
     const std::lock_guard lock(m_mutex);
     return std::erase_if(m_sessions, [&](const auto& pair) {
-        return !pair.second.user.empty() && EqualsOrdinalIgnoreCase(pair.second.user, name);
+        return !pair.second.user.empty() && EqualsIgnoreCase(pair.second.user, name);
     });
 }
 

@@ -1,7 +1,7 @@
 #include "webapp/fs/item_name.h"
 
 #include "base/utf.h"
-#include "webapp/fs/ordinal_ignore_case.h"
+#include "config/ordinal_compare.h"
 
 #include <array>
 
@@ -102,7 +102,7 @@ bool IsValidItemName(std::u16string_view name) {
 
 bool IsUploadTempName(std::u16string_view name) {
     return name.size() >= kUploadTempPrefix.size() &&
-           EqualsOrdinalIgnoreCase(name.substr(0, kUploadTempPrefix.size()), kUploadTempPrefix);
+           EqualsIgnoreCase(name.substr(0, kUploadTempPrefix.size()), kUploadTempPrefix);
 }
 
 bool IsHiddenName(std::u16string_view name) {

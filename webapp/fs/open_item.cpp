@@ -1,9 +1,9 @@
 #include "webapp/fs/open_item.h"
 
 #include "base/utf.h"
+#include "config/ordinal_compare.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/openat2_call.h"
-#include "webapp/fs/ordinal_ignore_case.h"
 #include "webapp/fs/proc_fd_path.h"
 #include "webapp/fs/statx_call.h"
 
@@ -138,7 +138,7 @@ OpenResult OpenItem(const ShareRoot& root, std::span<const std::u16string> compo
 
     const bool singleFile = !root.fileName.empty();
     if (singleFile) {
-        if (components.size() != 1 || !EqualsOrdinalIgnoreCase(components[0], root.fileName) ||
+        if (components.size() != 1 || !EqualsIgnoreCase(components[0], root.fileName) ||
             IsUploadTempName(root.fileName) || !IsWellFormedUtf16(root.fileName))
             return OpenResult::NotFound;
     } else {

@@ -1,7 +1,7 @@
 #include "base/utf.h"
+#include "config/ordinal_compare.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/open_result.h"
-#include "webapp/fs/ordinal_ignore_case.h"
 #include "webapp/fs/share_root.h"
 
 #include <cerrno>
@@ -171,7 +171,7 @@ TEST(ItemName, OrdinalIgnoreCase) {
         {u"", u"", true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(EqualsOrdinalIgnoreCase(c.a, c.b), c.equal) << Show(c.a) << " vs " << Show(c.b);
+        EXPECT_EQ(EqualsIgnoreCase(c.a, c.b), c.equal) << Show(c.a) << " vs " << Show(c.b);
 }
 
 TEST(OpenResultMapping, FromErrno) {
