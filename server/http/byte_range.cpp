@@ -29,14 +29,14 @@ ByteRange ParseByteRange(std::string_view value, std::uint64_t size) {
     value = TrimSpaceTab(value);
     if (value.size() <= 5 || !value.starts_with(kUnit))
         return range;
-    const std::string_view spec = TrimSpaceTab(value.substr(kUnit.size()));
-    if (spec.empty() || spec.find(',') != std::string_view::npos)
+    const std::string_view rangeText = TrimSpaceTab(value.substr(kUnit.size()));
+    if (rangeText.empty() || rangeText.find(',') != std::string_view::npos)
         return range;
-    const std::size_t dash = spec.find('-');
+    const std::size_t dash = rangeText.find('-');
     if (dash == std::string_view::npos)
         return range;
-    const std::string_view firstText = TrimSpaceTab(spec.substr(0, dash));
-    const std::string_view lastText = TrimSpaceTab(spec.substr(dash + 1));
+    const std::string_view firstText = TrimSpaceTab(rangeText.substr(0, dash));
+    const std::string_view lastText = TrimSpaceTab(rangeText.substr(dash + 1));
 
     if (firstText.empty()) {
         const std::optional<std::uint64_t> suffix = ParsePosition(lastText);
