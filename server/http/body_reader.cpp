@@ -41,12 +41,11 @@ bool BodyReader::ReadLength(std::span<std::byte> buffer, std::size_t& count) {
     } else {
         // Nothing buffered: receive straight into the handler's buffer.
         std::uint32_t received = 0;
-        const Result result = m_io.Connection().Receive(buffer.first(want), received);
+        const Result result = m_io.Receive(buffer.first(want), received);
         if (Failed(result) || received == 0) {
             m_failed = true;
             return false;
         }
-        m_io.Counters().bytesReceived.fetch_add(received, std::memory_order_relaxed);
         count = received;
     }
     m_remaining -= count;

@@ -2,14 +2,24 @@
 
 namespace Velto::Corvane {
 
+Result ConnectionIo::Receive(std::span<std::byte> buffer, std::uint32_t& received) {
+    received = 0;
+    if (m_appliedTimeoutMs != m_wantedTimeoutMs &&
+        Succeeded(m_connection->SetReceiveTimeout(m_wantedTimeoutMs)))
+        m_appliedTimeoutMs = m_wantedTimeoutMs;
+    const Result result = m_connection->Receive(buffer, received);
+    if (Succeeded(result))
+        m_counters.bytesReceived.fetch_add(received, std::memory_order_relaxed);
+    return result;
+}
+
 bool ConnectionIo::ReceiveMore() {
     if (m_scratch.empty())
         m_scratch.resize(kReceivePiece);
     std::uint32_t received = 0;
-    const Result result = m_connection->Receive(m_scratch, received);
+    const Result result = Receive(m_scratch, received);
     if (Failed(result) || received == 0)
         return false;
-    m_counters.bytesReceived.fetch_add(received, std::memory_order_relaxed);
     m_buffer.append(reinterpret_cast<const char*>(m_scratch.data()), received);
     return true;
 }

@@ -181,8 +181,7 @@ void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connecti
     bool firstRequest = true;
 
     while (m_running.load()) {
-        connection->SetReceiveTimeout(firstRequest ? m_options.headerTimeoutMs
-                                                   : m_options.idleTimeoutMs);
+        io.SetReceiveTimeout(firstRequest ? m_options.headerTimeoutMs : m_options.idleTimeoutMs);
         firstRequest = false;
 
         RequestHeadParser parser;
@@ -199,11 +198,11 @@ void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connecti
             if (!io.ReceiveMore())
                 return;
             if (wasEmpty)
-                connection->SetReceiveTimeout(m_options.headerTimeoutMs);
+                io.SetReceiveTimeout(m_options.headerTimeoutMs);
         }
         RequestHead head = std::move(parser.Head());
         buffer.erase(0, parser.Used());
-        connection->SetReceiveTimeout(m_options.ioTimeoutMs);
+        io.SetReceiveTimeout(m_options.ioTimeoutMs);
 
         const std::optional<HeadAnalysis> analysis = AnalyseHead(head);
         if (!analysis || (head.version == 1 && CountHeaders(head, "host") != 1)) {

@@ -20,6 +20,9 @@ constexpr std::string_view kLastChunk = "0\r\n\r\n";
 constexpr std::string_view kCrlf = "\r\n";
 // Read size of the copying path for file bodies (TLS connections).
 constexpr std::size_t kFileReadPiece = 256 * 1024;
+// File ranges up to this size are read into memory and leave together with
+// the head in one send; larger ones follow the head by sendfile.
+constexpr std::size_t kCoalescedFileBody = 16 * 1024;
 
 bool IsValidHeaderName(std::string_view name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), IsTokenChar);
@@ -42,6 +45,10 @@ Net::ByteSpan AsBytes(std::string_view text) {
 ResponseWriter::ResponseWriter(ConnectionIo& io, const HttpRequest& request, bool keepAlive)
     : m_io(io), m_isHead(request.method == "HEAD"), m_http10(request.head.version == 0),
       m_closeAfter(!keepAlive) {}
+
+ResponseWriter::~ResponseWriter() {
+    FlushHead();
+}
 
 void ResponseWriter::AddHeader(std::string name, std::string value) {
     if (m_headSent)
@@ -106,12 +113,28 @@ bool ResponseWriter::SendHead() {
     }
     head.append(kCrlf);
 
+    if (m_declaredLength > 0 && !m_chunked && !m_isHead) {
+        m_heldHead = std::move(head);
+        return true;
+    }
     if (!m_io.Send(head)) {
         m_failed = true;
         return false;
     }
     if (m_declaredLength == 0 && !m_chunked)
         m_complete = true;
+    return true;
+}
+
+bool ResponseWriter::FlushHead() {
+    if (m_heldHead.empty())
+        return true;
+    const std::string head = std::move(m_heldHead);
+    m_heldHead.clear();
+    if (!m_io.Send(head)) {
+        m_failed = true;
+        return false;
+    }
     return true;
 }
 
@@ -147,6 +170,16 @@ bool ResponseWriter::Write(std::span<const std::byte> data) {
         }
         return true;
     }
+    if (!m_heldHead.empty()) {
+        const std::string head = std::move(m_heldHead);
+        m_heldHead.clear();
+        const std::array<Net::ByteSpan, 2> pieces = {AsBytes(head), data};
+        if (!m_io.SendGather(pieces)) {
+            m_failed = true;
+            return false;
+        }
+        return true;
+    }
     if (Failed(m_io.Connection().Send(data))) {
         m_failed = true;
         return false;
@@ -165,6 +198,10 @@ bool ResponseWriter::WriteFileRange(int fd, std::uint64_t offset, std::uint64_t 
     if (m_isHead)
         return true;
 
+    if (!m_heldHead.empty() && length <= kCoalescedFileBody)
+        return SendHeadWithFileBytes(fd, offset, length);
+    if (!FlushHead())
+        return false;
     if (m_chunked) {
         // One chunk for the whole range: the size line, the file bytes, CRLF.
         char sizeLine[24];
@@ -180,6 +217,31 @@ bool ResponseWriter::WriteFileRange(int fd, std::uint64_t offset, std::uint64_t 
         return false;
     }
     if (m_chunked && !m_io.Send(kCrlf)) {
+        m_failed = true;
+        return false;
+    }
+    return true;
+}
+
+bool ResponseWriter::SendHeadWithFileBytes(int fd, std::uint64_t offset, std::uint64_t length) {
+    std::array<std::byte, kCoalescedFileBody> body;
+    const auto want = static_cast<std::size_t>(length);
+    std::size_t got = 0;
+    while (got < want) {
+        const ssize_t count =
+            ::pread(fd, body.data() + got, want - got, static_cast<off_t>(offset + got));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break; // read error, or the file ended before the range
+        got += static_cast<std::size_t>(count);
+    }
+    // What could be read goes out even when the range came up short, just as
+    // the zero-copy path sends what the file still holds before failing.
+    const std::string head = std::move(m_heldHead);
+    m_heldHead.clear();
+    const std::array<Net::ByteSpan, 2> pieces = {AsBytes(head), Net::ByteSpan(body.data(), got)};
+    if (!m_io.SendGather(pieces) || got != want) {
         m_failed = true;
         return false;
     }
@@ -217,7 +279,7 @@ bool ResponseWriter::SendFileBytes(int fd, std::uint64_t offset, std::uint64_t l
 }
 
 bool ResponseWriter::Finish() {
-    if (!m_headSent || m_failed)
+    if (!m_headSent || m_failed || !FlushHead())
         return false;
     if (m_complete)
         return true;

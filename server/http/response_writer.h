@@ -16,6 +16,12 @@ namespace Velto::Corvane {
 class ResponseWriter final : public HttpResponse {
 public:
     ResponseWriter(ConnectionIo& io, const HttpRequest& request, bool keepAlive);
+    // Sends a head still held back (see SendHead), so the peer sees the same
+    // bytes however the handler ended.
+    ~ResponseWriter() override;
+
+    ResponseWriter(const ResponseWriter&) = delete;
+    ResponseWriter& operator=(const ResponseWriter&) = delete;
 
     void AddHeader(std::string name, std::string value) override;
     bool Begin(std::int32_t status, std::uint64_t contentLength) override;
@@ -33,7 +39,14 @@ public:
     bool ClosesAfter() const { return m_closeAfter; }
 
 private:
+    // Builds the head. When a body of declared length must follow, the head is
+    // held back and leaves with the first body bytes in one send; otherwise it
+    // is sent at once.
     bool SendHead();
+    // Sends the held-back head on its own, if there is one.
+    bool FlushHead();
+    // The held-back head and a small file range, read into memory, in one send.
+    bool SendHeadWithFileBytes(int fd, std::uint64_t offset, std::uint64_t length);
     // Checks a body write of `size` bytes against the declared length and
     // counts it; false (and failed) when it would overrun.
     bool AcceptBody(std::uint64_t size);
@@ -45,6 +58,7 @@ private:
     bool m_closeAfter{false};
     std::vector<std::pair<std::string, std::string>> m_headers;
     bool m_headSent{false};
+    std::string m_heldHead; // built but not yet sent
     bool m_complete{false};
     bool m_failed{false};
     bool m_chunked{false};

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Velto::Test {
@@ -559,6 +561,27 @@ TEST(HttpServerTimeoutTest, SilentAndIdleClientsAreDroppedWithoutAReply) {
     EXPECT_EQ(stalled.ReadUntilClose(), "");
     EXPECT_EQ(idle.ReadUntilClose(), "");
     EXPECT_EQ(handler.Seen().size(), 1u);
+}
+
+TEST(HttpServerTimeoutTest, BodyWaitsUseTheIoTimeoutAndTheIdleOneReturnsAfterIt) {
+    TestHandler handler;
+    HttpServer server(handler);
+    ServerOptions options = LoopbackOptions();
+    options.headerTimeoutMs = 100;
+    options.idleTimeoutMs = 100;
+    ASSERT_EQ(server.Start(options), kOk);
+
+    // The body comes well after the short header and idle time-outs: the
+    // receive that waits for it must run under the patient one...
+    RawHttpClient client(server.BoundPort());
+    ASSERT_TRUE(client.Send("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 5\r\n\r\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_TRUE(client.Send("hello"));
+    const auto response = client.ReadResponse();
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->body, "hello");
+    // ...and the wait for the next request under the idle one again.
+    EXPECT_EQ(client.ReadUntilClose(), "");
 }
 
 TEST(HttpServerDualStackTest, PeersAreWrittenInTheirOwnFamily) {

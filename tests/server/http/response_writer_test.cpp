@@ -153,6 +153,27 @@ TEST_F(FileRangeTest, FileBodiesLeaveTheSameBytesAsWrite) {
     }
 }
 
+TEST_F(FileRangeTest, SmallRangesLeaveTheSameBytesAsWrite) {
+    // Small ranges leave with the head in one send; the bytes must not change
+    // at the size where the way of sending does.
+    HttpRequest request;
+    request.method = "GET";
+    for (const std::uint64_t length : {1u, 1024u, 16383u, 16384u, 16385u, 40000u}) {
+        SCOPED_TRACE(length);
+        const Outcome written =
+            Produce(BodyWay::Write, request, false, file.Get(), content, 777, length);
+        ASSERT_TRUE(written.writeOk && written.finishOk);
+        ASSERT_EQ(written.wire.size(), written.counted);
+        ASSERT_TRUE(written.wire.ends_with(content.substr(777, length)));
+        for (const BodyWay way : {BodyWay::FileRange, BodyWay::FileRangeCopied}) {
+            const Outcome sent = Produce(way, request, false, file.Get(), content, 777, length);
+            EXPECT_TRUE(sent.writeOk && sent.finishOk);
+            EXPECT_TRUE(sent.wire == written.wire);
+            EXPECT_EQ(sent.counted, sent.wire.size());
+        }
+    }
+}
+
 TEST_F(FileRangeTest, RangePastTheEndOfTheFileFailsTheResponse) {
     HttpRequest request;
     request.method = "GET";
@@ -162,6 +183,43 @@ TEST_F(FileRangeTest, RangePastTheEndOfTheFileFailsTheResponse) {
         EXPECT_FALSE(outcome.writeOk);
         EXPECT_FALSE(outcome.finishOk);
         EXPECT_TRUE(outcome.wire.ends_with(content.substr(content.size() - 100)));
+        EXPECT_TRUE(outcome.wire.starts_with("HTTP/1.1 200 OK\r\n"));
+    }
+}
+
+TEST(ResponseWriterTest, DeclaredBodyNeverWrittenStillSendsTheHead) {
+    // The head of a response with a body waits for the body's first bytes; a
+    // handler that writes none (or too many) still puts the head on the wire.
+    for (const bool overrun : {false, true}) {
+        SCOPED_TRACE(overrun);
+        int sockets[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
+        UniqueFd reader(sockets[0]);
+        UniqueFd writerSocket(sockets[1]);
+        std::shared_ptr<Net::IConnection> connection = Net::MakeTcpConnection(writerSocket, u"");
+        HttpRequest request;
+        request.method = "GET";
+        ServerCounters counters;
+        {
+            ConnectionIo io(connection, counters);
+            ResponseWriter writer(io, request, true);
+            ASSERT_TRUE(writer.Begin(200, 10));
+            if (overrun) {
+                const std::string_view tooLong = "eleven byte";
+                EXPECT_FALSE(writer.Write(std::as_bytes(std::span(tooLong))));
+            }
+            EXPECT_FALSE(writer.Finish());
+        }
+        connection->Close();
+        std::string wire;
+        char buffer[4096];
+        ssize_t got;
+        while ((got = ::read(reader.Get(), buffer, sizeof buffer)) > 0)
+            wire.append(buffer, static_cast<std::size_t>(got));
+        EXPECT_TRUE(wire.starts_with("HTTP/1.1 200 OK\r\n"));
+        EXPECT_NE(wire.find("Content-Length: 10\r\n"), std::string::npos);
+        EXPECT_TRUE(wire.ends_with("\r\n\r\n"));
+        EXPECT_EQ(counters.bytesSent.load(), wire.size());
     }
 }
 
