@@ -7,6 +7,7 @@
 #include "webapp/fs/statx_call.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
 
 namespace Velto::Corvane {
@@ -26,6 +27,45 @@ std::string FilePathOf(std::string_view dir, std::string_view fileName) {
         path.push_back('/');
     path.append(fileName);
     return path;
+}
+
+// True when every component of the absolute `path` is a plain name: no
+// empty, "." or ".." piece, so walking it names each folder on the way.
+bool IsPlainAbsolutePath(std::string_view path) {
+    if (path.empty() || path.front() != '/')
+        return false;
+    if (path.size() == 1)
+        return true;
+    std::string_view rest = path.substr(1);
+    for (;;) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view piece = rest.substr(0, slash);
+        if (piece.empty() || piece == "." || piece == "..")
+            return false;
+        if (slash == std::string_view::npos)
+            return true;
+        rest.remove_prefix(slash + 1);
+    }
+}
+
+// The cheap proof that the root is unchanged: `dir` walked name by name with
+// no link anywhere reaches a folder, so its final path is `dir` itself, and
+// that folder is the very one the root was resolved to. Anything else (an
+// unknown identity, a link on the way, another folder, no openat2) leaves the
+// decision to the full check.
+bool OpenUnchangedRoot(const ShareRoot& root, const std::string& dir, UniqueFd& out) {
+    if (root.inode == 0 || !IsPlainAbsolutePath(dir))
+        return false;
+    FdOrErrno opened = OpenAt2(AT_FDCWD, dir.c_str(), O_PATH | O_DIRECTORY,
+                               RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS);
+    if (!opened.Ok())
+        return false;
+    RawStat stat;
+    if (StatFd(opened.fd.Get(), stat) != 0 || !S_ISDIR(stat.mode) || stat.inode != root.inode ||
+        stat.device != root.device || stat.mountId != root.mountId)
+        return false;
+    out = std::move(opened.fd);
+    return true;
 }
 
 } // namespace
@@ -56,7 +96,7 @@ std::optional<ShareRoot> ResolveShareRoot(std::u16string_view path, bool isFile)
         return std::nullopt;
 
     if (!isFile)
-        return ShareRoot{std::move(final16), {}};
+        return ShareRoot{std::move(final16), {}, stat.mountId, stat.device, stat.inode};
 
     const std::size_t slash = final16.rfind(u'/');
     if (slash == std::u16string::npos || slash + 1 >= final16.size())
@@ -88,6 +128,8 @@ OpenResult OpenShareRootDirectory(const ShareRoot& root, UniqueFd& out) {
     const std::optional<std::string> dir = PathBytes(root.dir);
     if (!dir || dir->front() != '/')
         return OpenResult::NotFound;
+    if (OpenUnchangedRoot(root, *dir, out))
+        return OpenResult::Ok;
     FdOrErrno opened = OpenAt(AT_FDCWD, dir->c_str(), O_PATH | O_DIRECTORY);
     if (!opened.Ok())
         return OpenResultFromErrno(opened.error);

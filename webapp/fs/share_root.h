@@ -3,6 +3,7 @@
 #include "base/unique_fd.h"
 #include "webapp/fs/open_result.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,6 +18,11 @@ struct ShareRoot {
     std::u16string dir;
     // Empty for a folder share; the file's name for a single-file share.
     std::u16string fileName;
+    // The folder's identity when it was resolved (folder shares only); an
+    // inode of 0 means unknown.
+    std::uint64_t mountId{0};
+    std::uint64_t device{0};
+    std::uint64_t inode{0};
 };
 
 // Resolves a share's configured path: the item must exist, be a folder when

@@ -3,12 +3,14 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace Velto::Corvane {
 
 namespace {
 
-constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_MNT_ID;
+constexpr unsigned kStatMask =
+    STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_MNT_ID | STATX_INO;
 
 int StatWithFlags(int dirFd, const char* name, int flags, RawStat& out) {
     struct statx sx {};
@@ -18,6 +20,8 @@ int StatWithFlags(int dirFd, const char* name, int flags, RawStat& out) {
     out.size = sx.stx_size;
     out.lastWriteTime = FileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
     out.mountId = (sx.stx_mask & STATX_MNT_ID) != 0 ? sx.stx_mnt_id : 0;
+    out.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    out.inode = (sx.stx_mask & STATX_INO) != 0 ? sx.stx_ino : 0;
     return 0;
 }
 

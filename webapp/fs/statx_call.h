@@ -12,6 +12,9 @@ struct RawStat {
     std::uint64_t size{0};
     FileTime lastWriteTime{0};
     std::uint64_t mountId{0};
+    // Device and inode number; 0 for an inode number the system did not give.
+    std::uint64_t device{0};
+    std::uint64_t inode{0};
 };
 
 // statx of `name` relative to `dirFd` ("" with AT_EMPTY_PATH stats `dirFd`

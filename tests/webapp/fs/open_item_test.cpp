@@ -473,6 +473,36 @@ TEST_F(OpenItemTest, ShareRootReplacedByAFileOrALink) {
     EXPECT_FALSE(handle.IsValid());
 }
 
+TEST_F(OpenItemTest, ShareRootMovedBehindALinkOrSwappedForAnotherFolder) {
+    // The same folder, now reached through a link: its final path is no
+    // longer the pinned one, so it is not the root any more.
+    tree.Rename("share", "share.moved");
+    tree.MakeLink("share.moved", "share");
+    UniqueFd handle;
+    ItemStat stat;
+    for (const char* path : {"", "a.txt"}) {
+        EXPECT_EQ(OpenItem(root, Split(path), ItemAccess::Read, false, handle, stat),
+                  OpenResult::Outside)
+            << path;
+    }
+    EXPECT_FALSE(handle.IsValid());
+
+    // Another folder in the share's very place is what the path names now.
+    tree.Remove("share");
+    tree.MakeDir("share");
+    tree.MakeFile("share/a.txt", "new");
+    ASSERT_EQ(OpenItem(root, Split("a.txt"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(ReadAll(handle.Get()), "new");
+
+    // And the folder moved back is served again.
+    tree.Rename("share", "share.new");
+    tree.Rename("share.moved", "share");
+    ASSERT_EQ(OpenItem(root, Split("a.txt"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(ReadAll(handle.Get()), "hello");
+}
+
 TEST_F(OpenItemTest, DeniedWhereTheSystemRefuses) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "permission bits do not bind root";
