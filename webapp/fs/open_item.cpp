@@ -113,6 +113,28 @@ Located LocateSingleFile(int rootFd, const std::string& fileName) {
     return {OpenResult::Ok, std::move(opened.fd)};
 }
 
+// Opening for reading with no link on the way, without an O_PATH descriptor
+// to reopen: a statx of the name first finds a regular file or folder, then
+// the name is opened for reading under the same confinement as the walk in
+// LocateInFolder, and the descriptor is kept only when it is that very inode.
+// Something else swapped in between is opened without waiting (O_NONBLOCK,
+// O_NOCTTY) and refused. An invalid descriptor leaves the decision to the
+// full procedure, which also gives every error its exact result.
+UniqueFd OpenForReadingDirectly(int rootFd, const std::string& relative, RawStat& raw) {
+    RawStat found;
+    if (StatAt(rootFd, relative.c_str(), false, found) != 0 || !IsRegularOrDirectory(found.mode) ||
+        found.inode == 0)
+        return UniqueFd();
+    FdOrErrno opened = OpenAt2(rootFd, relative.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY,
+                               kStayBeneath | RESOLVE_NO_SYMLINKS);
+    if (!opened.Ok())
+        return UniqueFd();
+    if (StatFd(opened.fd.Get(), raw) != 0 || !IsRegularOrDirectory(raw.mode) ||
+        raw.inode != found.inode || raw.device != found.device || raw.mountId != found.mountId)
+        return UniqueFd();
+    return std::move(opened.fd);
+}
+
 std::string RelativePath(std::span<const std::u16string> components) {
     if (components.empty())
         return ".";
@@ -123,6 +145,35 @@ std::string RelativePath(std::span<const std::u16string> components) {
         relative.append(Utf16ToUtf8(component));
     }
     return relative;
+}
+
+// The full procedure: walks to the item (following links only as far as they
+// stay inside), checks what it is and, for reading, reopens the very inode
+// that passed the checks rather than looking the path up again; O_NONBLOCK as
+// well, so no open here can ever wait.
+OpenResult LocateAndOpen(const ShareRoot& root, int rootFd, const std::string& relative,
+                         ItemAccess access, bool allowHidden, UniqueFd& opened, RawStat& raw) {
+    const bool singleFile = !root.fileName.empty();
+    Located located = singleFile
+                          ? LocateSingleFile(rootFd, Utf16ToUtf8(root.fileName))
+                          : LocateInFolder(rootFd, Utf16ToUtf8(root.dir), relative, allowHidden);
+    if (located.result != OpenResult::Ok)
+        return located.result;
+
+    if (const int err = StatFd(located.fd.Get(), raw); err != 0)
+        return OpenResultFromErrno(err);
+    if (!IsRegularOrDirectory(raw.mode) || (singleFile && S_ISDIR(raw.mode)))
+        return OpenResult::NotFound;
+
+    if (access == ItemAccess::ReadAttributes) {
+        opened = std::move(located.fd);
+        return OpenResult::Ok;
+    }
+    FdOrErrno readable = ReopenFd(located.fd.Get(), O_RDONLY | O_NONBLOCK);
+    if (!readable.Ok())
+        return OpenResultFromErrno(readable.error);
+    opened = std::move(readable.fd);
+    return OpenResult::Ok;
 }
 
 } // namespace
@@ -153,27 +204,16 @@ OpenResult OpenItem(const ShareRoot& root, std::span<const std::u16string> compo
     if (rootResult != OpenResult::Ok)
         return rootResult;
 
-    const std::string dir = Utf16ToUtf8(root.dir);
-    Located located =
-        singleFile ? LocateSingleFile(rootFd.Get(), Utf16ToUtf8(root.fileName))
-                   : LocateInFolder(rootFd.Get(), dir, RelativePath(components), allowHidden);
-    if (located.result != OpenResult::Ok)
-        return located.result;
-
+    const std::string relative = singleFile ? std::string() : RelativePath(components);
     RawStat raw;
-    if (const int err = StatFd(located.fd.Get(), raw); err != 0)
-        return OpenResultFromErrno(err);
-    if (!IsRegularOrDirectory(raw.mode) || (singleFile && S_ISDIR(raw.mode)))
-        return OpenResult::NotFound;
-
-    UniqueFd opened = std::move(located.fd);
-    if (access != ItemAccess::ReadAttributes) {
-        // Reopen the very inode that passed the checks rather than looking the
-        // path up again; O_NONBLOCK as well, so no open here can ever wait.
-        FdOrErrno readable = ReopenFd(opened.Get(), O_RDONLY | O_NONBLOCK);
-        if (!readable.Ok())
-            return OpenResultFromErrno(readable.error);
-        opened = std::move(readable.fd);
+    UniqueFd opened;
+    if (!singleFile && access != ItemAccess::ReadAttributes)
+        opened = OpenForReadingDirectly(rootFd.Get(), relative, raw);
+    if (!opened.IsValid()) {
+        const OpenResult result =
+            LocateAndOpen(root, rootFd.Get(), relative, access, allowHidden, opened, raw);
+        if (result != OpenResult::Ok)
+            return result;
     }
 
     const std::u16string_view lastName =

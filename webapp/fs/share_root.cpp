@@ -77,7 +77,18 @@ std::optional<ShareRoot> ResolveShareRoot(std::u16string_view path, bool isFile)
     if (configured->size() > 1 && configured->back() == '/')
         configured->pop_back();
 
-    const FdOrErrno opened = OpenAt(AT_FDCWD, configured->c_str(), O_PATH);
+    // A plain absolute path the kernel walks with no link anywhere on the way
+    // is its own final path; only otherwise is it read back from the
+    // descriptor.
+    FdOrErrno opened;
+    bool walkedPlain = false;
+    if (IsPlainAbsolutePath(*configured)) {
+        opened = OpenAt2(AT_FDCWD, configured->c_str(), O_PATH,
+                         RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS);
+        walkedPlain = opened.Ok();
+    }
+    if (!walkedPlain)
+        opened = OpenAt(AT_FDCWD, configured->c_str(), O_PATH);
     if (!opened.Ok())
         return std::nullopt;
     RawStat stat;
@@ -86,7 +97,8 @@ std::optional<ShareRoot> ResolveShareRoot(std::u16string_view path, bool isFile)
     if (S_ISDIR(stat.mode) == isFile)
         return std::nullopt;
 
-    std::optional<std::string> finalPath = FinalPathOfFd(opened.fd.Get());
+    std::optional<std::string> finalPath =
+        walkedPlain ? std::move(configured) : FinalPathOfFd(opened.fd.Get());
     if (!finalPath)
         return std::nullopt;
     if (finalPath->size() > 1 && finalPath->back() == '/')

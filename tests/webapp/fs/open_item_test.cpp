@@ -391,6 +391,40 @@ TEST_F(OpenItemTest, LinkSwappedDuringOpensNeverLeaksOutside) {
     EXPECT_GT(reachedInside, 0);
 }
 
+TEST_F(OpenItemTest, FifoSwappedWithAFileDuringReadsNeverBlocksOrPasses) {
+    // One thread keeps swapping a FIFO and a file under one name while this
+    // one opens it for reading: every open either reads the file or finds
+    // nothing, and none waits for a writer.
+    constexpr int kOpens = 2000;
+    tree.MakeFile("share/swap", "file");
+    tree.MakeFifo("share/swap.fifo");
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        const std::string name = tree.Path("share/swap");
+        const std::string other = tree.Path("share/swap.fifo");
+        while (!stop.load())
+            ::renameat2(AT_FDCWD, name.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE);
+    });
+
+    int readFile = 0;
+    for (int i = 0; i < kOpens; ++i) {
+        UniqueFd handle;
+        ItemStat stat;
+        const OpenResult result =
+            OpenItem(root, Split("swap"), ItemAccess::Read, false, handle, stat);
+        if (result != OpenResult::Ok) {
+            EXPECT_EQ(result, OpenResult::NotFound);
+            continue;
+        }
+        EXPECT_EQ(stat.size, 4u);
+        EXPECT_EQ(ReadAll(handle.Get()), "file");
+        readFile += 1;
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_GT(readFile, 0);
+}
+
 TEST_F(OpenItemTest, ReportsSizeTimeAndAttributes) {
     const timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456700}};
     ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path("share/a.txt").c_str(), times, 0), 0);

@@ -30,7 +30,10 @@ TEST_F(ShareRootTest, FolderSharesResolveToTheirFinalPath) {
         {tree.Path("share"), tree.Path("share")},
         {tree.Path("share") + "/", tree.Path("share")},
         {tree.Path("share/sub/.."), tree.Path("share")},
-        {tree.Path("link-to-share"), tree.Path("share")}, // pinned to where the link leads
+        {tree.Path("link-to-share"), tree.Path("share")},         // pinned to where the link leads
+        {tree.Path("link-to-share/sub"), tree.Path("share/sub")}, // a link on the way
+        {tree.Path("share") + "//sub", tree.Path("share/sub")},
+        {tree.Path("share/./sub"), tree.Path("share/sub")},
         {"/", "/"},
     };
     for (const auto& c : cases) {
@@ -42,8 +45,8 @@ TEST_F(ShareRootTest, FolderSharesResolveToTheirFinalPath) {
 }
 
 TEST_F(ShareRootTest, FileSharesSplitIntoFolderAndName) {
-    for (const std::string& configured :
-         {tree.Path("share/Report.txt"), tree.Path("link-to-file")}) {
+    for (const std::string& configured : {tree.Path("share/Report.txt"), tree.Path("link-to-file"),
+                                          tree.Path("link-to-share/Report.txt")}) {
         const std::optional<ShareRoot> root = ResolveShareRoot(U16(configured), true);
         ASSERT_TRUE(root) << configured;
         EXPECT_EQ(root->dir, U16(tree.Path("share"))) << configured;
