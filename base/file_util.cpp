@@ -191,10 +191,8 @@ Result WriteAll(int fd, std::string_view bytes) {
 }
 
 Result SyncDirectoryOf(const std::string& path) {
-    std::string dir = ParentPath(path);
-    if (dir.empty())
-        dir = ".";
-    UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const std::string dir = ParentPath(path);
+    UniqueFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd)
         return LastError();
     return ::fsync(fd.Get()) == 0 ? kOk : LastError();
