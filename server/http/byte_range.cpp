@@ -11,15 +11,7 @@ constexpr std::string_view kUnit = "bytes=";
 constexpr std::size_t kMaxPositionDigits = 19;
 
 std::optional<std::uint64_t> ParsePosition(std::string_view text) {
-    if (text.empty() || text.size() > kMaxPositionDigits)
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
+    return ParseDecimal(text, kMaxPositionDigits);
 }
 
 } // namespace

@@ -66,15 +66,7 @@ bool ParseHeaderLine(std::string_view line, RequestHead& head) {
 
 // 1 to 19 decimal digits and nothing else.
 std::optional<std::uint64_t> ParseLengthElement(std::string_view text) {
-    if (text.empty() || text.size() > kMaxLengthDigits)
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
+    return ParseDecimal(text, kMaxLengthDigits);
 }
 
 } // namespace

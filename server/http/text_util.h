@@ -2,6 +2,8 @@
 
 #include "base/hex_digit.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +13,8 @@ namespace Velto::Corvane {
 std::string_view TrimSpaceTab(std::string_view text);
 std::string AsciiLower(std::string_view text);
 bool IsHexDigit(char c);
+// 1 to `maxDigits` decimal digits and nothing else (maxDigits <= 19 cannot overflow).
+std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::size_t maxDigits);
 
 // Calls `visit` with each comma-separated element, trimmed of spaces and tabs;
 // empty elements are skipped.

@@ -1,6 +1,7 @@
 #include "server/http/connection_io.h"
 #include "server/http/response_writer.h"
 #include "server/net/tcp_connection.h"
+#include "tests/server/net/forwarding_connection.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,34 +18,7 @@ namespace {
 
 // Hides the zero-copy path of a real connection, the way a TLS connection
 // does, so file bodies take the read-and-send route.
-class CopyOnlyConnection final : public Net::IConnection {
-public:
-    explicit CopyOnlyConnection(std::unique_ptr<Net::IConnection> inner)
-        : m_inner(std::move(inner)) {}
-    Result Send(Net::ByteSpan bytes) override { return m_inner->Send(bytes); }
-    Result SendGather(std::span<const Net::ByteSpan> pieces) override {
-        return m_inner->SendGather(pieces);
-    }
-    Result Receive(std::span<std::byte> buffer, std::uint32_t& received) override {
-        return m_inner->Receive(buffer, received);
-    }
-    void Shutdown() override { m_inner->Shutdown(); }
-    Result SetReceiveTimeout(std::uint32_t ms) override { return m_inner->SetReceiveTimeout(ms); }
-    Result SetSendTimeout(std::uint32_t ms) override { return m_inner->SetSendTimeout(ms); }
-    Result SetKeepAlive(std::uint32_t idle, std::uint32_t interval) override {
-        return m_inner->SetKeepAlive(idle, interval);
-    }
-    Result SetQos(Net::QosPolicy policy) override { return m_inner->SetQos(policy); }
-    void Close() override { m_inner->Close(); }
-    bool IsOpen() const override { return m_inner->IsOpen(); }
-    std::u16string PeerLabel() const override { return m_inner->PeerLabel(); }
-    bool IsNoDelay() const override { return m_inner->IsNoDelay(); }
-    std::string PeerAddress() const override { return m_inner->PeerAddress(); }
-    std::u16string PeerThumbprint() const override { return m_inner->PeerThumbprint(); }
-
-private:
-    std::unique_ptr<Net::IConnection> m_inner;
-};
+using CopyOnlyConnection = Testing::ForwardingConnection;
 
 enum class BodyWay { Write, FileRange, FileRangeCopied };
 

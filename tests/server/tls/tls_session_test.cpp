@@ -7,6 +7,7 @@
 #include "server/tls/tls_over_connection.h"
 #include "server/tls/tls_results.h"
 #include "server/tls/tls_session.h"
+#include "tests/server/net/forwarding_connection.h"
 #include "tests/server/tls/tls_test_support.h"
 
 #include <gtest/gtest.h>
@@ -25,36 +26,15 @@ std::span<const std::byte> AsBytes(const std::string& text) {
 }
 
 // Counts the receives that reach the socket underneath the TLS layer.
-class CountingConnection final : public Net::IConnection {
+class CountingConnection final : public ForwardingConnection {
 public:
-    explicit CountingConnection(std::shared_ptr<Net::IConnection> inner)
-        : m_inner(std::move(inner)) {}
+    using ForwardingConnection::ForwardingConnection;
     std::atomic<int> receives{0};
 
-    Result Send(Net::ByteSpan bytes) override { return m_inner->Send(bytes); }
-    Result SendGather(std::span<const Net::ByteSpan> pieces) override {
-        return m_inner->SendGather(pieces);
-    }
     Result Receive(std::span<std::byte> buffer, std::uint32_t& received) override {
         ++receives;
-        return m_inner->Receive(buffer, received);
+        return ForwardingConnection::Receive(buffer, received);
     }
-    void Shutdown() override { m_inner->Shutdown(); }
-    Result SetReceiveTimeout(std::uint32_t ms) override { return m_inner->SetReceiveTimeout(ms); }
-    Result SetSendTimeout(std::uint32_t ms) override { return m_inner->SetSendTimeout(ms); }
-    Result SetKeepAlive(std::uint32_t a, std::uint32_t b) override {
-        return m_inner->SetKeepAlive(a, b);
-    }
-    Result SetQos(Net::QosPolicy policy) override { return m_inner->SetQos(policy); }
-    void Close() override { m_inner->Close(); }
-    bool IsOpen() const override { return m_inner->IsOpen(); }
-    std::u16string PeerLabel() const override { return m_inner->PeerLabel(); }
-    bool IsNoDelay() const override { return m_inner->IsNoDelay(); }
-    std::string PeerAddress() const override { return m_inner->PeerAddress(); }
-    std::u16string PeerThumbprint() const override { return m_inner->PeerThumbprint(); }
-
-private:
-    std::shared_ptr<Net::IConnection> m_inner;
 };
 
 class TlsSessionTest : public ::testing::Test {
