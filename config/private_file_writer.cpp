@@ -14,17 +14,6 @@ namespace {
 constexpr mode_t kPrivateFileMode = 0600;
 constexpr mode_t kPrivateFolderMode = 0700;
 constexpr std::size_t kTempSuffixBytes = 4;
-constexpr std::size_t kWritePiece = 1048576;
-
-bool WriteInPieces(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const std::string_view piece = bytes.substr(0, kWritePiece);
-        if (Failed(WriteAll(fd, piece)))
-            return false;
-        bytes.remove_prefix(piece.size());
-    }
-    return true;
-}
 
 } // namespace
 
@@ -46,7 +35,7 @@ bool WritePrivateFileAtomically(const std::string& path, std::string_view bytes)
         return false;
     // The umask may have taken bits away, never added any; make the mode exact.
     const bool written = ::fchmod(fd.Get(), kPrivateFileMode) == 0 &&
-                         WriteInPieces(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 &&
+                         Succeeded(WriteAll(fd.Get(), bytes)) && ::fsync(fd.Get()) == 0 &&
                          ::close(fd.Release()) == 0 && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!written) {
         fd.Reset();

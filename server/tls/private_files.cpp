@@ -1,5 +1,6 @@
 #include "server/tls/private_files.h"
 
+#include "base/file_util.h"
 #include "base/unique_fd.h"
 
 #include <fcntl.h>
@@ -16,19 +17,6 @@ namespace {
 
 constexpr mode_t kPrivateDirMode = 0700;
 constexpr mode_t kPrivateFileMode = 0600;
-
-Result WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return ResultFromErrno(errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return kOk;
-}
 
 std::string TemporaryName(std::string_view name) {
     std::array<unsigned char, 8> random{};
