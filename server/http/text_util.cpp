@@ -2,14 +2,6 @@
 
 namespace Velto::Corvane {
 
-std::string_view TrimSpaceTab(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 std::string AsciiLower(std::string_view text) {
     std::string lower(text);
     for (char& c : lower) {

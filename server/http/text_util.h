@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/ascii_text.h"
 #include "base/hex_digit.h"
 
 #include <cstdint>
@@ -10,7 +11,6 @@
 namespace Velto::Corvane {
 
 // Small text helpers of the HTTP layer.
-std::string_view TrimSpaceTab(std::string_view text);
 std::string AsciiLower(std::string_view text);
 bool IsHexDigit(char c);
 // 1 to `maxDigits` decimal digits and nothing else (maxDigits <= 19 cannot overflow).

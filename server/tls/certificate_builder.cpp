@@ -1,5 +1,6 @@
 #include "server/tls/certificate_builder.h"
 
+#include "base/ascii_text.h"
 #include "server/tls/openssl_library.h"
 
 #include <openssl/rand.h>
@@ -39,14 +40,6 @@ constexpr std::array<AttributeAlias, 17> kAttributes{{
     {"SN", "SN"},
     {"POSTALCODE", "postalCode"},
 }};
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::string Upper(std::string_view s) {
     std::string out(s);
@@ -91,7 +84,7 @@ X509_NAME* ParseX500Name(std::string_view text) {
         const std::size_t equals = text.find('=', pos);
         if (equals == std::string_view::npos)
             break;
-        const std::string attribute = AttributeName(Trim(text.substr(pos, equals - pos)));
+        const std::string attribute = AttributeName(TrimSpaceTab(text.substr(pos, equals - pos)));
         std::size_t i = equals + 1;
         while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
             ++i;
@@ -126,7 +119,8 @@ X509_NAME* ParseX500Name(std::string_view text) {
             }
         } else {
             const std::size_t end = text.find_first_of(",;", i);
-            value = Trim(text.substr(i, end == std::string_view::npos ? text.size() - i : end - i));
+            value = TrimSpaceTab(
+                text.substr(i, end == std::string_view::npos ? text.size() - i : end - i));
             i = end == std::string_view::npos ? text.size() : end;
         }
         if (attribute.empty() ||
@@ -139,7 +133,7 @@ X509_NAME* ParseX500Name(std::string_view text) {
         any = true;
         pos = i < text.size() ? i + 1 : i;
     }
-    if (!any || !Trim(text.substr(std::min(pos, text.size()))).empty()) {
+    if (!any || !TrimSpaceTab(text.substr(std::min(pos, text.size()))).empty()) {
         X509_NAME_free(name);
         return nullptr;
     }
