@@ -1,8 +1,8 @@
 #include "app/temporary_shares.h"
 
+#include "base/system_random.h"
 #include "base/utf.h"
 #include "config/ordinal_compare.h"
-#include "config/system_random.h"
 
 #include <sys/stat.h>
 
@@ -123,7 +123,7 @@ TemporarySharesResult MakeTemporaryShares(const std::vector<std::string>& paths,
 
         Share share;
         for (int attempt = 0; attempt < kMaxIdAttempts && share.id.empty(); ++attempt) {
-            std::string id = Velto::Corvane::RandomHex(kShareIdBytes);
+            std::string id = Velto::RandomHex(kShareIdBytes);
             if (!id.empty() && std::find(takenIds.begin(), takenIds.end(), id) == takenIds.end())
                 share.id = std::move(id);
         }

@@ -9,8 +9,8 @@ namespace Velto {
 using Result = std::int32_t;
 
 constexpr Result kOk = 0;
-constexpr Result kFalse = 1; // S_FALSE: success with nothing done
-constexpr Result kFail = static_cast<Result>(0x80004005u);         // E_FAIL
+constexpr Result kFalse = 1;                               // S_FALSE: success with nothing done
+constexpr Result kFail = static_cast<Result>(0x80004005u); // E_FAIL
 constexpr Result kInvalidArg = static_cast<Result>(0x80070057u);   // E_INVALIDARG
 constexpr Result kAccessDenied = static_cast<Result>(0x80070005u); // E_ACCESSDENIED
 constexpr Result kOutOfMemory = static_cast<Result>(0x8007000Eu);  // E_OUTOFMEMORY
@@ -23,12 +23,17 @@ constexpr Result kPathNotFound = static_cast<Result>(0x80070003u);
 constexpr Result kAlreadyExists = static_cast<Result>(0x800700B7u);
 constexpr Result kDiskFull = static_cast<Result>(0x80070070u);
 
-constexpr bool Succeeded(Result r) { return r >= 0; }
-constexpr bool Failed(Result r) { return r < 0; }
+constexpr bool Succeeded(Result r) {
+    return r >= 0;
+}
+constexpr bool Failed(Result r) {
+    return r < 0;
+}
 
 // A Win32/Winsock error number in its HRESULT form; 0 and negative values pass through.
 constexpr Result ResultFromWin32(std::int32_t e) {
-    return e <= 0 ? e : static_cast<Result>(0x80070000u | (static_cast<std::uint32_t>(e) & 0xFFFFu));
+    return e <= 0 ? e
+                  : static_cast<Result>(0x80070000u | (static_cast<std::uint32_t>(e) & 0xFFFFu));
 }
 
 // Maps a POSIX errno to the Windows-shaped code callers and users see.

@@ -1,7 +1,7 @@
 #include "config/password_hash.h"
 
-#include "config/hex.h"
-#include "config/system_random.h"
+#include "base/hex.h"
+#include "base/system_random.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

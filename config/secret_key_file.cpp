@@ -1,8 +1,9 @@
 #include "config/secret_key_file.h"
 
 #include "base/file_util.h"
+#include "base/private_file.h"
+#include "base/system_random.h"
 #include "base/unique_fd.h"
-#include "config/system_random.h"
 
 #include <openssl/crypto.h>
 
@@ -15,9 +16,7 @@
 namespace Velto::Corvane {
 namespace {
 
-constexpr mode_t kKeyFileMode = 0600;
 constexpr mode_t kKeyFolderMode = 0700;
-constexpr std::size_t kTempSuffixBytes = 4;
 
 bool ReadKey(const std::string& path, SecretKey& key) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
@@ -45,25 +44,12 @@ bool CreateKey(const std::string& path, SecretKey& key) {
     const std::string folder = ParentPath(path);
     if (folder.empty() || Failed(CreateDirectories(folder, kKeyFolderMode)))
         return false;
-    const std::string suffix = RandomHex(kTempSuffixBytes);
-    if (suffix.empty() || !FillRandom(key.data(), key.size()))
+    if (!FillRandom(key.data(), key.size()))
         return false;
-    const std::string temp = path + ".tmp-" + suffix;
-    {
-        UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                           kKeyFileMode));
-        if (!fd)
-            return false;
-        const bool written =
-            ::fchmod(fd.Get(), kKeyFileMode) == 0 &&
-            Succeeded(WriteAll(fd.Get(), std::string_view(reinterpret_cast<const char*>(key.data()),
-                                                          key.size()))) &&
-            ::fsync(fd.Get()) == 0;
-        if (!written) {
-            ::unlink(temp.c_str());
-            return false;
-        }
-    }
+    std::string temp;
+    if (Failed(WritePrivateTemporary(
+            path, std::string_view(reinterpret_cast<const char*>(key.data()), key.size()), temp)))
+        return false;
     const int linked = ::link(temp.c_str(), path.c_str());
     const int linkError = errno;
     ::unlink(temp.c_str());

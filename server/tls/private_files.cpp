@@ -1,38 +1,18 @@
 #include "server/tls/private_files.h"
 
-#include "base/file_util.h"
+#include "base/private_file.h"
 #include "base/unique_fd.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
-#include <cstdio>
 
 namespace Velto::Net {
 namespace {
 
 constexpr mode_t kPrivateDirMode = 0700;
-constexpr mode_t kPrivateFileMode = 0600;
-
-std::string TemporaryName(std::string_view name) {
-    std::array<unsigned char, 8> random{};
-    if (::getrandom(random.data(), random.size(), 0) != static_cast<ssize_t>(random.size()))
-        random.fill(0);
-    std::string tmp = ".";
-    tmp.append(name);
-    tmp.push_back('.');
-    char hex[3];
-    for (const unsigned char b : random) {
-        std::snprintf(hex, sizeof hex, "%02x", b);
-        tmp.append(hex);
-    }
-    tmp.append(".tmp");
-    return tmp;
-}
 
 } // namespace
 
@@ -63,28 +43,7 @@ Result MakePrivateDirectory(const std::filesystem::path& dir) {
 
 Result WriteFileAtomically(const std::filesystem::path& dir, std::string_view name,
                            std::string_view bytes) {
-    const UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dirFd)
-        return ResultFromErrno(errno);
-    const std::string tmp = TemporaryName(name);
-    UniqueFd fd(::openat(dirFd.Get(), tmp.c_str(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateFileMode));
-    if (!fd)
-        return ResultFromErrno(errno);
-    Result result = WriteAll(fd.Get(), bytes);
-    if (Succeeded(result) && ::fsync(fd.Get()) != 0)
-        result = ResultFromErrno(errno);
-    fd.Reset();
-    const std::string finalName(name);
-    if (Succeeded(result) &&
-        ::renameat(dirFd.Get(), tmp.c_str(), dirFd.Get(), finalName.c_str()) != 0)
-        result = ResultFromErrno(errno);
-    if (Failed(result)) {
-        ::unlinkat(dirFd.Get(), tmp.c_str(), 0);
-        return result;
-    }
-    ::fsync(dirFd.Get());
-    return kOk;
+    return WritePrivateFileAtomically((dir / name).string(), bytes);
 }
 
 std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std::size_t maxBytes,

@@ -2,7 +2,7 @@
 
 #include "base/utf.h"
 #include "config/password_hash.h"
-#include "config/system_random.h"
+#include "base/system_random.h"
 #include "server/http/request_helpers.h"
 
 #include <chrono>

@@ -1,8 +1,8 @@
-#include "config/hex.h"
+#include "base/hex.h"
 
 #include "base/hex_digit.h"
 
-namespace Velto::Corvane {
+namespace Velto {
 
 std::string HexEncode(std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -31,4 +31,4 @@ std::optional<std::string> HexDecode(std::string_view text) {
     return out;
 }
 
-} // namespace Velto::Corvane
+} // namespace Velto

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-namespace Velto::Corvane {
+namespace Velto {
 
 // Fills `size` bytes from the kernel's generator; false if it fails.
 bool FillRandom(void* buffer, std::size_t size);
@@ -12,4 +12,4 @@ bool FillRandom(void* buffer, std::size_t size);
 // empty if the generator fails.
 std::string RandomHex(std::size_t count);
 
-} // namespace Velto::Corvane
+} // namespace Velto

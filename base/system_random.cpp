@@ -1,13 +1,12 @@
-#include "config/system_random.h"
+#include "base/system_random.h"
 
-#include "config/hex.h"
+#include "base/hex.h"
 
 #include <sys/random.h>
 
 #include <cerrno>
-#include <string_view>
 
-namespace Velto::Corvane {
+namespace Velto {
 
 bool FillRandom(void* buffer, std::size_t size) {
     auto* bytes = static_cast<unsigned char*>(buffer);
@@ -31,4 +30,4 @@ std::string RandomHex(std::size_t count) {
     return HexEncode(bytes);
 }
 
-} // namespace Velto::Corvane
+} // namespace Velto
