@@ -1,5 +1,7 @@
 #include "reach/http_url.h"
 
+#include "base/ascii_text.h"
+
 namespace Velto::Corvane {
 namespace {
 
@@ -39,17 +41,10 @@ std::optional<HttpUrl> ParseHttpUrl(std::string_view url) {
     const std::size_t colon = authority.find(':');
     if (colon != std::string_view::npos) {
         const std::string_view digits = authority.substr(colon + 1);
-        if (digits.empty() || digits.size() > kMaxPortDigits)
+        const std::optional<std::uint64_t> port = ParseDecimal(digits, kMaxPortDigits);
+        if (!port || *port < 1 || *port > kMaxPort)
             return std::nullopt;
-        std::uint32_t port = 0;
-        for (const char c : digits) {
-            if (c < '0' || c > '9')
-                return std::nullopt;
-            port = port * 10 + static_cast<std::uint32_t>(c - '0');
-        }
-        if (port < 1 || port > kMaxPort)
-            return std::nullopt;
-        result.port = static_cast<std::uint16_t>(port);
+        result.port = static_cast<std::uint16_t>(*port);
     }
     result.host = std::string{authority.substr(0, colon)};
     if (result.host.empty())

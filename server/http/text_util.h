@@ -13,8 +13,6 @@ namespace Velto::Corvane {
 // Small text helpers of the HTTP layer.
 std::string AsciiLower(std::string_view text);
 bool IsHexDigit(char c);
-// 1 to `maxDigits` decimal digits and nothing else (maxDigits <= 19 cannot overflow).
-std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::size_t maxDigits);
 
 // Calls `visit` with each comma-separated element, trimmed of spaces and tabs;
 // empty elements are skipped.
