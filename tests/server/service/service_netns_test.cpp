@@ -61,6 +61,19 @@ protected:
             GTEST_SKIP() << "needs root to create network namespaces";
         ServiceFixture::SetUp();
     }
+
+    // A loopback-only service with port forwarding on, started; the caller has
+    // entered the router lab's client namespace. `reports` counts its worker's
+    // reports.
+    CorvaneService& StartForwarding(OutsideReports& reports, Config& config) {
+        CorvaneService& service = MakeService(true);
+        reports.Attach(service);
+        config = BaseConfig(FreeLoopbackPort());
+        config.upnp = true;
+        EXPECT_TRUE(service.ApplyConfig(config));
+        EXPECT_EQ(service.Start(), 0);
+        return service;
+    }
 };
 
 // ---------------------------------------------------------------------------
@@ -162,13 +175,9 @@ TEST_F(ServiceNetnsTest, WorkerPublishesEachOutcomeAndUnmapsOnStop) {
         ASSERT_TRUE(inClient.Entered());
 
         // Loopback only, and the router is still asked.
-        CorvaneService& service = MakeService(true);
         OutsideReports reports;
-        reports.Attach(service);
-        Config config = BaseConfig(FreeLoopbackPort());
-        config.upnp = true;
-        ASSERT_TRUE(service.ApplyConfig(config));
-        ASSERT_EQ(service.Start(), 0);
+        Config config;
+        CorvaneService& service = StartForwarding(reports, config);
         ASSERT_TRUE(reports.WaitFor(1));
 
         ServiceStatus status = service.GetStatus();
@@ -197,13 +206,9 @@ TEST_F(ServiceNetnsTest, StopDuringASlowRouterIgnoresTheLateResult) {
     const ScopedNetns inClient{router.client};
     ASSERT_TRUE(inClient.Entered());
 
-    CorvaneService& service = MakeService(true);
     OutsideReports reports;
-    reports.Attach(service);
-    Config config = BaseConfig(FreeLoopbackPort());
-    config.upnp = true;
-    ASSERT_TRUE(service.ApplyConfig(config));
-    ASSERT_EQ(service.Start(), 0);
+    Config config;
+    CorvaneService& service = StartForwarding(reports, config);
     ASSERT_TRUE(WaitUntil([&] { return router.Count("AddPortMapping") == 1; }, kRouterLimit));
     EXPECT_EQ(service.GetStatus().upnpState, static_cast<std::int32_t>(UpnpState::Working));
 
@@ -235,13 +240,9 @@ TEST_F(ServiceNetnsTest, PortChangeMovesTheMapping) {
     const ScopedNetns inClient{router.client};
     ASSERT_TRUE(inClient.Entered());
 
-    CorvaneService& service = MakeService(true);
     OutsideReports reports;
-    reports.Attach(service);
-    Config config = BaseConfig(FreeLoopbackPort());
-    config.upnp = true;
-    ASSERT_TRUE(service.ApplyConfig(config));
-    ASSERT_EQ(service.Start(), 0);
+    Config config;
+    CorvaneService& service = StartForwarding(reports, config);
     ASSERT_TRUE(reports.WaitFor(1));
 
     Config moved = config;
