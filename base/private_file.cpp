@@ -47,7 +47,7 @@ Result WritePrivateTemporary(const std::string& path, std::string_view bytes, st
     return kOk;
 }
 
-Result WritePrivateFileAtomically(const std::string& path, std::string_view bytes) {
+Result ReplacePrivateFile(const std::string& path, std::string_view bytes) {
     std::string temp;
     const Result written = WritePrivateTemporary(path, bytes, temp);
     if (Failed(written))

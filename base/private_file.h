@@ -17,6 +17,6 @@ Result WritePrivateTemporary(const std::string& path, std::string_view bytes, st
 // Replaces `path` in one step: WritePrivateTemporary, then renamed over the
 // path and the folder entry flushed. On failure the temporary file is removed
 // and an existing file stays as it was.
-Result WritePrivateFileAtomically(const std::string& path, std::string_view bytes);
+Result ReplacePrivateFile(const std::string& path, std::string_view bytes);
 
 } // namespace Velto

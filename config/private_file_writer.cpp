@@ -18,7 +18,7 @@ bool WritePrivateFileAtomically(const std::string& path, std::string_view bytes)
         if (!folder.empty() && Failed(CreateDirectories(folder, kPrivateFolderMode)))
             return false;
     }
-    return Succeeded(Velto::WritePrivateFileAtomically(path, bytes));
+    return Succeeded(ReplacePrivateFile(path, bytes));
 }
 
 } // namespace Velto::Corvane

@@ -1,9 +1,9 @@
 #include "config/secret_protection.h"
 
-#include "config/data_folders.h"
 #include "base/hex.h"
-#include "config/secret_key_file.h"
 #include "base/system_random.h"
+#include "config/data_folders.h"
+#include "config/secret_key_file.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

@@ -1,8 +1,8 @@
 #include "webapp/web_app.h"
 
 #include "base/clock.h"
-#include "base/utf.h"
 #include "base/system_random.h"
+#include "base/utf.h"
 #include "server/http/request_helpers.h"
 
 #include <new>

@@ -3,8 +3,6 @@
 #include "base/ascii_text.h"
 #include "base/hex_digit.h"
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 

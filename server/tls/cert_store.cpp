@@ -1,5 +1,6 @@
 #include "server/tls/cert_store.h"
 
+#include "base/private_file.h"
 #include "server/tls/openssl_library.h"
 #include "server/tls/private_files.h"
 #include "server/tls/thumbprint.h"
@@ -121,7 +122,7 @@ Result CertificateStore::Add(X509* certificate, std::string_view friendlyName,
     char* pem = nullptr;
     const long pemLength = BIO_get_mem_data(bio.get(), &pem);
     text.append(pem, static_cast<std::size_t>(pemLength));
-    return WriteFileAtomically(m_root / kCertsFolder, CertificateFileName(*sha1), text);
+    return ReplacePrivateFile((m_root / kCertsFolder / CertificateFileName(*sha1)).string(), text);
 }
 
 bool CertificateStore::Remove(std::span<const std::uint8_t> sha1) const {
@@ -159,8 +160,8 @@ Result CertificateStore::SaveKey(std::string_view keyName, EVP_PKEY* key) const 
     if (Failed(keysDir))
         return keysDir;
     const Result result =
-        WriteFileAtomically(m_root / kKeysFolder, KeyFileName(keyName),
-                            std::string_view(pem, static_cast<std::size_t>(pemLength)));
+        ReplacePrivateFile((m_root / kKeysFolder / KeyFileName(keyName)).string(),
+                           std::string_view(pem, static_cast<std::size_t>(pemLength)));
     OPENSSL_cleanse(pem, static_cast<std::size_t>(pemLength));
     return result;
 }

@@ -1,6 +1,5 @@
 #include "server/tls/private_files.h"
 
-#include "base/private_file.h"
 #include "base/unique_fd.h"
 
 #include <fcntl.h>
@@ -39,11 +38,6 @@ Result MakePrivateDirectory(const std::filesystem::path& dir) {
     if ((st.st_mode & 07777) != kPrivateDirMode && st.st_uid == ::geteuid())
         ::chmod(dir.c_str(), kPrivateDirMode);
     return kOk;
-}
-
-Result WriteFileAtomically(const std::filesystem::path& dir, std::string_view name,
-                           std::string_view bytes) {
-    return WritePrivateFileAtomically((dir / name).string(), bytes);
 }
 
 std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std::size_t maxBytes,

@@ -6,18 +6,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace Velto::Net {
 
 // Creates `dir` (and missing parents) with mode 0700; an existing directory
 // is tightened to 0700.
 Result MakePrivateDirectory(const std::filesystem::path& dir);
-
-// Replaces dir/name with `bytes` atomically: a 0600 temporary file written,
-// flushed and renamed over the name, then the directory flushed.
-Result WriteFileAtomically(const std::filesystem::path& dir, std::string_view name,
-                           std::string_view bytes);
 
 // The whole file when it is a regular file of at most `maxBytes` (links are
 // not followed). `error` says why not.

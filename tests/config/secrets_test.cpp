@@ -1,8 +1,8 @@
-#include "config/data_folders.h"
 #include "base/hex.h"
+#include "base/system_random.h"
+#include "config/data_folders.h"
 #include "config/password_hash.h"
 #include "config/secret_protection.h"
-#include "base/system_random.h"
 #include "tests/config/temp_home.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "tests/webapp/web_app_fixture.h"
 
+#include "base/system_random.h"
 #include "base/utf.h"
 #include "config/password_hash.h"
-#include "base/system_random.h"
 #include "server/http/request_helpers.h"
 
 #include <chrono>
