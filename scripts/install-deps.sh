@@ -5,7 +5,7 @@ set -euo pipefail
 
 APT_PACKAGES=(
     # build
-    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+    cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config
     libssl-dev libcurl4-openssl-dev libicu-dev zlib1g-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # test and benchmark peers
