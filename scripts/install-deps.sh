@@ -12,6 +12,8 @@ APT_PACKAGES=(
     curl openssl python3 unzip p7zip-full libarchive-tools
     iproute2 nftables miniupnpd-nftables miniupnpc
     wrk nginx-light zbar-tools
+    # browser tests: Debian's chromium, driven by playwright-core from npm
+    chromium
 )
 
 as_root() {
@@ -38,3 +40,17 @@ for svc in miniupnpd nginx; do
         as_root systemctl stop "$svc" || true
     fi
 done
+
+# playwright-core (the version pinned in package.json and package-lock.json)
+# into node_modules/ of the checkout. It never downloads a browser of its own:
+# the browser tests drive Debian's /usr/bin/chromium.
+if ! command -v npm >/dev/null 2>&1; then
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends nodejs npm
+fi
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+want="$(sed -n 's/.*"playwright-core": *"\([^"]*\)".*/\1/p' "$ROOT/package.json")"
+have="$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p' "$ROOT/node_modules/playwright-core/package.json" 2>/dev/null | head -n 1)"
+if [ "$want" != "$have" ]; then
+    echo "Installing playwright-core $want"
+    (cd "$ROOT" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+fi
