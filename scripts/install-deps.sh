@@ -12,8 +12,9 @@ APT_PACKAGES=(
     curl openssl python3 unzip p7zip-full libarchive-tools
     iproute2 nftables miniupnpd-nftables miniupnpc
     wrk nginx-light zbar-tools
-    # browser tests: Debian's chromium, driven by playwright-core from npm
-    chromium
+    # browser tests: Debian's chromium, driven by playwright-core from npm,
+    # with Korean glyphs for the pages' screenshots
+    chromium fonts-noto-cjk
 )
 
 as_root() {
