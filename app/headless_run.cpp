@@ -10,7 +10,7 @@
 #include "config/access_log.h"
 #include "reach/upnp_state.h"
 #include "server/net/winsock_count.h"
-#include "server/service/corvane_service.h"
+#include "service/corvane_service.h"
 #include "webapp/embedded_assets.h"
 
 #include <signal.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/console_output.h"
-#include "server/service/service_status.h"
+#include "service/service_status.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/environment_settings.h"
-#include "server/service/service_options.h"
+#include "service/service_options.h"
 
 namespace App {
 

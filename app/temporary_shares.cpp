@@ -2,7 +2,7 @@
 
 #include "base/system_random.h"
 #include "base/utf.h"
-#include "config/ordinal_compare.h"
+#include "base/ordinal_compare.h"
 
 #include <sys/stat.h>
 
@@ -48,7 +48,7 @@ void CutTo(std::u16string& name, std::size_t units) {
 
 bool IsTaken(std::u16string_view name, const std::vector<std::u16string>& taken) {
     for (const auto& other : taken) {
-        if (Velto::Corvane::EqualsIgnoreCase(name, other))
+        if (Velto::EqualsIgnoreCase(name, other))
             return true;
     }
     return false;

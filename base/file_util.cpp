@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 namespace Velto {
 namespace {
@@ -17,8 +15,6 @@ namespace {
 constexpr std::size_t kMaxIoPiece = std::size_t{1} << 30; // 1 GiB per read or write call
 constexpr std::size_t kSmallGrowth = 65536;
 constexpr std::size_t kSmallBufferLimit = 131072;
-constexpr int kReplaceAttempts = 10;
-constexpr auto kReplaceRetryDelay = std::chrono::milliseconds(50);
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 Result LastError() {
@@ -33,11 +29,6 @@ std::string_view WithoutTrailingSlashes(std::string_view path) {
 
 FileTime FromStatx(const statx_timestamp& t) {
     return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
-}
-
-// A rename can meet a busy target on some file systems (network and FUSE mounts).
-bool IsTransientRenameError(int err) {
-    return err == EBUSY || err == ETXTBSY || err == EINTR;
 }
 
 } // namespace
@@ -131,7 +122,7 @@ Result ListDirectory(const std::string& path, std::vector<DirectoryItem>& out) {
     return result;
 }
 
-Result ReadWholeFile(const std::string& path, std::string& out) {
+Result ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
     out.clear();
     // Non-blocking so that a FIFO put in place of the file can never hang us.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
@@ -142,6 +133,8 @@ Result ReadWholeFile(const std::string& path, std::string& out) {
         return LastError();
     if (!S_ISREG(st.st_mode))
         return kAccessDenied;
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return kFileTooLarge;
     std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
     std::string buffer(capacity, '\0');
     std::size_t used = 0;
@@ -161,14 +154,16 @@ Result ReadWholeFile(const std::string& path, std::string& out) {
         if (got == 0)
             break;
         used += static_cast<std::size_t>(got);
+        if (used > maxBytes)
+            return kFileTooLarge;
     }
     buffer.resize(used);
     out = std::move(buffer);
     return kOk;
 }
 
-Result ReadTextFile(const std::string& path, std::string& out) {
-    const Result r = ReadWholeFile(path, out);
+Result ReadTextFile(const std::string& path, std::string& out, std::size_t maxBytes) {
+    const Result r = ReadWholeFile(path, out, maxBytes);
     if (Succeeded(r) && std::string_view(out).starts_with(kUtf8Bom))
         out.erase(0, kUtf8Bom.size());
     return r;
@@ -190,46 +185,18 @@ Result WriteAll(int fd, std::string_view bytes) {
     return kOk;
 }
 
+Result RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) == 0)
+        return kOk;
+    return errno == ENOENT ? kFileNotFound : LastError();
+}
+
 Result SyncDirectoryOf(const std::string& path) {
     const std::string dir = ParentPath(path);
     UniqueFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd)
         return LastError();
     return ::fsync(fd.Get()) == 0 ? kOk : LastError();
-}
-
-Result WriteFileReplacing(const std::string& path, std::string_view bytes) {
-    const std::string temp =
-        path + "." + std::to_string(::getpid()) + "." + std::to_string(::gettid()) + ".tmp";
-    {
-        UniqueFd fd(
-            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
-        if (!fd)
-            return LastError();
-        Result r = WriteAll(fd.Get(), bytes);
-        if (Succeeded(r) && ::fsync(fd.Get()) != 0)
-            r = LastError();
-        if (Succeeded(r) && ::close(fd.Release()) != 0)
-            r = LastError();
-        if (Failed(r)) {
-            ::unlink(temp.c_str());
-            return r;
-        }
-    }
-    int err = 0;
-    for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
-        if (::rename(temp.c_str(), path.c_str()) == 0) {
-            SyncDirectoryOf(path);
-            return kOk;
-        }
-        err = errno;
-        if (!IsTransientRenameError(err))
-            break;
-        if (attempt + 1 < kReplaceAttempts)
-            std::this_thread::sleep_for(kReplaceRetryDelay);
-    }
-    ::unlink(temp.c_str());
-    return ResultFromErrno(err);
 }
 
 } // namespace Velto

@@ -46,17 +46,24 @@ struct DirectoryItem {
 // The entries of a folder except "." and "..", in the order the system gives them.
 Result ListDirectory(const std::string& path, std::vector<DirectoryItem>& out);
 
-// The whole content of a regular file.
-Result ReadWholeFile(const std::string& path, std::string& out);
+// A file bigger than a reader's limit (ERROR_FILE_TOO_LARGE).
+constexpr Result kFileTooLarge = ResultFromWin32(223);
+// The most any caller reads into memory at once unless it asks for less.
+constexpr std::size_t kMaxWholeFileBytes = std::size_t{64} << 20;
+
+// The whole content of a regular file of at most `maxBytes` (kFileTooLarge
+// otherwise, also when it grows past the limit while being read).
+Result ReadWholeFile(const std::string& path, std::string& out,
+                     std::size_t maxBytes = kMaxWholeFileBytes);
 // As ReadWholeFile, without one leading UTF-8 byte-order mark.
-Result ReadTextFile(const std::string& path, std::string& out);
+Result ReadTextFile(const std::string& path, std::string& out,
+                    std::size_t maxBytes = kMaxWholeFileBytes);
+
+// 0 when removed, kFileNotFound when it did not exist.
+Result RemoveFile(const std::string& path);
 
 // Writes every byte, retrying short writes; a write that makes no progress fails.
 Result WriteAll(int fd, std::string_view bytes);
-
-// Replaces the file's content in one step: a temporary file beside it
-// ("<path>.<pid>.<tid>.tmp") is written, flushed and renamed over the path.
-Result WriteFileReplacing(const std::string& path, std::string_view bytes);
 
 // Flushes the folder entry of a finished rename to disk.
 Result SyncDirectoryOf(const std::string& path);

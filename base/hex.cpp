@@ -4,16 +4,19 @@
 
 namespace Velto {
 
-std::string HexEncode(std::string_view bytes) {
+std::string HexEncode(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string out;
     out.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
+    for (const std::uint8_t b : bytes) {
         out.push_back(kDigits[b >> 4]);
         out.push_back(kDigits[b & 0xF]);
     }
     return out;
+}
+
+std::string HexEncode(std::string_view bytes) {
+    return HexEncode(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 std::optional<std::string> HexDecode(std::string_view text) {

@@ -14,9 +14,35 @@ namespace Velto {
 namespace {
 
 constexpr mode_t kPrivateFileMode = 0600;
+constexpr mode_t kPrivateDirMode = 0700;
 constexpr std::size_t kTempSuffixBytes = 4;
 
 } // namespace
+
+Result MakePrivateDirectory(const std::filesystem::path& dir) {
+    if (dir.empty())
+        return kInvalidArg;
+    if (::mkdir(dir.c_str(), kPrivateDirMode) == 0)
+        return kOk;
+    if (errno == ENOENT && dir.has_parent_path() && dir.parent_path() != dir) {
+        const Result parent = MakePrivateDirectory(dir.parent_path());
+        if (Failed(parent))
+            return parent;
+        if (::mkdir(dir.c_str(), kPrivateDirMode) == 0 || errno == EEXIST)
+            return kOk;
+        return ResultFromErrno(errno);
+    }
+    if (errno != EEXIST)
+        return ResultFromErrno(errno);
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0)
+        return ResultFromErrno(errno);
+    if (!S_ISDIR(st.st_mode))
+        return ResultFromErrno(ENOTDIR);
+    if ((st.st_mode & 07777) != kPrivateDirMode && st.st_uid == ::geteuid())
+        ::chmod(dir.c_str(), kPrivateDirMode);
+    return kOk;
+}
 
 Result WritePrivateTemporary(const std::string& path, std::string_view bytes, std::string& temp) {
     temp.clear();
@@ -59,6 +85,17 @@ Result ReplacePrivateFile(const std::string& path, std::string_view bytes) {
     }
     SyncDirectoryOf(path);
     return kOk;
+}
+
+bool WritePrivateFileAtomically(const std::string& path, std::string_view bytes) {
+    if (path.empty())
+        return false;
+    if (path.find('/') != std::string::npos) {
+        const std::string folder = ParentPath(path);
+        if (!folder.empty() && Failed(CreateDirectories(folder, kPrivateDirMode)))
+            return false;
+    }
+    return Succeeded(ReplacePrivateFile(path, bytes));
 }
 
 } // namespace Velto

@@ -1,6 +1,6 @@
 #include "config/config.h"
 
-#include "config/ordinal_compare.h"
+#include "base/ordinal_compare.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 
 #include "base/file_util.h"
 #include "base/utf.h"
-#include "config/ordinal_compare.h"
-#include "config/private_file_writer.h"
+#include "base/ordinal_compare.h"
+#include "base/private_file.h"
 
 #include <algorithm>
 

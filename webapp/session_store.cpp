@@ -1,6 +1,6 @@
 #include "webapp/session_store.h"
 
-#include "config/ordinal_compare.h"
+#include "base/ordinal_compare.h"
 
 #include <utility>
 

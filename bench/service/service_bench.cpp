@@ -3,7 +3,7 @@
 // interface (the address list has real entries), and while other threads poll
 // at the same time.
 
-#include "server/service/corvane_service.h"
+#include "service/corvane_service.h"
 #include "webapp/embedded_assets.h"
 
 #include <benchmark/benchmark.h>

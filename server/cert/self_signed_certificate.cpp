@@ -1,11 +1,11 @@
 #include "server/cert/self_signed_certificate.h"
 
+#include "base/hex.h"
 #include "base/utf.h"
-#include "server/net/diag_log.h"
-#include "server/tls/certificate_builder.h"
-#include "server/tls/openssl_library.h"
-#include "server/tls/thumbprint.h"
-#include "server/tls/tls_results.h"
+#include "base/diag_log.h"
+#include "server/cert/certificate_builder.h"
+#include "server/cert/openssl_library.h"
+#include "server/cert/thumbprint.h"
 
 #include <openssl/asn1.h>
 #include <openssl/rand.h>
@@ -32,7 +32,7 @@ std::optional<std::string> RandomKeySuffix() {
     std::array<std::uint8_t, kKeyNameRandomBytes> random{};
     if (RAND_bytes_ex(Net::TlsLibraryContext(), random.data(), random.size(), 0) != 1)
         return std::nullopt;
-    return Net::LowerHex(random);
+    return HexEncode(random);
 }
 
 std::optional<FileTime> NotAfter(X509* certificate) {
@@ -67,8 +67,8 @@ bool ReadThumbprints(const Net::StoredCertificate& certificate, CertificateThumb
     const auto notAfter = NotAfter(certificate.certificate.get());
     if (!notAfter)
         return false;
-    result.sha1 = Utf8ToUtf16(Net::LowerHex(*sha1));
-    result.sha256 = Utf8ToUtf16(Net::LowerHex(*sha256));
+    result.sha1 = Utf8ToUtf16(HexEncode(*sha1));
+    result.sha256 = Utf8ToUtf16(HexEncode(*sha256));
     result.notAfter = *notAfter;
     return true;
 }

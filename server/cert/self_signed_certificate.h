@@ -2,7 +2,7 @@
 
 #include "base/clock.h"
 #include "base/result.h"
-#include "server/tls/cert_store.h"
+#include "server/cert/cert_store.h"
 
 #include <filesystem>
 #include <optional>

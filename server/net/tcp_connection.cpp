@@ -1,6 +1,6 @@
 #include "server/net/tcp_connection.h"
 
-#include "server/net/diag_log.h"
+#include "base/diag_log.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,6 +1,6 @@
 #include "server/net/winsock_count.h"
 
-#include "server/net/diag_log.h"
+#include "base/diag_log.h"
 
 #include <cerrno>
 #include <csignal>

@@ -2,11 +2,11 @@
 
 #include "base/clock.h"
 #include "base/utf.h"
-#include "server/tls/cert_store.h"
-#include "server/tls/certificate_builder.h"
-#include "server/tls/openssl_library.h"
-#include "server/tls/private_files.h"
-#include "server/tls/thumbprint.h"
+#include "server/cert/cert_store.h"
+#include "server/cert/certificate_builder.h"
+#include "server/cert/openssl_library.h"
+#include "base/file_util.h"
+#include "server/cert/thumbprint.h"
 #include "server/tls/tls_log.h"
 #include "server/tls/tls_results.h"
 
@@ -34,14 +34,13 @@ bool IsPersonalStore(std::u16string_view name) {
 }
 
 LocalCertificate LoadPfx(const TlsConfig& config) {
-    const std::filesystem::path path(Utf16ToUtf8(config.pfxPath));
-    Result error = kOk;
-    const auto bytes = ReadFileCapped(path, kMaxPfxBytes, error);
-    if (!bytes) {
-        LogFailure("[Tls] open PFX", Failed(error) ? error : kFail);
+    std::string bytes;
+    const Result read = ReadWholeFile(Utf16ToUtf8(config.pfxPath), bytes, kMaxPfxBytes);
+    if (Failed(read)) {
+        LogFailure("[Tls] open PFX", read);
         return {};
     }
-    if (bytes->empty())
+    if (bytes.empty())
         return {};
 
     std::string password = Utf16ToUtf8(config.pfxPassword);
@@ -51,8 +50,8 @@ LocalCertificate LoadPfx(const TlsConfig& config) {
         // legacy ciphers of older files are available and no system
         // configuration takes part.
         const ScopedDefaultLibraryContext scope;
-        const unsigned char* cursor = reinterpret_cast<const unsigned char*>(bytes->data());
-        PKCS12* pfx = d2i_PKCS12(nullptr, &cursor, static_cast<long>(bytes->size()));
+        const unsigned char* cursor = reinterpret_cast<const unsigned char*>(bytes.data());
+        PKCS12* pfx = d2i_PKCS12(nullptr, &cursor, static_cast<long>(bytes.size()));
         EVP_PKEY* key = nullptr;
         X509* certificate = nullptr;
         STACK_OF(X509)* chain = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/tls/openssl_handles.h"
+#include "base/openssl_handles.h"
 #include "server/tls/tls_config.h"
 
 namespace Velto::Net {

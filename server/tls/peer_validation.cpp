@@ -1,8 +1,8 @@
 #include "server/tls/peer_validation.h"
 
 #include "base/utf.h"
-#include "server/tls/openssl_library.h"
-#include "server/tls/thumbprint.h"
+#include "server/cert/openssl_library.h"
+#include "server/cert/thumbprint.h"
 #include "server/tls/tls_log.h"
 #include "server/tls/tls_results.h"
 

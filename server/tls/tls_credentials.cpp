@@ -2,8 +2,8 @@
 
 #include "base/utf.h"
 #include "server/tls/local_certificate.h"
-#include "server/tls/openssl_library.h"
-#include "server/tls/thumbprint.h"
+#include "server/cert/openssl_library.h"
+#include "server/cert/thumbprint.h"
 #include "server/tls/tls_log.h"
 #include "server/tls/tls_results.h"
 

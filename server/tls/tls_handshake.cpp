@@ -1,7 +1,7 @@
 #include "server/tls/tls_handshake.h"
 
 #include "base/clock.h"
-#include "server/net/diag_log.h"
+#include "base/diag_log.h"
 #include "server/tls/tls_results.h"
 
 #include <optional>

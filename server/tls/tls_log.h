@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/net/diag_log.h"
+#include "base/diag_log.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "server/tls/tls_over_connection.h"
 
-#include "server/net/diag_log.h"
+#include "base/diag_log.h"
 #include "server/tls/tls_results.h"
 
 #include <algorithm>

@@ -13,7 +13,6 @@ constexpr Result kSecIllegalMessage = static_cast<Result>(0x80090326u);
 constexpr Result kSecDecryptFailure = static_cast<Result>(0x80090330u);
 constexpr Result kSecAlgorithmMismatch = static_cast<Result>(0x80090331u);
 constexpr Result kSecInternalError = static_cast<Result>(0x80090304u);
-constexpr Result kKeyProviderUnavailable = static_cast<Result>(0x8009001Eu);
 constexpr Result kInvalidPassword = static_cast<Result>(0x80070056u);
 constexpr Result kConnectionReset = static_cast<Result>(0x80072746u);
 constexpr Result kCertExpired = static_cast<Result>(0x800B0101u);

@@ -2,7 +2,7 @@
 
 #include "base/utf.h"
 #include "server/tls/peer_validation.h"
-#include "server/tls/thumbprint.h"
+#include "server/cert/thumbprint.h"
 #include "server/tls/tls_log.h"
 #include "server/tls/tls_results.h"
 

@@ -7,7 +7,7 @@
 #include "app/service_options_for_run.h"
 #include "app/temporary_shares.h"
 #include "base/utf.h"
-#include "tests/config/temp_home.h"
+#include "tests/support/temp_home.h"
 
 #include <gtest/gtest.h>
 

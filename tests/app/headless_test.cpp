@@ -5,9 +5,9 @@
 #include "config/config.h"
 #include "config/config_file.h"
 #include "tests/app/program_run.h"
-#include "tests/reach/netns_lab.h"
-#include "tests/server/service/responder_lab.h"
-#include "tests/server/service/service_fixture.h"
+#include "tests/support/netns_lab.h"
+#include "tests/support/responder_lab.h"
+#include "tests/support/service_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "app/qr_encoder.h"
 #include "app/terminal_qr.h"
-#include "tests/reach/netns_lab.h"
+#include "tests/support/netns_lab.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "base/file_util.h"
 
+#include "base/private_file.h"
 #include "base/unique_fd.h"
 
 #include <gtest/gtest.h>
@@ -145,26 +146,41 @@ TEST_F(FileUtilTest, ReadsWholeFiles) {
     EXPECT_TRUE(Failed(ReadWholeFile(Path("fifo"), text)));
 }
 
-TEST_F(FileUtilTest, WriteFileReplacingSwapsContentInOneStep) {
+TEST_F(FileUtilTest, ReplacePrivateFileSwapsContentInOneStep) {
     Write("target", "old content");
     UniqueFd held(::open(Path("target").c_str(), O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(held);
 
-    ASSERT_EQ(WriteFileReplacing(Path("target"), "new"), kOk);
+    ASSERT_EQ(ReplacePrivateFile(Path("target"), "new"), kOk);
     EXPECT_EQ(Read("target"), "new");
     EXPECT_EQ(Names(), std::vector<std::string>{"target"}); // no temporary file left
     char old[32] = {};
     EXPECT_EQ(::read(held.Get(), old, sizeof old), 11); // a reader keeps the old file
     EXPECT_STREQ(old, "old content");
-
-    ASSERT_EQ(WriteFileReplacing(Path("fresh"), ""), kOk);
-    EXPECT_EQ(Read("fresh"), "");
+    struct stat st {};
+    ASSERT_EQ(::stat(Path("target").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
 
     // A folder in the way: the rename fails and the temporary file goes away.
     ASSERT_EQ(CreateDirectories(Path("dir")), kOk);
-    EXPECT_TRUE(Failed(WriteFileReplacing(Path("dir"), "x")));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"dir", "fresh", "target"}));
-    EXPECT_EQ(WriteFileReplacing(Path("nowhere/file"), "x"), kFileNotFound);
+    EXPECT_TRUE(Failed(ReplacePrivateFile(Path("dir"), "x")));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"dir", "target"}));
+    EXPECT_EQ(ReplacePrivateFile(Path("nowhere/file"), "x"), kFileNotFound);
+
+    // The writer that makes its folder makes it private.
+    ASSERT_TRUE(WritePrivateFileAtomically(Path("made/inner/file"), "x"));
+    ASSERT_EQ(::stat(Path("made/inner").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST_F(FileUtilTest, ReadWholeFileKeepsToItsLimit) {
+    Write("ten", "0123456789");
+    std::string out;
+    EXPECT_EQ(ReadWholeFile(Path("ten"), out, 10), kOk);
+    EXPECT_EQ(out, "0123456789");
+    EXPECT_EQ(ReadWholeFile(Path("ten"), out, 9), kFileTooLarge);
+    // /proc files report size 0; the limit still holds while reading.
+    EXPECT_EQ(ReadWholeFile("/proc/self/maps", out, 8), kFileTooLarge);
 }
 
 TEST_F(FileUtilTest, WriteAllWritesEverything) {

@@ -1,8 +1,8 @@
 #include "config/config_file.h"
 
 #include "base/utf.h"
-#include "config/ordinal_compare.h"
-#include "tests/config/temp_home.h"
+#include "base/ordinal_compare.h"
+#include "tests/support/temp_home.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "config/data_folders.h"
 #include "config/password_hash.h"
 #include "config/secret_protection.h"
-#include "tests/config/temp_home.h"
+#include "tests/support/temp_home.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // well-behaved router never produces. Needs root for the namespaces.
 
 #include "reach/upnp_client.h"
-#include "tests/reach/netns_lab.h"
+#include "tests/support/netns_lab.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -4,7 +4,7 @@
 #include "config/config.h"
 #include "config/json.h"
 #include "server/http/http_server.h"
-#include "tests/webapp/http_client.h"
+#include "tests/support/http_client.h"
 #include "webapp/embedded_assets.h"
 #include "webapp/web_app.h"
 

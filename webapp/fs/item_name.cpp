@@ -1,7 +1,7 @@
 #include "webapp/fs/item_name.h"
 
 #include "base/utf.h"
-#include "config/ordinal_compare.h"
+#include "base/ordinal_compare.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "webapp/fs/open_item.h"
 
 #include "base/utf.h"
-#include "config/ordinal_compare.h"
+#include "base/ordinal_compare.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/openat2_call.h"
 #include "webapp/fs/proc_fd_path.h"

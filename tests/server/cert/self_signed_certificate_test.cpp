@@ -3,7 +3,7 @@
 #include "server/cert/self_signed_certificate.h"
 
 #include "base/utf.h"
-#include "server/tls/thumbprint.h"
+#include "server/cert/thumbprint.h"
 #include "tests/server/tls/peer_process.h"
 #include "tests/server/tls/tls_test_support.h"
 

@@ -1,7 +1,7 @@
 #include "server/http/connection_io.h"
 #include "server/http/response_writer.h"
 #include "server/net/tcp_connection.h"
-#include "tests/server/net/forwarding_connection.h"
+#include "tests/support/forwarding_connection.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

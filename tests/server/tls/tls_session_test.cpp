@@ -7,7 +7,7 @@
 #include "server/tls/tls_over_connection.h"
 #include "server/tls/tls_results.h"
 #include "server/tls/tls_session.h"
-#include "tests/server/net/forwarding_connection.h"
+#include "tests/support/forwarding_connection.h"
 #include "tests/server/tls/tls_test_support.h"
 
 #include <gtest/gtest.h>

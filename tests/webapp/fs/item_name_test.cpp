@@ -1,5 +1,5 @@
 #include "base/utf.h"
-#include "config/ordinal_compare.h"
+#include "base/ordinal_compare.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/open_result.h"
 #include "webapp/fs/share_root.h"

@@ -1,6 +1,6 @@
-#include "server/tls/openssl_library.h"
+#include "server/cert/openssl_library.h"
 
-#include "server/net/diag_log.h"
+#include "base/diag_log.h"
 
 #include <openssl/crypto.h>
 #include <openssl/provider.h>

@@ -1,4 +1,4 @@
-#include "tests/reach/netns_lab.h"
+#include "tests/support/netns_lab.h"
 
 #include <arpa/inet.h>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "tests/server/service/responder_lab.h"
+#include "tests/support/responder_lab.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,7 +1,7 @@
-#include "server/tls/certificate_builder.h"
+#include "server/cert/certificate_builder.h"
 
 #include "base/ascii_text.h"
-#include "server/tls/openssl_library.h"
+#include "server/cert/openssl_library.h"
 
 #include <openssl/rand.h>
 #include <openssl/rsa.h>

@@ -1,4 +1,4 @@
-#include "server/service/default_route_interfaces.h"
+#include "service/default_route_interfaces.h"
 
 #include "base/unique_fd.h"
 

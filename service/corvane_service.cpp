@@ -1,10 +1,10 @@
-#include "server/service/corvane_service.h"
+#include "service/corvane_service.h"
 
 #include "base/utf.h"
 #include "config/config_file.h"
 #include "config/secret_protection.h"
 #include "server/cert/self_signed_certificate.h"
-#include "server/service/local_addresses.h"
+#include "service/local_addresses.h"
 #include "server/tls/tls_config.h"
 #include "server/tls/tls_credentials.h"
 

@@ -1,6 +1,6 @@
-#include "server/service/local_addresses.h"
+#include "service/local_addresses.h"
 
-#include "server/service/default_route_interfaces.h"
+#include "service/default_route_interfaces.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

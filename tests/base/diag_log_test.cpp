@@ -1,4 +1,4 @@
-#include "server/net/diag_log.h"
+#include "base/diag_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "config/ordinal_compare.h"
+#include "base/ordinal_compare.h"
 
 #include <unicode/uchar.h>
 
-namespace Velto::Corvane {
+namespace Velto {
 namespace {
 
 char16_t UpperUnit(char16_t unit) {
@@ -25,4 +25,4 @@ bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-} // namespace Velto::Corvane
+} // namespace Velto

@@ -18,8 +18,6 @@ constexpr std::size_t kSha256Size = 32;
 // the rest must be a non-empty, even-length run of hexadecimal digits.
 std::optional<std::vector<std::uint8_t>> ParseThumbprintText(std::u16string_view text);
 
-std::string LowerHex(std::span<const std::uint8_t> bytes);
-
 // Hash of the certificate's DER encoding ("SHA1" or "SHA256").
 std::optional<std::vector<std::uint8_t>> CertificateHash(X509* certificate, const char* digest);
 

@@ -1,7 +1,7 @@
-#include "server/net/diag_log.h"
+#include "base/diag_log.h"
 
 #include "base/utf.h"
-#include "server/net/system_message.h"
+#include "base/system_message.h"
 
 #include <sys/syscall.h>
 #include <sys/time.h>

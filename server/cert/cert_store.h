@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/result.h"
-#include "server/tls/openssl_handles.h"
+#include "base/openssl_handles.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +11,9 @@
 #include <string_view>
 
 namespace Velto::Net {
+
+// The key storage cannot be used (a key cannot be made or kept).
+constexpr Result kKeyProviderUnavailable = static_cast<Result>(0x8009001Eu);
 
 // A certificate from the per-user store with the names kept beside it.
 struct StoredCertificate {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/config.h"
-#include "server/service/corvane_service.h"
-#include "tests/config/temp_home.h"
+#include "service/corvane_service.h"
+#include "tests/support/temp_home.h"
 #include "webapp/embedded_assets.h"
 
 #include <gtest/gtest.h>

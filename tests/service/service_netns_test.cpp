@@ -2,10 +2,10 @@
 // list over veth interfaces, and the port-forwarding worker against the
 // scripted UPnP responder. Needs root for the namespaces.
 
-#include "server/service/local_addresses.h"
-#include "tests/reach/netns_lab.h"
-#include "tests/server/service/responder_lab.h"
-#include "tests/server/service/service_fixture.h"
+#include "service/local_addresses.h"
+#include "tests/support/netns_lab.h"
+#include "tests/support/responder_lab.h"
+#include "tests/support/service_fixture.h"
 
 #include <gtest/gtest.h>
 

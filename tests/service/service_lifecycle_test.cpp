@@ -3,9 +3,9 @@
 
 #include "base/utf.h"
 #include "config/config_file.h"
-#include "tests/reach/netns_lab.h"
-#include "tests/server/service/service_fixture.h"
-#include "tests/webapp/http_client.h"
+#include "tests/support/netns_lab.h"
+#include "tests/support/service_fixture.h"
+#include "tests/support/http_client.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/webapp/http_client.h"
+#include "tests/support/http_client.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
-#include "server/tls/cert_store.h"
+#include "server/cert/cert_store.h"
 
+#include "base/hex.h"
+#include "base/file_util.h"
 #include "base/private_file.h"
-#include "server/tls/openssl_library.h"
-#include "server/tls/private_files.h"
-#include "server/tls/thumbprint.h"
+#include "server/cert/openssl_library.h"
+#include "server/cert/thumbprint.h"
 
 #include <openssl/pem.h>
 
@@ -24,16 +25,11 @@ constexpr std::size_t kMaxKeyNameLength = 128;
 constexpr std::size_t kMaxFriendlyNameBytes = 1024;
 
 std::string CertificateFileName(std::span<const std::uint8_t> sha1) {
-    return LowerHex(sha1) + ".pem";
+    return HexEncode(sha1) + ".pem";
 }
 
 std::string KeyFileName(std::string_view keyName) {
     return std::string(keyName) + ".pem";
-}
-
-bool IsDirectory(const std::filesystem::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Header lines ("Name: value") before the PEM block carry the certificate's
@@ -82,14 +78,13 @@ std::optional<StoredCertificate>
 CertificateStore::FindBySha1(std::span<const std::uint8_t> sha1) const {
     if (sha1.size() != kSha1Size)
         return std::nullopt;
-    Result error = kOk;
-    const auto text = ReadFileCapped(m_root / kCertsFolder / CertificateFileName(sha1),
-                                     kMaxStoreFileBytes, error);
-    if (!text)
+    std::string text;
+    if (Failed(ReadWholeFile(m_root / kCertsFolder / CertificateFileName(sha1), text,
+                             kMaxStoreFileBytes)))
         return std::nullopt;
     StoredCertificate stored;
-    ParseHeaders(*text, stored);
-    const BioPtr bio(BIO_new_mem_buf(text->data(), static_cast<int>(text->size())));
+    ParseHeaders(text, stored);
+    const BioPtr bio(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
     if (!bio)
         return std::nullopt;
     stored.certificate.reset(X509_new_ex(TlsLibraryContext(), nullptr));
@@ -135,12 +130,11 @@ bool CertificateStore::Remove(std::span<const std::uint8_t> sha1) const {
 EvpPkeyPtr CertificateStore::LoadKey(std::string_view keyName) const {
     if (!IsValidKeyName(keyName))
         return nullptr;
-    Result error = kOk;
-    const auto text =
-        ReadFileCapped(m_root / kKeysFolder / KeyFileName(keyName), kMaxStoreFileBytes, error);
-    if (!text)
+    std::string text;
+    if (Failed(ReadWholeFile(m_root / kKeysFolder / KeyFileName(keyName), text,
+                             kMaxStoreFileBytes)))
         return nullptr;
-    const BioPtr bio(BIO_new_mem_buf(text->data(), static_cast<int>(text->size())));
+    const BioPtr bio(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
     if (!bio)
         return nullptr;
     return EvpPkeyPtr(PEM_read_bio_PrivateKey_ex(bio.get(), nullptr, nullptr, nullptr,

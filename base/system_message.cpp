@@ -1,4 +1,4 @@
-#include "server/net/system_message.h"
+#include "base/system_message.h"
 
 #include <cerrno>
 #include <cstring>

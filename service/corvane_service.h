@@ -6,8 +6,8 @@
 #include "reach/ipv4_class.h"
 #include "reach/upnp_state.h"
 #include "server/http/http_server.h"
-#include "server/service/service_options.h"
-#include "server/service/service_status.h"
+#include "service/service_options.h"
+#include "service/service_status.h"
 #include "webapp/asset_source.h"
 #include "webapp/web_app.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/reach/netns_lab.h"
+#include "tests/support/netns_lab.h"
 
 #include <gtest/gtest.h>
 

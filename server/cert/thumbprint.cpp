@@ -1,55 +1,27 @@
-#include "server/tls/thumbprint.h"
+#include "server/cert/thumbprint.h"
 
+#include "base/hex.h"
 #include "base/utf.h"
-#include "server/tls/openssl_handles.h"
-#include "server/tls/openssl_library.h"
+#include "base/openssl_handles.h"
+#include "server/cert/openssl_library.h"
 
 #include <openssl/evp.h>
 
 namespace Velto::Net {
-namespace {
-
-int HexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 std::optional<std::vector<std::uint8_t>> ParseThumbprintText(std::u16string_view text) {
-    std::u16string digits;
+    std::string digits;
     digits.reserve(text.size());
     for (const char16_t c : text) {
         if (c == u' ' || c == u'\t' || c == u':')
             continue;
-        if (HexValue(c) < 0)
+        if (c >= 0x80)
             return std::nullopt;
-        digits.push_back(c);
+        digits.push_back(static_cast<char>(c));
     }
-    if (digits.empty() || digits.size() % 2 != 0)
+    const auto bytes = HexDecode(digits);
+    if (!bytes || bytes->empty())
         return std::nullopt;
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(digits.size() / 2);
-    for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(
-            static_cast<std::uint8_t>(HexValue(digits[i]) * 16 + HexValue(digits[i + 1])));
-    return bytes;
-}
-
-std::string LowerHex(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t b : bytes) {
-        text.push_back(kDigits[b >> 4]);
-        text.push_back(kDigits[b & 0x0F]);
-    }
-    return text;
+    return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
 }
 
 std::optional<std::vector<std::uint8_t>> CertificateHash(X509* certificate, const char* digest) {
@@ -76,7 +48,7 @@ std::u16string Sha256Text(X509* certificate) {
     const auto hash = CertificateHash(certificate, "SHA256");
     if (!hash || hash->size() != kSha256Size)
         return {};
-    return Utf8ToUtf16(LowerHex(*hash));
+    return Utf8ToUtf16(HexEncode(*hash));
 }
 
 } // namespace Velto::Net

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/result.h"
-#include "server/tls/openssl_handles.h"
+#include "base/openssl_handles.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,7 +1,7 @@
 // The port-forwarding worker of CorvaneService: one thread per server run that
 // asks the router for the mapping, renews it, and removes it when stopped.
 
-#include "server/service/corvane_service.h"
+#include "service/corvane_service.h"
 
 #include "reach/upnp_client.h"
 

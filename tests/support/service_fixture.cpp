@@ -1,4 +1,4 @@
-#include "tests/server/service/service_fixture.h"
+#include "tests/support/service_fixture.h"
 
 #include "config/config_file.h"
 
