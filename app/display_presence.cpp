@@ -1,19 +1,12 @@
 #include "app/display_presence.h"
 
-#include <cstdlib>
+#include "base/environment_variable.h"
 
 namespace App {
-namespace {
-
-bool IsSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
-} // namespace
 
 bool HasDisplay() {
-    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+    return !Velto::EnvironmentVariable("DISPLAY").empty() ||
+           !Velto::EnvironmentVariable("WAYLAND_DISPLAY").empty();
 }
 
 } // namespace App

@@ -19,8 +19,6 @@ struct EnvironmentSettings {
     bool SelfContained() const { return !dataFolder.empty(); }
 };
 
-constexpr std::size_t kMaxVariableLength = 1024;
-
 // Reads the settings from the current environment (no caching).
 EnvironmentSettings ReadEnvironmentSettings();
 

@@ -1,7 +1,7 @@
 #include "base/diag_log.h"
 
-#include "base/utf.h"
 #include "base/system_message.h"
+#include "base/utf.h"
 
 #include <sys/syscall.h>
 #include <sys/time.h>

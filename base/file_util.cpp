@@ -1,5 +1,6 @@
 #include "base/file_util.h"
 
+#include "base/interrupt_retry.h"
 #include "base/unique_fd.h"
 
 #include <dirent.h>
@@ -145,12 +146,10 @@ Result ReadWholeFile(const std::string& path, std::string& out, std::size_t maxB
             buffer.resize(buffer.size() + growth);
         }
         const std::size_t want = std::min(buffer.size() - used, kMaxIoPiece);
-        const ssize_t got = ::read(fd.Get(), buffer.data() + used, want);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t got =
+            RetryOnInterrupt([&] { return ::read(fd.Get(), buffer.data() + used, want); });
+        if (got < 0)
             return LastError();
-        }
         if (got == 0)
             break;
         used += static_cast<std::size_t>(got);
@@ -172,12 +171,9 @@ Result ReadTextFile(const std::string& path, std::string& out, std::size_t maxBy
 Result WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const std::size_t piece = std::min(bytes.size(), kMaxIoPiece);
-        const ssize_t written = ::write(fd, bytes.data(), piece);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t written = RetryOnInterrupt([&] { return ::write(fd, bytes.data(), piece); });
+        if (written < 0)
             return LastError();
-        }
         if (written == 0)
             return kWriteFault;
         bytes.remove_prefix(static_cast<std::size_t>(written));

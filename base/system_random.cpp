@@ -1,6 +1,7 @@
 #include "base/system_random.h"
 
 #include "base/hex.h"
+#include "base/interrupt_retry.h"
 
 #include <sys/random.h>
 
@@ -11,12 +12,9 @@ namespace Velto {
 bool FillRandom(void* buffer, std::size_t size) {
     auto* bytes = static_cast<unsigned char*>(buffer);
     while (size > 0) {
-        const ssize_t got = ::getrandom(bytes, size, 0);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t got = RetryOnInterrupt([&] { return ::getrandom(bytes, size, 0); });
+        if (got < 0)
             return false;
-        }
         bytes += got;
         size -= static_cast<std::size_t>(got);
     }

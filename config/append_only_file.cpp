@@ -1,5 +1,6 @@
 #include "config/append_only_file.h"
 
+#include "base/interrupt_retry.h"
 #include "base/unique_fd.h"
 
 #include <fcntl.h>
@@ -23,10 +24,8 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
         return false;
     // One write keeps concurrent writers' lines whole; it is not retried, so a
     // partial write never turns into a line broken in two places.
-    ssize_t written = -1;
-    do {
-        written = ::write(fd.Get(), bytes.data(), bytes.size());
-    } while (written < 0 && errno == EINTR);
+    const ssize_t written =
+        RetryOnInterrupt([&] { return ::write(fd.Get(), bytes.data(), bytes.size()); });
     return written == static_cast<ssize_t>(bytes.size());
 }
 

@@ -1,32 +1,21 @@
 #include "config/data_folders.h"
 
+#include "base/environment_variable.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 namespace Velto::Corvane {
 namespace {
 
-// Values this long count as unset, like an over-long variable at start-up.
-constexpr std::size_t kMaxVariableLength = 1024;
 constexpr std::string_view kAppFolder = "/VeltoCorvane";
 constexpr std::size_t kPasswdBufferSize = 16384;
 
-std::string Variable(const char* name) {
-    const char* value = std::getenv(name);
-    if (!value)
-        return {};
-    const std::string_view text(value);
-    if (text.size() >= kMaxVariableLength)
-        return {};
-    return std::string(text);
-}
-
 std::string HomeFolder() {
-    std::string home = Variable("HOME");
+    std::string home = EnvironmentVariable("HOME");
     if (!home.empty() && home.front() == '/')
         return home;
     passwd entry{};
@@ -46,7 +35,7 @@ std::string WithoutTrailingSlashes(std::string path) {
 
 // An XDG base folder: the variable when it holds an absolute path, else HOME + fallback.
 std::string XdgFolder(const char* variable, std::string_view homeRelative) {
-    const std::string value = Variable(variable);
+    const std::string value = EnvironmentVariable(variable);
     if (!value.empty() && value.front() == '/')
         return WithoutTrailingSlashes(value);
     const std::string home = HomeFolder();
@@ -65,7 +54,7 @@ std::string AppFolderIn(const char* variable, std::string_view homeRelative) {
 } // namespace
 
 std::string DataFolderOverride() {
-    const std::string value = Variable("VELTO_CORVANE_DATA_DIR");
+    const std::string value = EnvironmentVariable("VELTO_CORVANE_DATA_DIR");
     return value.empty() ? value : WithoutTrailingSlashes(value);
 }
 

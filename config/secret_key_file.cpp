@@ -1,6 +1,7 @@
 #include "config/secret_key_file.h"
 
 #include "base/file_util.h"
+#include "base/interrupt_retry.h"
 #include "base/private_file.h"
 #include "base/system_random.h"
 #include "base/unique_fd.h"
@@ -28,9 +29,8 @@ bool ReadKey(const std::string& path, SecretKey& key) {
         return false;
     std::size_t got = 0;
     while (got < key.size()) {
-        const ssize_t n = ::read(fd.Get(), key.data() + got, key.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n =
+            RetryOnInterrupt([&] { return ::read(fd.Get(), key.data() + got, key.size() - got); });
         if (n <= 0)
             return false;
         got += static_cast<std::size_t>(n);

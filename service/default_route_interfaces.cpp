@@ -1,5 +1,6 @@
 #include "service/default_route_interfaces.h"
 
+#include "base/interrupt_retry.h"
 #include "base/unique_fd.h"
 
 #include <linux/netlink.h>
@@ -82,9 +83,8 @@ std::set<unsigned> DefaultRouteInterfaces() {
 
     alignas(nlmsghdr) std::array<char, kReceiveBufferSize> buffer;
     for (int receives = 0; receives < kMaxReceives; ++receives) {
-        const ssize_t got = ::recv(socket.Get(), buffer.data(), buffer.size(), 0);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got =
+            RetryOnInterrupt([&] { return ::recv(socket.Get(), buffer.data(), buffer.size(), 0); });
         if (got <= 0)
             return {};
         int remaining = static_cast<int>(got);

@@ -1,5 +1,7 @@
 #include "server/http/listen_socket.h"
 
+#include "base/socket_address_text.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -83,21 +85,7 @@ Result AcceptConnection(int listenSocket, UniqueFd& socket, std::string& peer) {
     if (!fd)
         return LastError();
 
-    char text[INET6_ADDRSTRLEN + 1] = {};
-    peer.clear();
-    if (address.ss_family == AF_INET) {
-        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
-        if (::inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text))
-            peer = text;
-    } else if (address.ss_family == AF_INET6) {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
-        const bool mapped = IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr);
-        if (::inet_ntop(mapped ? AF_INET : AF_INET6,
-                        mapped ? static_cast<const void*>(&v6->sin6_addr.s6_addr[12])
-                               : static_cast<const void*>(&v6->sin6_addr),
-                        text, sizeof text))
-            peer = text;
-    }
+    peer = SocketAddressText(address);
     socket = std::move(fd);
     return kOk;
 }

@@ -1,5 +1,6 @@
 #include "server/http/response_writer.h"
 
+#include "base/interrupt_retry.h"
 #include "server/http/head_parser.h"
 #include "server/http/reason_phrase.h"
 #include "server/http/text_util.h"
@@ -228,10 +229,9 @@ bool ResponseWriter::SendHeadWithFileBytes(int fd, std::uint64_t offset, std::ui
     const auto want = static_cast<std::size_t>(length);
     std::size_t got = 0;
     while (got < want) {
-        const ssize_t count =
-            ::pread(fd, body.data() + got, want - got, static_cast<off_t>(offset + got));
-        if (count < 0 && errno == EINTR)
-            continue;
+        const ssize_t count = RetryOnInterrupt([&] {
+            return ::pread(fd, body.data() + got, want - got, static_cast<off_t>(offset + got));
+        });
         if (count <= 0)
             break; // read error, or the file ended before the range
         got += static_cast<std::size_t>(count);
@@ -263,9 +263,8 @@ bool ResponseWriter::SendFileBytes(int fd, std::uint64_t offset, std::uint64_t l
     while (length > 0) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(length, pieceSize));
-        const ssize_t got = ::pread(fd, piece.get(), want, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = RetryOnInterrupt(
+            [&] { return ::pread(fd, piece.get(), want, static_cast<off_t>(offset)); });
         if (got <= 0)
             return false; // read error, or the file ended before the range
         const auto count = static_cast<std::size_t>(got);

@@ -1,6 +1,8 @@
 #include "server/net/tcp_connection.h"
 
 #include "base/diag_log.h"
+#include "base/interrupt_retry.h"
+#include "base/socket_address_text.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -95,10 +97,8 @@ public:
         msghdr message{};
         message.msg_iov = vectors;
         message.msg_iovlen = used;
-        ssize_t sent = 0;
-        do {
-            sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
-        } while (sent < 0 && errno == EINTR && !m_shutdownRequested.load());
+        const ssize_t sent = RetryOnInterrupt([&] { return ::sendmsg(fd, &message, MSG_NOSIGNAL); },
+                                              [this] { return !m_shutdownRequested.load(); });
         if (sent < 0)
             return MapSocketError("send", errno);
 
@@ -127,10 +127,8 @@ public:
         if (buffer.empty())
             return kOk;
         const std::size_t want = std::min(buffer.size(), kMaxIoChunk);
-        ssize_t got = 0;
-        do {
-            got = ::recv(fd, buffer.data(), want, 0);
-        } while (got < 0 && errno == EINTR && !m_shutdownRequested.load());
+        const ssize_t got = RetryOnInterrupt([&] { return ::recv(fd, buffer.data(), want, 0); },
+                                             [this] { return !m_shutdownRequested.load(); });
         if (got < 0)
             return MapSocketError("recv", errno);
         received = static_cast<std::uint32_t>(got);
@@ -224,24 +222,7 @@ public:
             if (::getpeername(m_socket.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
                 return {};
         }
-        char text[INET6_ADDRSTRLEN + 1] = {};
-        if (address.ss_family == AF_INET) {
-            const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
-            if (!::inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text))
-                return {};
-            return text;
-        }
-        if (address.ss_family != AF_INET6)
-            return {};
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
-        if (IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {
-            if (!::inet_ntop(AF_INET, &v6->sin6_addr.s6_addr[12], text, sizeof text))
-                return {};
-            return text;
-        }
-        if (!::inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text))
-            return {};
-        return text;
+        return SocketAddressText(address);
     }
 
     std::u16string PeerThumbprint() const override { return {}; }
@@ -281,12 +262,11 @@ private:
     Result SendAll(int fd, ByteSpan bytes) {
         while (!bytes.empty()) {
             const std::size_t want = std::min(bytes.size(), kMaxIoChunk);
-            const ssize_t sent = ::send(fd, bytes.data(), want, MSG_NOSIGNAL);
-            if (sent < 0) {
-                if (errno == EINTR && !m_shutdownRequested.load())
-                    continue;
+            const ssize_t sent =
+                RetryOnInterrupt([&] { return ::send(fd, bytes.data(), want, MSG_NOSIGNAL); },
+                                 [this] { return !m_shutdownRequested.load(); });
+            if (sent < 0)
                 return MapSocketError("send", errno);
-            }
             bytes = bytes.subspan(static_cast<std::size_t>(sent));
         }
         return kOk;

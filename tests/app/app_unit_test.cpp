@@ -6,6 +6,7 @@
 #include "app/server_addresses.h"
 #include "app/service_options_for_run.h"
 #include "app/temporary_shares.h"
+#include "base/environment_variable.h"
 #include "base/utf.h"
 #include "tests/support/temp_home.h"
 
@@ -87,8 +88,8 @@ TEST(EnvironmentSettingsTest, SwitchesAndTexts) {
         bool on;
         std::string text;
     };
-    const std::string longest(kMaxVariableLength - 1, 'x');
-    const std::string tooLong(kMaxVariableLength, 'x');
+    const std::string longest(Velto::kMaxVariableLength - 1, 'x');
+    const std::string tooLong(Velto::kMaxVariableLength, 'x');
     const std::vector<Case> cases = {
         {"1", true, "1"},
         {"true", false, "true"},

@@ -1,5 +1,6 @@
 #include "webapp/fs/getdents_enumerator.h"
 
+#include "base/interrupt_retry.h"
 #include "webapp/fs/file_attributes.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/item_stat.h"
@@ -18,7 +19,6 @@ namespace Velto::Corvane {
 namespace {
 
 constexpr std::size_t kEnumerateBufferBytes = 65536;
-constexpr int kMaxInterruptRetries = 8;
 
 // The record layout getdents64 writes.
 struct Dirent64Header {
@@ -62,11 +62,7 @@ bool DescribeEntry(int dirFd, const char* name, DirEntry& entry) {
 }
 
 ssize_t ReadEntries(int dirFd, std::byte* buffer, std::size_t size) {
-    for (int attempt = 0;; ++attempt) {
-        const ssize_t got = ::getdents64(dirFd, buffer, size);
-        if (got >= 0 || errno != EINTR || attempt >= kMaxInterruptRetries)
-            return got;
-    }
+    return RetryOnInterrupt([&] { return ::getdents64(dirFd, buffer, size); });
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "webapp/fs/openat2_call.h"
 
+#include "base/interrupt_retry.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -28,15 +30,10 @@ FdOrErrno OpenAt2(int dirFd, const char* path, std::uint64_t flags, std::uint64_
 }
 
 FdOrErrno OpenAt(int dirFd, const char* path, int flags) {
-    for (int attempt = 0;; ++attempt) {
-        const int fd = ::openat(dirFd, path, flags | O_CLOEXEC);
-        if (fd >= 0)
-            return {UniqueFd(fd), 0};
-        const int err = errno;
-        if (err == EINTR && attempt < kMaxTransientRetries)
-            continue;
-        return {UniqueFd(), err};
-    }
+    const int fd = RetryOnInterrupt([&] { return ::openat(dirFd, path, flags | O_CLOEXEC); });
+    if (fd >= 0)
+        return {UniqueFd(fd), 0};
+    return {UniqueFd(), errno};
 }
 
 } // namespace Velto::Corvane

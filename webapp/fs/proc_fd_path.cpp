@@ -1,5 +1,7 @@
 #include "webapp/fs/proc_fd_path.h"
 
+#include "base/interrupt_retry.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -11,7 +13,6 @@ namespace Velto::Corvane {
 namespace {
 
 constexpr std::size_t kProcFdPathSize = 32;
-constexpr int kMaxInterruptRetries = 8;
 
 // "/proc/thread-self/fd/N" in a fixed buffer. The calling thread's own view
 // keeps working even after the process's first thread has ended, which
@@ -41,15 +42,10 @@ std::optional<std::string> FinalPathOfFd(int fd) {
 
 FdOrErrno ReopenFd(int fd, int flags) {
     const ProcFdName name(fd);
-    for (int attempt = 0;; ++attempt) {
-        const int reopened = ::open(name.text, flags | O_CLOEXEC);
-        if (reopened >= 0)
-            return {UniqueFd(reopened), 0};
-        const int err = errno;
-        if (err == EINTR && attempt < kMaxInterruptRetries)
-            continue;
-        return {UniqueFd(), err};
-    }
+    const int reopened = RetryOnInterrupt([&] { return ::open(name.text, flags | O_CLOEXEC); });
+    if (reopened >= 0)
+        return {UniqueFd(reopened), 0};
+    return {UniqueFd(), errno};
 }
 
 } // namespace Velto::Corvane

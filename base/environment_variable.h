@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace Velto {
+
+// Values this long count as unset, as an over-long variable would at start-up.
+constexpr std::size_t kMaxVariableLength = 1024;
+
+// The variable's value; empty when it is unset, empty or too long.
+std::string EnvironmentVariable(const char* name);
+
+} // namespace Velto
