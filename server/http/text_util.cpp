@@ -11,8 +11,4 @@ std::string AsciiLower(std::string_view text) {
     return lower;
 }
 
-bool IsHexDigit(char c) {
-    return HexDigitValue(c) >= 0;
-}
-
 } // namespace Velto::Corvane

@@ -10,7 +10,6 @@ namespace Velto::Corvane {
 
 // Small text helpers of the HTTP layer.
 std::string AsciiLower(std::string_view text);
-bool IsHexDigit(char c);
 
 // Calls `visit` with each comma-separated element, trimmed of spaces and tabs;
 // empty elements are skipped.
