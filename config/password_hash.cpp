@@ -86,13 +86,10 @@ bool VerifyPassword(std::string_view hash, std::string_view password) {
     Key derived{};
     if (!DeriveKey(password, *salt, iterations, derived))
         return false;
-    // No early exit: the time does not depend on where the keys differ.
-    unsigned char difference = 0;
-    for (std::size_t i = 0; i < kKeyBytes; ++i)
-        difference |=
-            static_cast<unsigned char>(derived[i] ^ static_cast<unsigned char>((*stored)[i]));
+    // Constant time: how long the comparison takes does not tell where the keys differ.
+    const bool same = CRYPTO_memcmp(derived.data(), stored->data(), kKeyBytes) == 0;
     OPENSSL_cleanse(derived.data(), derived.size());
-    return difference == 0;
+    return same;
 }
 
 } // namespace Velto::Corvane

@@ -1,6 +1,7 @@
 #include "config/secret_protection.h"
 
 #include "base/hex.h"
+#include "base/openssl_handles.h"
 #include "base/system_random.h"
 #include "config/data_folders.h"
 #include "config/secret_key_file.h"
@@ -9,7 +10,6 @@
 #include <openssl/evp.h>
 
 #include <climits>
-#include <memory>
 
 namespace Velto::Corvane {
 namespace {
@@ -22,11 +22,6 @@ constexpr std::size_t kHeaderBytes = 5;
 constexpr std::size_t kNonceBytes = 12;
 constexpr std::size_t kTagBytes = 16;
 constexpr std::size_t kOverheadBytes = kHeaderBytes + kNonceBytes + kTagBytes;
-
-struct CipherContextFree {
-    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-};
-using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
 
 // Clears the key however the function leaves.
 class ScopedKey {
@@ -65,7 +60,7 @@ std::optional<std::string> ProtectSecretWithKey(const std::string& keyFile,
     if (!FillRandom(nonce, kNonceBytes))
         return std::nullopt;
 
-    CipherContext ctx(EVP_CIPHER_CTX_new());
+    const Net::EvpCipherCtxPtr ctx(EVP_CIPHER_CTX_new());
     int len = 0;
     const std::string header = Header();
     const bool ok =
@@ -99,7 +94,7 @@ std::optional<std::string> UnprotectSecretWithKey(const std::string& keyFile,
     std::string tag(view.substr(view.size() - kTagBytes));
     std::string clear(cipherText.size(), '\0');
 
-    CipherContext ctx(EVP_CIPHER_CTX_new());
+    const Net::EvpCipherCtxPtr ctx(EVP_CIPHER_CTX_new());
     int len = 0;
     int finalLen = 0;
     const std::string header = Header();

@@ -64,19 +64,16 @@ std::string AttributeName(std::string_view key) {
 }
 
 bool AddExtension(X509* certificate, X509V3_CTX& context, int nid, const char* value) {
-    X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
-    if (extension == nullptr)
-        return false;
-    const bool added = X509_add_ext(certificate, extension, -1) == 1;
-    X509_EXTENSION_free(extension);
-    return added;
+    // The certificate keeps a copy; this one is ours to free.
+    const X509ExtensionPtr extension(X509V3_EXT_conf_nid(nullptr, &context, nid, value));
+    return extension && X509_add_ext(certificate, extension.get(), -1) == 1;
 }
 
 } // namespace
 
-X509_NAME* ParseX500Name(std::string_view text) {
-    X509_NAME* name = X509_NAME_new();
-    if (name == nullptr)
+X509NamePtr ParseX500Name(std::string_view text) {
+    X509NamePtr name(X509_NAME_new());
+    if (!name)
         return nullptr;
     std::size_t pos = 0;
     bool any = false;
@@ -106,15 +103,11 @@ X509_NAME* ParseX500Name(std::string_view text) {
                 }
                 value.push_back(text[i++]);
             }
-            if (!closed) {
-                X509_NAME_free(name);
+            if (!closed)
                 return nullptr;
-            }
             while (i < text.size() && text[i] != ',' && text[i] != ';') {
-                if (text[i] != ' ' && text[i] != '\t') {
-                    X509_NAME_free(name);
+                if (text[i] != ' ' && text[i] != '\t')
                     return nullptr;
-                }
                 ++i;
             }
         } else {
@@ -124,32 +117,27 @@ X509_NAME* ParseX500Name(std::string_view text) {
             i = end == std::string_view::npos ? text.size() : end;
         }
         if (attribute.empty() ||
-            X509_NAME_add_entry_by_txt(name, attribute.c_str(), MBSTRING_UTF8,
+            X509_NAME_add_entry_by_txt(name.get(), attribute.c_str(), MBSTRING_UTF8,
                                        reinterpret_cast<const unsigned char*>(value.data()),
-                                       static_cast<int>(value.size()), -1, 0) != 1) {
-            X509_NAME_free(name);
+                                       static_cast<int>(value.size()), -1, 0) != 1)
             return nullptr;
-        }
         any = true;
         pos = i < text.size() ? i + 1 : i;
     }
-    if (!any || !TrimSpaceTab(text.substr(std::min(pos, text.size()))).empty()) {
-        X509_NAME_free(name);
+    if (!any || !TrimSpaceTab(text.substr(std::min(pos, text.size()))).empty())
         return nullptr;
-    }
     return name;
 }
 
 EvpPkeyPtr GenerateRsaKey(int bits) {
-    EVP_PKEY_CTX* context = EVP_PKEY_CTX_new_from_name(TlsLibraryContext(), "RSA", nullptr);
-    if (context == nullptr)
+    const EvpPkeyCtxPtr context(EVP_PKEY_CTX_new_from_name(TlsLibraryContext(), "RSA", nullptr));
+    if (!context)
         return nullptr;
     EVP_PKEY* key = nullptr;
-    if (EVP_PKEY_keygen_init(context) != 1 ||
-        EVP_PKEY_CTX_set_rsa_keygen_bits(context, bits) != 1 ||
-        EVP_PKEY_generate(context, &key) != 1)
+    if (EVP_PKEY_keygen_init(context.get()) != 1 ||
+        EVP_PKEY_CTX_set_rsa_keygen_bits(context.get(), bits) != 1 ||
+        EVP_PKEY_generate(context.get(), &key) != 1)
         key = nullptr;
-    EVP_PKEY_CTX_free(context);
     return EvpPkeyPtr(key);
 }
 
@@ -157,8 +145,8 @@ X509Ptr BuildSelfSignedCertificate(EVP_PKEY* key, const SelfSignedRequest& reque
     error = kFail;
     if (key == nullptr)
         return nullptr;
-    X509_NAME* subject = ParseX500Name(request.subject);
-    if (subject == nullptr) {
+    const X509NamePtr subject = ParseX500Name(request.subject);
+    if (!subject) {
         error = kInvalidX500String;
         return nullptr;
     }
@@ -168,19 +156,17 @@ X509Ptr BuildSelfSignedCertificate(EVP_PKEY* key, const SelfSignedRequest& reque
               RAND_bytes_ex(TlsLibraryContext(), serial.data(), serial.size(), 0) == 1;
     serial[0] &= 0x7F; // serial numbers are positive
     serial[0] |= 0x01; // and of fixed length
-    BIGNUM* serialNumber = ok ? BN_bin2bn(serial.data(), serial.size(), nullptr) : nullptr;
-    ok = ok && serialNumber != nullptr &&
-         X509_set_version(certificate.get(), X509_VERSION_3) == 1 &&
-         BN_to_ASN1_INTEGER(serialNumber, X509_get_serialNumber(certificate.get())) != nullptr &&
-         X509_set_subject_name(certificate.get(), subject) == 1 &&
-         X509_set_issuer_name(certificate.get(), subject) == 1 &&
+    const BignumPtr serialNumber(ok ? BN_bin2bn(serial.data(), serial.size(), nullptr) : nullptr);
+    ok = ok && serialNumber && X509_set_version(certificate.get(), X509_VERSION_3) == 1 &&
+         BN_to_ASN1_INTEGER(serialNumber.get(), X509_get_serialNumber(certificate.get())) !=
+             nullptr &&
+         X509_set_subject_name(certificate.get(), subject.get()) == 1 &&
+         X509_set_issuer_name(certificate.get(), subject.get()) == 1 &&
          ASN1_TIME_set(X509_getm_notBefore(certificate.get()),
                        static_cast<time_t>(request.notBeforeUnix)) != nullptr &&
          ASN1_TIME_set(X509_getm_notAfter(certificate.get()),
                        static_cast<time_t>(request.notAfterUnix)) != nullptr &&
          X509_set_pubkey(certificate.get(), key) == 1;
-    BN_free(serialNumber);
-    X509_NAME_free(subject);
     if (ok && request.localhostServer) {
         X509V3_CTX context;
         X509V3_set_ctx(&context, certificate.get(), certificate.get(), nullptr, nullptr, 0);
@@ -188,12 +174,11 @@ X509Ptr BuildSelfSignedCertificate(EVP_PKEY* key, const SelfSignedRequest& reque
              AddExtension(certificate.get(), context, NID_subject_alt_name, "DNS:localhost");
     }
     if (ok) {
-        EVP_MD_CTX* signing = EVP_MD_CTX_new();
-        ok = signing != nullptr &&
-             EVP_DigestSignInit_ex(signing, nullptr, "SHA256", TlsLibraryContext(), nullptr, key,
-                                   nullptr) == 1 &&
-             X509_sign_ctx(certificate.get(), signing) > 0;
-        EVP_MD_CTX_free(signing);
+        const EvpMdCtxPtr signing(EVP_MD_CTX_new());
+        ok = signing &&
+             EVP_DigestSignInit_ex(signing.get(), nullptr, "SHA256", TlsLibraryContext(), nullptr,
+                                   key, nullptr) == 1 &&
+             X509_sign_ctx(certificate.get(), signing.get()) > 0;
     }
     if (!ok)
         return nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "base/result.h"
 #include "base/openssl_handles.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <string_view>
@@ -28,6 +28,6 @@ X509Ptr BuildSelfSignedCertificate(EVP_PKEY* key, const SelfSignedRequest& reque
 
 // "CN=a, O=b" (separated by commas or semicolons, values optionally in double
 // quotes) to an X.509 name; null when the text is not understood.
-X509_NAME* ParseX500Name(std::string_view text);
+X509NamePtr ParseX500Name(std::string_view text);
 
 } // namespace Velto::Net

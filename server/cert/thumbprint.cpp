@@ -1,8 +1,8 @@
 #include "server/cert/thumbprint.h"
 
 #include "base/hex.h"
-#include "base/utf.h"
 #include "base/openssl_handles.h"
+#include "base/utf.h"
 #include "server/cert/openssl_library.h"
 
 #include <openssl/evp.h>
@@ -32,13 +32,13 @@ std::optional<std::vector<std::uint8_t>> CertificateHash(X509* certificate, cons
         return std::nullopt;
     unsigned char* der = nullptr;
     const int derLength = i2d_X509(certificate, &der);
+    const OpenSslBytesPtr ownedDer(der);
     if (derLength <= 0)
         return std::nullopt;
     std::vector<std::uint8_t> hash(static_cast<std::size_t>(EVP_MD_get_size(md.get())));
     unsigned int hashLength = 0;
     const int ok = EVP_Digest(der, static_cast<std::size_t>(derLength), hash.data(), &hashLength,
                               md.get(), nullptr);
-    OPENSSL_free(der);
     if (ok != 1 || hashLength != hash.size())
         return std::nullopt;
     return hash;

@@ -1,11 +1,11 @@
 #include "server/tls/local_certificate.h"
 
 #include "base/clock.h"
+#include "base/file_util.h"
 #include "base/utf.h"
 #include "server/cert/cert_store.h"
 #include "server/cert/certificate_builder.h"
 #include "server/cert/openssl_library.h"
-#include "base/file_util.h"
 #include "server/cert/thumbprint.h"
 #include "server/tls/tls_log.h"
 #include "server/tls/tls_results.h"
@@ -51,35 +51,31 @@ LocalCertificate LoadPfx(const TlsConfig& config) {
         // configuration takes part.
         const ScopedDefaultLibraryContext scope;
         const unsigned char* cursor = reinterpret_cast<const unsigned char*>(bytes.data());
-        PKCS12* pfx = d2i_PKCS12(nullptr, &cursor, static_cast<long>(bytes.size()));
-        EVP_PKEY* key = nullptr;
-        X509* certificate = nullptr;
-        STACK_OF(X509)* chain = nullptr;
+        const Pkcs12Ptr pfx(d2i_PKCS12(nullptr, &cursor, static_cast<long>(bytes.size())));
+        LocalCertificate parsed;
         Result code = kFail;
-        if (pfx != nullptr) {
-            if (PKCS12_mac_present(pfx) && PKCS12_verify_mac(pfx, password.c_str(), -1) != 1 &&
-                !(password.empty() && PKCS12_verify_mac(pfx, nullptr, 0) == 1))
+        if (pfx) {
+            if (PKCS12_mac_present(pfx.get()) &&
+                PKCS12_verify_mac(pfx.get(), password.c_str(), -1) != 1 &&
+                !(password.empty() && PKCS12_verify_mac(pfx.get(), nullptr, 0) == 1)) {
                 code = kInvalidPassword;
-            else if (PKCS12_parse(pfx, password.c_str(), &key, &certificate, &chain) == 1)
-                code = kOk;
-            PKCS12_free(pfx);
+            } else {
+                EVP_PKEY* key = nullptr;
+                X509* certificate = nullptr;
+                STACK_OF(X509)* chain = nullptr;
+                if (PKCS12_parse(pfx.get(), password.c_str(), &key, &certificate, &chain) == 1)
+                    code = kOk;
+                // Owned at once, whatever the parse left behind.
+                parsed.key.reset(key);
+                parsed.certificate.reset(certificate);
+                parsed.chain.reset(chain);
+            }
         }
         TakeOpenSslErrors();
-        if (Failed(code)) {
+        if (Failed(code))
             LogFailure("[Tls] PFXImportCertStore", code);
-            EVP_PKEY_free(key);
-            X509_free(certificate);
-            sk_X509_pop_free(chain, X509_free);
-        } else if (key == nullptr || certificate == nullptr) {
-            // Only a certificate with its private key can serve.
-            EVP_PKEY_free(key);
-            X509_free(certificate);
-            sk_X509_pop_free(chain, X509_free);
-        } else {
-            local.certificate.reset(certificate);
-            local.key.reset(key);
-            local.chain.reset(chain);
-        }
+        else if (parsed.key && parsed.certificate) // only a certificate with its key can serve
+            local = std::move(parsed);
     }
     OPENSSL_cleanse(password.data(), password.size());
     return local;

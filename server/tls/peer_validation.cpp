@@ -1,5 +1,6 @@
 #include "server/tls/peer_validation.h"
 
+#include "base/openssl_handles.h"
 #include "base/utf.h"
 #include "server/cert/openssl_library.h"
 #include "server/cert/thumbprint.h"
@@ -75,29 +76,31 @@ Result ValidatePeerCertificate(const TlsConfig& config, bool localIsServer, X509
     }
 
     OSSL_LIB_CTX* library = TlsLibraryContext();
-    X509_STORE* trust = X509_STORE_new();
-    X509_STORE_CTX* verify = X509_STORE_CTX_new_ex(library, nullptr);
+    // The context refers to the store, so it is declared after it and freed first.
+    const X509StorePtr trust(X509_STORE_new());
+    const X509StoreCtxPtr verify(X509_STORE_CTX_new_ex(library, nullptr));
     Result result = kFail;
-    bool ready = trust != nullptr && verify != nullptr &&
-                 X509_STORE_set_default_paths_ex(trust, library, nullptr) == 1;
+    bool ready =
+        trust && verify && X509_STORE_set_default_paths_ex(trust.get(), library, nullptr) == 1;
     if (ready && !config.trustedCaFile.empty())
-        ready = X509_STORE_load_file_ex(trust, config.trustedCaFile.c_str(), library, nullptr) == 1;
+        ready = X509_STORE_load_file_ex(trust.get(), config.trustedCaFile.c_str(), library,
+                                        nullptr) == 1;
     if (ready)
-        ready = X509_STORE_CTX_init(verify, trust, peer, untrusted) == 1;
+        ready = X509_STORE_CTX_init(verify.get(), trust.get(), peer, untrusted) == 1;
     if (ready) {
-        X509_STORE_CTX_set_purpose(verify, localIsServer ? X509_PURPOSE_SSL_CLIENT
-                                                         : X509_PURPOSE_SSL_SERVER);
+        X509_STORE_CTX_set_purpose(verify.get(), localIsServer ? X509_PURPOSE_SSL_CLIENT
+                                                               : X509_PURPOSE_SSL_SERVER);
         if (!localIsServer) {
             const std::string host = Utf16ToUtf8(config.TargetName);
-            X509_VERIFY_PARAM_set1_host(X509_STORE_CTX_get0_param(verify), host.c_str(),
+            X509_VERIFY_PARAM_set1_host(X509_STORE_CTX_get0_param(verify.get()), host.c_str(),
                                         host.size());
         }
         // Revocation lists are not consulted: nothing on this system provides
         // them, which is the situation the offline fallback accepts.
-        if (X509_verify_cert(verify) == 1) {
+        if (X509_verify_cert(verify.get()) == 1) {
             result = kOk;
         } else {
-            const int error = X509_STORE_CTX_get_error(verify);
+            const int error = X509_STORE_CTX_get_error(verify.get());
             result = FromVerifyError(error);
             LogTls(LogLevel::Debug, X509_verify_cert_error_string(error));
             LogFailure("[Tls] peer chain validation failed", result);
@@ -106,8 +109,6 @@ Result ValidatePeerCertificate(const TlsConfig& config, bool localIsServer, X509
         LogFailure("[Tls] peer chain validation failed", result);
     }
     TakeOpenSslErrors();
-    X509_STORE_CTX_free(verify);
-    X509_STORE_free(trust);
     return result;
 }
 

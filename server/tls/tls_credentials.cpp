@@ -1,9 +1,9 @@
 #include "server/tls/tls_credentials.h"
 
 #include "base/utf.h"
-#include "server/tls/local_certificate.h"
 #include "server/cert/openssl_library.h"
 #include "server/cert/thumbprint.h"
+#include "server/tls/local_certificate.h"
 #include "server/tls/tls_log.h"
 #include "server/tls/tls_results.h"
 
@@ -84,20 +84,14 @@ std::u16string SimpleDisplayName(X509* certificate) {
     const ASN1_STRING* value = X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, index));
     unsigned char* utf8 = nullptr;
     const int length = ASN1_STRING_to_UTF8(&utf8, value);
+    const OpenSslBytesPtr owned(utf8);
     if (length < 0)
         return {};
-    std::u16string name = Utf8ToUtf16(
-        std::string_view(reinterpret_cast<const char*>(utf8), static_cast<std::size_t>(length)));
-    OPENSSL_free(utf8);
-    return name;
+    return Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(owned.get()),
+                                        static_cast<std::size_t>(length)));
 }
 
 } // namespace
-
-TlsCredentials::~TlsCredentials() {
-    SSL_CTX_free(m_cred);
-    X509_free(m_localCert);
-}
 
 Result AcquireSchannelCreds(const TlsConfig& config,
                             std::shared_ptr<const TlsCredentials>& credentials) {
@@ -124,8 +118,8 @@ Result AcquireSchannelCreds(const TlsConfig& config,
     // The password is not needed after loading; the copy must not keep it.
     created->m_config.pfxPassword.assign(created->m_config.pfxPassword.size(), u'\0');
     created->m_config.pfxPassword.clear();
-    created->m_localCert = local.certificate.release();
-    created->m_cred = context.release();
+    created->m_localCert = std::move(local.certificate);
+    created->m_cred = std::move(context);
     credentials = std::move(created);
     return kOk;
 }

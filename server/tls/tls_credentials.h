@@ -1,27 +1,24 @@
 #pragma once
 
+#include "base/openssl_handles.h"
 #include "base/result.h"
 #include "server/tls/tls_config.h"
 
 #include <memory>
 #include <string>
 
-struct ssl_ctx_st;
-struct x509_st;
-
 namespace Velto::Net {
 
 // Acquired once per server run and shared, read-only, by every connection.
 class TlsCredentials {
 public:
-    ~TlsCredentials();
     TlsCredentials(const TlsCredentials&) = delete;
     TlsCredentials& operator=(const TlsCredentials&) = delete;
 
     const TlsConfig& Config() const { return m_config; }
     // The local certificate, or null in the client role without one.
-    x509_st* LocalCertificate() const { return m_localCert; }
-    ssl_ctx_st* Context() const { return m_cred; }
+    X509* LocalCertificate() const { return m_localCert.get(); }
+    SSL_CTX* Context() const { return m_cred.get(); }
 
 private:
     friend Result AcquireSchannelCreds(const TlsConfig& config,
@@ -32,8 +29,8 @@ protected:
 
 private:
     TlsConfig m_config;
-    x509_st* m_localCert{nullptr};
-    ssl_ctx_st* m_cred{nullptr};
+    X509Ptr m_localCert;
+    SslCtxPtr m_cred;
 };
 
 // Builds the credentials for `config`: the local certificate (PFX, store or

@@ -1,8 +1,8 @@
 #include "server/tls/tls_session.h"
 
 #include "base/utf.h"
-#include "server/tls/peer_validation.h"
 #include "server/cert/thumbprint.h"
+#include "server/tls/peer_validation.h"
 #include "server/tls/tls_log.h"
 #include "server/tls/tls_results.h"
 
@@ -113,9 +113,7 @@ TlsSession::TlsSession(ConstructionKey, std::shared_ptr<const TlsCredentials> cr
     : m_credentials(std::move(credentials)), m_config(m_credentials->Config()),
       m_isServer(m_config.role == TlsRole::Server) {}
 
-TlsSession::~TlsSession() {
-    SSL_free(m_ssl); // frees both buffers' BIOs with it
-}
+TlsSession::~TlsSession() = default;
 
 Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
                      std::unique_ptr<TlsSession>& session) {
@@ -124,22 +122,20 @@ Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
         return kInvalidArg;
     auto created =
         std::make_unique<TlsSession>(TlsSession::ConstructionKey{}, std::move(credentials));
-    SSL* ssl = SSL_new(created->m_credentials->Context());
-    if (ssl == nullptr)
+    created->m_ssl.reset(SSL_new(created->m_credentials->Context()));
+    if (!created->m_ssl)
         return kOutOfMemory;
-    created->m_ssl = ssl;
-    BIO* in = BIO_new(BIO_s_mem());
-    BIO* out = OutputMethod() != nullptr ? BIO_new(OutputMethod()) : nullptr;
-    if (in == nullptr || out == nullptr) {
-        BIO_free(in);
-        BIO_free(out);
+    SSL* const ssl = created->m_ssl.get();
+    BioPtr in(BIO_new(BIO_s_mem()));
+    BioPtr out(OutputMethod() != nullptr ? BIO_new(OutputMethod()) : nullptr);
+    if (!in || !out)
         return kOutOfMemory;
-    }
-    BIO_set_mem_eof_return(in, kRetryOnEmpty);
-    BIO_set_data(out, created.get());
-    BIO_set_init(out, 1);
-    SSL_set_bio(ssl, in, out);
-    created->m_in = in;
+    BIO_set_mem_eof_return(in.get(), kRetryOnEmpty);
+    BIO_set_data(out.get(), created.get());
+    BIO_set_init(out.get(), 1);
+    created->m_in = in.get();
+    // The session owns both buffers from here on and frees them with itself.
+    SSL_set_bio(ssl, in.release(), out.release());
     SSL_set_msg_callback(ssl, &TlsSession::OnProtocolMessage);
     SSL_set_msg_callback_arg(ssl, created.get());
     if (created->m_isServer) {
@@ -160,7 +156,7 @@ Result NewTlsSession(std::shared_ptr<const TlsCredentials> credentials,
 // (a ClientHello, or a server's HelloRequest). TLS 1.3 sends its
 // post-handshake messages (key updates, tickets) inside encrypted records.
 void TlsSession::OnProtocolMessage(int writeP, int, int contentType, const void* buf,
-                                   std::size_t len, ssl_st* ssl, void* arg) {
+                                   std::size_t len, SSL* ssl, void* arg) {
     auto* self = static_cast<TlsSession*>(arg);
     if (writeP != 0 || contentType != SSL3_RT_HEADER || len < kRecordHeaderSize ||
         !self->m_complete)
@@ -190,9 +186,9 @@ void TlsSession::FailHandshake() {
 
 Result TlsSession::FinishHandshake() {
     if (!m_isServer || m_config.requireClientCertificate) {
-        X509* peer = SSL_get0_peer_certificate(m_ssl);
-        const Result validation =
-            ValidatePeerCertificate(m_config, m_isServer, peer, SSL_get_peer_cert_chain(m_ssl));
+        X509* peer = SSL_get0_peer_certificate(m_ssl.get());
+        const Result validation = ValidatePeerCertificate(m_config, m_isServer, peer,
+                                                          SSL_get_peer_cert_chain(m_ssl.get()));
         if (Failed(validation)) {
             if (m_isServer)
                 LogTls(LogLevel::Error, "client certificate validation failed (mTLS)");
@@ -227,7 +223,7 @@ Result TlsSession::Step(std::span<const std::byte> input, Bytes& output, bool& d
         return kOk;
 
     ERR_clear_error();
-    const int status = SSL_do_handshake(m_ssl);
+    const int status = SSL_do_handshake(m_ssl.get());
     const std::size_t before = output.size();
     if (status == 1) {
         const Result finished = FinishHandshake();
@@ -237,7 +233,7 @@ Result TlsSession::Step(std::span<const std::byte> input, Bytes& output, bool& d
         done = true;
         return kOk;
     }
-    const int error = SSL_get_error(m_ssl, status);
+    const int error = SSL_get_error(m_ssl.get(), status);
     DrainOutput(output);
     if (output.size() > before)
         m_flightBytes = 0;
@@ -258,7 +254,7 @@ Result TlsSession::Seal(std::span<const std::byte> plaintext, Bytes& records) {
         const std::size_t piece = std::min(plaintext.size(), kSealChunk);
         std::size_t written = 0;
         ERR_clear_error();
-        if (SSL_write_ex(m_ssl, plaintext.data(), piece, &written) != 1 || written != piece) {
+        if (SSL_write_ex(m_ssl.get(), plaintext.data(), piece, &written) != 1 || written != piece) {
             const Result code = RecordFailureCode();
             LogFailure("[Tls] EncryptMessage", code);
             TakeOpenSslErrors();
@@ -287,7 +283,7 @@ Result TlsSession::Open(std::span<const std::byte> ciphertext, Bytes& plaintext,
         plaintext.resize(start + kTlsReadChunk);
         std::size_t read = 0;
         ERR_clear_error();
-        const int status = SSL_read_ex(m_ssl, plaintext.data() + start, kTlsReadChunk, &read);
+        const int status = SSL_read_ex(m_ssl.get(), plaintext.data() + start, kTlsReadChunk, &read);
         plaintext.resize(start + (status == 1 ? read : 0));
         if (m_renegotiationSeen) {
             LogTls(LogLevel::Error,
@@ -299,7 +295,7 @@ Result TlsSession::Open(std::span<const std::byte> ciphertext, Bytes& plaintext,
         }
         if (status == 1)
             continue;
-        const int error = SSL_get_error(m_ssl, status);
+        const int error = SSL_get_error(m_ssl.get(), status);
         if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE)
             break;
         if (error == SSL_ERROR_ZERO_RETURN) {
@@ -349,7 +345,7 @@ std::u16string TlsSession::PeerThumbprint() const {
 
 std::string TlsSession::ProtocolVersion() const {
     const std::lock_guard lock(m_mutex);
-    return m_complete ? SSL_get_version(m_ssl) : std::string();
+    return m_complete ? SSL_get_version(m_ssl.get()) : std::string();
 }
 
 } // namespace Velto::Net

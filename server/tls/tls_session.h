@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/openssl_handles.h"
 #include "base/result.h"
 #include "server/tls/tls_config.h"
 #include "server/tls/tls_credentials.h"
@@ -11,9 +12,6 @@
 #include <span>
 #include <string>
 #include <vector>
-
-struct ssl_st;
-struct bio_st;
 
 namespace Velto::Net {
 
@@ -63,15 +61,14 @@ private:
     void FailHandshake();
     Result FinishHandshake();
     static void OnProtocolMessage(int writeP, int version, int contentType, const void* buf,
-                                  std::size_t len, ssl_st* ssl, void* arg);
+                                  std::size_t len, SSL* ssl, void* arg);
 
     std::shared_ptr<const TlsCredentials> m_credentials;
     TlsConfig m_config;
     bool m_isServer{false};
 
     mutable std::mutex m_mutex; // guards everything below: the TLS engine is single-threaded
-    ssl_st* m_ssl{nullptr};
-    bio_st* m_in{nullptr}; // ciphertext received, not yet consumed
+    BIO* m_in{nullptr};         // ciphertext received, not yet consumed (the engine owns it)
     Bytes m_out; // ciphertext produced, not yet taken (the engine writes straight into it)
     bool m_started{false};
     bool m_complete{false};
@@ -80,6 +77,8 @@ private:
     bool m_renegotiationSeen{false};
     std::size_t m_flightBytes{0}; // handshake input since our last output
     std::u16string m_peerThumbprint;
+    // Declared last so that it goes first: its output buffer writes into m_out.
+    SslPtr m_ssl;
 };
 
 // A new session over shared credentials; 0x80070057 when they are empty.
