@@ -48,6 +48,26 @@ bool IsPlainAbsolutePath(std::string_view path) {
     }
 }
 
+// True when `path` is absolute and none of its components is "." or "..": a
+// configured share names its folder in full, never relative to wherever the
+// process happens to run.
+bool IsFullPath(std::string_view path) {
+    if (path.empty() || path.front() != '/')
+        return false;
+    std::string_view rest = path;
+    while (!rest.empty()) {
+        rest.remove_prefix(1);
+        const std::size_t slash = rest.find('/');
+        const std::string_view piece = rest.substr(0, slash);
+        if (piece == "." || piece == "..")
+            return false;
+        if (slash == std::string_view::npos)
+            break;
+        rest.remove_prefix(slash);
+    }
+    return true;
+}
+
 // The cheap proof that the root is unchanged: `dir` walked name by name with
 // no link anywhere reaches a folder, so its final path is `dir` itself, and
 // that folder is the very one the root was resolved to. Anything else (an
@@ -72,7 +92,7 @@ bool OpenUnchangedRoot(const ShareRoot& root, const std::string& dir, UniqueFd& 
 
 std::optional<ShareRoot> ResolveShareRoot(std::u16string_view path, bool isFile) {
     std::optional<std::string> configured = PathBytes(path);
-    if (!configured)
+    if (!configured || !IsFullPath(*configured))
         return std::nullopt;
     if (configured->size() > 1 && configured->back() == '/')
         configured->pop_back();
