@@ -8,10 +8,15 @@ APT_PACKAGES=(
     cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config
     libssl-dev libcurl4-openssl-dev libicu-dev zlib1g-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
+    # desktop toolkit: drawing, text, the desktop's appearance over D-Bus, fonts
+    libcairo2-dev libpango1.0-dev libsystemd-dev
+    fonts-noto-core fonts-noto-cjk fonts-material-design-icons-iconfont
     # test and benchmark peers
     curl openssl python3 unzip p7zip-full libarchive-tools
     iproute2 nftables miniupnpd-nftables miniupnpc
     wrk nginx-light zbar-tools
+    # a private session bus for the desktop-appearance tests
+    dbus-daemon
     # browser tests: Debian's chromium, driven by playwright-core from npm,
     # with Korean glyphs for the pages' screenshots
     chromium fonts-noto-cjk

@@ -1,0 +1,134 @@
+#include "widget/core/label.h"
+
+#include "widget/render/canvas.h"
+
+#include <cmath>
+
+namespace Velto::Widget {
+namespace {
+
+// A layout built for a width within this of the one needed is kept: the
+// widest line of a wrapped layout must not wrap again at its own width.
+constexpr float kWidthSlack = 0.05f;
+
+} // namespace
+
+TextFormat FormatForStyle(const Theme& theme, TextStyle style, bool bold) {
+    TextFormat format;
+    switch (style) {
+    case TextStyle::Body:
+        format.size = theme.bodySize;
+        break;
+    case TextStyle::Caption:
+        format.size = theme.captionSize;
+        break;
+    case TextStyle::Subtitle:
+        format.size = theme.subtitleSize;
+        format.weight = kWeightSemibold;
+        break;
+    case TextStyle::Display:
+        format.size = Label::kDisplaySize;
+        format.weight = kWeightSemibold;
+        break;
+    }
+    if (bold)
+        format.weight = kWeightSemibold;
+    return format;
+}
+
+void Label::TextChanged() {
+    m_layout.reset();
+    InvalidateMeasure();
+}
+
+void Label::SetText(std::u16string text) {
+    if (m_text == text)
+        return;
+    m_text = std::move(text);
+    TextChanged();
+}
+
+void Label::SetStyle(TextStyle style) {
+    if (m_style == style)
+        return;
+    m_style = style;
+    TextChanged();
+}
+
+void Label::SetTone(Tone tone) {
+    if (m_tone == tone)
+        return;
+    m_tone = tone;
+    RequestRedraw();
+}
+
+void Label::SetBold(bool bold) {
+    if (m_bold == bold)
+        return;
+    m_bold = bold;
+    TextChanged();
+}
+
+void Label::SetWrap(bool wrap) {
+    if (m_wrap == wrap)
+        return;
+    m_wrap = wrap;
+    TextChanged();
+}
+
+void Label::SetTrimming(bool trimming) {
+    if (m_trimming == trimming)
+        return;
+    m_trimming = trimming;
+    TextChanged();
+}
+
+void Label::SetAlignment(TextAlignment alignment) {
+    if (m_alignment == alignment)
+        return;
+    m_alignment = alignment;
+    TextChanged();
+}
+
+bool Label::NeedsWidth() const {
+    return m_wrap || m_trimming || m_alignment != TextAlignment::Leading;
+}
+
+void Label::EnsureLayout(float maxWidth) {
+    if (!NeedsWidth())
+        maxWidth = TextLayout::kUnbounded;
+    if (m_layout) {
+        const float built = m_layout->MaxWidth();
+        if (built == maxWidth || (std::isfinite(built) && std::isfinite(maxWidth) &&
+                                  std::fabs(built - maxWidth) <= kWidthSlack))
+            return;
+    }
+    TextOptions options;
+    options.alignment = m_alignment;
+    options.wrapping = m_wrap ? TextWrapping::Wrap : TextWrapping::None;
+    options.trimming = m_trimming ? TextTrimming::CharacterEllipsis : TextTrimming::None;
+    m_layout = std::make_unique<TextLayout>(m_text, FormatForStyle(GetTheme(), m_style, m_bold),
+                                            options, maxWidth);
+}
+
+SizeF Label::MeasureOverride(SizeF available) {
+    EnsureLayout(available.width);
+    return m_layout->Size();
+}
+
+void Label::ArrangeOverride(SizeF finalSize) {
+    // A layout that aligns or trims works inside the arranged width; a
+    // wrapped one keeps the lines it was measured with.
+    if (m_alignment != TextAlignment::Leading || m_trimming)
+        EnsureLayout(finalSize.width + kWidthSlack);
+}
+
+void Label::Draw(Canvas& canvas) {
+    if (!m_layout)
+        return;
+    const Theme& theme = GetTheme();
+    const Color color = IsEnabled() ? ToneColor(theme, m_tone) : theme.textTertiary;
+    canvas.DrawTextLayout(*m_layout, PointF{0, 0}, color);
+}
+
+} // namespace Velto::Widget
