@@ -85,8 +85,9 @@ TEST_F(FileUtilTest, CreatesFoldersAndTellsWhatExists) {
                           {"dangling", true, false}, {"dirlink", true, true},
                           {"missing", false, false}, {"a/b/c", true, true}};
     for (const auto& c : cases) {
-        EXPECT_EQ(FileExists(Path(c.name)), c.exists) << c.name;
-        EXPECT_EQ(IsDirectory(Path(c.name)), c.directory) << c.name;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FileExists(Path(c.name)), c.exists);
+        EXPECT_EQ(IsDirectory(Path(c.name)), c.directory);
     }
     EXPECT_FALSE(FileExists(""));
 }

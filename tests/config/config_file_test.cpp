@@ -1,7 +1,7 @@
 #include "config/config_file.h"
 
-#include "base/utf.h"
 #include "base/ordinal_compare.h"
+#include "base/utf.h"
 #include "tests/support/temp_home.h"
 
 #include <gtest/gtest.h>
@@ -307,12 +307,13 @@ TEST_F(ConfigFileTest, DamagedFileFailsAndStaysUntouched) {
         R"({"server":{"port":8443},})", "[]", "\"text\"", "\xEF\xBB\xBF\xEF\xBB\xBF{}", "{} x", "",
     };
     for (const auto& text : damaged) {
+        SCOPED_TRACE(::testing::PrintToString(text));
         WriteBytes(path, text);
         const timespec old[2] = {{1500000000, 0}, {1500000000, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
         Config config;
         config.port = 1234;
-        EXPECT_FALSE(LoadConfig(path, config)) << text;
+        EXPECT_FALSE(LoadConfig(path, config));
         EXPECT_EQ(config.port, 1234);
         EXPECT_EQ(ReadBytes(path), text);
         struct stat st {};

@@ -209,6 +209,7 @@ TEST(JsonSerializeTest, WritesNumbersAndStrings) {
         {JsonValue::MakeObject(), "{}"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
         EXPECT_EQ(SerializeJson(c.value, false), c.text);
         EXPECT_EQ(SerializeJson(c.value, true), c.text);
     }
@@ -420,7 +421,9 @@ TEST(JsonRoundTripTest, AgreesWithPythonJson) {
     // Our own parser reads our output back to the same values.
     for (const auto& doc : docs) {
         for (const bool pretty : {false, true}) {
-            auto [parsed, ok] = ParseJson(SerializeJson(doc, pretty), kJsonMaxDepth);
+            const std::string text = SerializeJson(doc, pretty);
+            SCOPED_TRACE(text);
+            auto [parsed, ok] = ParseJson(text, kJsonMaxDepth);
             ASSERT_TRUE(ok);
             EXPECT_TRUE(SameValue(parsed, doc));
         }

@@ -36,13 +36,14 @@ TEST(HttpUrlTest, ParseCases) {
         {"", false, "", 0, ""},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
         const auto url = ParseHttpUrl(c.url);
-        ASSERT_EQ(url.has_value(), c.ok) << c.url;
+        ASSERT_EQ(url.has_value(), c.ok);
         if (!url)
             continue;
-        EXPECT_EQ(url->host, c.host) << c.url;
-        EXPECT_EQ(url->port, c.port) << c.url;
-        EXPECT_EQ(url->path, c.path) << c.url;
+        EXPECT_EQ(url->host, c.host);
+        EXPECT_EQ(url->port, c.port);
+        EXPECT_EQ(url->path, c.path);
     }
 }
 

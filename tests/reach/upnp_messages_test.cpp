@@ -90,12 +90,13 @@ TEST(DeviceDescriptionTest, PicksWanService) {
         {"not xml at all", std::nullopt},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
         const auto service = ParseDeviceDescription(c.xml, location);
-        ASSERT_EQ(service.has_value(), c.expected.has_value()) << c.xml;
+        ASSERT_EQ(service.has_value(), c.expected.has_value());
         if (!service)
             continue;
-        EXPECT_EQ(service->serviceType, c.expected->serviceType) << c.xml;
-        EXPECT_EQ(service->controlUrl, c.expected->controlUrl) << c.xml;
+        EXPECT_EQ(service->serviceType, c.expected->serviceType);
+        EXPECT_EQ(service->controlUrl, c.expected->controlUrl);
     }
 }
 

@@ -38,10 +38,11 @@ TEST(XmlScanTest, FindElementCases) {
         {"no tags at all", "a", false, ""},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "<" << c.name << "> in " << c.xml);
         const auto element = FindElement(c.xml, c.name);
-        ASSERT_EQ(element.has_value(), c.found) << c.xml;
+        ASSERT_EQ(element.has_value(), c.found);
         if (element) {
-            EXPECT_EQ(element->content, c.content) << c.xml;
+            EXPECT_EQ(element->content, c.content);
         }
     }
 }
