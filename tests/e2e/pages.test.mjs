@@ -1,0 +1,452 @@
+// The browsing side of the web client in Debian's chromium against the real
+// server: languages, the share list, sorting, filtering, list and tiles with
+// thumbnails, the viewer, stale answers, hostile names, a huge folder, and
+// screenshots of the main screens.
+
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { after, before, describe, test } from 'node:test';
+
+import {
+  launchBrowser, makeJpeg, needRoutes, openPage, screenshot, Server, settled, share, tempRoot, writeTree,
+} from './support/harness.mjs';
+
+// The server never lists names with < or > (they are not valid item names),
+// so the markup name reaches the page through an intercepted listing; the
+// quote name is a real file.
+const HOSTILE = '<img src=x onerror=alert(1)>.txt';
+const QUOTED = "x' onmouseover='alert(1)' y='.txt";
+const TEXT_LIMIT = 1048576;
+const BIG_FOLDER_ITEMS = 10000;
+
+// 3 MB of numbered ASCII lines, so the preview's cut is easy to check.
+function bigText() {
+  const lines = [];
+  let size = 0;
+  for (let n = 1; size < 3 * 1024 * 1024; n++) {
+    const line = `line ${String(n).padStart(7, '0')} ${'x'.repeat(48)}\n`;
+    lines.push(line);
+    size += line.length;
+  }
+  return lines.join('');
+}
+
+let browser;
+let server;
+let trees;
+
+before(async () => {
+  browser = await launchBrowser('pages');
+  const scratch = await browser.newPage();
+  const jpeg = await makeJpeg(scratch);
+  await scratch.close();
+
+  trees = tempRoot('pages-tree');
+  const docs = path.join(trees, 'docs');
+  writeTree(docs, {
+    'b/inner.txt': 'inner',
+    'a-folder': null,
+    'file10.txt': '0123456789',
+    'file2.txt': 'abcdefghij',
+    'File3.txt': 'x'.repeat(300),
+    [QUOTED]: 'not markup',
+  });
+  const pics = path.join(trees, 'pics');
+  writeTree(pics, {
+    'a.jpg': jpeg,
+    'b.jpg': jpeg,
+    'c.jpg': jpeg,
+    'notes.txt': bigText(),
+    'data.bin': Buffer.alloc(2048, 7),
+    'slow/one.txt': '1',
+    'fast/two.txt': '2',
+  });
+  const big = path.join(trees, 'big');
+  fs.mkdirSync(big);
+  for (let n = 1; n <= BIG_FOLDER_ITEMS; n++) fs.writeFileSync(path.join(big, `item-${n}.txt`), '');
+
+  server = await Server.start('pages', {
+    shares: [
+      share('docs', docs, { guest: ['read', 'write', 'delete'] }),
+      share('pics', pics),
+      share('big', big),
+    ],
+  });
+});
+
+after(async () => {
+  await browser?.close();
+  await server?.stop();
+  if (trees) fs.rmSync(trees, { recursive: true, force: true });
+});
+
+async function shownNames(page) {
+  return page.locator('#content [data-index] a.name').allTextContents();
+}
+
+async function openFolder(page, hash) {
+  await page.evaluate((target) => {
+    location.hash = target;
+  }, hash);
+  await page.waitForFunction((target) => location.hash === target, hash);
+  await settled(page);
+}
+
+function noScriptRan(page) {
+  assert.deepEqual(page.scriptDialogs, []);
+  assert.deepEqual(page.pageErrors, []);
+}
+
+describe('language', () => {
+  for (const [locale, lang, summary] of [
+    ['ko-KR', 'ko', '열 수 있는 폴더와 파일 3개'],
+    ['en-US', 'en', '3 folders and files you can open'],
+    ['ja-JP', 'en', '3 folders and files you can open'],
+  ]) {
+    test(`${locale} reads ${lang}`, async () => {
+      const page = await openPage(browser, server, { locale });
+      await settled(page);
+      assert.equal(await page.getAttribute('html', 'lang'), lang);
+      assert.equal((await page.textContent('#summary')).trim(), summary);
+      await openFolder(page, '#/docs');
+      const placeholder = await page.getAttribute('#filter', 'placeholder');
+      assert.equal(placeholder, lang === 'ko' ? '이 폴더에서 찾기' : 'Filter this folder');
+      noScriptRan(page);
+      await page.context().close();
+    });
+  }
+});
+
+describe('share list', () => {
+  test('lists the shares in server order with what each allows', async () => {
+    const page = await openPage(browser, server);
+    await settled(page);
+    assert.deepEqual(await page.locator('.share-name').allTextContents(), ['docs', 'pics', 'big']);
+    assert.deepEqual(await page.locator('.share-note').allTextContents(),
+      ['Can upload files', 'View and download only', 'View and download only']);
+    assert.equal(await page.title(), 'VeltoCorvane');
+    await page.click('.share-row >> text=pics');
+    await settled(page);
+    assert.equal(new URL(page.url()).hash, '#/pics');
+    assert.equal(await page.title(), 'pics - VeltoCorvane');
+    await page.context().close();
+  });
+
+  test('one open share is entered at once, and the home link still lists it', async () => {
+    const folder = tempRoot('single');
+    writeTree(folder, { 'only.txt': 'just this' });
+    const single = await Server.start('single', { shares: [share('only', folder)] });
+    try {
+      const page = await openPage(browser, single);
+      await page.waitForFunction(() => location.hash === '#/only');
+      await settled(page);
+      assert.deepEqual(await shownNames(page), ['only.txt']);
+      await page.click('.crumb.home');
+      await page.waitForFunction(() => location.hash === '#/');
+      await settled(page);
+      assert.deepEqual(await page.locator('.share-name').allTextContents(), ['only']);
+      assert.equal((await page.textContent('#summary')).trim(), '1 folder or file you can open');
+      await page.context().close();
+    } finally {
+      await single.stop();
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+  });
+});
+
+describe('folder view', () => {
+  test('sorts folders first, numbers by value, and remembers the order', async () => {
+    const page = await openPage(browser, server, { hash: '#/docs' });
+    await settled(page);
+    const byName = ['a-folder', 'b', 'file2.txt', 'File3.txt', 'file10.txt', QUOTED];
+    assert.deepEqual(await shownNames(page), byName);
+
+    // A new key starts descending; folders stay first, and equal sizes (the
+    // three 10-byte files) keep the name order ascending.
+    await page.click('.sort-button.size-head');
+    assert.equal(await page.textContent('.sort-button.size-head'), 'Size ↓');
+    assert.deepEqual(await shownNames(page), ['a-folder', 'b', 'File3.txt', 'file2.txt', 'file10.txt', QUOTED]);
+
+    await page.click('.sort-button.size-head');
+    assert.equal(await page.textContent('.sort-button.size-head'), 'Size ↑');
+    assert.deepEqual(await shownNames(page), ['a-folder', 'b', 'file2.txt', 'file10.txt', QUOTED, 'File3.txt']);
+
+    await page.click('.sort-button.name-head');
+    assert.equal(await page.textContent('.sort-button.name-head'), 'Name ↑');
+    await page.click('.sort-button.name-head');
+    assert.deepEqual(await shownNames(page), ['b', 'a-folder', QUOTED, 'file10.txt', 'File3.txt', 'file2.txt']);
+
+    await page.reload();
+    await settled(page);
+    assert.equal(await page.textContent('.sort-button.name-head'), 'Name ↓');
+    assert.deepEqual(await shownNames(page), ['b', 'a-folder', QUOTED, 'file10.txt', 'File3.txt', 'file2.txt']);
+    await page.click('.sort-button.name-head');
+    await page.context().close();
+  });
+
+  test('filters by a part of the name in any case', async () => {
+    const page = await openPage(browser, server, { hash: '#/docs' });
+    await settled(page);
+    await page.fill('#filter', 'FILE');
+    assert.deepEqual(await shownNames(page), ['file2.txt', 'File3.txt', 'file10.txt']);
+    await page.fill('#filter', 'nothing like it');
+    assert.deepEqual(await shownNames(page), []);
+    assert.equal((await page.textContent('#message')).trim(), 'No names match.');
+    await page.fill('#filter', '');
+    assert.equal((await shownNames(page)).length, 6);
+    // Another folder starts without the filter.
+    await page.fill('#filter', 'inner');
+    await openFolder(page, '#/docs/b');
+    assert.equal(await page.inputValue('#filter'), '');
+    assert.deepEqual(await shownNames(page), ['inner.txt']);
+    await page.context().close();
+  });
+
+  test('list and tiles ask for thumbnails at their sizes, and a missing one falls back to the icon', async (t) => {
+    const asked = [];
+    const page = await openPage(browser, server, {
+      hash: '#/pics',
+      beforeLoad: async (p) => {
+        p.on('request', (request) => {
+          if (request.url().includes('/api/thumb?')) asked.push(new URL(request.url()).searchParams);
+        });
+        await p.route('**/api/thumb?*path=b.jpg*', (route) => route.fulfill({ status: 404, contentType: 'application/json', body: '{"error":"noThumbnail"}' }));
+      },
+    });
+    await settled(page);
+    // b.jpg's thumbnail fails: the image icon takes its place.
+    await page.locator('.row', { hasText: 'b.jpg' }).locator('.thumb svg.kind-image').waitFor();
+    await page.waitForFunction(() => document.querySelectorAll('.thumb img, .thumb svg.kind-image').length === 3);
+    assert.deepEqual(asked.map((query) => [query.get('share'), query.get('path'), query.get('size')]).sort(),
+      [['pics', 'a.jpg', '96'], ['pics', 'b.jpg', '96'], ['pics', 'c.jpg', '96']]);
+    // Rows with and without a picture are equally tall: nothing moves when one arrives.
+    const heights = await page.locator('.row').evaluateAll((rows) => rows.map((row) => row.getBoundingClientRect().height));
+    assert.equal(new Set(heights).size, 1);
+
+    asked.length = 0;
+    await page.click('#viewButton');
+    assert.equal(await page.getAttribute('#viewButton', 'aria-label'), 'List view');
+    assert.equal(await page.isVisible('#sort'), true);
+    assert.equal(await page.locator('.tile').count(), 7);
+    await page.waitForFunction(() => document.querySelectorAll('.tile-thumb img, .tile-thumb svg.kind-image').length === 3);
+    assert.ok(asked.length >= 1);
+    for (const query of asked) assert.equal(query.get('size'), '320');
+    await page.click('#viewButton');
+    assert.equal(await page.locator('.row').count(), 7);
+    assert.equal(await page.isVisible('#sort'), false);
+
+    if (!(await needRoutes(t, server, 'pics', ['thumb'], 'a.jpg'))) return;
+    const picture = page.locator('.row', { hasText: 'a.jpg' }).locator('.thumb img');
+    await picture.evaluate((img) => img.decode());
+    assert.ok(await picture.evaluate((img) => img.naturalWidth > 0));
+    const heightsAfter = await page.locator('.row').evaluateAll((rows) => rows.map((row) => row.getBoundingClientRect().height));
+    assert.deepEqual(heightsAfter, heights);
+    await page.context().close();
+  });
+
+  test('a slow answer for a folder left behind never replaces the newer one', async () => {
+    const page = await openPage(browser, server, { hash: '#/pics' });
+    await settled(page);
+    let releaseSlow;
+    const slowHeld = new Promise((resolve) => {
+      releaseSlow = resolve;
+    });
+    await page.route('**/api/list?*path=slow*', async (route) => {
+      await slowHeld;
+      await route.continue();
+    });
+    await page.evaluate(() => {
+      location.hash = '#/pics/slow';
+    });
+    await page.evaluate(() => {
+      location.hash = '#/pics/fast';
+    });
+    await page.waitForFunction(() => document.querySelector('#content a.name')?.textContent === 'two.txt');
+    releaseSlow();
+    await page.waitForTimeout(500);
+    assert.deepEqual(await shownNames(page), ['two.txt']);
+    assert.equal(await page.textContent('.crumb.current'), 'fast');
+    await page.context().close();
+  });
+
+  test('names that look like markup or attributes stay text', async () => {
+    const page = await openPage(browser, server, {
+      hash: '#/docs',
+      beforeLoad: (p) => p.route('**/api/list?*', async (route) => {
+        const response = await route.fetch();
+        const listing = await response.json();
+        if (listing.items) listing.items.push({ name: HOSTILE, dir: false, size: 5, modified: Date.now(), kind: 'text', inline: true });
+        await route.fulfill({ response, json: listing });
+      }),
+    });
+    await settled(page);
+    for (const name of [HOSTILE, QUOTED]) {
+      const link = page.locator('#content a.name', { hasText: name.slice(0, 6) });
+      assert.equal(await link.textContent(), name);
+      assert.equal(await link.getAttribute('title'), name);
+      await link.hover();
+      await link.click();
+      await page.waitForSelector('#viewer:not([hidden])');
+      assert.equal(await page.textContent('#viewerTitle'), name);
+      await page.keyboard.press('Escape');
+    }
+    assert.equal(await page.locator('img[src="x"]').count(), 0);
+    await page.locator('.row', { hasText: 'onerror' }).locator('input.check').check();
+    await page.click('#renameButton');
+    assert.equal(await page.inputValue('#dialogName'), HOSTILE);
+    await page.click('#dialogCancel');
+    await page.click('#deleteButton');
+    assert.equal(await page.textContent('#dialogText'), 'Delete the 1 selected items? They go to the Trash of the sharing computer.');
+    await page.click('#dialogCancel');
+    assert.equal(await page.locator('img[src="x"]').count(), 0);
+    noScriptRan(page);
+    await page.context().close();
+  });
+
+  test('selection: check boxes, Shift ranges, Ctrl toggles, select all, Escape', async () => {
+    const page = await openPage(browser, server, { hash: '#/docs' });
+    await settled(page);
+    assert.equal(await page.isVisible('#selectionTools'), false);
+    const rows = page.locator('#content .row');
+    await rows.nth(2).locator('input.check').click();
+    assert.equal(await page.textContent('#selectionCount'), '1 selected');
+    assert.equal(await page.isVisible('#renameButton'), true);
+    await rows.nth(4).locator('.date-cell').click({ modifiers: ['Shift'] });
+    assert.equal(await page.textContent('#selectionCount'), '3 selected');
+    assert.equal(await page.isVisible('#renameButton'), false);
+    await rows.nth(3).locator('.date-cell').click({ modifiers: ['Control'] });
+    assert.equal(await page.textContent('#selectionCount'), '2 selected');
+    assert.equal(await page.locator('#content .row.selected').count(), 2);
+    await page.click('.select-all');
+    assert.equal(await page.textContent('#selectionCount'), '6 selected');
+    await page.keyboard.press('Escape');
+    assert.equal(await page.isVisible('#selectionTools'), false);
+    await page.context().close();
+  });
+
+  test('keyboard: Tab reaches a name, Enter opens it', async () => {
+    const page = await openPage(browser, server, { hash: '#/docs' });
+    await settled(page);
+    await page.locator('a.name', { hasText: 'b' }).first().focus();
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => location.hash === '#/docs/b');
+    await settled(page);
+    assert.deepEqual(await shownNames(page), ['inner.txt']);
+    await page.goBack();
+    await page.waitForFunction(() => location.hash === '#/docs');
+    await settled(page);
+    assert.equal((await shownNames(page)).length, 6);
+    await page.context().close();
+  });
+
+  test(`a folder of ${BIG_FOLDER_ITEMS} items lists completely and filters`, async () => {
+    const page = await openPage(browser, server, { hash: '#/big' });
+    await settled(page);
+    assert.equal(await page.locator('#content .row').count(), BIG_FOLDER_ITEMS);
+    assert.equal(await page.locator('#content .row a.name').last().textContent(), `item-${BIG_FOLDER_ITEMS}.txt`);
+    await page.fill('#filter', 'item-9999');
+    await settled(page);
+    assert.deepEqual(await shownNames(page), ['item-9999.txt']);
+    await page.fill('#filter', '');
+    await settled(page);
+    await page.locator('#content .row input.check').first().focus();
+    await page.keyboard.press('Control+A');
+    assert.equal(await page.textContent('#selectionCount'), `${BIG_FOLDER_ITEMS} selected`);
+    await page.context().close();
+  });
+});
+
+describe('viewer', () => {
+  test('walks the image gallery, wraps around, plays a slide show and closes with Escape', async () => {
+    const page = await openPage(browser, server, { hash: '#/pics' });
+    await page.clock.install();
+    await settled(page);
+    await page.click('a.name >> text=b.jpg');
+    await page.waitForSelector('#viewer:not([hidden])');
+    const title = () => page.textContent('#viewerTitle');
+    assert.equal(await title(), 'b.jpg');
+    assert.match(await page.getAttribute('#viewerStage img', 'src'), /\/files\/pics\/b\.jpg\?view=1$/);
+    await page.click('#viewerNext');
+    assert.equal(await title(), 'c.jpg');
+    await page.click('#viewerNext');
+    assert.equal(await title(), 'a.jpg');
+    await page.keyboard.press('ArrowLeft');
+    assert.equal(await title(), 'c.jpg');
+    await page.keyboard.press('ArrowRight');
+    assert.equal(await title(), 'a.jpg');
+
+    await page.click('#viewerSlideshow');
+    assert.equal(await page.getAttribute('#viewerSlideshow use', 'href'), '#i-pause');
+    await page.clock.runFor(4000);
+    assert.equal(await title(), 'b.jpg');
+    await page.clock.runFor(4000);
+    assert.equal(await title(), 'c.jpg');
+    await page.keyboard.press('ArrowRight');
+    assert.equal(await page.getAttribute('#viewerSlideshow use', 'href'), '#i-play');
+    await page.clock.runFor(8000);
+    assert.equal(await title(), 'a.jpg');
+
+    await page.keyboard.press('Escape');
+    assert.equal(await page.isVisible('#viewer'), false);
+    await page.context().close();
+  });
+
+  test('previews the first MiB of a 3 MB text file with the truncation note', async () => {
+    const page = await openPage(browser, server, { hash: '#/pics' });
+    await settled(page);
+    const ranged = page.waitForRequest((request) => request.url().endsWith('/files/pics/notes.txt?view=1'));
+    await page.click('a.name >> text=notes.txt');
+    const request = await ranged;
+    assert.equal((await request.allHeaders()).range, 'bytes=0-1048575');
+    await page.waitForFunction(() => document.querySelector('#viewerStage pre')?.textContent.length > 0);
+    const text = await page.textContent('#viewerStage pre');
+    const expected = fs.readFileSync(path.join(trees, 'pics/notes.txt'), 'latin1').slice(0, TEXT_LIMIT);
+    assert.equal(text, expected + '\n\n[Only the first 1 MB of the file is shown]');
+    assert.equal(await page.isVisible('#viewerPrev'), false);
+    await page.click('#viewerClose');
+    assert.equal(await page.isVisible('#viewer'), false);
+    await page.context().close();
+  });
+
+  test('a file the browser cannot show is downloaded instead', async () => {
+    const page = await openPage(browser, server, { hash: '#/pics' });
+    await settled(page);
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('a.name >> text=data.bin')]);
+    assert.equal(download.suggestedFilename(), 'data.bin');
+    assert.equal(fs.statSync(await download.path()).size, 2048);
+    assert.equal(await page.isVisible('#viewer'), false);
+    await page.context().close();
+  });
+});
+
+describe('screenshots', () => {
+  const sizes = { desktop: { width: 1280, height: 800 }, phone: { width: 390, height: 844, isMobile: true } };
+  for (const locale of ['ko-KR', 'en-US']) {
+    for (const colorScheme of ['light', 'dark']) {
+      for (const [device, size] of Object.entries(sizes)) {
+        test(`${locale} ${colorScheme} ${device}`, async () => {
+          const name = `${locale.slice(0, 2)}-${colorScheme}-${device}`;
+          const page = await openPage(browser, server, { locale, colorScheme, ...size });
+          await settled(page);
+          await screenshot(page, `${name}-shares`);
+          await openFolder(page, '#/docs');
+          await screenshot(page, `${name}-folder`);
+          await page.locator('#content .row').nth(3).locator('input.check').check();
+          await screenshot(page, `${name}-selection`);
+          await page.click('#newFolderButton');
+          await page.click('#dialogOk');
+          await page.waitForSelector('#dialogError:not([hidden])');
+          await screenshot(page, `${name}-dialog`);
+          await page.keyboard.press('Escape');
+          await openFolder(page, '#/pics');
+          await page.click('#viewButton');
+          await screenshot(page, `${name}-tiles`);
+          await page.click('#viewButton');
+          noScriptRan(page);
+          await page.context().close();
+        });
+      }
+    }
+  }
+});
