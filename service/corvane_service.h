@@ -98,7 +98,8 @@ private:
     Result PrepareTls(ServerOptions& options);
     void FailStart(Result code, bool certificateError);
     void StartOutside(std::uint16_t port);
-    void RunOutside(std::shared_ptr<Outside> outside, std::uint16_t port, std::thread previous);
+    void RunOutside(std::shared_ptr<Outside> outside, std::uint16_t port,
+                    std::shared_ptr<std::thread> previous);
     void PublishConfigLocked();
 
     ServiceOptions m_options;

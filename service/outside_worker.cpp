@@ -41,16 +41,27 @@ void CorvaneService::StartOutside(std::uint16_t port) {
         m_externalAddress.clear();
         m_externalClass = IPv4Class::Invalid;
     }
-    std::thread previous = std::move(m_outsideThread);
-    m_outsideThread = std::thread(&CorvaneService::RunOutside, this, std::move(outside), port,
-                                  std::move(previous));
+    // The new worker joins the previous one. It is handed over shared, so
+    // that a worker that cannot be started leaves it here rather than
+    // destroying it unjoined.
+    const auto previous = std::make_shared<std::thread>(std::move(m_outsideThread));
+    try {
+        m_outsideThread = std::thread(&CorvaneService::RunOutside, this, outside, port, previous);
+    } catch (const std::exception&) {
+        // No thread (the system is out of threads or memory): the server runs
+        // on without a router mapping, and says so.
+        m_outsideThread = std::move(*previous);
+        const std::lock_guard lock(m_outsideMutex);
+        if (m_outside == outside)
+            m_upnpState = UpnpState::Failed;
+    }
 }
 
 void CorvaneService::RunOutside(std::shared_ptr<Outside> outside, std::uint16_t port,
-                                std::thread previous) {
+                                std::shared_ptr<std::thread> previous) {
     // One worker talks to the router at a time.
-    if (previous.joinable())
-        previous.join();
+    if (previous->joinable())
+        previous->join();
 
     UpnpClient client{outside->cancel.get_token()};
     for (;;) {

@@ -110,6 +110,9 @@ int main(int argc, char** argv) {
     ServerOptions options;
     options.port = static_cast<std::uint16_t>(std::atoi(argv[1]));
     options.loopbackOnly = true;
+    // wrk opens all its connections from one address; the per-address cap
+    // guards against visitors, not against the load generator.
+    options.maxConnectionsPerAddress = options.maxConnections;
     const Result started = server.Start(options);
     if (Failed(started)) {
         std::fprintf(stderr, "start failed: 0x%s\n", FormatResult(started).c_str());

@@ -46,6 +46,9 @@ int main(int argc, char** argv) {
     ServerOptions options;
     options.port = static_cast<std::uint16_t>(std::atoi(argv[1]));
     options.loopbackOnly = true;
+    // wrk opens all its connections from one address; the per-address cap
+    // guards against visitors, not against the load generator.
+    options.maxConnectionsPerAddress = options.maxConnections;
     if (const Result result = server.Start(options); Failed(result)) {
         std::fprintf(stderr, "start failed: %s\n", FormatResult(result).c_str());
         return 1;

@@ -1,12 +1,47 @@
 #include "server/http/connection_io.h"
 
+#include "base/clock.h"
+
+#include <algorithm>
+#include <climits>
+
 namespace Velto::Corvane {
+
+ConnectionIo::ConnectionIo(std::shared_ptr<Net::IConnection> connection, ServerCounters& counters,
+                           std::shared_ptr<Net::IConnection> transport)
+    : m_connection(std::move(connection)), m_counters(counters),
+      m_transport(transport ? std::move(transport) : m_connection) {}
+
+void ConnectionIo::SetReceiveTimeout(std::uint32_t ms) {
+    m_timeoutMs = ms;
+    if (m_ownDeadlineMs == 0)
+        m_connection->SetReceiveTimeout(ms);
+}
+
+void ConnectionIo::SetReceiveDeadline(std::uint64_t deadlineMs) {
+    if (m_transport->SetReceiveDeadline(deadlineMs))
+        return;
+    const bool hadDeadline = m_ownDeadlineMs != 0;
+    m_ownDeadlineMs = deadlineMs;
+    if (deadlineMs == 0 && hadDeadline)
+        m_connection->SetReceiveTimeout(m_timeoutMs);
+}
+
+Result ConnectionIo::FitTimeoutToDeadline() {
+    const std::uint64_t now = TickCount64();
+    if (now >= m_ownDeadlineMs)
+        return kTimedOut;
+    const std::uint64_t left = std::min<std::uint64_t>(m_ownDeadlineMs - now, UINT32_MAX);
+    return m_connection->SetReceiveTimeout(static_cast<std::uint32_t>(left));
+}
 
 Result ConnectionIo::Receive(std::span<std::byte> buffer, std::uint32_t& received) {
     received = 0;
-    if (m_appliedTimeoutMs != m_wantedTimeoutMs &&
-        Succeeded(m_connection->SetReceiveTimeout(m_wantedTimeoutMs)))
-        m_appliedTimeoutMs = m_wantedTimeoutMs;
+    if (m_ownDeadlineMs != 0) {
+        const Result fitted = FitTimeoutToDeadline();
+        if (Failed(fitted))
+            return fitted;
+    }
     const Result result = m_connection->Receive(buffer, received);
     if (Succeeded(result))
         m_counters.bytesReceived.fetch_add(received, std::memory_order_relaxed);

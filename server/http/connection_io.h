@@ -21,18 +21,21 @@ constexpr std::size_t kReceivePiece = 65536;
 // yet consumed (pipelined requests stay here for the next round).
 class ConnectionIo {
 public:
-    ConnectionIo(std::shared_ptr<Net::IConnection> connection, ServerCounters& counters)
-        : m_connection(std::move(connection)), m_counters(counters) {}
+    // `transport` is the socket under `connection` (the same object without
+    // TLS); receive deadlines are kept there, so a TLS record trickled in byte
+    // by byte cannot stretch them. Empty means `connection` itself.
+    ConnectionIo(std::shared_ptr<Net::IConnection> connection, ServerCounters& counters,
+                 std::shared_ptr<Net::IConnection> transport = nullptr);
 
     Net::IConnection& Connection() { return *m_connection; }
     ServerCounters& Counters() { return m_counters; }
     std::string& Buffer() { return m_buffer; }
 
-    // The receive timeout for the receives that follow. It reaches the
-    // connection only when a receive actually waits on it, and only when it
-    // differs from the one already set, so a request that arrives whole costs
-    // no option calls.
-    void SetReceiveTimeout(std::uint32_t ms) { m_wantedTimeoutMs = ms; }
+    // The receive time-out for each wait while no deadline is set.
+    void SetReceiveTimeout(std::uint32_t ms);
+    // A deadline (TickCount64 milliseconds) for all receives that follow,
+    // however many it takes; 0 removes it. Once it has passed, receives fail.
+    void SetReceiveDeadline(std::uint64_t deadlineMs);
 
     // One receive of up to kReceivePiece bytes appended to the buffer. False
     // when the receive fails or the peer has closed.
@@ -46,12 +49,17 @@ public:
     bool SendGather(std::span<const Net::ByteSpan> pieces);
 
 private:
+    // For a transport that cannot keep a deadline: each receive's time-out is
+    // cut to the time left.
+    Result FitTimeoutToDeadline();
+
     std::shared_ptr<Net::IConnection> m_connection;
     ServerCounters& m_counters;
+    std::shared_ptr<Net::IConnection> m_transport;
     std::string m_buffer;
     std::vector<std::byte> m_scratch;
-    std::uint32_t m_wantedTimeoutMs{0};
-    std::optional<std::uint32_t> m_appliedTimeoutMs;
+    std::uint32_t m_timeoutMs{0};
+    std::uint64_t m_ownDeadlineMs{0}; // kept here only when the transport cannot
 };
 
 } // namespace Velto::Corvane

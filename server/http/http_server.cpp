@@ -1,9 +1,11 @@
 #include "server/http/http_server.h"
 
+#include "base/clock.h"
 #include "base/utf.h"
 #include "server/http/body_reader.h"
 #include "server/http/canned_response.h"
 #include "server/http/connection_io.h"
+#include "server/http/exception_report.h"
 #include "server/http/head_parser.h"
 #include "server/http/listen_socket.h"
 #include "server/http/percent_coding.h"
@@ -17,9 +19,10 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
-#include <system_error>
+#include <exception>
 
 namespace Velto::Corvane {
 namespace {
@@ -32,6 +35,13 @@ constexpr std::uint64_t kMaxDrainBytes = 1048576;
 constexpr std::size_t kDrainPiece = 16384;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 constexpr std::string_view kInternalError = "Internal Server Error";
+// Start could not get a thread for accepting.
+constexpr Result kNoThread = kOutOfMemory;
+
+// The TickCount64 deadline `ms` from now; 0 (no time-out) gives no deadline.
+std::uint64_t DeadlineAfter(std::uint32_t ms) {
+    return ms == 0 ? 0 : TickCount64() + ms;
+}
 
 } // namespace
 
@@ -50,7 +60,17 @@ Result HttpServer::Start(const ServerOptions& options) {
         return opened;
     }
     m_running.store(true);
-    m_acceptThread = std::thread(&HttpServer::AcceptLoop, this);
+    try {
+        m_acceptThread = std::thread(&HttpServer::AcceptLoop, this);
+    } catch (const std::exception&) {
+        // No thread to accept with (the system is out of threads or memory):
+        // the start fails like a failed listen.
+        ReportCaughtException("HttpServer::Start");
+        m_running.store(false);
+        m_listenSocket.Reset();
+        Net::ReleaseWinsock();
+        return kNoThread;
+    }
     return kOk;
 }
 
@@ -93,41 +113,59 @@ void HttpServer::ReapFinishedSlots() {
     }
 }
 
+bool HttpServer::AdmitsLocked(const std::string& peer) const {
+    if (m_slots.size() >= m_options.maxConnections)
+        return false;
+    const auto fromPeer =
+        std::count_if(m_slots.begin(), m_slots.end(),
+                      [&](const ConnectionSlot& slot) { return slot.peer == peer; });
+    return static_cast<std::uint64_t>(fromPeer) < m_options.maxConnectionsPerAddress;
+}
+
 void HttpServer::AcceptLoop() {
     while (m_running.load()) {
-        UniqueFd socket;
-        std::string peer;
-        if (Failed(AcceptConnection(m_listenSocket.Get(), socket, peer))) {
-            if (!m_running.load())
-                break;
-            std::this_thread::sleep_for(kAcceptRetryDelay);
-            continue;
-        }
-
-        {
-            const std::lock_guard lock(m_mutex);
-            ReapFinishedSlots();
-        }
-
-        const std::lock_guard lock(m_mutex);
-        if (m_slots.size() >= m_options.maxConnections || !m_running.load()) {
-            // Refused in clear text, even on a TLS server: no handshake for a
-            // connection we will not serve.
-            std::unique_ptr<Net::IConnection> refused = Net::MakeTcpConnection(socket, u"");
-            SendCannedResponse(*refused, m_counters, 503);
-            refused->Close();
-            continue;
-        }
-        ConnectionSlot& slot = m_slots.emplace_back();
         try {
-            slot.thread = std::thread(&HttpServer::RunConnection, this, std::move(socket),
-                                      std::move(peer), std::ref(slot));
-        } catch (const std::system_error&) {
-            // No thread for it (the system is out of threads): the socket
-            // went with the failed start and is closed; forget the slot.
+            AcceptOne();
+        } catch (...) {
+            // Out of memory for one admission: that connection is dropped
+            // (its socket closes on the way out) and accepting goes on.
+            ReportCaughtException("accept loop");
+            std::this_thread::sleep_for(kAcceptRetryDelay);
+        }
+    }
+}
+
+void HttpServer::AcceptOne() {
+    UniqueFd socket;
+    std::string peer;
+    if (Failed(AcceptConnection(m_listenSocket.Get(), socket, peer))) {
+        if (m_running.load())
+            std::this_thread::sleep_for(kAcceptRetryDelay);
+        return;
+    }
+
+    const std::lock_guard lock(m_mutex);
+    ReapFinishedSlots();
+    if (m_running.load() && AdmitsLocked(peer)) {
+        ConnectionSlot& slot = m_slots.emplace_back();
+        slot.peer = std::move(peer);
+        slot.socket = std::move(socket);
+        try {
+            slot.thread = std::thread(&HttpServer::RunConnection, this, std::ref(slot));
+            return;
+        } catch (const std::exception&) {
+            // No thread for it: the socket is still the slot's, so the client
+            // hears the same refusal as when every slot is taken.
+            ReportCaughtException("connection thread start");
+            socket = std::move(slot.socket);
             m_slots.pop_back();
         }
     }
+    // Refused in clear text, even on a TLS server: no handshake for a
+    // connection we will not serve.
+    std::unique_ptr<Net::IConnection> refused = Net::MakeTcpConnection(socket, u"");
+    SendCannedResponse(*refused, m_counters, 503);
+    refused->Close();
 }
 
 void HttpServer::Publish(ConnectionSlot& slot, std::shared_ptr<Net::IConnection> connection) {
@@ -135,24 +173,22 @@ void HttpServer::Publish(ConnectionSlot& slot, std::shared_ptr<Net::IConnection>
     slot.connection = std::move(connection);
 }
 
-void HttpServer::RunConnection(UniqueFd socket, std::string peer, ConnectionSlot& slot) {
+void HttpServer::RunConnection(ConnectionSlot& slot) {
     m_counters.activeConnections.fetch_add(1);
-    std::shared_ptr<Net::IConnection> connection =
-        Net::MakeTcpConnection(socket, Utf8ToUtf16(peer));
-    Publish(slot, connection);
-
-    if (m_running.load()) {
-        std::shared_ptr<Net::IConnection> outer =
-            m_options.tls ? WrapInTls(connection, slot) : connection;
-        if (outer) {
-            outer->SetSendTimeout(m_options.ioTimeoutMs);
-            outer->SetKeepAlive(kKeepAliveIdleMs, kKeepAliveIntervalMs);
-            ServeRequests(outer, peer);
-            connection = std::move(outer);
-        }
+    std::shared_ptr<Net::IConnection> connection;
+    try {
+        connection = Net::MakeTcpConnection(slot.socket, Utf8ToUtf16(slot.peer));
+        Publish(slot, connection);
+        ServeConnection(connection, slot);
+    } catch (...) {
+        // Nothing a visitor sends or a handler does may end the process: what
+        // escapes ends this connection only.
+        ReportCaughtException("connection thread");
     }
 
-    connection->Close();
+    if (connection)
+        connection->Close();
+    slot.socket.Reset();
     {
         const std::lock_guard lock(m_mutex);
         slot.connection.reset();
@@ -160,6 +196,21 @@ void HttpServer::RunConnection(UniqueFd socket, std::string peer, ConnectionSlot
     connection.reset();
     m_counters.activeConnections.fetch_sub(1);
     slot.done.store(true); // last touch of the slot: the accept thread may now reap it
+}
+
+void HttpServer::ServeConnection(std::shared_ptr<Net::IConnection>& connection,
+                                 ConnectionSlot& slot) {
+    if (!m_running.load())
+        return;
+    const std::shared_ptr<Net::IConnection> transport = connection;
+    std::shared_ptr<Net::IConnection> outer =
+        m_options.tls ? WrapInTls(transport, slot) : transport;
+    if (!outer)
+        return;
+    connection = outer; // closing the outermost connection closes them all
+    outer->SetSendTimeout(m_options.ioTimeoutMs);
+    outer->SetKeepAlive(kKeepAliveIdleMs, kKeepAliveIntervalMs);
+    ServeRequests(outer, transport, slot.peer);
 }
 
 std::shared_ptr<Net::IConnection>
@@ -175,14 +226,29 @@ HttpServer::WrapInTls(const std::shared_ptr<Net::IConnection>& tcp, ConnectionSl
 }
 
 void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connection,
+                               const std::shared_ptr<Net::IConnection>& transport,
                                const std::string& peer) {
-    ConnectionIo io(connection, m_counters);
+    ConnectionIo io(connection, m_counters, transport);
     std::string& buffer = io.Buffer();
+    // Body waits: each one may take the I/O time-out.
+    io.SetReceiveTimeout(m_options.ioTimeoutMs);
+    // Heads run against deadlines rather than per-receive time-outs, so a
+    // client trickling bytes cannot keep its slot: the first head is due
+    // within the header time-out of the connection's start; later ones within
+    // the idle time-out for their first byte, then the header time-out for the
+    // rest of the head.
+    std::uint64_t deadline = DeadlineAfter(m_options.headerTimeoutMs);
     bool firstRequest = true;
 
     while (m_running.load()) {
-        io.SetReceiveTimeout(firstRequest ? m_options.headerTimeoutMs : m_options.idleTimeoutMs);
+        bool awaitingFirstByte = false;
+        if (!firstRequest) {
+            awaitingFirstByte = buffer.empty();
+            deadline = DeadlineAfter(awaitingFirstByte ? m_options.idleTimeoutMs
+                                                       : m_options.headerTimeoutMs);
+        }
         firstRequest = false;
+        io.SetReceiveDeadline(deadline);
 
         RequestHeadParser parser;
         for (;;) {
@@ -194,15 +260,16 @@ void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connecti
                                    buffer.size() >= kMaxHeadBytes ? 431 : 400);
                 return;
             }
-            const bool wasEmpty = buffer.empty();
+            if (awaitingFirstByte && !buffer.empty()) {
+                awaitingFirstByte = false;
+                io.SetReceiveDeadline(DeadlineAfter(m_options.headerTimeoutMs));
+            }
             if (!io.ReceiveMore())
                 return;
-            if (wasEmpty)
-                io.SetReceiveTimeout(m_options.headerTimeoutMs);
         }
         RequestHead head = std::move(parser.Head());
         buffer.erase(0, parser.Used());
-        io.SetReceiveTimeout(m_options.ioTimeoutMs);
+        io.SetReceiveDeadline(0);
 
         const std::optional<HeadAnalysis> analysis = AnalyseHead(head);
         if (!analysis || (head.version == 1 && CountHeaders(head, "host") != 1)) {
@@ -233,7 +300,7 @@ void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connecti
             HeaderHasToken(request.head, "expect", "100-continue"))
             io.Send(kContinue);
 
-        m_handler.Handle(request, body, response);
+        CallHandler(request, body, response);
 
         if (!response.HeadSent()) {
             response.AddHeader("Content-Type", "text/plain; charset=utf-8");
@@ -256,6 +323,18 @@ void HttpServer::ServeRequests(const std::shared_ptr<Net::IConnection>& connecti
             if (drained > kMaxDrainBytes)
                 return;
         }
+    }
+}
+
+void HttpServer::CallHandler(const HttpRequest& request, HttpBody& body, HttpResponse& response) {
+    try {
+        m_handler.Handle(request, body, response);
+    } catch (...) {
+        // A handler that throws has left its response in an unknown state:
+        // the visitor gets the 500 when nothing was sent yet, and the
+        // connection closes either way.
+        ReportCaughtException("request handler");
+        response.CloseAfter();
     }
 }
 

@@ -46,13 +46,23 @@ private:
         std::shared_ptr<Net::IConnection> connection; // published while the connection runs
         std::thread thread;
         std::atomic<bool> done{false};
+        std::string peer; // the client's address text, fixed at admission
+        UniqueFd socket;  // the accepted socket, until its thread wraps it
     };
 
     void AcceptLoop();
+    void AcceptOne();
     void ReapFinishedSlots();
-    void RunConnection(UniqueFd socket, std::string peer, ConnectionSlot& slot);
+    // Whether a connection from `peer` may have a slot now (m_mutex held).
+    bool AdmitsLocked(const std::string& peer) const;
+    void RunConnection(ConnectionSlot& slot);
+    // Wraps the connection in TLS when configured (`connection` becomes the
+    // outermost one) and serves its requests.
+    void ServeConnection(std::shared_ptr<Net::IConnection>& connection, ConnectionSlot& slot);
     void ServeRequests(const std::shared_ptr<Net::IConnection>& connection,
-                       const std::string& peer);
+                       const std::shared_ptr<Net::IConnection>& transport, const std::string& peer);
+    // Calls the handler; whatever it throws ends this connection only.
+    void CallHandler(const HttpRequest& request, HttpBody& body, HttpResponse& response);
     std::shared_ptr<Net::IConnection> WrapInTls(const std::shared_ptr<Net::IConnection>& tcp,
                                                 ConnectionSlot& slot);
     void Publish(ConnectionSlot& slot, std::shared_ptr<Net::IConnection> connection);

@@ -15,6 +15,10 @@ struct ServerOptions {
     std::uint32_t headerTimeoutMs{15000};
     std::uint32_t idleTimeoutMs{60000};
     std::uint32_t ioTimeoutMs{60000};
+    // Slots one client address may hold at once, so that a single visitor
+    // cannot take every slot; its next connection is refused like the one
+    // past maxConnections.
+    std::uint64_t maxConnectionsPerAddress{16};
 };
 
 } // namespace Velto::Corvane

@@ -49,6 +49,16 @@ public:
         (void)length;
         return kInvalidArg;
     }
+
+    // Extension for plain sockets: from now on every Receive waits at most
+    // until `deadlineMs` on the TickCount64 clock and fails with kTimedOut once
+    // it has passed, however slowly the bytes trickle in. While a deadline is
+    // set it takes the place of the receive time-out; 0 removes it and the
+    // time-out applies again. Connections that cannot keep one return false.
+    virtual bool SetReceiveDeadline(std::uint64_t deadlineMs) {
+        (void)deadlineMs;
+        return false;
+    }
 };
 
 } // namespace Velto::Net

@@ -1,5 +1,6 @@
 #include "server/net/tcp_connection.h"
 
+#include "base/clock.h"
 #include "base/diag_log.h"
 #include "base/interrupt_retry.h"
 #include "base/socket_address_text.h"
@@ -32,6 +33,10 @@ constexpr int kKeepAliveProbes = 10;
 constexpr std::uint8_t kMaxTrafficType = 5;
 constexpr std::uint8_t kMaxDscp = 63;
 constexpr std::u16string_view kNetTag = u"Net";
+// A receive time-out already in place is kept while it ends within this much
+// of the deadline, so waits that start right after the deadline was set cost
+// no option call; an earlier end only means one more wait.
+constexpr std::uint64_t kDeadlineSlackMs = 50;
 
 int SecondsRoundedUp(std::uint32_t ms) {
     const std::uint64_t seconds = (static_cast<std::uint64_t>(ms) + 999) / 1000;
@@ -121,18 +126,41 @@ public:
 
     Result Receive(std::span<std::byte> buffer, std::uint32_t& received) override {
         received = 0;
-        const int fd = Handle();
-        if (fd < 0)
-            return kNotConnected;
-        if (buffer.empty())
-            return kOk;
         const std::size_t want = std::min(buffer.size(), kMaxIoChunk);
-        const ssize_t got = RetryOnInterrupt([&] { return ::recv(fd, buffer.data(), want, 0); },
-                                             [this] { return !m_shutdownRequested.load(); });
-        if (got < 0)
-            return MapSocketError("recv", errno);
-        received = static_cast<std::uint32_t>(got);
-        return kOk;
+        for (;;) {
+            int fd = -1;
+            bool bounded = false;
+            {
+                const std::lock_guard lock(m_stateMutex);
+                if (!m_socket)
+                    return kNotConnected;
+                if (buffer.empty())
+                    return kOk;
+                fd = m_socket.Get();
+                bounded = m_deadlineMs != 0;
+                const Result limited = FitWaitToDeadlineLocked();
+                if (Failed(limited))
+                    return limited;
+            }
+            const ssize_t got = RetryOnInterrupt([&] { return ::recv(fd, buffer.data(), want, 0); },
+                                                 [this] { return !m_shutdownRequested.load(); });
+            if (got < 0) {
+                // Under a deadline a wait may end a little early; the next
+                // round finds out whether the deadline has passed.
+                if (bounded && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+                    !m_shutdownRequested.load())
+                    continue;
+                return MapSocketError("recv", errno);
+            }
+            received = static_cast<std::uint32_t>(got);
+            return kOk;
+        }
+    }
+
+    bool SetReceiveDeadline(std::uint64_t deadlineMs) override {
+        const std::lock_guard lock(m_stateMutex);
+        m_deadlineMs = deadlineMs;
+        return true;
     }
 
     void Shutdown() override {
@@ -151,7 +179,13 @@ public:
     }
 
     Result SetReceiveTimeout(std::uint32_t ms) override {
-        return SetTimeout(SO_RCVTIMEO, ms, "setsockopt(SO_RCVTIMEO)");
+        const std::lock_guard lock(m_stateMutex);
+        if (!m_socket)
+            return kNotConnected;
+        m_receiveTimeoutMs = ms;
+        if (m_deadlineMs != 0)
+            return kOk; // applied once the deadline is removed
+        return ApplyReceiveTimeoutLocked(ms);
     }
 
     Result SetSendTimeout(std::uint32_t ms) override {
@@ -276,6 +310,10 @@ private:
         const std::lock_guard lock(m_stateMutex);
         if (!m_socket)
             return kNotConnected;
+        return SetTimeoutLocked(option, ms, what);
+    }
+
+    Result SetTimeoutLocked(int option, std::uint32_t ms, const char* what) {
         const timeval tv = TimevalFromMs(ms);
         if (::setsockopt(m_socket.Get(), SOL_SOCKET, option, &tv, sizeof tv) != 0) {
             const Result result = ResultFromErrno(errno);
@@ -283,6 +321,36 @@ private:
             return result;
         }
         return kOk;
+    }
+
+    // The socket keeps the last receive time-out it was given, so asking for
+    // the same one again costs no system call.
+    Result ApplyReceiveTimeoutLocked(std::uint32_t ms) {
+        if (m_appliedReceiveMs == ms)
+            return kOk;
+        const Result result = SetTimeoutLocked(SO_RCVTIMEO, ms, "setsockopt(SO_RCVTIMEO)");
+        if (Succeeded(result))
+            m_appliedReceiveMs = ms;
+        return result;
+    }
+
+    // Before a receive: without a deadline the receive time-out applies; with
+    // one, the wait is cut to the time left, and a deadline already passed
+    // fails the receive without waiting at all.
+    Result FitWaitToDeadlineLocked() {
+        if (m_deadlineMs == 0)
+            return ApplyReceiveTimeoutLocked(m_receiveTimeoutMs);
+        const std::uint64_t now = TickCount64();
+        if (now >= m_deadlineMs) {
+            LogFailure("recv", kTimedOut);
+            return kTimedOut;
+        }
+        const std::uint64_t left = std::min<std::uint64_t>(m_deadlineMs - now, UINT32_MAX);
+        const std::uint64_t applied = m_appliedReceiveMs;
+        if (applied != 0 && applied <= left + kDeadlineSlackMs &&
+            applied + kDeadlineSlackMs >= left)
+            return kOk;
+        return ApplyReceiveTimeoutLocked(static_cast<std::uint32_t>(left));
     }
 
     // After our own Shutdown every failure is the expected end of the call and
@@ -300,6 +368,11 @@ private:
     }
 
     UniqueFd m_socket; // guarded by m_stateMutex
+    // Receive waits, guarded by m_stateMutex: the time-out asked for, the one
+    // the socket has now (0 = none, as a new socket starts), and the deadline.
+    std::uint32_t m_receiveTimeoutMs{0};
+    std::uint32_t m_appliedReceiveMs{0};
+    std::uint64_t m_deadlineMs{0};
     const std::u16string m_label;
     std::atomic<bool> m_shutdownRequested{false};
     std::atomic<bool> m_cancelFailureLogged{false};

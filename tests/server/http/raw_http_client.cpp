@@ -61,6 +61,26 @@ RawHttpClient::RawHttpClient(std::uint16_t port, bool ipv6) {
         m_socket = std::move(fd);
 }
 
+RawHttpClient::RawHttpClient(std::uint16_t port, const char* ipv4Source) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd)
+        return;
+    timeval tv{kClientTimeoutSeconds, 0};
+    ::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    ::setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, ipv4Source, &source.sin_addr) != 1 ||
+        ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&source), sizeof source) != 0)
+        return;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        m_socket = std::move(fd);
+}
+
 bool RawHttpClient::Send(std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t sent = ::send(m_socket.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);

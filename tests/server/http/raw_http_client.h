@@ -29,6 +29,9 @@ class RawHttpClient {
 public:
     // Connects to 127.0.0.1 (or ::1 with ipv6) on `port`; check IsConnected().
     explicit RawHttpClient(std::uint16_t port, bool ipv6 = false);
+    // Connects to 127.0.0.1 from another loopback address (e.g. "127.0.0.2"),
+    // so that the server sees a different client.
+    RawHttpClient(std::uint16_t port, const char* ipv4Source);
 
     bool IsConnected() const { return m_socket.IsValid(); }
     bool Send(std::string_view bytes);

@@ -4,6 +4,8 @@
 
 #include <fcntl.h>
 
+#include <stdexcept>
+
 #include "base/unique_fd.h"
 
 namespace Velto::Test {
@@ -78,6 +80,17 @@ void TestHandler::Handle(const Corvane::HttpRequest& request, Corvane::HttpBody&
             response.BeginChunked(200);
         seen.writeAccepted = response.WriteFileRange(fd.Get(), offset, length);
         seen.finished = response.Finish();
+    } else if (path == "/throw") {
+        // Handlers are not supposed to throw; the server must survive one that does.
+        const std::string kind = Corvane::QueryParam(request, "kind");
+        if (kind == "after-head") {
+            response.Begin(200, 100);
+            response.Write(Bytes("partial"));
+            throw std::runtime_error("failed halfway");
+        }
+        if (kind == "other")
+            throw 42;
+        throw std::runtime_error("failed\x1b[2J before answering");
     } else {
         seen.finished = Corvane::Respond(response, 200, "text/plain", "ok");
     }

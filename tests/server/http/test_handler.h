@@ -31,6 +31,9 @@ struct SeenRequest {
 //   /status?code=N answers status N with an empty body
 //   /file?path=P&offset=O&length=L  sends a file range with WriteFileRange
 //   /file-chunked?...               the same inside a chunked response
+//   /throw?kind=K  throws: a std::runtime_error before answering (default),
+//                  an int (other), or a runtime_error after 7 of 100 body
+//                  bytes (after-head)
 // Anything else answers "ok".
 class TestHandler : public Corvane::IHttpHandler {
 public:

@@ -1,0 +1,224 @@
+// Clients that try to wear the server down: trickled heads, one address taking
+// every slot, handlers that throw.
+
+#include "base/diag_log.h"
+#include "server/http/canned_response.h"
+#include "server/http/http_server.h"
+#include "tests/server/http/raw_http_client.h"
+#include "tests/server/http/test_handler.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace Velto::Test {
+namespace {
+
+using Corvane::CannedResponse;
+using Corvane::HttpServer;
+using Corvane::ServerOptions;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kPatientMs = 600000;
+
+ServerOptions LoopbackOptions() {
+    ServerOptions options;
+    options.port = 0;
+    options.loopbackOnly = true;
+    options.headerTimeoutMs = kPatientMs;
+    options.idleTimeoutMs = kPatientMs;
+    options.ioTimeoutMs = kPatientMs;
+    return options;
+}
+
+std::string Get(std::string_view target) {
+    return "GET " + std::string(target) + " HTTP/1.1\r\nHost: test\r\n\r\n";
+}
+
+// One request on a new connection from `source`; the response or nullopt.
+std::optional<ParsedResponse> Exchange(std::uint16_t port, const char* source,
+                                       std::string_view target) {
+    RawHttpClient client(port, source);
+    if (!client.IsConnected() || !client.Send(Get(target)))
+        return std::nullopt;
+    return client.ReadResponse();
+}
+
+TEST(HttpServerHostileTest, TrickledHeadIsDroppedAtItsDeadlineWhileOthersAreServed) {
+    constexpr std::uint32_t kHeaderMs = 2000;
+    constexpr auto kByteEvery = std::chrono::milliseconds(250);
+    // Sent whole, this head would take 20 s: far past the deadline, and every
+    // byte comes well inside the header time-out, so only a deadline for the
+    // whole head ends it.
+    const std::string head =
+        "GET /info?trickled HTTP/1.1\r\nHost: test\r\nX-Pad: " + std::string(40, 'p') + "\r\n\r\n";
+    ASSERT_GT(head.size() * kByteEvery, std::chrono::seconds(20));
+
+    TestHandler handler;
+    HttpServer server(handler);
+    ServerOptions options = LoopbackOptions();
+    options.headerTimeoutMs = kHeaderMs;
+    ASSERT_EQ(server.Start(options), kOk);
+
+    struct Case {
+        const char* name;
+        bool afterServedRequest; // the trickled head is the second on its connection
+    };
+    for (const Case c : {Case{"first request of the connection", false},
+                         Case{"request after a served one", true}}) {
+        SCOPED_TRACE(c.name);
+        RawHttpClient trickler(server.BoundPort());
+        ASSERT_TRUE(trickler.IsConnected());
+        if (c.afterServedRequest) {
+            ASSERT_TRUE(trickler.Send(Get("/info?first")));
+            ASSERT_TRUE(trickler.ReadResponse());
+            // The long idle time-out covers the pause before the next head.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kHeaderMs));
+        }
+        const Clock::time_point start = Clock::now();
+        std::atomic<bool> stop{false};
+        std::thread sender([&] {
+            for (const char byte : head) {
+                if (stop.load() || !trickler.Send(std::string_view(&byte, 1)))
+                    return;
+                std::this_thread::sleep_for(kByteEvery);
+            }
+        });
+
+        // Others are served while the trickle goes on.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const auto other = Exchange(server.BoundPort(), "127.0.0.1", "/info?other");
+        ASSERT_TRUE(other);
+        EXPECT_EQ(other->status, 200);
+
+        const std::string reply = trickler.ReadUntilClose();
+        const auto elapsed = Clock::now() - start;
+        stop.store(true);
+        sender.join();
+        EXPECT_EQ(reply, "");
+        EXPECT_GE(elapsed, std::chrono::milliseconds(kHeaderMs - 100));
+        EXPECT_LT(elapsed, std::chrono::milliseconds(kHeaderMs + 3000));
+    }
+    for (const SeenRequest& seen : handler.Seen())
+        EXPECT_NE(seen.request.query, "trickled");
+}
+
+TEST(HttpServerHostileTest, OneAddressGetsSixteenSlotsAndTheSeventeenthIsRefused) {
+    constexpr int kPerAddress = 16;
+    TestHandler handler;
+    HttpServer server(handler);
+    ASSERT_EQ(server.Start(LoopbackOptions()), kOk);
+    const std::uint16_t port = server.BoundPort();
+
+    std::vector<std::unique_ptr<RawHttpClient>> held;
+    for (int i = 0; i < kPerAddress; ++i) {
+        held.push_back(std::make_unique<RawHttpClient>(port, "127.0.0.1"));
+        ASSERT_TRUE(held.back()->Send(Get("/info")));
+        const auto response = held.back()->ReadResponse();
+        ASSERT_TRUE(response) << i;
+        ASSERT_EQ(response->status, 200) << i;
+    }
+
+    RawHttpClient seventeenth(port, "127.0.0.1");
+    ASSERT_TRUE(seventeenth.IsConnected());
+    EXPECT_EQ(seventeenth.ReadUntilClose(), CannedResponse(503));
+
+    const auto other = Exchange(port, "127.0.0.2", "/info");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->body, "GET|/info||127.0.0.2|0");
+
+    // The sixteen keep their slots...
+    for (int i = 0; i < kPerAddress; ++i) {
+        ASSERT_TRUE(held[static_cast<std::size_t>(i)]->Send(Get("/info?again")));
+        const auto response = held[static_cast<std::size_t>(i)]->ReadResponse();
+        ASSERT_TRUE(response) << i;
+        EXPECT_EQ(response->status, 200) << i;
+    }
+    // ...and a slot given back is the address's again, once its thread ended.
+    held.pop_back();
+    bool admitted = false;
+    for (int attempt = 0; attempt < 100 && !admitted; ++attempt) {
+        const auto response = Exchange(port, "127.0.0.1", "/info?returned");
+        admitted = response && response->status == 200;
+        if (!admitted)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(admitted);
+}
+
+// Records what the connection layer logs while it lives.
+class LogCapture {
+public:
+    LogCapture() {
+        m_id = Net::DiagLog::Instance().AddSink([this](const Net::LogRecord& record) {
+            const std::lock_guard lock(m_mutex);
+            m_messages.push_back(record.message);
+        });
+    }
+    ~LogCapture() { Net::DiagLog::Instance().RemoveSink(m_id); }
+
+    bool Contains(std::u16string_view text) const {
+        const std::lock_guard lock(m_mutex);
+        for (const std::u16string& message : m_messages) {
+            if (message.find(text) != std::u16string::npos)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    int m_id{0};
+    mutable std::mutex m_mutex; // guards m_messages
+    std::vector<std::u16string> m_messages;
+};
+
+TEST(HttpServerHostileTest, HandlerThatThrowsEndsItsConnectionOnly) {
+    LogCapture log;
+    TestHandler handler;
+    HttpServer server(handler);
+    ASSERT_EQ(server.Start(LoopbackOptions()), kOk);
+
+    struct Case {
+        const char* kind;
+        int status;
+        std::u16string_view logged;
+    };
+    const std::vector<Case> cases = {
+        // The exception's text reaches the log with its control bytes escaped.
+        {"standard", 500, u"request handler stopped an exception: failed\\x1b[2J before answering"},
+        {"other", 500, u"request handler stopped an exception: (not a standard exception)"},
+        {"after-head", 200, u"request handler stopped an exception: failed halfway"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        RawHttpClient client(server.BoundPort());
+        // A second request waits behind the throwing one; it is never answered
+        // on this connection.
+        ASSERT_TRUE(client.Send(Get(std::string("/throw?kind=") + c.kind) + Get("/info")));
+        const std::string wire = client.ReadUntilClose();
+        EXPECT_TRUE(wire.starts_with("HTTP/1.1 " + std::to_string(c.status) + " ")) << wire;
+        if (c.status == 500) {
+            EXPECT_NE(wire.find("\r\nConnection: close\r\n"), std::string::npos) << wire;
+            EXPECT_TRUE(wire.ends_with("\r\n\r\nInternal Server Error")) << wire;
+        } else {
+            // The declared 100 bytes never come: the connection ends early.
+            EXPECT_NE(wire.find("\r\nContent-Length: 100\r\n"), std::string::npos) << wire;
+            EXPECT_TRUE(wire.ends_with("\r\n\r\npartial")) << wire;
+        }
+        EXPECT_TRUE(log.Contains(c.logged));
+
+        EXPECT_TRUE(server.IsRunning());
+        const auto next = Exchange(server.BoundPort(), "127.0.0.1", "/info");
+        ASSERT_TRUE(next);
+        EXPECT_EQ(next->status, 200);
+    }
+}
+
+} // namespace
+} // namespace Velto::Test
