@@ -20,11 +20,13 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 } // namespace
 
 std::string_view UsageText() {
-    return "Usage: veltocorvane --headless [--port N] [--share PATH]...\n"
+    return "Usage: veltocorvane --headless [--port N] [--share PATH]... [--upnp]\n"
            "  --headless      run the server without a window; stop it with Ctrl+C\n"
            "  --port N        listen on port N (1-65535) for this run instead of the saved port\n"
            "  --share PATH    also share this folder or file, read-only for guests, for this\n"
-           "                  run only (may be given more than once)\n";
+           "                  run only (may be given more than once)\n"
+           "  --upnp          ask the router to forward the port, which makes the shares\n"
+           "                  reachable from the Internet (off unless given)\n";
 }
 
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments, bool selfContained) {
@@ -42,6 +44,8 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, bool s
                 line.drop = std::string{arguments[++i]};
         } else if (argument == "--headless") {
             line.headless = true;
+        } else if (argument == "--upnp") {
+            line.upnp = true;
         } else if (argument == "--help" || argument == "-h") {
             line.help = true;
         } else if (argument == "--port") {

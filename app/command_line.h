@@ -21,6 +21,7 @@ struct CommandLine {
     bool headless{false};
     std::optional<std::uint16_t> port;
     std::vector<std::string> shares;
+    bool upnp{false}; // ask the router for a port mapping in a headless run
 
     bool help{false};
     std::string error; // not empty when the headless options are malformed

@@ -112,6 +112,9 @@ int RunHeadless(const CommandLine& line, const EnvironmentSettings& settings) {
         } else {
             service.SetTemporaryShares(temporary.shares);
             service.SetPortForRun(line.port);
+            // A server started from a terminal stays on the local network
+            // unless the router is asked for explicitly.
+            service.SetUpnpForRun(line.upnp);
             service.SetOnOutsideChanged([&out, &service] {
                 const std::string text = OutsideText(service.GetStatus());
                 if (!text.empty())
@@ -124,6 +127,11 @@ int RunHeadless(const CommandLine& line, const EnvironmentSettings& settings) {
                 exitCode = 1;
             } else {
                 PrintAddresses(out, service.GetStatus(), settings.loopback);
+                out.Line(line.upnp ? "Asking the router to forward the port (--upnp); the "
+                                     "shares become reachable from the Internet."
+                                   : "The router is not asked to forward the port: the shares "
+                                     "stay on the local network. Start with --upnp to make them "
+                                     "reachable from the Internet.");
                 out.Line("Press Ctrl+C to stop.");
                 const int signal = WaitForStopSignal();
                 out.Line(signal == SIGINT ? "Stopping (interrupted)." : "Stopping.");

@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the benchmarks need, by package name.
 # Safe to run again: only missing packages are installed.
+# Usage: scripts/install-deps.sh [--run]   --run: only what building and running
+# the program needs, none of the test peers.
 set -euo pipefail
 
+FOR_RUN=0
+[ "${1:-}" = "--run" ] && FOR_RUN=1
+
+# Building and running the program.
 APT_PACKAGES=(
     # build
-    cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config
+    cmake ninja-build ccache g++ pkg-config
     libssl-dev libcurl4-openssl-dev libicu-dev zlib1g-dev
-    googletest libgtest-dev libgmock-dev libbenchmark-dev
     # desktop toolkit: drawing, text, the desktop's appearance over D-Bus, fonts
     libcairo2-dev libpango1.0-dev libsystemd-dev
     fonts-noto-core fonts-noto-cjk fonts-material-design-icons-iconfont
+)
+# Tests and benchmarks only: peer servers, clients and readers.
+TEST_APT_PACKAGES=(
+    # test framework, benchmarks, and clang for the fuzzers and sanitizers
+    googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     # test and benchmark peers
     curl openssl python3 unzip p7zip-full libarchive-tools
     iproute2 nftables miniupnpd-nftables miniupnpc
@@ -26,8 +36,10 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+wanted=("${APT_PACKAGES[@]}")
+[ "$FOR_RUN" -eq 0 ] && wanted+=("${TEST_APT_PACKAGES[@]}")
 missing=()
-for pkg in "${APT_PACKAGES[@]}"; do
+for pkg in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$pkg")
     fi
@@ -39,6 +51,8 @@ if [ "${#missing[@]}" -gt 0 ]; then
     # miniupnpd asks debconf questions; answer them with defaults.
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+[ "$FOR_RUN" -eq 1 ] && exit 0
 
 # The package starts daemons we do not want running outside our test namespaces.
 for svc in miniupnpd nginx; do

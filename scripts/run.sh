@@ -6,7 +6,8 @@
 # a window (headless) whether or not a display exists; stop it with Ctrl+C.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD="${VELTO_BUILD_DIR:-$ROOT/build}"
+# A folder of its own: the program alone, without tests and benchmarks.
+BUILD="${VELTO_RUN_BUILD_DIR:-$ROOT/build-run}"
 
 share="$PWD"
 if [ "$#" -gt 0 ] && [ "${1#--}" = "$1" ]; then
@@ -14,7 +15,7 @@ if [ "$#" -gt 0 ] && [ "${1#--}" = "$1" ]; then
     shift
 fi
 
-"$ROOT/scripts/install-deps.sh"
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DVELTO_WERROR=ON ${VELTO_CMAKE_ARGS:-} >/dev/null
+"$ROOT/scripts/install-deps.sh" --run
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DVELTO_TESTS=OFF -DVELTO_BENCH=OFF ${VELTO_CMAKE_ARGS:-} >/dev/null
 cmake --build "$BUILD" --target veltocorvane
 exec "$BUILD/app/veltocorvane" --headless --share "$share" "$@"

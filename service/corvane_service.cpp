@@ -4,9 +4,9 @@
 #include "config/config_file.h"
 #include "config/secret_protection.h"
 #include "server/cert/self_signed_certificate.h"
-#include "service/local_addresses.h"
 #include "server/tls/tls_config.h"
 #include "server/tls/tls_credentials.h"
+#include "service/local_addresses.h"
 
 #include <cstring>
 #include <string.h>
@@ -92,6 +92,11 @@ void CorvaneService::SetPortForRun(std::optional<std::uint16_t> port) {
     m_portForRun = port;
 }
 
+void CorvaneService::SetUpnpForRun(std::optional<bool> upnp) {
+    const std::lock_guard lock(m_configMutex);
+    m_upnpForRun = upnp;
+}
+
 void CorvaneService::PublishConfigLocked() {
     if (m_temporaryShares.empty()) {
         m_webApp.SetConfig(m_config);
@@ -157,7 +162,7 @@ Result CorvaneService::StartLocked() {
         m_status.localAddresses = {kLoopbackAddress};
     else
         m_status.localAddresses = LocalIPv4Addresses();
-    if (m_config.upnp)
+    if (m_upnpForRun.value_or(m_config.upnp))
         StartOutside(m_server.BoundPort());
     return kOk;
 }

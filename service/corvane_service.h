@@ -82,6 +82,10 @@ public:
     // A port used by the following starts instead of the configured one, never
     // saved; nullopt returns to the configured port.
     void SetPortForRun(std::optional<std::uint16_t> port);
+    // Whether the following starts ask the router for a port mapping instead
+    // of following the configured choice, never saved; nullopt returns to the
+    // configured choice.
+    void SetUpnpForRun(std::optional<bool> upnp);
 
 private:
     // One start of the port-forwarding worker, shared with its thread.
@@ -126,6 +130,7 @@ private:
 
     std::vector<Share> m_temporaryShares;
     std::optional<std::uint16_t> m_portForRun;
+    std::optional<bool> m_upnpForRun;
 };
 
 } // namespace Velto::Corvane

@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -214,7 +217,7 @@ TEST_F(HeadlessTest, StopRemovesTheRouterMapping) {
     ASSERT_TRUE(router.Start("ok"));
     WriteConfig(false, true);
     const std::uint16_t port = FreeLoopbackPort();
-    auto program = Run({"--headless", "--port", std::to_string(port)}, {},
+    auto program = Run({"--headless", "--port", std::to_string(port), "--upnp"}, {},
                        router.lab.ExecArgv(router.client, {}));
     ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
     ASSERT_TRUE(program->WaitForOutput("Router: port " + std::to_string(port) +
@@ -224,6 +227,7 @@ TEST_F(HeadlessTest, StopRemovesTheRouterMapping) {
         << program->Output() << program->Errors();
     EXPECT_EQ(router.Count("AddPortMapping"), 1u);
     EXPECT_EQ(router.Count("DeletePortMapping"), 0u);
+    EXPECT_GE(router.Searches(), 1u);
 
     ASSERT_TRUE(program->Signal(SIGTERM));
     EXPECT_EQ(program->Wait(), 0) << program->Errors();
@@ -231,6 +235,26 @@ TEST_F(HeadlessTest, StopRemovesTheRouterMapping) {
                            std::to_string(port) + " NewProtocol=TCP"),
               1u)
         << router.Requests() << program->Output() << program->Errors();
+}
+
+TEST_F(HeadlessTest, WithoutUpnpOptionTheRouterIsNeverAsked) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to create network namespaces";
+    Velto::Corvane::Testing::ResponderLab router;
+    ASSERT_TRUE(router.Start("ok"));
+    WriteConfig(false, true); // the saved settings ask for port forwarding
+    const std::uint16_t port = FreeLoopbackPort();
+    auto program = Run({"--headless", "--port", std::to_string(port)}, {},
+                       router.lab.ExecArgv(router.client, {}));
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
+    ASSERT_TRUE(program->WaitForOutput("Start with --upnp", kStartLimitMs)) << program->Output();
+    // A search would have gone out at once; give a slow one time to arrive.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    EXPECT_EQ(router.Searches(), 0u);
+    EXPECT_EQ(router.Requests(), "");
+    EXPECT_EQ(program->Output().find("Router:"), std::string::npos) << program->Output();
 }
 
 TEST_F(HeadlessTest, StartFailuresExitWithAnExplanation) {
@@ -319,6 +343,129 @@ TEST_F(HeadlessTest, WithoutHeadlessItPointsThere) {
         EXPECT_NE(program->Errors().find("veltocorvane --headless"), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(DataFolder() / "logs"));
     }
+}
+
+// Where `text` holds a byte or character that steers a terminal (a control
+// other than those in `allowed`, DEL, a C1 control, a line or paragraph
+// separator, a bidirectional control), or npos.
+std::size_t FindRawControl(std::string_view text, std::string_view allowed) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if ((b < 0x20 && allowed.find(text[i]) == std::string_view::npos) || b == 0x7F)
+            return i;
+        const std::string_view rest = text.substr(i);
+        const auto at = [&](std::size_t k) {
+            return rest.size() > k ? static_cast<unsigned char>(rest[k]) : 0;
+        };
+        if (b == 0xC2 && at(1) >= 0x80 && at(1) <= 0x9F)
+            return i;
+        if (b == 0xE2 && at(1) == 0x80 && at(2) >= 0xA8 && at(2) <= 0xAE)
+            return i;
+        if (b == 0xE2 && at(1) == 0x81 && at(2) >= 0xA6 && at(2) <= 0xA9)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t CountOf(std::string_view text, std::string_view part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string_view::npos;
+         at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+std::string DailyLogs(const std::filesystem::path& folder) {
+    std::string text;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        text += ReadFile(entry.path());
+    return text;
+}
+
+// An anonymous visitor signs in with a name made to rewrite the operator's
+// terminal; the console and the day's log file show it escaped.
+TEST_F(HeadlessTest, HostileSignInNameIsEscapedOnConsoleAndInLogFile) {
+    WriteConfig(false);
+    const std::uint16_t port = FreeLoopbackPort();
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    auto program = Run({"--headless", "--port", std::to_string(port)});
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
+
+    // Erase the line above, forge one, ring, CSI, line separator, a
+    // right-to-left override and isolate, then a flood of ESC.
+    std::string name = R"(\u001b[1A\u001b[2K2026-01-01 00:00:00\tforged\u0007\u009b31m)"
+                       R"(\u2028x\u202etxt.exe\u2066y)";
+    for (int i = 0; i < 4000; ++i)
+        name += R"(\u001b)";
+    const std::string body = R"({"name": ")" + name + R"(", "password": "guess"})";
+    const CommandResult reply =
+        Curl(base + "/api/login", {"-X", "POST", "-H", "x-veltocorvane: 1", "-H",
+                                   "content-type: application/json", "--data-binary", body});
+    EXPECT_NE(reply.output.find("badLogin"), std::string::npos) << reply.output;
+    ASSERT_TRUE(program->WaitForOutput("\tloginFailed\t", kStartLimitMs)) << program->Output();
+
+    const std::string escaped = "\tloginFailed\t\\x1b[1A\\x1b[2K2026-01-01 00:00:00 "
+                                "forged\\x07\\u009b31m\\u2028x\\u202etxt.exe\\u2066y\\x1b\\x1b";
+    const std::string output = program->Output();
+    EXPECT_NE(output.find(escaped), std::string::npos) << output.substr(0, 2000);
+    EXPECT_EQ(FindRawControl(output, "\t\n"), std::string::npos) << output.substr(0, 2000);
+    const std::string logs = DailyLogs(DataFolder() / "logs");
+    EXPECT_NE(logs.find(escaped), std::string::npos) << logs.substr(0, 2000);
+    EXPECT_EQ(FindRawControl(logs, "\t\r\n"), std::string::npos) << logs.substr(0, 2000);
+    // The flood is cut: one bounded line, marked as cut.
+    EXPECT_NE(logs.find("\\x1b\xE2\x80\xA6[truncated]\t401\t0\r\n"), std::string::npos)
+        << logs.substr(0, 2000);
+    EXPECT_LT(logs.size(), 10000u);
+    EXPECT_EQ(CountOf(logs, "\r\n"), 1u);
+
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+}
+
+// Standard output is a pipe that nobody reads, as with a paused terminal:
+// downloads keep being served, and once the pipe is read again the lines that
+// did not fit are reported as dropped.
+TEST_F(HeadlessTest, DownloadsGoOnWhileNobodyReadsTheConsole) {
+    constexpr int kDownloads = 3000;
+    constexpr std::string_view kRecord = "\tdownload\t/notes.txt/notes.txt\t200\t18";
+    WriteConfig(false);
+    const std::uint16_t port = FreeLoopbackPort();
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    auto program = std::make_unique<ProgramRun>(
+        std::vector<std::string>{"--headless", "--port", std::to_string(port), "--share",
+                                 (m_root / "files/notes.txt").string()},
+        Environment(), m_root.string(), std::vector<std::string>{}, Testing::OutputTo::Pipe);
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
+
+    // From here on nobody reads the pipe. One keep-alive connection asks for
+    // the file again and again; the bound only ends a hang.
+    const CommandResult downloads =
+        RunCommand({"timeout", "120", "curl", "-sS", "--noproxy", "*",
+                    base + "/files/notes.txt/notes.txt?[1-" + std::to_string(kDownloads) + "]"});
+    EXPECT_EQ(downloads.exitCode, 0) << downloads.output.substr(0, 500);
+    EXPECT_EQ(CountOf(downloads.output, "remember the milk\n"),
+              static_cast<std::size_t>(kDownloads));
+
+    // Reading again brings the report of what was dropped.
+    ASSERT_TRUE(program->WaitForOutput(" lines dropped", kStartLimitMs))
+        << program->Output().substr(0, 2000);
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    const std::string output = program->Output();
+    EXPECT_TRUE(output.ends_with("Stopped.\n")) << output.substr(output.size() - 500);
+
+    // Every record is either on the console or counted as dropped.
+    std::size_t dropped = 0;
+    const std::regex report{"\n\xE2\x80\xA6 ([0-9]+) lines? dropped\n"};
+    for (auto it = std::sregex_iterator(output.begin(), output.end(), report);
+         it != std::sregex_iterator(); ++it)
+        dropped += std::stoul((*it)[1].str());
+    const std::size_t shown = CountOf(output, kRecord);
+    EXPECT_GT(dropped, 0u);
+    EXPECT_EQ(shown + dropped, static_cast<std::size_t>(kDownloads)) << shown << " + " << dropped;
+    // The log file misses nothing.
+    EXPECT_EQ(CountOf(DailyLogs(DataFolder() / "logs"), kRecord),
+              static_cast<std::size_t>(kDownloads));
 }
 
 } // namespace

@@ -144,7 +144,7 @@ class Handler(BaseHTTPRequestHandler):
         return self.fault(outcome)
 
 
-def serve_ssdp(address, locations):
+def serve_ssdp(address, locations, search_log=None):
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM, socket.IPPROTO_UDP)
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     sock.bind(("", SSDP_PORT))
@@ -158,6 +158,8 @@ def serve_ssdp(address, locations):
                 continue
             target = re.search(rb"\r\nST: *([^\r]*)", data)
             st = target.group(1).decode() if target else "ssdp:all"
+            if search_log is not None:
+                search_log.write(f"{sender[0]} M-SEARCH {st}\n")
             for location in locations:
                 answer = ("HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=120\r\n"
                           f"ST: {st}\r\nUSN: uuid:test::{st}\r\nEXT:\r\nSERVER: Test/1 UPnP/1.1\r\n"
@@ -176,13 +178,15 @@ def main():
                         help="comma list of AddPortMapping outcomes: ok, a fault code, nocode, big, slow")
     parser.add_argument("--external-ip", default="11.22.33.44")
     parser.add_argument("--log", required=True)
+    parser.add_argument("--search-log", help="file that gets one line per SSDP search")
     args = parser.parse_args()
 
     Handler.script = Script(args)
     Handler.http_port = args.http_port
     server = ThreadingHTTPServer(("0.0.0.0", args.http_port), Handler)
     server.daemon_threads = True
-    serve_ssdp(args.address, args.location)
+    search_log = open(args.search_log, "a", buffering=1) if args.search_log else None
+    serve_ssdp(args.address, args.location, search_log)
     print("ready", flush=True)
     server.serve_forever()
 

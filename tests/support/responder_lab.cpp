@@ -30,10 +30,12 @@ std::string PeerScript() {
     if (!built)
         return ::testing::AssertionFailure() << lab.Error();
     log = lab.Folder() + "/requests.log";
+    searchLog = lab.Folder() + "/searches.log";
     responder = BackgroundProcess{
         lab.ExecArgv(gateway,
                      {"python3", PeerScript(), "--address", kResponderLan, "--http-port", "5000",
-                      "--log", log, "--location", kLocation, "--add-replies", addReplies}),
+                      "--log", log, "--search-log", searchLog, "--location", kLocation,
+                      "--add-replies", addReplies}),
         ""};
     if (!responder.WaitForOutput("ready", kStartLimitMs))
         return ::testing::AssertionFailure() << "the responder did not start";
@@ -43,6 +45,14 @@ std::string PeerScript() {
 std::string ResponderLab::Requests() const {
     std::ifstream in{log, std::ios::binary};
     return {std::istreambuf_iterator<char>{in}, std::istreambuf_iterator<char>{}};
+}
+
+std::size_t ResponderLab::Searches() const {
+    std::ifstream in{searchLog, std::ios::binary};
+    std::size_t count = 0;
+    for (std::string line; std::getline(in, line);)
+        ++count;
+    return count;
 }
 
 std::size_t ResponderLab::Count(std::string_view needle) const {

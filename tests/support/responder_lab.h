@@ -25,9 +25,11 @@ public:
     // Lines of the responder's request log that contain `needle`.
     std::size_t Count(std::string_view needle) const;
     std::string Requests() const;
+    // SSDP searches the responder has received.
+    std::size_t Searches() const;
 
     NetnsLab lab;
-    std::string gateway, client, log;
+    std::string gateway, client, log, searchLog;
     BackgroundProcess responder;
 };
 
