@@ -6,6 +6,7 @@
 #include "server/http/http_handler.h"
 #include "webapp/asset_source.h"
 #include "webapp/attempt_limiter.h"
+#include "webapp/password_check_slots.h"
 #include "webapp/session_store.h"
 #include "webapp/share_target.h"
 
@@ -111,6 +112,7 @@ private:
     const TickSource m_ticks;
     SessionStore m_sessions;
     AttemptLimiter m_limiter;
+    PasswordCheckSlots m_passwordChecks; // bounds password checks running at once
     mutable std::mutex m_snapshotMutex; // guards m_snapshot
     std::shared_ptr<const Config> m_snapshot;
 };

@@ -73,14 +73,28 @@ void WebApp::GetSession(Context& context) {
 
 void WebApp::Login(Context& context) {
     JsonValue body;
-    if (!ReadJsonBody(context, body) || !CheckLockout(context))
+    if (!ReadJsonBody(context, body))
         return;
+    // The attempt is counted before its password is checked, so requests
+    // sent at once get no more passwords checked than requests sent in turn.
+    AttemptLimiter::Admission admission = m_limiter.Begin(context.request.peer, context.now);
+    if (!admission.attempt)
+        return ReplyLocked(context, admission.waitMs);
+    AttemptLimiter::Attempt& attempt = *admission.attempt;
     const std::u16string name = Utf8ToUtf16(body.Get("name").AsString());
     const std::string& password = body.Get("password").AsString();
 
     const Account* account = context.config->FindAccount(name);
-    if (account != nullptr && VerifyPassword(account->password, password)) {
-        m_limiter.Reset(context.request.peer);
+    bool verified = false;
+    {
+        const PasswordCheckSlots::Slot slot = m_passwordChecks.Take();
+        if (account != nullptr)
+            verified = VerifyPassword(account->password, password);
+        else
+            (void)VerifyPassword(DummyHash(), password);
+    }
+    if (verified) {
+        attempt.Succeeded();
         // Signing in always starts a new session, so a cookie planted before
         // the sign-in is worth nothing afterwards.
         if (context.session)
@@ -103,10 +117,7 @@ void WebApp::Login(Context& context) {
         reply.Set("user", JsonValue(Utf16ToUtf8(account->name)));
         return SendJson(context.response, 200, reply);
     }
-    if (account == nullptr)
-        (void)VerifyPassword(DummyHash(), password);
-
-    const std::uint64_t lock = m_limiter.RecordFailure(context.request.peer, context.now);
+    const std::uint64_t lock = attempt.Failed(context.now);
     LogAccess(context, "loginFailed", name, 401, 0);
     if (lock != 0)
         return ReplyLocked(context, lock);
@@ -122,8 +133,12 @@ void WebApp::Logout(Context& context) {
 
 void WebApp::Unlock(Context& context) {
     JsonValue body;
-    if (!ReadJsonBody(context, body) || !CheckLockout(context))
+    if (!ReadJsonBody(context, body))
         return;
+    AttemptLimiter::Admission admission = m_limiter.Begin(context.request.peer, context.now);
+    if (!admission.attempt)
+        return ReplyLocked(context, admission.waitMs);
+    AttemptLimiter::Attempt& attempt = *admission.attempt;
     const Share* share = context.config->FindShareByName(Utf8ToUtf16(body.Get("share").AsString()));
     // Unlocking a share without a password, or one whose password grants
     // nothing, would give nothing: such a share does not take passwords.
@@ -131,8 +146,13 @@ void WebApp::Unlock(Context& context) {
         NormalizeAccess(share->guest) == AccessFlags::None)
         return SendError(context.response, 404, "notFound");
 
-    if (VerifyPassword(share->password, body.Get("password").AsString())) {
-        m_limiter.Reset(context.request.peer);
+    bool verified = false;
+    {
+        const PasswordCheckSlots::Slot slot = m_passwordChecks.Take();
+        verified = VerifyPassword(share->password, body.Get("password").AsString());
+    }
+    if (verified) {
+        attempt.Succeeded();
         std::string id;
         if (context.session) {
             id = context.session->id;
@@ -153,7 +173,7 @@ void WebApp::Unlock(Context& context) {
         return SendJson(context.response, 200, EmptyObject());
     }
 
-    const std::uint64_t lock = m_limiter.RecordFailure(context.request.peer, context.now);
+    const std::uint64_t lock = attempt.Failed(context.now);
     LogAccess(context, "unlockFailed", u"/" + share->name, 401, 0);
     if (lock != 0)
         return ReplyLocked(context, lock);

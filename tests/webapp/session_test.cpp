@@ -3,12 +3,24 @@
 #include "tests/webapp/web_app_fixture.h"
 
 #include "base/utf.h"
+#include "config/password_hash.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace Velto::Corvane::Testing {
 namespace {
 
 constexpr std::uint64_t kSecond = 1000;
 constexpr std::uint64_t kHour = 3600 * kSecond;
+// Wrong passwords sent at once in the burst test, and the cost of their
+// hashes: enough that each check takes a good fraction of a second.
+constexpr int kBurst = 15;
+constexpr std::uint32_t kBurstIterations = 200'000;
+// Bound on waiting for the burst's first answer (in 1 ms steps).
+constexpr int kAnswerWaitSteps = 30'000;
 
 std::string LoginBody(std::string_view name, std::string_view password) {
     JsonValue body = JsonValue::MakeObject();
@@ -213,6 +225,72 @@ TEST_F(Sessions, SignInAndUnlockFailuresShareOneSeries) {
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(Post("/api/login", LoginBody("alice", "wrong")).status, 401);
     EXPECT_EQ(Post("/api/login", LoginBody("alice", "wrong")).status, 429);
+}
+
+// Fifteen wrong passwords and then the right one, each on its own connection,
+// all under way at once. The passwords are hashed at real cost, so the burst
+// is still being checked when the right one arrives; it must meet the same
+// lock as if the guesses had come one by one.
+TEST_F(Sessions, AParallelBurstGetsNoMoreGuessesCheckedThanASequence) {
+    m_config.accounts[0].password = HashPassword("wonderland", kBurstIterations);
+    m_config.shares[1].password = HashPassword("sesame", kBurstIterations);
+    Apply(m_config);
+    const std::string tooMany = R"({"error":"tooMany","retryAfter":60})";
+    const struct {
+        std::string_view route;
+        std::string wrong;
+        std::string right;
+        std::string_view failure;
+        std::string_view failureRecord;
+    } cases[] = {
+        {"/api/login", LoginBody("alice", "guess"), LoginBody("alice", "wonderland"),
+         R"({"error":"badLogin"})", "loginFailed"},
+        {"/api/unlock", UnlockBody("private", "guess"), UnlockBody("private", "sesame"),
+         R"({"error":"badPassword"})", "unlockFailed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.route);
+        const std::size_t recordsBefore = LogEntries().size();
+        std::vector<ClientResponse> wrong(kBurst);
+        std::atomic<int> answered{0};
+        std::vector<std::thread> senders;
+        for (ClientResponse& reply : wrong) {
+            senders.emplace_back([&] {
+                reply = Post(c.route, c.wrong);
+                ++answered;
+            });
+        }
+        // The first answer comes back while the rest of the burst is still
+        // being checked; the right password joins it then.
+        for (int i = 0; i < kAnswerWaitSteps && answered.load() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const ClientResponse right = Post(c.route, c.right);
+        for (std::thread& sender : senders)
+            sender.join();
+
+        EXPECT_EQ(right.status, 429);
+        EXPECT_EQ(right.body, tooMany);
+        EXPECT_FALSE(right.HasHeader("set-cookie"));
+        // Four guesses are refused as wrong; the fifth wrong one starts the
+        // lock, and every other one is turned away unchecked.
+        for (const ClientResponse& reply : wrong)
+            EXPECT_TRUE(reply.body == c.failure || reply.body == tooMany) << reply.body;
+        EXPECT_EQ(std::count_if(wrong.begin(), wrong.end(),
+                                [&](const ClientResponse& r) { return r.body == c.failure; }),
+                  AttemptLimiter::kFreeFailures);
+        // Only checked passwords leave a record: exactly the five the lock allows.
+        const auto log = LogEntries();
+        ASSERT_GE(log.size(), recordsBefore);
+        EXPECT_EQ(
+            std::count_if(log.begin() + static_cast<std::ptrdiff_t>(recordsBefore), log.end(),
+                          [&](const AccessLogEntry& e) { return e.action == c.failureRecord; }),
+            AttemptLimiter::kFreeFailures + 1);
+        EXPECT_EQ(log.size() - recordsBefore, std::size_t{AttemptLimiter::kFreeFailures + 1});
+
+        // Once the lock has run out, the right password is taken again.
+        Advance(60 * kSecond);
+        EXPECT_EQ(Post(c.route, c.right).status, 200);
+    }
 }
 
 TEST_F(Sessions, ADayWithoutFailuresStartsANewSeries) {
