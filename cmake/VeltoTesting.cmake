@@ -19,7 +19,8 @@ endfunction()
 
 # velto_add_fuzzer(<name> SOURCES <files...> LIBS <libs...>)
 # A libFuzzer target (clang, VELTO_FUZZ=ON), registered as a CTest test labelled
-# "fuzz" that runs for VELTO_FUZZ_SECONDS.
+# "fuzz" that runs for VELTO_FUZZ_SECONDS. Seeds kept in the tree under
+# tests/fuzz/corpus/<name>/ start each run from inputs that reach deep.
 set(VELTO_FUZZ_SECONDS 60 CACHE STRING "Time box of each fuzzer run under CTest")
 function(velto_add_fuzzer name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -32,7 +33,12 @@ function(velto_add_fuzzer name)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
     file(MAKE_DIRECTORY ${corpus})
+    set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+    if(NOT EXISTS ${seeds})
+        set(seeds "")
+    endif()
     add_test(NAME ${name}
-             COMMAND ${name} -max_total_time=${VELTO_FUZZ_SECONDS} -rss_limit_mb=2048 ${corpus})
+             COMMAND ${name} -max_total_time=${VELTO_FUZZ_SECONDS} -rss_limit_mb=2048 ${corpus}
+                     ${seeds})
     set_tests_properties(${name} PROPERTIES LABELS "fuzz" TIMEOUT 600)
 endfunction()
