@@ -1,7 +1,7 @@
 #include "server/cert/cert_store.h"
 
-#include "base/hex.h"
 #include "base/file_util.h"
+#include "base/hex.h"
 #include "base/private_file.h"
 #include "server/cert/openssl_library.h"
 #include "server/cert/thumbprint.h"
@@ -131,8 +131,8 @@ EvpPkeyPtr CertificateStore::LoadKey(std::string_view keyName) const {
     if (!IsValidKeyName(keyName))
         return nullptr;
     std::string text;
-    if (Failed(ReadWholeFile(m_root / kKeysFolder / KeyFileName(keyName), text,
-                             kMaxStoreFileBytes)))
+    if (Failed(
+            ReadWholeFile(m_root / kKeysFolder / KeyFileName(keyName), text, kMaxStoreFileBytes)))
         return nullptr;
     const BioPtr bio(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
     if (!bio)

@@ -1,8 +1,8 @@
 #include "server/cert/self_signed_certificate.h"
 
+#include "base/diag_log.h"
 #include "base/hex.h"
 #include "base/utf.h"
-#include "base/diag_log.h"
 #include "server/cert/certificate_builder.h"
 #include "server/cert/openssl_library.h"
 #include "server/cert/thumbprint.h"
