@@ -3,6 +3,7 @@
 #include "base/file_util.h"
 #include "base/utf.h"
 #include "config/append_only_file.h"
+#include "config/log_text_escape.h"
 
 #include <unistd.h>
 
@@ -29,11 +30,6 @@ std::tm LocalCalendar(FileTime time) {
     return fields;
 }
 
-void AppendField(std::string& line, std::string_view text) {
-    for (const char c : text)
-        line.push_back(c == '\t' || c == '\n' || c == '\r' ? ' ' : c);
-}
-
 } // namespace
 
 std::string AccessLogFileName(FileTime time) {
@@ -54,13 +50,13 @@ std::string FormatAccessLogLine(const AccessLogEntry& entry) {
                   static_cast<unsigned>(t.tm_min), static_cast<unsigned>(t.tm_sec));
     std::string line = stamp;
     line.push_back('\t');
-    AppendField(line, entry.address);
+    AppendLogText(line, entry.address);
     line.push_back('\t');
-    AppendField(line, Utf16ToUtf8(entry.user));
+    AppendLogText(line, Utf16ToUtf8(entry.user));
     line.push_back('\t');
-    AppendField(line, entry.action);
+    AppendLogText(line, entry.action);
     line.push_back('\t');
-    AppendField(line, Utf16ToUtf8(entry.detail));
+    AppendLogText(line, Utf16ToUtf8(entry.detail));
     line.push_back('\t');
     line += std::to_string(entry.result);
     line.push_back('\t');

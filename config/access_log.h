@@ -56,8 +56,10 @@ private:
 };
 
 // The file line of an entry without its CR LF: seven tab-separated fields
-// (local time, address, user, action, detail, result, size); tabs, line feeds
-// and carriage returns inside the text fields become spaces.
+// (local time, address, user, action, detail, result, size); the text fields
+// go through AppendLogText (tabs, line feeds and carriage returns become
+// spaces, controls and format characters visible escapes, at most
+// kMaxLogFieldBytes each).
 std::string FormatAccessLogLine(const AccessLogEntry& entry);
 
 // "access-YYYYMMDD.log" for the local date of `time`.

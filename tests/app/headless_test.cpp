@@ -468,5 +468,23 @@ TEST_F(HeadlessTest, DownloadsGoOnWhileNobodyReadsTheConsole) {
               static_cast<std::size_t>(kDownloads));
 }
 
+// A stop while the console is still stalled ends the program all the same,
+// after a bounded wait for the reader.
+TEST_F(HeadlessTest, StopsWhileNobodyReadsTheConsole) {
+    WriteConfig(false);
+    const std::uint16_t port = FreeLoopbackPort();
+    auto program = std::make_unique<ProgramRun>(
+        std::vector<std::string>{"--headless", "--port", std::to_string(port), "--share",
+                                 (m_root / "files/notes.txt").string()},
+        Environment(), m_root.string(), std::vector<std::string>{}, Testing::OutputTo::Pipe);
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
+    const CommandResult downloads = RunCommand(
+        {"timeout", "120", "curl", "-sS", "--noproxy", "*",
+         "http://127.0.0.1:" + std::to_string(port) + "/files/notes.txt/notes.txt?[1-200]"});
+    EXPECT_EQ(downloads.exitCode, 0) << downloads.output;
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+}
+
 } // namespace
 } // namespace App

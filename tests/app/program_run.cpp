@@ -16,6 +16,8 @@ namespace App::Testing {
 namespace {
 
 constexpr auto kPollStep = std::chrono::milliseconds(20);
+// The smallest pipe the kernel makes: one page.
+constexpr int kPipeCapacity = 4096;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in{path, std::ios::binary};
@@ -31,7 +33,8 @@ std::string ProgramPath() {
 
 ProgramRun::ProgramRun(const std::vector<std::string>& arguments,
                        const std::map<std::string, std::string>& environment,
-                       const std::string& folder, const std::vector<std::string>& prefix)
+                       const std::string& folder, const std::vector<std::string>& prefix,
+                       OutputTo output)
     : m_outputPath(folder + "/stdout.txt"), m_errorPath(folder + "/stderr.txt") {
     std::vector<std::string> argvText{prefix};
     argvText.push_back(ProgramPath());
@@ -48,7 +51,18 @@ ProgramRun::ProgramRun(const std::vector<std::string>& arguments,
         envp.push_back(text.data());
     envp.push_back(nullptr);
 
-    const int out = ::open(m_outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int out = -1;
+    if (output == OutputTo::Pipe) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) == 0) {
+            ::fcntl(ends[1], F_SETPIPE_SZ, kPipeCapacity);
+            ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+            m_outputPipe = ends[0];
+            out = ends[1];
+        }
+    } else {
+        out = ::open(m_outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    }
     const int err = ::open(m_errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     m_pid = ::fork();
     if (m_pid == 0) {
@@ -69,6 +83,8 @@ ProgramRun::~ProgramRun() {
         ::kill(m_pid, SIGKILL);
         Wait();
     }
+    if (m_outputPipe >= 0)
+        ::close(m_outputPipe);
 }
 
 bool ProgramRun::WaitForOutput(std::string_view text, int limitMs) {
@@ -103,7 +119,16 @@ int ProgramRun::Wait() {
 }
 
 std::string ProgramRun::Output() const {
-    return ReadFile(m_outputPath);
+    if (m_outputPipe < 0)
+        return ReadFile(m_outputPath);
+    char buffer[kPipeCapacity];
+    for (;;) {
+        const ssize_t got = ::read(m_outputPipe, buffer, sizeof buffer);
+        if (got > 0)
+            m_piped.append(buffer, static_cast<std::size_t>(got));
+        else if (got == 0 || errno != EINTR)
+            return m_piped;
+    }
 }
 
 std::string ProgramRun::Errors() const {

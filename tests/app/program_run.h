@@ -9,16 +9,24 @@
 
 namespace App::Testing {
 
+// Where the program's standard output goes.
+enum class OutputTo {
+    File,
+    // A pipe that holds one page and is read only when the test looks at the
+    // output, so a test can leave it full, as a paused terminal would be.
+    Pipe,
+};
+
 // The real veltocorvane executable started with exactly the given arguments
-// and environment; standard output and error go to files in `folder`. The
-// program dies with the test process and is killed on destruction if still
-// running.
+// and environment; standard output and error go to files in `folder` (or
+// standard output to a pipe). The program dies with the test process and is
+// killed on destruction if still running.
 class ProgramRun {
 public:
     // `prefix` runs the program through another one, e.g. "ip netns exec <ns>".
     ProgramRun(const std::vector<std::string>& arguments,
                const std::map<std::string, std::string>& environment, const std::string& folder,
-               const std::vector<std::string>& prefix = {});
+               const std::vector<std::string>& prefix = {}, OutputTo output = OutputTo::File);
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -30,6 +38,7 @@ public:
     // Waits for the program to end; its exit code, or 128 + signal number.
     int Wait();
 
+    // Everything written so far; with OutputTo::Pipe, reading the pipe empty.
     std::string Output() const;
     std::string Errors() const;
 
@@ -37,6 +46,8 @@ private:
     pid_t m_pid{-1};
     int m_exitCode{-1};
     std::string m_outputPath;
+    int m_outputPipe{-1}; // read end, with OutputTo::Pipe
+    mutable std::string m_piped;
     std::string m_errorPath;
 };
 

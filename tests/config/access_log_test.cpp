@@ -1,4 +1,5 @@
 #include "config/access_log.h"
+#include "config/log_text_escape.h"
 
 #include <gtest/gtest.h>
 
@@ -173,23 +174,142 @@ TEST_F(AccessLogTest, ConcurrentLinesStayWhole) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
-            for (int i = 0; i < kPerThread; ++i)
-                log.Append(Entry(time, "download", std::u16string(100 + t, u'a' + t)));
+            for (int i = 0; i < kPerThread; ++i) {
+                AccessLogEntry e = Entry(time, "download", std::u16string(100 + t, u'a' + t));
+                e.size = static_cast<std::uint64_t>(i);
+                log.Append(std::move(e));
+            }
         });
     }
     for (auto& thread : threads)
         thread.join();
     const auto lines = Lines("access-20240505.log");
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kPerThread));
-    const auto entries = log.Snapshot();
-    ASSERT_EQ(entries.size(), lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto fields = Split(lines[i], "\t");
-        ASSERT_EQ(fields.size(), 7u);
-        EXPECT_EQ(fields[4].size(), 100u + static_cast<std::size_t>(fields[4][0] - 'a'));
-        // The file order equals the list order.
-        EXPECT_EQ(fields[4][0], static_cast<char>(entries[i].detail[0]));
+    ASSERT_EQ(log.Snapshot().size(), lines.size());
+    // Every line whole, and each thread's lines in the order it appended them.
+    std::vector<int> next(kThreads, 0);
+    for (const std::string& line : lines) {
+        const auto fields = Split(line, "\t");
+        ASSERT_EQ(fields.size(), 7u) << line;
+        const int t = fields[4][0] - 'a';
+        ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+        EXPECT_EQ(fields[4], std::string(100 + static_cast<std::size_t>(t), 'a' + t));
+        EXPECT_EQ(fields[6], std::to_string(next[t]++)) << line;
     }
+}
+
+// The day's file stays open between records; whatever happens to it
+// underneath, the next record lands in a file at the day's path.
+TEST_F(AccessLogTest, FileRemovedOrMovedUnderneathIsMadeAgain) {
+    AccessLog log(m_folder);
+    const FileTime time = Local(2024, 6, 1, 8, 0, 0);
+    const std::string path = m_folder + "/access-20240601.log";
+    log.Append(Entry(time, "login"));
+    ASSERT_EQ(Lines("access-20240601.log").size(), 1u);
+
+    fs::remove(path);
+    log.Append(Entry(time, "upload"));
+    EXPECT_EQ(Lines("access-20240601.log").size(), 1u);
+
+    fs::rename(path, m_folder + "/rotated.log");
+    log.Append(Entry(time, "delete"));
+    const auto lines = Lines("access-20240601.log");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\tdelete\t"), std::string::npos) << lines[0];
+    EXPECT_EQ(ReadBytes(m_folder + "/rotated.log").find("delete"), std::string::npos);
+
+    // A file put in its place by someone else is appended to, not replaced.
+    fs::remove(path);
+    std::ofstream(path, std::ios::binary) << "kept\r\n";
+    log.Append(Entry(time, "zip"));
+    EXPECT_EQ(Lines("access-20240601.log").size(), 2u);
+    EXPECT_EQ(Lines("access-20240601.log")[0], "kept");
+}
+
+TEST(LogTextEscape, ControlsAndFormatCharactersBecomeVisible) {
+    struct Case {
+        const char* name;
+        std::string_view text;
+        std::string_view escaped;
+    };
+    const Case cases[] = {
+        {"plain ASCII", "/Music/a b.mp3", "/Music/a b.mp3"},
+        {"Korean and emoji stay", "김철수 \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9",
+         "김철수 \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9"},
+        {"backslash stays", "a\\x1b", "a\\x1b"},
+        {"record separators become spaces", "a\tb\nc\rd", "a b c d"},
+        {"ESC and BEL", "\x1b[2K\x1b]0;pwned\x07", "\\x1b[2K\\x1b]0;pwned\\x07"},
+        {"NUL, backspace, DEL", std::string_view{"a\0b\x08\x7f", 5}, "a\\x00b\\x08\\x7f"},
+        {"C1 CSI and NEL",
+         "\xC2\x9B"
+         "31m\xC2\x85",
+         "\\u009b31m\\u0085"},
+        {"line and paragraph separators",
+         "a\xE2\x80\xA8"
+         "b\xE2\x80\xA9",
+         "a\\u2028b\\u2029"},
+        {"bidi override and isolates", "\xE2\x80\xAEtxt.exe\xE2\x81\xA6\xE2\x81\xA9",
+         "\\u202etxt.exe\\u2066\\u2069"},
+        {"bidi marks", "\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C", "\\u200e\\u200f\\u061c"},
+        {"invisible characters", "ad\xE2\x80\x8Bmin\xEF\xBB\xBF\xC2\xAD",
+         "ad\\u200bmin\\ufeff\\u00ad"},
+        {"tag characters", "\xF3\xA0\x80\x81\xF3\xA0\x81\xA1", "\\U000e0001\\U000e0061"},
+        {"invalid bytes", "\xff\xfe\xC0\xAFok\xE2\x80", "\\xff\\xfe\\xc0\\xafok\\xe2\\x80"},
+        {"encoded surrogate", "\xED\xA0\x80", "\\xed\\xa0\\x80"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EscapeLogText(c.text), c.escaped) << c.name;
+}
+
+TEST(LogTextEscape, LongFieldsAreCutBetweenCharacters) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t limit;
+        std::string expected;
+    };
+    const std::string mark{kLogTruncationMark};
+    const std::size_t keep = 20 - mark.size();
+    const Case cases[] = {
+        {"exactly at the limit", std::string(20, 'x'), 20, std::string(20, 'x')},
+        {"one byte over", std::string(21, 'x'), 20, std::string(keep, 'x') + mark},
+        {"escape not split", std::string(keep - 2, 'x') + std::string(5, '\x1b'), 20,
+         std::string(keep - 2, 'x') + mark},
+        {"character not split", std::string(keep - 1, 'x') + "한국어" + std::string(9, 'y'), 20,
+         std::string(keep - 1, 'x') + mark},
+        {"limit below the mark", "abcdef", 3, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string escaped = EscapeLogText(c.text, c.limit);
+        EXPECT_EQ(escaped, c.expected) << c.name;
+        EXPECT_LE(escaped.size(), c.limit) << c.name;
+    }
+    // The default limit holds for a name made of nothing but escapes.
+    const std::string flood(kMaxLogFieldBytes, '\x1b');
+    const std::string escaped = EscapeLogText(flood);
+    EXPECT_LE(escaped.size(), kMaxLogFieldBytes);
+    EXPECT_TRUE(escaped.ends_with(kLogTruncationMark));
+}
+
+// What a visitor typed reaches the file escaped, and a hostile name cannot
+// add, erase or reorder lines.
+TEST_F(AccessLogTest, HostileNamesAreEscapedInTheFile) {
+    AccessLog log(m_folder);
+    AccessLogEntry e =
+        Entry(Local(2024, 7, 1, 10, 0, 0), "loginFailed",
+              u"adm\u001b[1A\u001b[2K\u0007\u009b\u2028in\u202e" + std::u16string(20000, u'x'));
+    e.result = 401;
+    log.Append(e);
+    const auto lines = Lines("access-20240701.log");
+    ASSERT_EQ(lines.size(), 1u);
+    const auto fields = Split(lines[0], "\t");
+    ASSERT_EQ(fields.size(), 7u);
+    EXPECT_TRUE(fields[4].starts_with("adm\\x1b[1A\\x1b[2K\\x07\\u009b\\u2028in\\u202exxx"))
+        << fields[4].substr(0, 80);
+    EXPECT_EQ(fields[4].size(), kMaxLogFieldBytes);
+    EXPECT_TRUE(fields[4].ends_with(kLogTruncationMark));
+    EXPECT_EQ(fields[5], "401");
+    EXPECT_EQ(FormatAccessLogLine(e), lines[0]);
 }
 
 TEST_F(AccessLogTest, SweepDeletesOnlyOldDailyFiles) {
