@@ -115,6 +115,7 @@ TEST(QrEncoderTest, FormatInformationNamesLevelAndMask) {
     const std::vector<std::pair<QrLevel, std::uint32_t>> levels = {
         {QrLevel::L, 1}, {QrLevel::M, 0}, {QrLevel::Q, 3}, {QrLevel::H, 2}};
     for (const auto& [level, bits] : levels) {
+        SCOPED_TRACE(::testing::Message() << "level " << static_cast<int>(level));
         const QrSymbol symbol = Encode("http://192.168.1.20:8080/", level);
         ASSERT_TRUE(symbol.ok);
         // The copy beside the top-left finder, bits 14..0.
@@ -141,6 +142,7 @@ TEST(QrEncoderTest, FormatInformationNamesLevelAndMask) {
 
 TEST(TerminalQrTest, HalfBlocksCarryEveryModule) {
     for (const std::size_t length : {std::size_t{20}, std::size_t{150}}) {
+        SCOPED_TRACE(::testing::Message() << length << " bytes");
         const QrSymbol symbol = Encode(AddressOfLength(length));
         ASSERT_TRUE(symbol.ok);
         const std::vector<std::string> lines = TerminalQrLines(symbol);

@@ -347,6 +347,7 @@ protected:
     StartPairs(const std::vector<std::vector<std::string>>& options) {
         std::vector<std::unique_ptr<ResponderPair>> pairs;
         for (const auto& caseOptions : options) {
+            SCOPED_TRACE(::testing::Message() << "responder of case #" << pairs.size());
             auto pair = std::make_unique<ResponderPair>();
             EXPECT_TRUE(pair->Build());
             EXPECT_TRUE(pair->Start(caseOptions));

@@ -154,6 +154,7 @@ TEST(MimeTypesTest, ExtensionTable) {
         {u"trailing.", "application/octet-stream", MediaKind::Other, false},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.name));
         const MimeInfo info = MimeForName(c.name);
         EXPECT_EQ(info.type, c.type);
         EXPECT_EQ(info.kind, c.kind);

@@ -266,6 +266,7 @@ TEST_F(HttpServerTest, PipelinedRequestsAreAnsweredInOrder) {
     const std::vector<std::string> expected = {"GET|/info|first|127.0.0.1|0", "second", "third",
                                                "GET|/info|fourth|127.0.0.1|0"};
     for (const std::string& body : expected) {
+        SCOPED_TRACE(body);
         const auto response = client->ReadResponse();
         ASSERT_TRUE(response);
         EXPECT_EQ(response->body, body);
@@ -595,6 +596,7 @@ TEST(HttpServerDualStackTest, PeersAreWrittenInTheirOwnFamily) {
     options.loopbackOnly = false;
     ASSERT_EQ(server.Start(options), kOk);
     for (const bool ipv6 : {false, true}) {
+        SCOPED_TRACE(ipv6 ? "IPv6" : "IPv4");
         RawHttpClient client(server.BoundPort(), ipv6);
         if (ipv6 && !client.IsConnected())
             GTEST_SKIP() << "no IPv6 loopback here";

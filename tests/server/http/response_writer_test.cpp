@@ -22,6 +22,18 @@ using CopyOnlyConnection = Testing::ForwardingConnection;
 
 enum class BodyWay { Write, FileRange, FileRangeCopied };
 
+const char* WayName(BodyWay way) {
+    switch (way) {
+    case BodyWay::Write:
+        return "written";
+    case BodyWay::FileRange:
+        return "file range";
+    case BodyWay::FileRangeCopied:
+        return "file range, copied";
+    }
+    return "?";
+}
+
 struct Outcome {
     std::string wire;
     bool writeOk{false};
@@ -117,6 +129,7 @@ TEST_F(FileRangeTest, FileBodiesLeaveTheSameBytesAsWrite) {
         ASSERT_TRUE(written.finishOk);
         EXPECT_EQ(written.counted, written.wire.size());
         for (const BodyWay way : {BodyWay::FileRange, BodyWay::FileRangeCopied}) {
+            SCOPED_TRACE(WayName(way));
             const Outcome sent =
                 Produce(way, request, c.chunked, file.Get(), content, 1000, 600000);
             EXPECT_TRUE(sent.writeOk);
@@ -140,6 +153,7 @@ TEST_F(FileRangeTest, SmallRangesLeaveTheSameBytesAsWrite) {
         ASSERT_EQ(written.wire.size(), written.counted);
         ASSERT_TRUE(written.wire.ends_with(content.substr(777, length)));
         for (const BodyWay way : {BodyWay::FileRange, BodyWay::FileRangeCopied}) {
+            SCOPED_TRACE(WayName(way));
             const Outcome sent = Produce(way, request, false, file.Get(), content, 777, length);
             EXPECT_TRUE(sent.writeOk && sent.finishOk);
             EXPECT_TRUE(sent.wire == written.wire);
@@ -152,6 +166,7 @@ TEST_F(FileRangeTest, RangePastTheEndOfTheFileFailsTheResponse) {
     HttpRequest request;
     request.method = "GET";
     for (const BodyWay way : {BodyWay::FileRange, BodyWay::FileRangeCopied}) {
+        SCOPED_TRACE(WayName(way));
         const Outcome outcome =
             Produce(way, request, false, file.Get(), content, content.size() - 100, 101);
         EXPECT_FALSE(outcome.writeOk);

@@ -284,6 +284,8 @@ TEST(TcpConnectionTest, KeepAliveRoundsUpToWholeSeconds) {
         int interval;
     };
     for (const Case c : {Case{30000, 5000, 30, 5}, Case{1500, 1, 2, 1}, Case{0, 0, 1, 1}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "idle " << c.idleMs << " ms, interval " << c.intervalMs << " ms");
         LoopbackPair pair = MakePair(false, false, true);
         ASSERT_TRUE(pair.connection);
         ASSERT_EQ(pair.connection->SetKeepAlive(c.idleMs, c.intervalMs), kOk);

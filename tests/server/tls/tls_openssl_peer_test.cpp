@@ -98,6 +98,7 @@ TEST_F(OpenSslPeerTest, KeyUpdateUnderTls13KeepsServing) {
     // 'k' rotates the client's keys; 'K' also asks the server to rotate its own.
     std::size_t updates = 0;
     for (const std::string command : {"k\n", "K\n"}) {
+        SCOPED_TRACE(command.substr(0, 1));
         client.Write(command);
         // s_client reads a command line on its own; wait until it has acted.
         ASSERT_TRUE(client.WaitForCount("KEYUPDATE", ++updates)) << client.Output();
