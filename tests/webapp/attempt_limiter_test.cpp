@@ -22,6 +22,7 @@ TEST(AttemptLimiter, FifthFailureLocksAndEachLaterOneDoublesUpToAnHour) {
     const std::uint64_t expected[] = {60'000,  120'000,   240'000,   480'000,
                                       960'000, 1'920'000, 3'600'000, 3'600'000};
     for (const std::uint64_t lock : expected) {
+        SCOPED_TRACE(::testing::Message() << "lock of " << lock << " ms");
         EXPECT_EQ(limiter.RecordFailure("10.0.0.1", now), lock);
         EXPECT_EQ(limiter.RemainingLock("10.0.0.1", now), lock);
         EXPECT_EQ(limiter.RemainingLock("10.0.0.1", now + lock - 1), 1u);

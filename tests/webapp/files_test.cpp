@@ -338,6 +338,7 @@ TEST_F(FileRoutes, AnEmptyFileHasNoSatisfiableRange) {
 TEST_F(FileRoutes, HeadSendsTheHeadersOfGetAndNoBody) {
     for (const std::vector<std::string>& headers :
          {std::vector<std::string>{}, std::vector<std::string>{"Range: bytes=3-5"}}) {
+        SCOPED_TRACE(headers.empty() ? std::string("no range") : headers.front());
         const ClientResponse get = Get("/files/docs/ten.txt", {}, headers);
         HttpClient client(Port());
         auto head = client.Request("HEAD", "/files/docs/ten.txt", headers);

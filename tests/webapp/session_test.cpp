@@ -107,6 +107,7 @@ TEST_F(Sessions, FailedSignInsAreRecordedWithTheNameAsTyped) {
         {"{}", u""},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
         const ClientResponse reply = Post("/api/login", c.body);
         EXPECT_EQ(reply.status, 401);
         EXPECT_EQ(reply.body, R"({"error":"badLogin"})");
@@ -202,6 +203,7 @@ TEST_F(Sessions, LockOutScheduleFollowsTheClock) {
 
     // Each failure after a lock has run out doubles the lock, up to an hour.
     for (const std::uint64_t seconds : {120, 240, 480, 960, 1920, 3600, 3600}) {
+        SCOPED_TRACE(::testing::Message() << "lock of " << seconds << " s");
         expectLocked(wrong(), seconds);
         Advance(seconds * kSecond);
     }

@@ -1,5 +1,5 @@
-#include "base/utf.h"
 #include "base/ordinal_compare.h"
+#include "base/utf.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/open_result.h"
 #include "webapp/fs/share_root.h"
@@ -93,8 +93,9 @@ TEST(ItemName, UploadTempAndHiddenNames) {
         {u"visible", false, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(IsUploadTempName(c.name), c.uploadTemp) << Show(c.name);
-        EXPECT_EQ(IsHiddenName(c.name), c.hidden) << Show(c.name);
+        SCOPED_TRACE(Show(c.name));
+        EXPECT_EQ(IsUploadTempName(c.name), c.uploadTemp);
+        EXPECT_EQ(IsHiddenName(c.name), c.hidden);
     }
 }
 

@@ -578,12 +578,13 @@ TEST_F(SingleFileShareTest, MatchesItsNameInAnyCaseAndOpensTheStoredFile) {
         {"x/Report.txt", OpenResult::NotFound},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
         UniqueFd handle;
         ItemStat stat;
-        ASSERT_EQ(OpenItem(*root, Split(c.path), ItemAccess::Read, false, handle, stat), c.expected)
-            << c.path;
+        ASSERT_EQ(OpenItem(*root, Split(c.path), ItemAccess::Read, false, handle, stat),
+                  c.expected);
         if (c.expected == OpenResult::Ok) {
-            EXPECT_EQ(ReadAll(handle.Get()), "report") << c.path;
+            EXPECT_EQ(ReadAll(handle.Get()), "report");
         }
     }
 }
