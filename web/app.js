@@ -219,10 +219,12 @@ const TOAST_MS = 4000;
 const PARALLEL_UPLOADS = 2;
 const THUMB_LIST_PX = 96;
 const THUMB_TILE_PX = 320;
-// Rows are added in pieces so that a huge folder shows its first screen at once
-// and the tab stays responsive while the rest is built.
+// The list view builds only the rows near the screen, so a folder of any size
+// lists, filters and scrolls at once. Tiles are added in pieces instead: the
+// first screen at once, the rest without freezing the tab.
+const WINDOW_EXTRA_ROWS = 12;
 const FIRST_PIECE = 120;
-const NEXT_PIECE = 600;
+const NEXT_PIECE = 400;
 const VIEWABLE_KINDS = new Set(['image', 'video', 'audio', 'text']);
 const THUMB_KINDS = new Set(['image', 'video']);
 const NARROW_QUERY = '(max-width: 560px)';
@@ -396,7 +398,10 @@ const view = {
   folderKey: null, // share and path of the listing in state.items
   sorted: [],
   shown: [],
-  rows: [], // element per index of view.shown, filled while pieces are added
+  rows: new Map(), // element per index of view.shown, for the rows in the page
+  windowed: null, // the list's row container while the list view shows
+  rowHeight: 0,
+  firstRow: 0, // index of the first row in the page
   anchor: -1, // index in view.shown where a Shift range starts
   pieceTicket: 0,
 };
@@ -454,6 +459,14 @@ function updateFilterPlaceholder() {
 
 function wireEvents() {
   window.addEventListener('hashchange', route);
+  window.addEventListener('scroll', scheduleWindow, { passive: true });
+  window.addEventListener('resize', () => {
+    if (!view.windowed) return;
+    // Row heights follow the width; place every row again.
+    for (const node of view.rows.values()) node.remove();
+    view.rows = new Map();
+    startWindow(view.windowed);
+  });
   window.matchMedia(NARROW_QUERY).addEventListener('change', updateFilterPlaceholder);
   window.addEventListener('beforeunload', (event) => {
     if (uploads.running.size > 0 || uploads.queue.length > 0) event.preventDefault();
@@ -669,7 +682,8 @@ function setSummary(...nodes) {
 
 function clearContent() {
   view.pieceTicket++;
-  view.rows = [];
+  view.rows = new Map();
+  view.windowed = null;
   ui.content.replaceChildren();
   ui.content.classList.remove('has-selection');
 }
@@ -947,6 +961,9 @@ function renderItems() {
   } else {
     container = el('div', { class: 'rows', role: 'list' });
     ui.content.replaceChildren(el('div', { class: 'list' }, listHead(), container));
+    startWindow(container);
+    updateSelection();
+    return;
   }
   addPieces(container);
   updateSelection();
@@ -971,14 +988,14 @@ function listHead() {
 function addPieces(container) {
   const ticket = ++view.pieceTicket;
   const shown = view.shown;
-  const build = state.view === 'grid' ? makeTile : makeRow;
+  const build = makeTile;
   const addPiece = (from, count) => {
     if (ticket !== view.pieceTicket) return;
     const end = Math.min(shown.length, from + count);
     const fragment = document.createDocumentFragment();
     for (let index = from; index < end; index++) {
       const node = build(shown[index], index);
-      view.rows[index] = node;
+      view.rows.set(index, node);
       fragment.append(node);
     }
     container.append(fragment);
@@ -990,6 +1007,62 @@ function addPieces(container) {
     }
   };
   addPiece(0, FIRST_PIECE);
+}
+
+// The list's container is as tall as all its rows; only the rows near the
+// screen exist, placed at their own offsets and kept in index order so that
+// Tab moves through them in list order.
+function startWindow(container) {
+  view.windowed = container;
+  view.rowHeight = parseFloat(getComputedStyle(container).getPropertyValue('--row-height')) || 53;
+  container.style.height = view.shown.length * view.rowHeight + 'px';
+  updateWindow();
+}
+
+let windowFrame = 0;
+
+function scheduleWindow() {
+  if (!view.windowed || windowFrame) return;
+  windowFrame = requestAnimationFrame(() => {
+    windowFrame = 0;
+    updateWindow();
+  });
+}
+
+function updateWindow() {
+  const container = view.windowed;
+  if (!container || !container.isConnected) return;
+  const height = view.rowHeight;
+  const box = container.getBoundingClientRect();
+  const top = Math.max(0, -box.top);
+  const bottom = Math.min(box.height, window.innerHeight - box.top);
+  let first = Math.max(0, Math.floor(top / height) - WINDOW_EXTRA_ROWS);
+  let last = Math.min(view.shown.length - 1, Math.ceil(bottom / height) + WINDOW_EXTRA_ROWS);
+  if (bottom <= 0 || top >= box.height) {
+    // The list is off screen: keep a few rows at its near end.
+    first = bottom <= 0 ? 0 : Math.max(0, view.shown.length - WINDOW_EXTRA_ROWS);
+    last = bottom <= 0 ? Math.min(view.shown.length - 1, WINDOW_EXTRA_ROWS) : view.shown.length - 1;
+  }
+  for (const [index, node] of view.rows) {
+    if (index < first || index > last) {
+      node.remove();
+      view.rows.delete(index);
+    }
+  }
+  const previousFirst = view.rows.size > 0 ? view.firstRow : Infinity;
+  const before = document.createDocumentFragment();
+  const after = document.createDocumentFragment();
+  for (let index = first; index <= last; index++) {
+    if (view.rows.has(index)) continue;
+    const node = makeRow(view.shown[index], index);
+    node.style.top = index * height + 'px';
+    if (index === 0) node.classList.add('first');
+    view.rows.set(index, node);
+    (index < previousFirst ? before : after).append(node);
+  }
+  container.prepend(before);
+  container.append(after);
+  view.firstRow = first;
 }
 
 function itemNames(item) {
@@ -1147,14 +1220,14 @@ function selectedItems() {
 function updateSelection() {
   const count = state.selected.size;
   ui.content.classList.toggle('has-selection', count > 0);
-  view.rows.forEach((node, index) => {
+  for (const [index, node] of view.rows) {
     const item = view.shown[index];
-    if (!item) return;
+    if (!item) continue;
     const on = state.selected.has(item.name);
     if (node.classList.contains('selected') !== on) node.classList.toggle('selected', on);
     const box = node.querySelector('input.check');
     if (box && box.checked !== on) box.checked = on;
-  });
+  }
   const all = ui.content.querySelector('.select-all');
   if (all) {
     const selectedShown = view.shown.reduce((sum, item) => sum + (state.selected.has(item.name) ? 1 : 0), 0);
