@@ -9,7 +9,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import {
-  launchBrowser, needRoutes, openPage, readZip, Server, settled, share, tempRoot, writeTree,
+  launchBrowser, needRoutes, openPage, readZip, screenshot, Server, settled, share, tempRoot, writeTree,
 } from './support/harness.mjs';
 
 let browser;
@@ -99,6 +99,7 @@ describe('upload', () => {
     for (const put of puts) assert.equal(put.headers['x-veltocorvane'], '1');
     for (const file of files) assert.ok(fs.readFileSync(path.join(folder, file.name)).equals(file.buffer));
     await page.waitForFunction(() => document.querySelectorAll('#content .row').length === 5);
+    await screenshot(page, 'en-light-desktop-uploads');
     assert.equal(await page.isVisible('#uploadsCancel'), false);
     await page.click('#uploadsClose');
     assert.equal(await page.isVisible('#uploads'), false);
