@@ -36,8 +36,14 @@ TextFormat FormatForStyle(const Theme& theme, TextStyle style, bool bold) {
     return format;
 }
 
+void Label::DropLayouts() {
+    m_current = nullptr;
+    m_natural.reset();
+    m_bounded.reset();
+}
+
 void Label::TextChanged() {
-    m_layout.reset();
+    DropLayouts();
     InvalidateMeasure();
 }
 
@@ -94,26 +100,41 @@ bool Label::NeedsWidth() const {
     return m_wrap || m_trimming || m_alignment != TextAlignment::Leading;
 }
 
-void Label::EnsureLayout(float maxWidth) {
-    if (!NeedsWidth())
-        maxWidth = TextLayout::kUnbounded;
-    if (m_layout) {
-        const float built = m_layout->MaxWidth();
-        if (built == maxWidth || (std::isfinite(built) && std::isfinite(maxWidth) &&
-                                  std::fabs(built - maxWidth) <= kWidthSlack))
-            return;
-    }
+std::unique_ptr<TextLayout> Label::Build(float maxWidth) const {
     TextOptions options;
     options.alignment = m_alignment;
     options.wrapping = m_wrap ? TextWrapping::Wrap : TextWrapping::None;
     options.trimming = m_trimming ? TextTrimming::CharacterEllipsis : TextTrimming::None;
-    m_layout = std::make_unique<TextLayout>(m_text, FormatForStyle(GetTheme(), m_style, m_bold),
-                                            options, maxWidth);
+    return std::make_unique<TextLayout>(m_text, FormatForStyle(GetTheme(), m_style, m_bold),
+                                        options, maxWidth);
+}
+
+void Label::EnsureLayout(float maxWidth) {
+    // Leading text that fits on its natural lines looks the same at any
+    // width, wrapped or trimmed; other alignments place lines in the width.
+    if (m_alignment == TextAlignment::Leading) {
+        if (!m_natural)
+            m_natural = Build(TextLayout::kUnbounded);
+        if (!NeedsWidth() || m_natural->Size().width <= maxWidth) {
+            m_current = m_natural.get();
+            return;
+        }
+    }
+    if (m_bounded) {
+        const float built = m_bounded->MaxWidth();
+        if (built == maxWidth || (std::isfinite(built) && std::isfinite(maxWidth) &&
+                                  std::fabs(built - maxWidth) <= kWidthSlack)) {
+            m_current = m_bounded.get();
+            return;
+        }
+    }
+    m_bounded = Build(maxWidth);
+    m_current = m_bounded.get();
 }
 
 SizeF Label::MeasureOverride(SizeF available) {
     EnsureLayout(available.width);
-    return m_layout->Size();
+    return m_current->Size();
 }
 
 void Label::ArrangeOverride(SizeF finalSize) {
@@ -124,11 +145,11 @@ void Label::ArrangeOverride(SizeF finalSize) {
 }
 
 void Label::Draw(Canvas& canvas) {
-    if (!m_layout)
+    if (m_current == nullptr)
         return;
     const Theme& theme = GetTheme();
     const Color color = IsEnabled() ? ToneColor(theme, m_tone) : theme.textTertiary;
-    canvas.DrawTextLayout(*m_layout, PointF{0, 0}, color);
+    canvas.DrawTextLayout(*m_current, PointF{0, 0}, color);
 }
 
 } // namespace Velto::Widget

@@ -35,12 +35,12 @@ public:
     void SetTarget(Widget* target) { m_target = target; }
     Widget* Target() const { return m_target; }
 
-    // The layout drawn last (none before the first measure).
-    const TextLayout* Layout() const { return m_layout.get(); }
+    // The layout drawn (none before the first measure).
+    const TextLayout* Layout() const { return m_current; }
 
     std::string_view ClassName() const override { return "Label"; }
-    void OnThemeChanged() override { m_layout.reset(); }
-    void DropDeviceResources() override { m_layout.reset(); }
+    void OnThemeChanged() override { DropLayouts(); }
+    void DropDeviceResources() override { DropLayouts(); }
 
 protected:
     SizeF MeasureOverride(SizeF available) override;
@@ -48,10 +48,12 @@ protected:
     void Draw(Canvas& canvas) override;
 
 private:
-    // Rebuilds the layout unless it was built for this width already.
+    // Picks the layout for this width, building it unless one fits already.
     void EnsureLayout(float maxWidth);
+    std::unique_ptr<TextLayout> Build(float maxWidth) const;
     bool NeedsWidth() const;
     void TextChanged();
+    void DropLayouts();
 
     std::u16string m_text;
     TextStyle m_style{TextStyle::Body};
@@ -61,7 +63,12 @@ private:
     bool m_trimming{false};
     TextAlignment m_alignment{TextAlignment::Leading};
     Widget* m_target{nullptr};
-    std::unique_ptr<TextLayout> m_layout;
+    // The text laid out without a width, kept while it fits: wrapping and
+    // trimming change nothing then, so resizing builds no new layout.
+    std::unique_ptr<TextLayout> m_natural;
+    // The text laid out in a width (wrapped, trimmed or aligned in it).
+    std::unique_ptr<TextLayout> m_bounded;
+    const TextLayout* m_current{nullptr};
 };
 
 } // namespace Velto::Widget
