@@ -23,6 +23,9 @@ namespace {
 // reaches this many, which only a pathological caller would.
 constexpr std::size_t kMaxCachedIconLayouts = 512;
 
+// How near a device-pixel boundary an edge counts as on it.
+constexpr float kAlignmentEpsilon = 1e-3f;
+
 struct LayoutDeleter {
     void operator()(PangoLayout* layout) const { g_object_unref(layout); }
 };
@@ -186,14 +189,65 @@ void CairoCanvas::FillRoundedRect(const RectF& r, float radius, Color color) {
     cairo_fill(m_cr);
 }
 
+bool CairoCanvas::IsPixelAligned(const RectF& r) const {
+    auto aligned = [this](float v) {
+        const float device = v * m_scale;
+        return std::fabs(device - std::round(device)) < kAlignmentEpsilon;
+    };
+    return aligned(r.x + m_offset.x) && aligned(r.y + m_offset.y) &&
+           aligned(r.Right() + m_offset.x) && aligned(r.Bottom() + m_offset.y);
+}
+
+// Stroking a whole rounded outline costs in proportion to the box's area
+// (three to four times a plain rectangle at 200 %). When the outline's outer
+// and inner edges lie on device pixels, its straight parts are four aligned
+// rectangles, filled without coverage computation, and only the corners are
+// stroked, ending flush (butt caps) on pixel boundaries.
+bool CairoCanvas::StrokeAlignedRoundedRect(const RectF& r, float radius, float width) {
+    const float half = width / 2;
+    const RectF outer{r.x - half, r.y - half, r.width + width, r.height + width};
+    const RectF inner{r.x + half, r.y + half, r.width - width, r.height - width};
+    // A corner piece reaches the first pixel boundary past the curve.
+    const float split = std::ceil((radius + half) * m_scale - kAlignmentEpsilon) / m_scale;
+    if (!IsPixelAligned(outer) || !IsPixelAligned(inner) || 2 * split > outer.width ||
+        2 * split > outer.height)
+        return false;
+    cairo_rectangle(m_cr, outer.x + split, outer.y, outer.width - 2 * split, width);
+    cairo_rectangle(m_cr, outer.x + split, outer.Bottom() - width, outer.width - 2 * split, width);
+    cairo_rectangle(m_cr, outer.x, outer.y + split, width, outer.height - 2 * split);
+    cairo_rectangle(m_cr, outer.Right() - width, outer.y + split, width, outer.height - 2 * split);
+    cairo_fill(m_cr);
+
+    constexpr double kQuarter = std::numbers::pi / 2;
+    const double rad = radius;
+    cairo_set_line_width(m_cr, width);
+    cairo_move_to(m_cr, r.x, outer.y + split);
+    cairo_arc(m_cr, r.x + rad, r.y + rad, rad, 2 * kQuarter, 3 * kQuarter);
+    cairo_line_to(m_cr, outer.x + split, r.y);
+    cairo_move_to(m_cr, outer.Right() - split, r.y);
+    cairo_arc(m_cr, r.Right() - rad, r.y + rad, rad, 3 * kQuarter, 4 * kQuarter);
+    cairo_line_to(m_cr, r.Right(), outer.y + split);
+    cairo_move_to(m_cr, r.Right(), outer.Bottom() - split);
+    cairo_arc(m_cr, r.Right() - rad, r.Bottom() - rad, rad, 0, kQuarter);
+    cairo_line_to(m_cr, outer.Right() - split, r.Bottom());
+    cairo_move_to(m_cr, outer.x + split, r.Bottom());
+    cairo_arc(m_cr, r.x + rad, r.Bottom() - rad, rad, kQuarter, 2 * kQuarter);
+    cairo_line_to(m_cr, r.x, outer.Bottom() - split);
+    cairo_stroke(m_cr);
+    return true;
+}
+
 void CairoCanvas::StrokeRoundedRect(const RectF& r, float radius, Color color, float width) {
-    if (!(radius > 0)) {
+    const float rad = std::min(radius, std::min(r.width, r.height) / 2);
+    if (!(rad > 0)) {
         StrokeRect(r, color, width);
         return;
     }
     SetColor(color);
+    if (StrokeAlignedRoundedRect(r, rad, width))
+        return;
     cairo_set_line_width(m_cr, width);
-    RoundedRectPath(r, radius);
+    RoundedRectPath(r, rad);
     cairo_stroke(m_cr);
 }
 

@@ -66,6 +66,8 @@ private:
     void Init(float scale);
     void SetColor(Color color);
     void RoundedRectPath(const RectF& rect, float radius);
+    bool IsPixelAligned(const RectF& rect) const;
+    bool StrokeAlignedRoundedRect(const RectF& rect, float radius, float width);
 
     cairo_surface_t* m_surface{nullptr};
     cairo_t* m_cr{nullptr};

@@ -82,6 +82,42 @@ TEST(Canvas, ClipAndOffsetNest) {
     EXPECT_EQ(canvas.PixelAt(31, 31), kBlack);
 }
 
+// Total coverage of the canvas (sum of alpha over every pixel, 0-255 each).
+double TotalAlpha(CairoCanvas& canvas) {
+    double sum = 0;
+    for (int y = 0; y < canvas.PixelHeight(); ++y)
+        for (int x = 0; x < canvas.PixelWidth(); ++x)
+            sum += canvas.PixelAt(x, y).a;
+    return sum;
+}
+
+TEST(Canvas, RoundedOutlineOnWholePixelsMatchesTheGeneralPath) {
+    for (const float scale : {1.0f, 1.25f, 1.5f, 2.0f}) {
+        const float width = HairlineDips(scale);
+        // On whole pixels (drawn in pieces) and a hair off them (one path).
+        CairoCanvas aligned(80, 60, scale);
+        const RectF box = aligned.SnapToPixels(RectF{4, 4, 40, 24});
+        const RectF line{box.x + width / 2, box.y + width / 2, box.width - width,
+                         box.height - width};
+        aligned.StrokeRoundedRect(line, 4, Color{0, 0, 0, 1}, width);
+        CairoCanvas general(80, 60, scale);
+        general.PushOffset(0.01f / scale, 0);
+        general.StrokeRoundedRect(line, 4, Color{0, 0, 0, 1}, width);
+        general.PopOffset();
+        EXPECT_NEAR(TotalAlpha(aligned), TotalAlpha(general), TotalAlpha(general) * 0.01) << scale;
+
+        // Straight edges are solid hairlines; the corner's outside stays clear.
+        const int top = static_cast<int>(std::lround(box.y * scale));
+        const int middle = static_cast<int>(std::lround((box.x + box.width / 2) * scale));
+        EXPECT_EQ(BlackRunFrom(aligned, middle, top), HairlinePixels(scale)) << scale;
+        const int left = static_cast<int>(std::lround(box.x * scale));
+        EXPECT_EQ(aligned.PixelAt(left, top).a, 0) << scale;
+        const int halfway = static_cast<int>(std::lround((box.y + 12) * scale));
+        EXPECT_EQ(aligned.PixelAt(left, halfway), kBlack) << scale;
+        EXPECT_EQ(aligned.PixelAt(left - 1, halfway).a, 0) << scale;
+    }
+}
+
 TEST(Canvas, OpacityLayerComposesOnce) {
     CairoCanvas canvas(20, 20, 1);
     canvas.Clear(Color{1, 1, 1, 1});
