@@ -7,8 +7,10 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <locale.h>
 #include <unordered_set>
+#include <vector>
 
 namespace Velto::Corvane {
 namespace {
@@ -56,12 +58,36 @@ bool IsWhitespace(char c) {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
+// Bytes a string takes over as they are: neither the closing quote, nor a
+// backslash, nor a control byte.
+bool IsPlainInputByte(char c) {
+    return static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\';
+}
 
+// Two passes over the text. The first checks all of it and notes how many
+// elements or members each array and object has, in the order they open;
+// nothing is built. The second builds the tree, allocating every container
+// once at its final size. A text that fails, or holds too many values, is
+// thus refused before it costs any memory, and the tree of an accepted one
+// carries no spare capacity.
 class Parser {
 public:
-    Parser(std::string_view text, std::int32_t maxDepth) : m_text(text), m_maxDepth(maxDepth) {}
+    Parser(std::string_view text, std::int32_t maxDepth, std::size_t maxValues)
+        : m_text(text), m_maxDepth(maxDepth), m_maxValues(maxValues) {}
 
-    bool ParseDocument(JsonValue& out) {
+    bool Parse(JsonValue& out) {
+        if (!ParseDocument(nullptr))
+            return false;
+        std::string().swap(m_scratch);
+        m_building = true;
+        m_pos = 0;
+        m_nextSize = 0;
+        return ParseDocument(&out);
+    }
+
+private:
+    // `out` is null in the first pass.
+    bool ParseDocument(JsonValue* out) {
         SkipWhitespace();
         if (!ParseValue(out, 0))
             return false;
@@ -69,7 +95,6 @@ public:
         return m_pos == m_text.size();
     }
 
-private:
     bool AtEnd() const { return m_pos >= m_text.size(); }
     char Peek() const { return m_text[m_pos]; }
 
@@ -78,17 +103,15 @@ private:
             ++m_pos;
     }
 
-    bool ParseValue(JsonValue& out, std::int32_t depth) {
-        if (AtEnd())
+    // Values and object keys are counted in the first pass only.
+    bool CountValue() { return m_building || ++m_values <= m_maxValues; }
+
+    bool ParseValue(JsonValue* out, std::int32_t depth) {
+        if (AtEnd() || !CountValue())
             return false;
         switch (Peek()) {
-        case '"': {
-            std::string s;
-            if (!ParseString(s))
-                return false;
-            out = JsonValue(std::move(s));
-            return true;
-        }
+        case '"':
+            return ParseStringValue(out);
         case '[':
             return ParseArray(out, depth + 1);
         case '{':
@@ -104,11 +127,28 @@ private:
         }
     }
 
-    bool ParseLiteral(std::string_view word, JsonValue value, JsonValue& out) {
+    bool ParseStringValue(JsonValue* out) {
+        if (out == nullptr)
+            return ParseString(Scratch());
+        std::string s;
+        if (!ParseString(s))
+            return false;
+        *out = JsonValue(std::move(s));
+        return true;
+    }
+
+    // The first pass decodes strings into one reused buffer, only to check them.
+    std::string& Scratch() {
+        m_scratch.clear();
+        return m_scratch;
+    }
+
+    bool ParseLiteral(std::string_view word, JsonValue value, JsonValue* out) {
         if (m_text.substr(m_pos, word.size()) != word)
             return false;
         m_pos += word.size();
-        out = std::move(value);
+        if (out != nullptr)
+            *out = std::move(value);
         return true;
     }
 
@@ -116,11 +156,40 @@ private:
         return depth <= m_maxDepth && depth <= kHardDepthLimit;
     }
 
-    bool ParseArray(JsonValue& out, std::int32_t depth) {
+    // First pass: notes a new container and returns its index in m_sizes.
+    // Second pass: returns the size the first pass noted for it.
+    bool OpenContainer(std::size_t& index) {
+        if (!m_building) {
+            index = m_sizes.size();
+            m_sizes.push_back(0);
+            return true;
+        }
+        if (m_nextSize >= m_sizes.size())
+            return false;
+        index = m_sizes[m_nextSize++];
+        return true;
+    }
+
+    bool CountElement(std::size_t index) {
+        if (m_building)
+            return true;
+        if (m_sizes[index] == std::numeric_limits<std::uint32_t>::max())
+            return false;
+        ++m_sizes[index];
+        return true;
+    }
+
+    bool ParseArray(JsonValue* out, std::int32_t depth) {
         if (!DepthAllowed(depth))
             return false;
         ++m_pos; // '['
-        out = JsonValue::MakeArray();
+        std::size_t container = 0;
+        if (!OpenContainer(container))
+            return false;
+        if (out != nullptr) {
+            *out = JsonValue::MakeArray();
+            out->Reserve(container);
+        }
         SkipWhitespace();
         if (!AtEnd() && Peek() == ']') {
             ++m_pos;
@@ -128,10 +197,10 @@ private:
         }
         for (;;) {
             SkipWhitespace();
-            JsonValue element;
-            if (!ParseValue(element, depth))
+            // Elements are parsed in place: the array has its room already.
+            JsonValue* element = out != nullptr ? &out->Append(JsonValue()) : nullptr;
+            if (!ParseValue(element, depth) || !CountElement(container))
                 return false;
-            out.Append(std::move(element));
             SkipWhitespace();
             if (AtEnd())
                 return false;
@@ -143,23 +212,29 @@ private:
         }
     }
 
-    bool ParseObject(JsonValue& out, std::int32_t depth) {
+    bool ParseObject(JsonValue* out, std::int32_t depth) {
         if (!DepthAllowed(depth))
             return false;
         ++m_pos; // '{'
-        out = JsonValue::MakeObject();
+        std::size_t container = 0;
+        if (!OpenContainer(container))
+            return false;
+        if (out != nullptr) {
+            *out = JsonValue::MakeObject();
+            out->Reserve(container);
+        }
         SkipWhitespace();
         if (!AtEnd() && Peek() == '}') {
             ++m_pos;
             return true;
         }
-        std::unordered_set<std::string> seenKeys;
+        KeySet seenKeys;
         for (;;) {
             SkipWhitespace();
-            if (AtEnd() || Peek() != '"')
+            if (AtEnd() || Peek() != '"' || !CountValue())
                 return false;
             std::string key;
-            if (!ParseString(key))
+            if (!ParseString(out != nullptr ? key : Scratch()))
                 return false;
             SkipWhitespace();
             if (AtEnd() || Peek() != ':')
@@ -167,9 +242,10 @@ private:
             ++m_pos;
             SkipWhitespace();
             JsonValue value;
-            if (!ParseValue(value, depth))
+            if (!ParseValue(out != nullptr ? &value : nullptr, depth) || !CountElement(container))
                 return false;
-            AddMember(out, seenKeys, std::move(key), std::move(value));
+            if (out != nullptr)
+                AddMember(*out, seenKeys, std::move(key), std::move(value));
             SkipWhitespace();
             if (AtEnd())
                 return false;
@@ -181,21 +257,34 @@ private:
         }
     }
 
+    // Keys of one object, viewed in place in its members.
+    using KeySet = std::unordered_set<std::string_view>;
+
+    static void FillKeys(const JsonValue& object, KeySet& keys) {
+        keys.clear();
+        for (const auto& member : object.AsMembers())
+            keys.insert(member.first);
+    }
+
     // The first occurrence of a key wins; later ones were parsed but are dropped.
-    static void AddMember(JsonValue& object, std::unordered_set<std::string>& seenKeys,
-                          std::string key, JsonValue value) {
+    static void AddMember(JsonValue& object, KeySet& seenKeys, std::string key, JsonValue value) {
         const JsonMembers& members = object.AsMembers();
         if (members.size() < kLinearKeyCheckLimit) {
             object.AddMemberIfAbsent(std::move(key), std::move(value));
             return;
         }
-        if (seenKeys.empty()) {
-            for (const auto& member : members)
-                seenKeys.insert(member.first);
-        }
-        if (!seenKeys.insert(key).second)
+        if (seenKeys.empty())
+            FillKeys(object, seenKeys);
+        if (seenKeys.contains(key))
             return;
+        // The object was sized for all its members, so stored keys stay put;
+        // should it ever grow, the views are taken anew.
+        const bool grows = members.size() == members.capacity();
         object.AppendNewMember(std::move(key), std::move(value));
+        if (grows)
+            FillKeys(object, seenKeys);
+        else
+            seenKeys.insert(members.back().first);
     }
 
     bool ReadHexUnit(std::uint32_t& unit) {
@@ -235,17 +324,19 @@ private:
     bool ParseString(std::string& out) {
         ++m_pos; // opening quote
         for (;;) {
+            // Plain bytes are copied in runs.
+            std::size_t end = m_pos;
+            while (end < m_text.size() && IsPlainInputByte(m_text[end]))
+                ++end;
+            out.append(m_text.data() + m_pos, end - m_pos);
+            m_pos = end;
             if (AtEnd())
                 return false;
             const char c = m_text[m_pos++];
             if (c == '"')
                 return IsValidUtf8(out);
-            if (static_cast<unsigned char>(c) < 0x20)
-                return false;
-            if (c != '\\') {
-                out.push_back(c);
-                continue;
-            }
+            if (c != '\\')
+                return false; // a control byte
             if (AtEnd())
                 return false;
             const char e = m_text[m_pos++];
@@ -285,7 +376,7 @@ private:
             ++m_pos;
     }
 
-    bool ParseNumber(JsonValue& out) {
+    bool ParseNumber(JsonValue* out) {
         const std::size_t start = m_pos;
         if (!AtEnd() && Peek() == '-')
             ++m_pos;
@@ -309,10 +400,12 @@ private:
                 return false;
             SkipDigits();
         }
+        if (out == nullptr)
+            return true;
         double value = 0;
         if (!ConvertNumber(m_text.substr(start, m_pos - start), value))
             return false;
-        out = JsonValue(value);
+        *out = JsonValue(value);
         return true;
     }
 
@@ -339,6 +432,12 @@ private:
     std::string_view m_text;
     std::size_t m_pos{0};
     std::int32_t m_maxDepth;
+    std::size_t m_maxValues;
+    bool m_building{false};
+    std::size_t m_values{0};            // first pass: values and keys so far
+    std::vector<std::uint32_t> m_sizes; // elements or members per container, in opening order
+    std::size_t m_nextSize{0};          // second pass: the next container's entry
+    std::string m_scratch;              // first pass: the string being checked
 };
 
 void AppendNumber(std::string& out, double x) {
@@ -356,10 +455,25 @@ void AppendNumber(std::string& out, double x) {
     out.append(text, r.ptr);
 }
 
+// True for the bytes a string holds unchanged in the output.
+constexpr bool IsPlainStringByte(unsigned char b) {
+    return b >= 0x20 && b != '"' && b != '\\' && b != '<' && b != '>' && b != '&';
+}
+
 void AppendQuoted(std::string& out, std::string_view s) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
-    for (const char c : s) {
+    // Runs of plain bytes go out in one append; only the rest is escaped.
+    std::size_t i = 0;
+    while (i < s.size()) {
+        std::size_t end = i;
+        while (end < s.size() && IsPlainStringByte(static_cast<unsigned char>(s[end])))
+            ++end;
+        out.append(s.data() + i, end - i);
+        if (end == s.size())
+            break;
+        i = end + 1;
+        const char c = s[end];
         const auto b = static_cast<unsigned char>(c);
         switch (c) {
         case '\t':
@@ -447,15 +561,18 @@ void AppendValue(std::string& out, const JsonValue& v, bool pretty, std::size_t 
 
 } // namespace
 
+// What a parsed request costs per value; keep it from growing unnoticed.
+static_assert(sizeof(JsonValue) == 40);
+
 JsonValue JsonValue::MakeArray() {
     JsonValue v;
-    v.m_kind = JsonKind::Array;
+    v.m_value.emplace<JsonArray>();
     return v;
 }
 
 JsonValue JsonValue::MakeObject() {
     JsonValue v;
-    v.m_kind = JsonKind::Object;
+    v.m_value.emplace<JsonMembers>();
     return v;
 }
 
@@ -465,9 +582,10 @@ const JsonValue& JsonValue::Get(std::string_view key) const {
 }
 
 const JsonValue* JsonValue::Find(std::string_view key) const {
-    if (m_kind != JsonKind::Object)
+    const JsonMembers* members = std::get_if<JsonMembers>(&m_value);
+    if (members == nullptr)
         return nullptr;
-    for (const auto& member : m_members) {
+    for (const auto& member : *members) {
         if (member.first == key)
             return &member.second;
     }
@@ -475,70 +593,103 @@ const JsonValue* JsonValue::Find(std::string_view key) const {
 }
 
 const std::string& JsonValue::AsString() const {
-    return m_kind == JsonKind::String ? m_string : SharedEmptyString();
+    const std::string* value = std::get_if<std::string>(&m_value);
+    return value != nullptr ? *value : SharedEmptyString();
 }
 
 const JsonArray& JsonValue::AsArray() const {
-    return m_kind == JsonKind::Array ? m_array : SharedEmptyArray();
+    const JsonArray* value = std::get_if<JsonArray>(&m_value);
+    return value != nullptr ? *value : SharedEmptyArray();
 }
 
 const JsonMembers& JsonValue::AsMembers() const {
-    return m_kind == JsonKind::Object ? m_members : SharedEmptyMembers();
+    const JsonMembers* value = std::get_if<JsonMembers>(&m_value);
+    return value != nullptr ? *value : SharedEmptyMembers();
 }
 
 std::int64_t JsonValue::GetInt(std::int64_t fallback, std::int64_t min, std::int64_t max) const {
-    if (m_kind != JsonKind::Number || std::isnan(m_number) || std::floor(m_number) != m_number)
+    const double* number = std::get_if<double>(&m_value);
+    if (number == nullptr || std::isnan(*number) || std::floor(*number) != *number)
         return fallback;
     // Values outside the 64-bit range never reach the integer conversion.
-    if (m_number >= kInt64Limit || m_number < -kInt64Limit)
+    if (*number >= kInt64Limit || *number < -kInt64Limit)
         return fallback;
-    const auto value = static_cast<std::int64_t>(m_number);
+    const auto value = static_cast<std::int64_t>(*number);
     if (value < min || value > max)
         return fallback;
     return value;
 }
 
+// Append and Set are meant for Null values and values of their own kind; any
+// other value is replaced by an empty container first.
+JsonArray& JsonValue::ArrayForAppend() {
+    if (JsonArray* items = std::get_if<JsonArray>(&m_value))
+        return *items;
+    return m_value.emplace<JsonArray>();
+}
+
+JsonMembers& JsonValue::MembersForSet() {
+    if (JsonMembers* members = std::get_if<JsonMembers>(&m_value))
+        return *members;
+    return m_value.emplace<JsonMembers>();
+}
+
 JsonValue& JsonValue::Append(JsonValue value) {
-    if (m_kind == JsonKind::Null)
-        m_kind = JsonKind::Array;
-    m_array.push_back(std::move(value));
-    return m_array.back();
+    JsonArray& items = ArrayForAppend();
+    items.push_back(std::move(value));
+    return items.back();
 }
 
 JsonValue& JsonValue::Set(std::string_view key, JsonValue value) {
-    if (m_kind == JsonKind::Null)
-        m_kind = JsonKind::Object;
-    for (auto& member : m_members) {
+    JsonMembers& members = MembersForSet();
+    for (auto& member : members) {
         if (member.first == key) {
             member.second = std::move(value);
             return member.second;
         }
     }
-    m_members.emplace_back(std::string(key), std::move(value));
-    return m_members.back().second;
+    members.emplace_back(std::string(key), std::move(value));
+    return members.back().second;
+}
+
+void JsonValue::Reserve(std::size_t count) {
+    if (JsonArray* items = std::get_if<JsonArray>(&m_value))
+        items->reserve(count);
+    else if (JsonMembers* members = std::get_if<JsonMembers>(&m_value))
+        members->reserve(count);
 }
 
 void JsonValue::AddMemberIfAbsent(std::string key, JsonValue value) {
-    if (m_kind == JsonKind::Null)
-        m_kind = JsonKind::Object;
-    for (const auto& member : m_members) {
+    JsonMembers& members = MembersForSet();
+    for (const auto& member : members) {
         if (member.first == key)
             return;
     }
-    m_members.emplace_back(std::move(key), std::move(value));
+    members.emplace_back(std::move(key), std::move(value));
 }
 
 void JsonValue::AppendNewMember(std::string key, JsonValue value) {
-    if (m_kind == JsonKind::Null)
-        m_kind = JsonKind::Object;
-    m_members.emplace_back(std::move(key), std::move(value));
+    MembersForSet().emplace_back(std::move(key), std::move(value));
 }
 
 std::pair<JsonValue, bool> ParseJson(std::string_view text, std::int32_t maxDepth) {
+    return ParseJson(text, maxDepth, std::numeric_limits<std::size_t>::max());
+}
+
+std::pair<JsonValue, bool> ParseJson(std::string_view text, std::int32_t maxDepth,
+                                     std::size_t maxValues) {
     JsonValue value;
-    Parser parser(text, maxDepth);
-    const bool ok = parser.ParseDocument(value);
+    Parser parser(text, maxDepth, maxValues);
+    const bool ok = parser.Parse(value);
     return {std::move(value), ok};
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    AppendQuoted(out, text);
+}
+
+void AppendJsonNumber(std::string& out, double value) {
+    AppendNumber(out, value);
 }
 
 std::string SerializeJson(const JsonValue& value, bool pretty) {

@@ -32,6 +32,10 @@ constexpr std::string_view kDownloadPolicy =
     "sandbox; default-src 'none'; img-src 'self' data:; media-src 'self'; "
     "style-src 'unsafe-inline'";
 
+// Room reserved for a listing reply up front: its head, and a typical item.
+constexpr std::size_t kListingReplyGuess = 256;
+constexpr std::size_t kListingItemGuess = 112;
+
 constexpr std::uint32_t kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 double ModifiedMs(FileTime lastWrite) {
@@ -56,19 +60,24 @@ std::string_view KindName(MediaKind kind) {
     return "other";
 }
 
-JsonValue ListingItem(const DirEntry& entry) {
+// One item of a listing, written straight into the reply: the bytes of
+// serializing {"name", "dir", "size", "modified"[, "kind", "inline"]} compactly,
+// without building a tree for each of many thousands of entries.
+void AppendListingItem(std::string& out, const DirEntry& entry) {
     const bool isDir = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    JsonValue item = JsonValue::MakeObject();
-    item.Set("name", JsonValue(Utf16ToUtf8(entry.name)));
-    item.Set("dir", JsonValue(isDir));
-    item.Set("size", JsonValue(isDir ? 0.0 : static_cast<double>(entry.size)));
-    item.Set("modified", JsonValue(ModifiedMs(entry.lastWriteTime)));
+    out += "{\"name\":";
+    AppendJsonString(out, Utf16ToUtf8(entry.name));
+    out += isDir ? ",\"dir\":true,\"size\":" : ",\"dir\":false,\"size\":";
+    AppendJsonNumber(out, isDir ? 0.0 : static_cast<double>(entry.size));
+    out += ",\"modified\":";
+    AppendJsonNumber(out, ModifiedMs(entry.lastWriteTime));
     if (!isDir) {
         const MimeInfo mime = MimeForName(entry.name);
-        item.Set("kind", JsonValue(std::string(KindName(mime.kind))));
-        item.Set("inline", JsonValue(mime.inlineSafe));
+        out += ",\"kind\":";
+        AppendJsonString(out, KindName(mime.kind));
+        out += mime.inlineSafe ? ",\"inline\":true" : ",\"inline\":false";
     }
-    return item;
+    out += '}';
 }
 
 std::u16string JoinComponents(const PathComponents& components) {
@@ -145,13 +154,15 @@ void WebApp::ListFolder(Context& context) {
             return SendError(context.response, 500, "failed");
     }
 
-    // The reply is written item by item: each item's tree is serialized and
-    // freed at once, so a folder of many thousands of entries never holds
-    // them all as trees. The bytes are those of serializing the whole reply.
-    std::string reply = "{\"share\":";
-    reply += SerializeJson(JsonValue(Utf16ToUtf8(target.share->name)), false);
+    // The reply is written item by item, so a folder of many thousands of
+    // entries never exists as a tree. The bytes are those of serializing the
+    // whole reply.
+    std::string reply;
+    reply.reserve(kListingReplyGuess + entries.size() * kListingItemGuess);
+    reply += "{\"share\":";
+    AppendJsonString(reply, Utf16ToUtf8(target.share->name));
     reply += ",\"path\":";
-    reply += SerializeJson(JsonValue(Utf16ToUtf8(JoinComponents(target.components))), false);
+    AppendJsonString(reply, Utf16ToUtf8(JoinComponents(target.components)));
     reply += ",\"permissions\":";
     reply += SerializeJson(AccessToNames(target.rights), false);
     reply += ",\"items\":[";
@@ -177,7 +188,7 @@ void WebApp::ListFolder(Context& context) {
         if (!firstItem)
             reply += ',';
         firstItem = false;
-        reply += SerializeJson(ListingItem(entry), false);
+        AppendListingItem(reply, entry);
     }
     reply += "]}";
     Respond(context.response, 200, kJsonType, reply);

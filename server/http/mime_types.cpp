@@ -1,5 +1,6 @@
 #include "server/http/mime_types.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -59,17 +60,29 @@ static_assert(kMimeTable.size() == 40);
 
 constexpr MimeInfo kUnknown{"application/octet-stream", MediaKind::Other, false};
 
+// No extension in the table is longer; a longer one is unknown without a look.
+constexpr std::size_t kLongestExtension = [] {
+    std::size_t longest = 0;
+    for (const MimeRow& row : kMimeTable)
+        longest = std::max(longest, row.extension.size());
+    return longest;
+}();
+
 } // namespace
 
 MimeInfo MimeForName(std::u16string_view fileName) {
     const std::size_t dot = fileName.rfind(u'.');
     if (dot == std::u16string_view::npos)
         return kUnknown;
-    std::u16string extension(fileName.substr(dot + 1));
-    for (char16_t& unit : extension) {
-        if (unit >= u'A' && unit <= u'Z')
-            unit = static_cast<char16_t>(unit - u'A' + u'a');
+    const std::u16string_view given = fileName.substr(dot + 1);
+    if (given.size() > kLongestExtension)
+        return kUnknown;
+    std::array<char16_t, kLongestExtension> lower{};
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const char16_t unit = given[i];
+        lower[i] = unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
     }
+    const std::u16string_view extension(lower.data(), given.size());
     for (const MimeRow& row : kMimeTable) {
         if (row.extension == extension)
             return row.info;

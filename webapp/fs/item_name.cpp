@@ -1,7 +1,7 @@
 #include "webapp/fs/item_name.h"
 
-#include "base/utf.h"
 #include "base/ordinal_compare.h"
+#include "base/utf.h"
 
 #include <array>
 
@@ -13,6 +13,8 @@ constexpr std::u16string_view kForbiddenUnits = u"\"*/:<>?\\|";
 constexpr std::array<std::u16string_view, 6> kReservedNames = {u"CON", u"PRN",    u"AUX",
                                                                u"NUL", u"CONIN$", u"CONOUT$"};
 constexpr std::size_t kNumberedDeviceLength = 4;
+constexpr std::size_t kShortestDeviceName = 3;
+constexpr std::size_t kLongestDeviceName = 7;
 
 bool IsHighSurrogate(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
@@ -68,11 +70,14 @@ bool IsReservedDeviceName(std::u16string_view name) {
     std::u16string_view stem = name.substr(0, name.find(u'.'));
     while (!stem.empty() && stem.back() == u' ')
         stem.remove_suffix(1);
+    // Every device name is 3 to 7 units long; most names are not, and leave here.
+    if (stem.size() < kShortestDeviceName || stem.size() > kLongestDeviceName)
+        return false;
 
-    std::u16string upper;
-    upper.reserve(stem.size());
-    for (const char16_t unit : stem)
-        upper.push_back(UpperAscii(unit));
+    std::array<char16_t, kLongestDeviceName> buffer{};
+    for (std::size_t i = 0; i < stem.size(); ++i)
+        buffer[i] = UpperAscii(stem[i]);
+    const std::u16string_view upper(buffer.data(), stem.size());
 
     for (const std::u16string_view reserved : kReservedNames) {
         if (upper == reserved)
@@ -80,7 +85,7 @@ bool IsReservedDeviceName(std::u16string_view name) {
     }
     if (upper.size() != kNumberedDeviceLength)
         return false;
-    const std::u16string_view head = std::u16string_view(upper).substr(0, 3);
+    const std::u16string_view head = upper.substr(0, 3);
     return (head == u"COM" || head == u"LPT") && IsDeviceDigit(upper.back());
 }
 
@@ -90,7 +95,10 @@ bool IsValidItemName(std::u16string_view name) {
     if (name == u"." || name == u"..")
         return false;
     for (const char16_t unit : name) {
-        if (unit < 0x20 || unit == 0x7F || kForbiddenUnits.find(unit) != std::u16string_view::npos)
+        if (unit < 0x20 || unit == 0x7F)
+            return false;
+        // Every forbidden unit is ASCII punctuation below 0x80.
+        if (unit < 0x80 && kForbiddenUnits.find(unit) != std::u16string_view::npos)
             return false;
     }
     if (name.back() == u'.' || name.back() == u' ')
