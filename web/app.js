@@ -219,12 +219,9 @@ const TOAST_MS = 4000;
 const PARALLEL_UPLOADS = 2;
 const THUMB_LIST_PX = 96;
 const THUMB_TILE_PX = 320;
-// The list view builds only the rows near the screen, so a folder of any size
-// lists, filters and scrolls at once. Tiles are added in pieces instead: the
-// first screen at once, the rest without freezing the tab.
+// Both views build only the rows (of items or of tiles) near the screen, so a
+// folder of any size lists, filters and scrolls at once.
 const WINDOW_EXTRA_ROWS = 12;
-const FIRST_PIECE = 120;
-const NEXT_PIECE = 400;
 const VIEWABLE_KINDS = new Set(['image', 'video', 'audio', 'text']);
 const THUMB_KINDS = new Set(['image', 'video']);
 const NARROW_QUERY = '(max-width: 560px)';
@@ -398,12 +395,11 @@ const view = {
   folderKey: null, // share and path of the listing in state.items
   sorted: [],
   shown: [],
-  rows: new Map(), // element per index of view.shown, for the rows in the page
-  windowed: null, // the list's row container while the list view shows
-  rowHeight: 0,
-  firstRow: 0, // index of the first row in the page
+  rows: new Map(), // element per index of view.shown, for the items in the page
+  windowed: null, // the container of the items while a folder shows
+  layout: null, // {grid, columns, stride (px from one row to the next), width, gap}
+  firstItem: 0, // index of the first item in the page
   anchor: -1, // index in view.shown where a Shift range starts
-  pieceTicket: 0,
 };
 
 const ui = {};
@@ -462,7 +458,7 @@ function wireEvents() {
   window.addEventListener('scroll', scheduleWindow, { passive: true });
   window.addEventListener('resize', () => {
     if (!view.windowed) return;
-    // Row heights follow the width; place every row again.
+    // Row heights and tile columns follow the width; place everything again.
     for (const node of view.rows.values()) node.remove();
     view.rows = new Map();
     startWindow(view.windowed);
@@ -681,7 +677,6 @@ function setSummary(...nodes) {
 }
 
 function clearContent() {
-  view.pieceTicket++;
   view.rows = new Map();
   view.windowed = null;
   ui.content.replaceChildren();
@@ -961,11 +956,8 @@ function renderItems() {
   } else {
     container = el('div', { class: 'rows', role: 'list' });
     ui.content.replaceChildren(el('div', { class: 'list' }, listHead(), container));
-    startWindow(container);
-    updateSelection();
-    return;
   }
-  addPieces(container);
+  startWindow(container);
   updateSelection();
 }
 
@@ -985,37 +977,34 @@ function listHead() {
   return head;
 }
 
-function addPieces(container) {
-  const ticket = ++view.pieceTicket;
-  const shown = view.shown;
-  const build = makeTile;
-  const addPiece = (from, count) => {
-    if (ticket !== view.pieceTicket) return;
-    const end = Math.min(shown.length, from + count);
-    const fragment = document.createDocumentFragment();
-    for (let index = from; index < end; index++) {
-      const node = build(shown[index], index);
-      view.rows.set(index, node);
-      fragment.append(node);
-    }
-    container.append(fragment);
-    if (end < shown.length) {
-      ui.content.setAttribute('aria-busy', 'true');
-      setTimeout(() => addPiece(end, NEXT_PIECE), 0);
-    } else {
-      ui.content.setAttribute('aria-busy', 'false');
-    }
-  };
-  addPiece(0, FIRST_PIECE);
-}
-
-// The list's container is as tall as all its rows; only the rows near the
-// screen exist, placed at their own offsets and kept in index order so that
-// Tab moves through them in list order.
+// The container is as tall as all its items; only the items near the screen
+// exist, placed at their own offsets and kept in index order so that Tab moves
+// through them in list order. Rows of the list have one height from the style
+// sheet; tiles fill as many columns of at least the minimum width as fit, and
+// all have the height of the first one.
 function startWindow(container) {
   view.windowed = container;
-  view.rowHeight = parseFloat(getComputedStyle(container).getPropertyValue('--row-height')) || 53;
-  container.style.height = view.shown.length * view.rowHeight + 'px';
+  const style = getComputedStyle(container);
+  const count = view.shown.length;
+  if (state.view === 'grid') {
+    const gap = parseFloat(style.getPropertyValue('--tile-gap')) || 12;
+    const least = parseFloat(style.getPropertyValue('--tile-min')) || 160;
+    const space = container.clientWidth;
+    const columns = Math.max(1, Math.floor((space + gap) / (least + gap)));
+    const width = (space - gap * (columns - 1)) / columns;
+    const probe = makeTile(view.shown[0], 0);
+    probe.style.width = width + 'px';
+    probe.style.visibility = 'hidden';
+    container.append(probe);
+    const height = probe.getBoundingClientRect().height;
+    probe.remove();
+    view.layout = { grid: true, columns, width, gap, stride: height + gap };
+    container.style.height = Math.max(0, Math.ceil(count / columns) * view.layout.stride - gap) + 'px';
+  } else {
+    const stride = parseFloat(style.getPropertyValue('--row-height')) || 53;
+    view.layout = { grid: false, columns: 1, width: 0, gap: 0, stride };
+    container.style.height = count * stride + 'px';
+  }
   updateWindow();
 }
 
@@ -1031,38 +1020,50 @@ function scheduleWindow() {
 
 function updateWindow() {
   const container = view.windowed;
-  if (!container || !container.isConnected) return;
-  const height = view.rowHeight;
+  if (!container || !container.isConnected || !view.layout) return;
+  const { grid, columns, width, gap, stride } = view.layout;
+  const count = view.shown.length;
+  const lines = Math.ceil(count / columns);
   const box = container.getBoundingClientRect();
   const top = Math.max(0, -box.top);
   const bottom = Math.min(box.height, window.innerHeight - box.top);
-  let first = Math.max(0, Math.floor(top / height) - WINDOW_EXTRA_ROWS);
-  let last = Math.min(view.shown.length - 1, Math.ceil(bottom / height) + WINDOW_EXTRA_ROWS);
+  let firstLine = Math.max(0, Math.floor(top / stride) - WINDOW_EXTRA_ROWS);
+  let lastLine = Math.min(lines - 1, Math.ceil(bottom / stride) + WINDOW_EXTRA_ROWS);
   if (bottom <= 0 || top >= box.height) {
-    // The list is off screen: keep a few rows at its near end.
-    first = bottom <= 0 ? 0 : Math.max(0, view.shown.length - WINDOW_EXTRA_ROWS);
-    last = bottom <= 0 ? Math.min(view.shown.length - 1, WINDOW_EXTRA_ROWS) : view.shown.length - 1;
+    // Off screen: keep a few lines at the near end.
+    firstLine = bottom <= 0 ? 0 : Math.max(0, lines - WINDOW_EXTRA_ROWS);
+    lastLine = bottom <= 0 ? Math.min(lines - 1, WINDOW_EXTRA_ROWS) : lines - 1;
   }
+  const first = firstLine * columns;
+  const last = Math.min(count - 1, (lastLine + 1) * columns - 1);
   for (const [index, node] of view.rows) {
     if (index < first || index > last) {
       node.remove();
       view.rows.delete(index);
     }
   }
-  const previousFirst = view.rows.size > 0 ? view.firstRow : Infinity;
+  const previousFirst = view.rows.size > 0 ? view.firstItem : Infinity;
   const before = document.createDocumentFragment();
   const after = document.createDocumentFragment();
   for (let index = first; index <= last; index++) {
     if (view.rows.has(index)) continue;
-    const node = makeRow(view.shown[index], index);
-    node.style.top = index * height + 'px';
-    if (index === 0) node.classList.add('first');
+    let node;
+    if (grid) {
+      node = makeTile(view.shown[index], index);
+      node.style.top = Math.floor(index / columns) * stride + 'px';
+      node.style.left = (index % columns) * (width + gap) + 'px';
+      node.style.width = width + 'px';
+    } else {
+      node = makeRow(view.shown[index], index);
+      node.style.top = index * stride + 'px';
+      if (index === 0) node.classList.add('first');
+    }
     view.rows.set(index, node);
     (index < previousFirst ? before : after).append(node);
   }
   container.prepend(before);
   container.append(after);
-  view.firstRow = first;
+  view.firstItem = first;
 }
 
 function itemNames(item) {
