@@ -24,13 +24,24 @@ constexpr std::size_t kFileReadPiece = 256 * 1024;
 // File ranges up to this size are read into memory and leave together with
 // the head in one send; larger ones follow the head by sendfile.
 constexpr std::size_t kCoalescedFileBody = 16 * 1024;
+// Room for the headers a handler typically adds, plus the server's own.
+constexpr std::size_t kUsualHeaderCount = 16;
 
 bool IsValidHeaderName(std::string_view name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), IsTokenChar);
 }
 
 bool IsValidHeaderValue(std::string_view value) {
-    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+    return std::none_of(value.begin(), value.end(),
+                        [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+}
+
+bool IsCacheControl(std::string_view name) {
+    constexpr std::string_view kName = "cache-control";
+    return name.size() == kName.size() &&
+           std::equal(name.begin(), name.end(), kName.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+           });
 }
 
 bool HasBodylessStatus(std::int32_t status) {
@@ -45,7 +56,9 @@ Net::ByteSpan AsBytes(std::string_view text) {
 
 ResponseWriter::ResponseWriter(ConnectionIo& io, const HttpRequest& request, bool keepAlive)
     : m_io(io), m_isHead(request.method == "HEAD"), m_http10(request.head.version == 0),
-      m_closeAfter(!keepAlive) {}
+      m_closeAfter(!keepAlive) {
+    m_headers.reserve(kUsualHeaderCount);
+}
 
 ResponseWriter::~ResponseWriter() {
     FlushHead();
@@ -91,7 +104,7 @@ bool ResponseWriter::SendHead() {
     m_headSent = true;
     const bool hasCacheControl =
         std::any_of(m_headers.begin(), m_headers.end(),
-                    [](const auto& header) { return AsciiLower(header.first) == "cache-control"; });
+                    [](const auto& header) { return IsCacheControl(header.first); });
     if (!hasCacheControl)
         m_headers.emplace_back("Cache-Control", "no-store");
     m_headers.emplace_back("X-Content-Type-Options", "nosniff");
@@ -103,15 +116,22 @@ bool ResponseWriter::SendHead() {
         m_failed = true;
         return false;
     }
-    std::string head = "HTTP/1.1 ";
-    head.append(std::to_string(m_status)).append(" ").append(ReasonPhrase(m_status)).append(kCrlf);
+    const std::string_view phrase = ReasonPhrase(m_status);
+    // "HTTP/1.1 " + three digits + " " + phrase + CRLF, each header, CRLF.
+    std::size_t size = 9 + 3 + 1 + phrase.size() + 2 + 2;
     for (const auto& [name, value] : m_headers) {
         if (!IsValidHeaderName(name) || !IsValidHeaderValue(value)) {
             m_failed = true;
             return false;
         }
-        head.append(name).append(": ").append(value).append(kCrlf);
+        size += name.size() + 2 + value.size() + 2;
     }
+    std::string head;
+    head.reserve(size);
+    head.append("HTTP/1.1 ").append(std::to_string(m_status)).append(" ").append(phrase);
+    head.append(kCrlf);
+    for (const auto& [name, value] : m_headers)
+        head.append(name).append(": ").append(value).append(kCrlf);
     head.append(kCrlf);
 
     if (m_declaredLength > 0 && !m_chunked && !m_isHead) {
@@ -201,6 +221,18 @@ bool ResponseWriter::WriteFileRange(int fd, std::uint64_t offset, std::uint64_t 
 
     if (!m_heldHead.empty() && length <= kCoalescedFileBody)
         return SendHeadWithFileBytes(fd, offset, length);
+    Net::IConnection& connection = m_io.Connection();
+    if (!m_chunked && connection.CanSendFile()) {
+        // The held-back head goes out with the file's first bytes.
+        const std::string head = std::move(m_heldHead);
+        m_heldHead.clear();
+        if (Failed(connection.SendHeadAndFile(AsBytes(head), fd, offset, length))) {
+            m_failed = true;
+            return false;
+        }
+        m_io.Counters().bytesSent.fetch_add(head.size() + length, std::memory_order_relaxed);
+        return true;
+    }
     if (!FlushHead())
         return false;
     if (m_chunked) {

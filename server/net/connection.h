@@ -49,6 +49,13 @@ public:
         (void)length;
         return kInvalidArg;
     }
+    // `head`, then `length` bytes of `fd` from `offset`, leaving as full
+    // segments: the head does not go out as a packet of its own.
+    virtual Result SendHeadAndFile(ByteSpan head, int fd, std::uint64_t offset,
+                                   std::uint64_t length) {
+        const Result sent = Send(head);
+        return Failed(sent) ? sent : SendFile(fd, offset, length);
+    }
 
     // Extension for plain sockets: from now on every Receive waits at most
     // until `deadlineMs` on the TickCount64 clock and fails with kTimedOut once

@@ -4,6 +4,7 @@
 #include "base/diag_log.h"
 #include "base/interrupt_retry.h"
 #include "base/socket_address_text.h"
+#include "server/net/tcp_cork.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -264,12 +265,29 @@ public:
     bool CanSendFile() const override { return true; }
 
     Result SendFile(int fd, std::uint64_t offset, std::uint64_t length) override {
+        return SendHeadAndFile({}, fd, offset, length);
+    }
+
+    Result SendHeadAndFile(ByteSpan head, int fd, std::uint64_t offset,
+                           std::uint64_t length) override {
         const std::lock_guard sendLock(m_sendMutex);
         const int socket = Handle();
         if (socket < 0)
             return kNotConnected;
         if (offset > static_cast<std::uint64_t>(LLONG_MAX))
             return kInvalidArg;
+        // Corked, the head and the file leave in full segments, and the
+        // waits for send-buffer space do not push out part-filled ones; the
+        // rest goes out when the cork is pulled.
+        const TcpCork cork(socket);
+        const Result headSent = SendAll(socket, head);
+        if (Failed(headSent))
+            return headSent;
+        return SendFileLocked(socket, fd, offset, length);
+    }
+
+private:
+    Result SendFileLocked(int socket, int fd, std::uint64_t offset, std::uint64_t length) {
         auto position = static_cast<off_t>(offset);
         while (length > 0) {
             const std::size_t want =
@@ -287,7 +305,6 @@ public:
         return kOk;
     }
 
-private:
     int Handle() const {
         const std::lock_guard lock(m_stateMutex);
         return m_socket.Get();
