@@ -20,7 +20,12 @@ public:
         pango_context_set_round_glyph_positions(m_context, FALSE);
         pango_context_set_language(m_context, pango_language_get_default());
     }
-    ~ContextHolder() { g_object_unref(m_context); }
+    // Lets the thread's font map go with the context, so that its font and
+    // pattern caches are freed when the thread ends rather than never.
+    ~ContextHolder() {
+        g_object_unref(m_context);
+        pango_cairo_font_map_set_default(nullptr);
+    }
     ContextHolder(const ContextHolder&) = delete;
     ContextHolder& operator=(const ContextHolder&) = delete;
 
