@@ -2,7 +2,6 @@
 
 #include "base/file_util.h"
 #include "base/utf.h"
-#include "config/append_only_file.h"
 #include "config/log_text_escape.h"
 
 #include <unistd.h>
@@ -20,6 +19,11 @@ constexpr std::string_view kFileSuffix = ".log";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr mode_t kLogsFolderMode = 0700;
 constexpr std::size_t kDateTextSize = 32;
+// How often a long run looks at the system time zone again; between two
+// looks, local times come from the zone already loaded.
+constexpr std::uint64_t kZoneCheckIntervalMs = 60'000;
+// Room for the fixed fields of a line besides the text fields.
+constexpr std::size_t kLineReserve = 64;
 
 // The calendar fields of the local time; UTC when the conversion fails.
 std::tm LocalCalendar(FileTime time) {
@@ -30,10 +34,7 @@ std::tm LocalCalendar(FileTime time) {
     return fields;
 }
 
-} // namespace
-
-std::string AccessLogFileName(FileTime time) {
-    const std::tm t = LocalCalendar(time);
+std::string FileNameFor(const std::tm& t) {
     char name[kDateTextSize];
     std::snprintf(name, sizeof name, "access-%04u%02u%02u.log",
                   static_cast<unsigned>(t.tm_year + 1900), static_cast<unsigned>(t.tm_mon + 1),
@@ -41,22 +42,26 @@ std::string AccessLogFileName(FileTime time) {
     return name;
 }
 
-std::string FormatAccessLogLine(const AccessLogEntry& entry) {
-    const std::tm t = LocalCalendar(entry.time);
+std::string LineFor(const AccessLogEntry& entry, const std::tm& t) {
     char stamp[kDateTextSize];
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u",
                   static_cast<unsigned>(t.tm_year + 1900), static_cast<unsigned>(t.tm_mon + 1),
                   static_cast<unsigned>(t.tm_mday), static_cast<unsigned>(t.tm_hour),
                   static_cast<unsigned>(t.tm_min), static_cast<unsigned>(t.tm_sec));
-    std::string line = stamp;
+    const std::string user = Utf16ToUtf8(entry.user);
+    const std::string detail = Utf16ToUtf8(entry.detail);
+    std::string line;
+    line.reserve(kLineReserve + entry.address.size() + user.size() + entry.action.size() +
+                 detail.size());
+    line = stamp;
     line.push_back('\t');
     AppendLogText(line, entry.address);
     line.push_back('\t');
-    AppendLogText(line, Utf16ToUtf8(entry.user));
+    AppendLogText(line, user);
     line.push_back('\t');
     AppendLogText(line, entry.action);
     line.push_back('\t');
-    AppendLogText(line, Utf16ToUtf8(entry.detail));
+    AppendLogText(line, detail);
     line.push_back('\t');
     line += std::to_string(entry.result);
     line.push_back('\t');
@@ -64,24 +69,29 @@ std::string FormatAccessLogLine(const AccessLogEntry& entry) {
     return line;
 }
 
+} // namespace
+
+std::string AccessLogFileName(FileTime time) {
+    return FileNameFor(LocalCalendar(time));
+}
+
+std::string FormatAccessLogLine(const AccessLogEntry& entry) {
+    return LineFor(entry, LocalCalendar(entry.time));
+}
+
 AccessLog::AccessLog(std::string logsFolder) : m_logsFolder(std::move(logsFolder)) {}
 
 void AccessLog::Append(AccessLogEntry entry) {
     if (entry.time == 0)
         entry.time = NowFileTime();
+    // The file write runs without the lock: a slow disk holds up only the
+    // thread whose record it is.
+    if (!m_logsFolder.empty())
+        AppendToDailyFile(entry);
     Observer observer;
     std::optional<AccessLogEntry> copy;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_logsFolder.empty()) {
-            // Pick up a changed system time zone before computing the local date.
-            ::tzset();
-            // Failures are ignored: the entry still reaches the list.
-            CreateDirectories(m_logsFolder, kLogsFolderMode);
-            std::string line = FormatAccessLogLine(entry);
-            line += kLineEnd;
-            AppendToFile(m_logsFolder + "/" + AccessLogFileName(entry.time), line);
-        }
         if (m_observer) {
             observer = m_observer;
             copy = entry;
@@ -92,6 +102,35 @@ void AccessLog::Append(AccessLogEntry entry) {
     }
     if (observer)
         observer(*copy);
+}
+
+// Failures are ignored: the entry still reaches the list.
+void AccessLog::AppendToDailyFile(const AccessLogEntry& entry) {
+    RefreshTimeZone();
+    const std::tm local = LocalCalendar(entry.time);
+    std::string line = LineFor(entry, local);
+    line += kLineEnd;
+    std::string path = m_logsFolder;
+    path.push_back('/');
+    path += FileNameFor(local);
+    if (m_file.Append(path, line) != AppendOnlyFile::Outcome::MissingFolder)
+        return;
+    // The folder was removed while running (or never made): make it again.
+    if (Succeeded(CreateDirectories(m_logsFolder, kLogsFolderMode)))
+        m_file.Append(path, line);
+}
+
+// Picks up a changed system time zone now and then, not on every record:
+// looking costs a stat of the zone file.
+void AccessLog::RefreshTimeZone() {
+    const std::uint64_t now = TickCount64();
+    std::uint64_t next = m_nextZoneCheck.load(std::memory_order_relaxed);
+    if (now < next)
+        return;
+    if (!m_nextZoneCheck.compare_exchange_strong(next, now + kZoneCheckIntervalMs,
+                                                 std::memory_order_relaxed))
+        return;
+    ::tzset();
 }
 
 std::vector<AccessLogEntry> AccessLog::Snapshot() const {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "base/clock.h"
+#include "config/append_only_file.h"
+
+#include <atomic>
 
 #include <cstddef>
 #include <cstdint>
@@ -49,8 +52,15 @@ public:
     const std::string& LogsFolder() const { return m_logsFolder; }
 
 private:
+    void AppendToDailyFile(const AccessLogEntry& entry);
+    void RefreshTimeZone();
+
     const std::string m_logsFolder;
-    mutable std::mutex m_mutex; // guards the file appends, m_entries and m_observer
+    // The day's file, kept open; written without m_mutex held.
+    AppendOnlyFile m_file;
+    // When the system time zone is looked at again (TickCount64 milliseconds).
+    std::atomic<std::uint64_t> m_nextZoneCheck{0};
+    mutable std::mutex m_mutex; // guards m_entries and m_observer
     std::deque<AccessLogEntry> m_entries;
     Observer m_observer;
 };

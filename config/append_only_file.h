@@ -1,13 +1,46 @@
 #pragma once
 
+#include "base/unique_fd.h"
+
+#include <sys/types.h>
+
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 namespace Velto::Corvane {
 
-// Appends the bytes to the file with one write call, creating the file (0600)
-// when it is missing. The file is opened and closed for each call, so other
-// programs can read, move or delete it at any time.
-bool AppendToFile(const std::string& path, std::string_view bytes);
+// A file that is only ever appended to, kept open between appends. Each
+// append writes its bytes with one write() on an O_APPEND descriptor, so
+// concurrent appends from any thread (or process) never split each other's
+// bytes, and no lock is held while the write runs. Before writing, the path is
+// checked to still name the open file; when it was deleted, moved or replaced
+// underneath, or a different path is asked for, the path is opened (created
+// 0600) afresh, so other programs may read, move or delete the file at any time.
+class AppendOnlyFile {
+public:
+    enum class Outcome {
+        Written,
+        MissingFolder, // the folder of the path does not exist
+        Failed,
+    };
+
+    Outcome Append(std::string_view path, std::string_view bytes);
+
+private:
+    struct OpenFile {
+        std::string path;
+        UniqueFd fd;
+        dev_t device{0};
+        ino_t inode{0};
+    };
+
+    std::shared_ptr<const OpenFile> Current() const;
+    Outcome Open(std::string_view path, std::shared_ptr<const OpenFile>& file);
+
+    mutable std::mutex m_mutex; // guards m_current (not the writes through it)
+    std::shared_ptr<const OpenFile> m_current;
+};
 
 } // namespace Velto::Corvane
