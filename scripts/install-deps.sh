@@ -13,6 +13,8 @@ APT_PACKAGES=(
     # build
     cmake ninja-build ccache g++ pkg-config
     libssl-dev libcurl4-openssl-dev libicu-dev zlib1g-dev
+    # ZIP checksums; thumbnails: the helper's decoders, JPEG encoding, video frames
+    libdeflate-dev libvips-dev libturbojpeg0-dev ffmpegthumbnailer shared-mime-info
     # desktop toolkit: drawing, text, the desktop's appearance over D-Bus, fonts
     libcairo2-dev libpango1.0-dev libsystemd-dev
     fonts-noto-core fonts-noto-cjk fonts-material-design-icons-iconfont
@@ -25,6 +27,10 @@ TEST_APT_PACKAGES=(
     curl openssl python3 unzip p7zip-full libarchive-tools
     iproute2 nftables miniupnpd-nftables miniupnpc
     wrk nginx-light zbar-tools
+    # thumbnail tests and benchmarks: test videos and photos, vipsthumbnail, time zones
+    ffmpeg libvips-tools tzdata
+    # trash-cli reads back what deletions put in the trash; attr reads the zone mark
+    trash-cli attr
     # a private session bus for the desktop-appearance tests
     dbus-daemon
     # browser tests: Debian's chromium, driven by playwright-core from npm,

@@ -126,13 +126,16 @@ void WebApp::Route(Context& context) {
     if (path.starts_with(kAppPrefix) && isRead)
         return SendAsset(context, std::string_view(path).substr(kAppPrefix.size()));
     if (path.starts_with(kFilesPrefix)) {
-        if (!isRead)
+        const bool isPut = method == "PUT";
+        if (!isRead && !isPut)
             return SendError(context.response, 405, "method");
         const std::string_view rest = std::string_view(path).substr(kFilesPrefix.size());
         const std::size_t slash = rest.find('/');
         const std::string_view share = rest.substr(0, slash);
         const std::string_view item =
             slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+        if (isPut)
+            return ReceiveUpload(context, Utf8ToUtf16(share), Utf8ToUtf16(item));
         return SendFile(context, Utf8ToUtf16(share), Utf8ToUtf16(item));
     }
     if (path == "/api/session" && isGet)
@@ -147,6 +150,12 @@ void WebApp::Route(Context& context) {
         return Logout(context);
     if (path == "/api/unlock" && isPost)
         return Unlock(context);
+    if (path == "/api/mkdir" && isPost)
+        return MakeFolder(context);
+    if (path == "/api/rename" && isPost)
+        return Rename(context);
+    if (path == "/api/delete" && isPost)
+        return DeleteItems(context);
     SendError(context.response, 404, "notFound");
 }
 

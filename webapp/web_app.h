@@ -107,6 +107,13 @@ private:
     void ListFolder(Context& context);
     void SendFile(Context& context, std::u16string_view shareName, std::u16string_view itemPath);
 
+    // Upload and file operations.
+    void ReceiveUpload(Context& context, std::u16string_view shareName,
+                       std::u16string_view itemPath);
+    void MakeFolder(Context& context);
+    void Rename(Context& context);
+    void DeleteItems(Context& context);
+
     const IAssetSource& m_assets;
     AccessLog& m_log;
     const TickSource m_ticks;

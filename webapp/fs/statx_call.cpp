@@ -10,7 +10,7 @@ namespace Velto::Corvane {
 namespace {
 
 constexpr unsigned kStatMask =
-    STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_MNT_ID | STATX_INO;
+    STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_MNT_ID | STATX_INO | STATX_UID;
 
 int StatWithFlags(int dirFd, const char* name, int flags, RawStat& out) {
     struct statx sx {};
@@ -22,6 +22,7 @@ int StatWithFlags(int dirFd, const char* name, int flags, RawStat& out) {
     out.mountId = (sx.stx_mask & STATX_MNT_ID) != 0 ? sx.stx_mnt_id : 0;
     out.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     out.inode = (sx.stx_mask & STATX_INO) != 0 ? sx.stx_ino : 0;
+    out.owner = sx.stx_uid;
     return 0;
 }
 

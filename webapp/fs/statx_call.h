@@ -15,6 +15,7 @@ struct RawStat {
     // Device and inode number; 0 for an inode number the system did not give.
     std::uint64_t device{0};
     std::uint64_t inode{0};
+    std::uint32_t owner{0}; // user id
 };
 
 // statx of `name` relative to `dirFd` ("" with AT_EMPTY_PATH stats `dirFd`
