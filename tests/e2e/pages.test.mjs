@@ -325,6 +325,23 @@ describe('folder view', () => {
     await page.context().close();
   });
 
+  for (const [device, size, crumbs] of [
+    ['desktop', { width: 1280, height: 800 }, ['docs', 'b']],
+    ['phone', { width: 390, height: 844, isMobile: true }, ['…', 'b']],
+  ]) {
+    test(`the breadcrumb on a ${device} shows ${crumbs.join(' › ')}`, async () => {
+      const page = await openPage(browser, server, { hash: '#/docs/b', ...size });
+      await settled(page);
+      const shown = await page.locator('#crumbs .crumb:not(.home)').evaluateAll((nodes) =>
+        nodes.filter((node) => node.offsetParent !== null).map((node) => node.textContent));
+      assert.deepEqual(shown, crumbs);
+      const separators = await page.locator('#crumbs .crumb-sep').evaluateAll((nodes) => nodes.filter((node) => node.offsetParent !== null).length);
+      assert.equal(separators, 2);
+      assert.equal(await page.title(), 'b - VeltoCorvane');
+      await page.context().close();
+    });
+  }
+
   test('keyboard: Tab reaches a name, Enter opens it', async () => {
     const page = await openPage(browser, server, { hash: '#/docs' });
     await settled(page);
