@@ -43,6 +43,7 @@ std::string_view AssetContentType(std::string_view name) {
 
 constexpr std::string_view kFilesPrefix = "/files/";
 constexpr std::string_view kAppPrefix = "/app/";
+constexpr std::string_view kZipPrefix = "/zip/";
 
 } // namespace
 
@@ -138,18 +139,24 @@ void WebApp::Route(Context& context) {
             return ReceiveUpload(context, Utf8ToUtf16(share), Utf8ToUtf16(item));
         return SendFile(context, Utf8ToUtf16(share), Utf8ToUtf16(item));
     }
+    if (path.starts_with(kZipPrefix) && isRead)
+        return SendZip(context, std::string_view(path).substr(kZipPrefix.size()));
     if (path == "/api/session" && isGet)
         return GetSession(context);
     if (path == "/api/shares" && isGet)
         return ListShares(context);
     if (path == "/api/list" && isGet)
         return ListFolder(context);
+    if (path == "/api/thumb" && isGet)
+        return SendThumbnail(context);
     if (path == "/api/login" && isPost)
         return Login(context);
     if (path == "/api/logout" && isPost)
         return Logout(context);
     if (path == "/api/unlock" && isPost)
         return Unlock(context);
+    if (path == "/api/zip" && isPost)
+        return PrepareZip(context);
     if (path == "/api/mkdir" && isPost)
         return MakeFolder(context);
     if (path == "/api/rename" && isPost)

@@ -9,10 +9,14 @@
 #include "webapp/password_check_slots.h"
 #include "webapp/session_store.h"
 #include "webapp/share_target.h"
+#include "webapp/thumbnail_cache.h"
+#include "webapp/thumbnail_maker.h"
+#include "webapp/zip_job.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,6 +39,13 @@ public:
     static constexpr std::string_view kSessionCookie = "vcs";
     static constexpr std::string_view kCsrfHeader = "x-veltocorvane";
     static constexpr std::string_view kJsonType = "application/json; charset=utf-8";
+    static constexpr std::uint64_t kZipJobLifetimeMs = 60'000;
+    static constexpr std::size_t kMaxZipJobs = 1'000; // pending after purging; one more fits
+    static constexpr std::size_t kMaxZipNames = 10'000;
+    static constexpr std::size_t kZipTokenBytes = 16;
+    static constexpr std::uint32_t kMaxZipDepth = 64;
+    static constexpr std::size_t kZipReadBytes = 262'144;
+    static constexpr std::uint64_t kThumbnailBudgetBytes = 67'108'864;
 
     // Everything one request works with. The configuration is the snapshot
     // taken when the request started; `account` points into it.
@@ -114,14 +125,26 @@ private:
     void Rename(Context& context);
     void DeleteItems(Context& context);
 
+    // ZIP download and thumbnails.
+    struct ZipBuild;
+    void PrepareZip(Context& context);
+    void SendZip(Context& context, std::string_view token);
+    bool AddPathToZip(Context& context, ZipBuild& build, const ShareRoot& root,
+                      PathComponents& components, const std::string& entryName,
+                      std::uint32_t depth);
+    void SendThumbnail(Context& context);
+
     const IAssetSource& m_assets;
     AccessLog& m_log;
     const TickSource m_ticks;
     SessionStore m_sessions;
     AttemptLimiter m_limiter;
     PasswordCheckSlots m_passwordChecks; // bounds password checks running at once
-    mutable std::mutex m_snapshotMutex; // guards m_snapshot
+    ThumbnailCache m_thumbnails{kThumbnailBudgetBytes};
+    ThumbnailMaker m_thumbnailMaker;
+    mutable std::mutex m_snapshotMutex; // guards m_snapshot and m_zipJobs
     std::shared_ptr<const Config> m_snapshot;
+    std::map<std::string, ZipJob, std::less<>> m_zipJobs; // by token
 };
 
 } // namespace Velto::Corvane

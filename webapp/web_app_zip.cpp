@@ -1,0 +1,238 @@
+// ZIP downloads: a selection is prepared as a short-lived, single-use job,
+// then streamed as a stored archive built on the fly.
+#include "webapp/web_app.h"
+
+#include "base/system_random.h"
+#include "base/utf.h"
+#include "server/http/content_disposition.h"
+#include "webapp/fs/getdents_enumerator.h"
+#include "webapp/fs/open_item.h"
+#include "webapp/zip_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <utility>
+
+namespace Velto::Corvane {
+
+namespace {
+
+constexpr std::string_view kZipPolicy =
+    "sandbox; default-src 'none'; img-src 'self' data:; media-src 'self'; "
+    "style-src 'unsafe-inline'";
+constexpr std::string_view kZipUrlPrefix = "/zip/";
+
+std::u16string JoinWithSlash(const PathComponents& components) {
+    std::u16string text;
+    for (const std::u16string& component : components) {
+        if (!text.empty())
+            text += u'/';
+        text += component;
+    }
+    return text;
+}
+
+// Reads up to `buffer.size()` bytes; 0 at the end of the file or on an error.
+std::size_t ReadPiece(int fd, std::span<std::byte> buffer) {
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            return 0;
+    }
+}
+
+struct FolderIdentity {
+    dev_t device{0};
+    ino_t inode{0};
+};
+
+} // namespace
+
+// What one archive shares across its items: the writer, the one read buffer,
+// and the folders on the way down (to stop at a link that loops back).
+struct WebApp::ZipBuild {
+    explicit ZipBuild(ZipWriter::Output output) : writer(std::move(output)) {}
+
+    ZipWriter writer;
+    std::unique_ptr<std::byte[]> buffer{std::make_unique_for_overwrite<std::byte[]>(kZipReadBytes)};
+    std::vector<FolderIdentity> openFolders;
+};
+
+void WebApp::PrepareZip(Context& context) {
+    JsonValue body;
+    if (!ReadJsonBody(context, body))
+        return;
+    ShareTarget target;
+    if (!OpenShare(context, Utf8ToUtf16(body.Get("share").AsString()),
+                   Utf8ToUtf16(body.Get("path").AsString()), AccessFlags::Read, target))
+        return;
+
+    ZipJob job;
+    job.shareId = target.share->id;
+    job.folder = target.components;
+    for (const JsonValue& element : body.Get("names").AsArray()) {
+        std::u16string name;
+        if (!Utf8ToUtf16Strict(element.AsString(), name) || !IsValidItemName(name))
+            return SendError(context.response, 400, "badName");
+        job.names.push_back(std::move(name));
+    }
+    if (job.names.empty() || job.names.size() > kMaxZipNames)
+        return SendError(context.response, 400, "badRequest");
+    if (context.session)
+        job.owner = context.session->id;
+    job.expires = context.now + kZipJobLifetimeMs;
+    const std::string token = RandomHex(kZipTokenBytes);
+    if (token.empty())
+        return SendError(context.response, 500, "failed");
+
+    {
+        const std::lock_guard lock(m_snapshotMutex);
+        std::erase_if(m_zipJobs,
+                      [&](const auto& item) { return item.second.expires < context.now; });
+        if (m_zipJobs.size() > kMaxZipJobs)
+            return SendError(context.response, 503, "busy");
+        m_zipJobs.insert_or_assign(token, std::move(job));
+    }
+    JsonValue reply = JsonValue::MakeObject();
+    reply.Set("url", JsonValue(std::string(kZipUrlPrefix) + token));
+    SendJson(context.response, 200, reply);
+}
+
+void WebApp::SendZip(Context& context, std::string_view token) {
+    std::optional<ZipJob> job;
+    {
+        const std::lock_guard lock(m_snapshotMutex);
+        const auto found = m_zipJobs.find(token);
+        if (found != m_zipJobs.end()) {
+            job = std::move(found->second);
+            m_zipJobs.erase(found);
+        }
+    }
+    if (!job)
+        return SendError(context.response, 404, "notFound");
+    const std::string_view session =
+        context.session ? std::string_view(context.session->id) : std::string_view();
+    const Share* share = context.config->FindShareById(job->shareId);
+    if (job->expires < context.now || job->owner != session || share == nullptr)
+        return SendError(context.response, 404, "notFound");
+
+    ShareTarget target;
+    if (!OpenShare(context, share->name, JoinWithSlash(job->folder), AccessFlags::Read, target))
+        return;
+
+    std::u16string baseName;
+    if (job->names.size() == 1)
+        baseName = job->names.front();
+    else if (!target.components.empty())
+        baseName = target.components.back();
+    else
+        baseName = target.share->name;
+
+    HttpResponse& response = context.response;
+    response.AddHeader("Content-Type", "application/zip");
+    response.AddHeader("Content-Disposition", ContentDisposition("attachment", baseName + u".zip"));
+    response.AddHeader("Content-Security-Policy", std::string(kZipPolicy));
+    if (!response.BeginChunked(200))
+        return;
+
+    ZipBuild build([&response](std::span<const std::byte> bytes) { return response.Write(bytes); });
+    bool added = true;
+    PathComponents components = target.components;
+    for (const std::u16string& name : job->names) {
+        components.push_back(name);
+        added = AddPathToZip(context, build, target.root, components, Utf16ToUtf8(name), 0);
+        components.pop_back();
+        if (!added)
+            break;
+    }
+    // A failed archive stays unfinished, and so does the chunked reply: the
+    // browser reports the download as failed instead of keeping a truncated
+    // file. Only an archive that fully left counts as a success.
+    const bool delivered = added && build.writer.Finish() && response.Finish();
+
+    std::u16string detail = target.DisplayPath();
+    if (job->names.size() == 1)
+        detail.append(u"/").append(job->names.front());
+    LogAccess(context, "zip", detail, delivered ? 200 : 500, build.writer.Total());
+}
+
+bool WebApp::AddPathToZip(Context& context, ZipBuild& build, const ShareRoot& root,
+                          PathComponents& components, const std::string& entryName,
+                          std::uint32_t depth) {
+    if (depth > kMaxZipDepth)
+        return true;
+    const bool showHidden = context.config->showHidden;
+    UniqueFd handle;
+    ItemStat stat;
+    if (OpenItem(root, components, ItemAccess::Read, showHidden, handle, stat) != OpenResult::Ok)
+        return true;
+
+    ZipWriter& writer = build.writer;
+    if (!stat.IsDirectory()) {
+        if (!writer.BeginFile(entryName, stat.lastWriteTime, stat.size))
+            return false;
+        ::posix_fadvise(handle.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        const std::span<std::byte> buffer(build.buffer.get(), kZipReadBytes);
+        // At most the announced size: a file that grows meanwhile is cut
+        // there, one that shrinks ends early; the descriptor records what
+        // was actually read.
+        std::uint64_t remaining = stat.size;
+        while (remaining > 0) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kZipReadBytes));
+            const std::size_t got = ReadPiece(handle.Get(), buffer.first(want));
+            if (got == 0)
+                break;
+            if (!writer.Write(buffer.first(got)))
+                return false;
+            remaining -= got;
+        }
+        return writer.EndFile();
+    }
+
+    // A link inside the share may lead back to a folder already being
+    // packed; following it would repeat that folder level after level, so
+    // such a link is left out like one that leads outside.
+    struct stat identity {};
+    if (::fstat(handle.Get(), &identity) != 0)
+        return true;
+    for (const FolderIdentity& open : build.openFolders) {
+        if (open.device == identity.st_dev && open.inode == identity.st_ino)
+            return true;
+    }
+    if (!writer.AddDirectory(entryName, stat.lastWriteTime))
+        return false;
+    std::vector<DirEntry> entries;
+    const bool listed = EnumerateDirectory(handle.Get(), entries);
+    handle.Reset();
+    if (!listed)
+        return true;
+
+    build.openFolders.push_back({identity.st_dev, identity.st_ino});
+    bool result = true;
+    for (const DirEntry& entry : entries) {
+        if (IsUploadTempName(entry.name))
+            continue;
+        if (!showHidden &&
+            (entry.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0)
+            continue;
+        components.push_back(entry.name);
+        const bool added = AddPathToZip(context, build, root, components,
+                                        entryName + "/" + Utf16ToUtf8(entry.name), depth + 1);
+        components.pop_back();
+        if (!added) {
+            result = false;
+            break;
+        }
+    }
+    build.openFolders.pop_back();
+    return result;
+}
+
+} // namespace Velto::Corvane
