@@ -440,6 +440,10 @@ describe('viewer', () => {
   test('a file the browser cannot show is downloaded instead', async () => {
     const page = await openPage(browser, server, { hash: '#/pics' });
     await settled(page);
+    const size = (name) => page.locator('#content .row', { has: page.locator(`a.name:text-is("${name}")`) }).locator('.size-cell').textContent();
+    assert.equal(await size('data.bin'), '2.0 KB');
+    assert.equal(await size('notes.txt'), '3.0 MB');
+    assert.equal(await size('fast'), '');
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('a.name >> text=data.bin')]);
     assert.equal(download.suggestedFilename(), 'data.bin');
     assert.equal(fs.statSync(await download.path()).size, 2048);
