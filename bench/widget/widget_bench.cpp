@@ -95,8 +95,9 @@ int main(int argc, char** argv) {
             for (int i = 0; i < sampled; ++i) {
                 timing.Clear(theme.windowBackground);
                 root->Paint(timing);
+                timing.EndFrame();
             }
-            timing.Report(sampled);
+            timing.Report();
         }
 
         // Alternating widths change every star column, so every widget is
