@@ -257,7 +257,7 @@ function el(tag, props, ...children) {
       if (value === undefined || value === null || value === false) continue;
       if (key === 'class') node.className = value;
       else if (key === 'text') node.textContent = value;
-      else if (key in node && key !== 'list' && typeof value !== 'string') node[key] = value;
+      else if (key in node && typeof value !== 'string') node[key] = value;
       else node.setAttribute(key, value === true ? '' : String(value));
     }
   }
