@@ -363,8 +363,10 @@ private:
             return kTimedOut;
         }
         const std::uint64_t left = std::min<std::uint64_t>(m_deadlineMs - now, UINT32_MAX);
+        // A short time-out is always set afresh: kept, it could end many
+        // waits early in a row.
         const std::uint64_t applied = m_appliedReceiveMs;
-        if (applied != 0 && applied <= left + kDeadlineSlackMs &&
+        if (applied >= kDeadlineSlackMs && applied <= left + kDeadlineSlackMs &&
             applied + kDeadlineSlackMs >= left)
             return kOk;
         return ApplyReceiveTimeoutLocked(static_cast<std::uint32_t>(left));
