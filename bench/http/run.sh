@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Throughput of the HTTP server against nginx on loopback, driven by wrk
-# (32 connections, 2 threads, 10 s per run): a 1 KiB and a 64 MiB body. Our
-# server answers from memory (and, for comparison, from the same files through
-# its zero-copy file path); nginx serves the same bytes from files on tmpfs.
+# (32 connections, 2 threads): a 1 KiB and a 64 MiB body. Our server answers
+# from memory and, through its zero-copy file path, from the same files that
+# nginx serves from tmpfs. nginx runs as configured in bench/http/nginx.conf.in,
+# once with one worker process and once with one per core. The servers take
+# turns for ROUNDS rounds (default 3); every figure is the median of its
+# rounds, and each comes with the server CPU time it cost, which a machine
+# shared with other work disturbs less than the rates.
 #
 #   bench/http/run.sh [build-dir]      (default: build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="${1:-$ROOT/build}"
-DURATION="${BENCH_DURATION:-10s}"
+DURATION="${BENCH_DURATION:-5s}"
+ROUNDS="${ROUNDS:-3}"
 CONNECTIONS=32
 THREADS=2
 
-for tool in wrk nginx; do
+for tool in wrk nginx curl python3; do
     command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
 done
 [ -f "$BUILD/build.ninja" ] || cmake -S "$ROOT" -B "$BUILD" -G Ninja >/dev/null
@@ -32,46 +37,46 @@ trap cleanup EXIT
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
 # Our server: writes the body files into $WORK/www and prints "ready <port>".
-mkdir -p "$WORK/www" "$WORK/nginx"
+mkdir -p "$WORK/www"
 "$SERVER" 0 "$WORK/www" > "$WORK/ours.out" &
 pids+=($!)
+declare -A MAIN_PID=([ours]=$!)
 for _ in $(seq 100); do grep -q ready "$WORK/ours.out" 2>/dev/null && break; sleep 0.1; done
 OUR_PORT="$(awk '/ready/ {print $2}' "$WORK/ours.out")"
 [ -n "$OUR_PORT" ] || { echo "our server did not start"; exit 1; }
 
-NGINX_PORT="$(free_port)"
-cat > "$WORK/nginx/nginx.conf" <<CONF
-worker_processes auto;
-pid $WORK/nginx/nginx.pid;
-error_log $WORK/nginx/error.log warn;
-events { worker_connections 1024; }
-http {
-    access_log off;
-    sendfile on;
-    tcp_nopush on;
-    keepalive_requests 1000000;
-    default_type application/octet-stream;
-    client_body_temp_path $WORK/nginx/body;
-    proxy_temp_path $WORK/nginx/proxy;
-    fastcgi_temp_path $WORK/nginx/fastcgi;
-    uwsgi_temp_path $WORK/nginx/uwsgi;
-    scgi_temp_path $WORK/nginx/scgi;
-    server {
-        listen 127.0.0.1:$NGINX_PORT;
-        root $WORK/www;
-    }
+declare -A PORT
+start_nginx() { # <label> <workers>
+    local dir="$WORK/$1" port
+    port="$(free_port)"
+    mkdir -p "$dir/tmp"
+    sed -e "s|@WORKERS@|$2|" -e "s|@PORT@|$port|" -e "s|@ROOT@|$WORK/www|" -e "s|@WORK@|$dir|g" \
+        "$ROOT/bench/http/nginx.conf.in" > "$dir/nginx.conf"
+    nginx -p "$dir" -c "$dir/nginx.conf" -g "daemon off;" 2>"$dir/stderr" &
+    pids+=($!)
+    MAIN_PID[$1]=$!
+    PORT[$1]=$port
+    for _ in $(seq 100); do curl -sf --noproxy "*" -o /dev/null "http://127.0.0.1:$port/small.bin" && break; sleep 0.1; done
 }
-CONF
-nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" -g "daemon off;" 2>"$WORK/nginx/stderr" &
-pids+=($!)
-for _ in $(seq 100); do curl -sf --noproxy "*" -o /dev/null "http://127.0.0.1:$NGINX_PORT/small.bin" && break; sleep 0.1; done
+start_nginx nginx1 1
+start_nginx nginxn auto
 
-# Check that both serve identical bytes before measuring.
-for name in small.bin large.bin; do
-    a="$(curl -sf --noproxy "*" "http://127.0.0.1:$OUR_PORT/$name" | sha256sum)"
-    b="$(curl -sf --noproxy "*" "http://127.0.0.1:$OUR_PORT/file/$name" | sha256sum)"
-    c="$(curl -sf --noproxy "*" "http://127.0.0.1:$NGINX_PORT/$name" | sha256sum)"
-    [ "$a" = "$b" ] && [ "$a" = "$c" ] || { echo "bodies differ for $name"; exit 1; }
+url() { # <who> <body>
+    case "$1" in
+        ours) echo "http://127.0.0.1:$OUR_PORT/$2.bin" ;;
+        ours-file) echo "http://127.0.0.1:$OUR_PORT/file/$2.bin" ;;
+        *) echo "http://127.0.0.1:${PORT[$1]}/$2.bin" ;;
+    esac
+}
+WHO=(ours ours-file nginx1 nginxn)
+
+# Check that all serve identical bytes before measuring.
+for body in small large; do
+    want="$(sha256sum < "$WORK/www/$body.bin")"
+    for who in "${WHO[@]}"; do
+        [ "$(curl -sf --noproxy "*" "$(url "$who" "$body")" | sha256sum)" = "$want" ] \
+            || { echo "$who serves other bytes for $body.bin"; exit 1; }
+    done
 done
 
 cat > "$WORK/report.lua" <<'LUA'
@@ -82,32 +87,64 @@ done = function(summary, latency, requests)
 end
 LUA
 
-# measure <url> -> "req/s MB/s errors"
-measure() {
-    wrk -c "$CONNECTIONS" -t "$THREADS" -d "$DURATION" --timeout 30s -s "$WORK/report.lua" "$1" \
-        | awk '/^RESULT/ { printf "%.1f %.1f %d\n", $2 / ($4 / 1e6), $3 / ($4 / 1e6) / 1e6, $5 }'
+TICK_MS=$((1000 / $(getconf CLK_TCK)))
+cpu_ticks() { # <who>: our process, or nginx's workers
+    local pids="${MAIN_PID[${1%-file}]}" total=0 pid
+    [[ "$1" = ours* ]] || pids="$(pgrep -P "${MAIN_PID[$1]}" | tr '\n' ' ')"
+    for pid in $pids; do
+        total=$((total + $(awk '{ print $14 + $15 }' "/proc/$pid/stat")))
+    done
+    echo "$total"
 }
 
-printf "%-34s %14s %12s %8s\n" "run" "requests/s" "MB/s" "errors"
-declare -A RPS MBS
+# measure <who> <body> -> "req/s MB/s server-CPU-us-per-request errors"
+measure() {
+    local before after
+    before=$(cpu_ticks "$1")
+    out=$(wrk -c "$CONNECTIONS" -t "$THREADS" -d "$DURATION" --timeout 30s -s "$WORK/report.lua" "$(url "$1" "$2")")
+    after=$(cpu_ticks "$1")
+    awk -v cpu=$(((after - before) * TICK_MS)) '/^RESULT/ {
+        printf "%.1f %.1f %.1f %d\n", $2 / ($4 / 1e6), $3 / ($4 / 1e6) / 1e6, cpu * 1000 / $2, $5 }' <<<"$out"
+}
+
+median() { python3 -c "import statistics, sys; print(statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
+ratio() { python3 -c "print(round($1 / $2, 2))"; }
+
+declare -A RPS MBS CPU ERR
+loads=()
+for round in $(seq 1 "$ROUNDS"); do
+    loads+=("$(cut -d' ' -f1 /proc/loadavg)")
+    for body in small large; do
+        for who in "${WHO[@]}"; do
+            read -r rps mbs cpu errors < <(measure "$who" "$body")
+            RPS[$who-$body]+=" $rps"; MBS[$who-$body]+=" $mbs"; CPU[$who-$body]+=" $cpu"
+            ERR[$who-$body]=$(( ${ERR[$who-$body]:-0} + errors ))
+        done
+    done
+    echo "round $round done (load ${loads[-1]})" >&2
+done
+
+echo "median of $ROUNDS alternating rounds on $(nproc) cores; 1-minute load at each round: ${loads[*]}; now: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf "%-26s %12s %10s %16s %7s\n" "run" "requests/s" "MB/s" "CPU/request (us)" "errors"
+declare -A M_RPS M_MBS M_CPU
 for body in small large; do
-    for who in ours ours-file nginx; do
-        case "$who" in
-            ours) url="http://127.0.0.1:$OUR_PORT/$body.bin" ;;
-            ours-file) url="http://127.0.0.1:$OUR_PORT/file/$body.bin" ;;
-            nginx) url="http://127.0.0.1:$NGINX_PORT/$body.bin" ;;
-        esac
-        read -r rps mbs errors < <(measure "$url")
-        RPS[$who-$body]=$rps
-        MBS[$who-$body]=$mbs
-        printf "%-34s %14s %12s %8s\n" "$who $body ($([ $body = small ] && echo 1 KiB || echo 64 MiB))" "$rps" "$mbs" "$errors"
+    for who in "${WHO[@]}"; do
+        k="$who-$body"
+        # shellcheck disable=SC2086
+        M_RPS[$k]=$(median ${RPS[$k]}); M_MBS[$k]=$(median ${MBS[$k]}); M_CPU[$k]=$(median ${CPU[$k]})
+        printf "%-26s %12s %10s %16s %7s\n" "$who $([ $body = small ] && echo 1 KiB || echo 64 MiB)" \
+            "${M_RPS[$k]}" "${M_MBS[$k]}" "${M_CPU[$k]}" "${ERR[$k]}"
     done
 done
 
 echo
 for body in small large; do
     for who in ours ours-file; do
-        awk -v a="${RPS[$who-$body]}" -v b="${RPS[nginx-$body]}" -v c="${MBS[$who-$body]}" -v d="${MBS[nginx-$body]}" \
-            -v label="$who/nginx $body" 'BEGIN { printf "%-28s requests %.2f   MB/s %.2f\n", label, a / b, c / d }'
+        for peer in nginx1 nginxn; do
+            printf "%-30s requests %.2f   MB/s %.2f   CPU per request %.2f\n" "$who/$peer $body" \
+                "$(ratio "${M_RPS[$who-$body]}" "${M_RPS[$peer-$body]}")" \
+                "$(ratio "${M_MBS[$who-$body]}" "${M_MBS[$peer-$body]}")" \
+                "$(ratio "${M_CPU[$who-$body]}" "${M_CPU[$peer-$body]}")"
+        done
     done
 done

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Web application against nginx on the same tmpfs tree, in one run:
 #   1. one 1 GiB download (MB/s, curl),
-#   2. 1 KiB file GETs with keep-alive (requests/s, wrk, 32 connections),
+#   2. 1 KiB file GETs with keep-alive (requests/s, wrk, 2 threads, 32
+#      connections),
 #   3. listing a folder of 10 000 entries (ms, mean of 20, curl; nginx's
 #      autoindex in JSON form is the peer).
-# The servers alternate for ROUNDS rounds (default 3); each keeps its best.
+# nginx runs twice, as configured in bench/webapp/nginx.conf.in: with one
+# worker process and with one per core. The three servers take turns for
+# ROUNDS rounds (default 3) and each figure is the median of its rounds.
 # Usage: bench/webapp/run.sh [build dir]   (default: build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="${1:-$ROOT/build}"
 SERVER="$BUILD/bench/webapp/webapp_bench_server"
 OUR_PORT="${OUR_PORT:-18481}"
-NGINX_PORT="${NGINX_PORT:-18482}"
+NGINX1_PORT="${NGINX1_PORT:-18482}"
+NGINXN_PORT="${NGINXN_PORT:-18483}"
 WRK_SECONDS="${WRK_SECONDS:-5}"
 ROUNDS="${ROUNDS:-3}"
 BIG_MIB=1024
@@ -24,11 +28,9 @@ done
 [ -x "$SERVER" ] || { echo "build $SERVER first: ninja -C $BUILD webapp_bench_server"; exit 1; }
 
 WORK="$(mktemp -d /dev/shm/velto-webapp-bench.XXXXXX)"
-OUR_PID=""
-NGINX_PID=""
+PIDS=()
 cleanup() {
-    [ -n "$OUR_PID" ] && kill "$OUR_PID" 2>/dev/null && wait "$OUR_PID" 2>/dev/null || true
-    [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null && wait "$NGINX_PID" 2>/dev/null || true
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -36,7 +38,7 @@ trap cleanup EXIT
 # nginx workers may run as another user: the tree must be world-readable.
 chmod 755 "$WORK"
 TREE="$WORK/tree"
-mkdir -p "$TREE/dir10k" "$WORK/nginx/logs" "$WORK/nginx/tmp"
+mkdir -p "$TREE/dir10k"
 head -c $((BIG_MIB * 1024 * 1024)) /dev/zero > "$TREE/big.bin"
 head -c 1024 /dev/urandom > "$TREE/small.bin"
 python3 - "$TREE/dir10k" "$LIST_ENTRIES" <<'PY'
@@ -47,36 +49,22 @@ for i in range(count):
         f.write(b"x" * (i % 100))
 PY
 
-cat > "$WORK/nginx/nginx.conf" <<CONF
-worker_processes auto;
-daemon off;
-master_process on;
-pid $WORK/nginx/nginx.pid;
-error_log $WORK/nginx/logs/error.log warn;
-events { worker_connections 1024; }
-http {
-    access_log off;
-    sendfile on;
-    tcp_nopush on;
-    keepalive_requests 1000000;
-    client_body_temp_path $WORK/nginx/tmp;
-    proxy_temp_path $WORK/nginx/tmp;
-    fastcgi_temp_path $WORK/nginx/tmp;
-    uwsgi_temp_path $WORK/nginx/tmp;
-    scgi_temp_path $WORK/nginx/tmp;
-    default_type application/octet-stream;
-    server {
-        listen 127.0.0.1:$NGINX_PORT;
-        root $TREE;
-        location /dir10k/ { autoindex on; autoindex_format json; }
-    }
+start_nginx() { # <workers> <port>
+    local dir="$WORK/nginx-$1"
+    mkdir -p "$dir/tmp"
+    sed -e "s|@WORKERS@|$1|" -e "s|@PORT@|$2|" -e "s|@ROOT@|$TREE|" -e "s|@WORK@|$dir|g" \
+        "$ROOT/bench/webapp/nginx.conf.in" > "$dir/nginx.conf"
+    nginx -p "$dir" -c "$dir/nginx.conf" &
+    PIDS+=($!)
 }
-CONF
-
-nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" &
-NGINX_PID=$!
+declare -A MAIN_PID
+start_nginx 1 "$NGINX1_PORT"
+MAIN_PID[nginx1]=$!
+start_nginx auto "$NGINXN_PORT"
+MAIN_PID[nginxn]=$!
 "$SERVER" "$OUR_PORT" "$TREE" > "$WORK/server.out" &
-OUR_PID=$!
+PIDS+=($!)
+MAIN_PID[ours]=$!
 
 wait_for() {
     for _ in $(seq 1 100); do
@@ -86,24 +74,46 @@ wait_for() {
     echo "no answer from $1"; exit 1
 }
 OUR="http://127.0.0.1:$OUR_PORT"
-PEER="http://127.0.0.1:$NGINX_PORT"
+NGINX1="http://127.0.0.1:$NGINX1_PORT"
+NGINXN="http://127.0.0.1:$NGINXN_PORT"
 wait_for "$OUR/files/bench/small.bin"
-wait_for "$PEER/small.bin"
+wait_for "$NGINX1/small.bin"
+wait_for "$NGINXN/small.bin"
 
-# Both must serve the same bytes before their speed means anything.
+# All must serve the same bytes before their speed means anything.
 cmp <(curl -s "$OUR/files/bench/small.bin") "$TREE/small.bin"
-cmp <(curl -s "$PEER/small.bin") "$TREE/small.bin"
+cmp <(curl -s "$NGINX1/small.bin") "$TREE/small.bin"
+cmp <(curl -s "$NGINXN/small.bin") "$TREE/small.bin"
 [ "$(curl -s "$OUR/api/list?share=bench&path=dir10k" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)["items"]))')" = "$LIST_ENTRIES" ]
-[ "$(curl -s "$PEER/dir10k/" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')" = "$LIST_ENTRIES" ]
+[ "$(curl -s "$NGINX1/dir10k/" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')" = "$LIST_ENTRIES" ]
 
-download_mbps() { # one transfer, MB/s (10^6 bytes)
-    local speed
-    speed=$(curl -s -o /dev/null -w '%{speed_download}' "$1")
-    python3 -c "print(round($speed / 1e6, 1))"
+# CPU time the server spent (clock ticks of our process, or of nginx's
+# workers): on a machine shared with other work it tells more than the rates.
+cpu_ticks() { # <who>
+    local pids="${MAIN_PID[$1]}" total=0 pid
+    [ "$1" = ours ] || pids="$(pgrep -P "${MAIN_PID[$1]}" | tr '\n' ' ')"
+    for pid in $pids; do
+        total=$((total + $(awk '{ print $14 + $15 }' "/proc/$pid/stat")))
+    done
+    echo "$total"
+}
+TICK_MS=$((1000 / $(getconf CLK_TCK)))
+
+download() { # <who> -> "MB/s server-CPU-ms-per-GiB" for one transfer
+    local before after speed
+    before=$(cpu_ticks "$1")
+    speed=$(curl -s -o /dev/null -w '%{speed_download}' "${BIG[$1]}")
+    after=$(cpu_ticks "$1")
+    python3 -c "print(round($speed / 1e6, 1), round(($after - $before) * $TICK_MS / $BIG_MIB * 1024))"
 }
 
-requests_per_second() {
-    wrk -t2 -c32 -d"${WRK_SECONDS}s" "$1" | awk '/Requests\/sec/ { print $2 }'
+gets() { # <who> -> "requests/s server-CPU-us-per-request"
+    local before after out
+    before=$(cpu_ticks "$1")
+    out=$(wrk -t2 -c32 -d"${WRK_SECONDS}s" "${SMALL[$1]}")
+    after=$(cpu_ticks "$1")
+    awk -v cpu=$(((after - before) * TICK_MS)) '/requests in/ { n = $1 } /Requests\/sec/ { r = $2 }
+        END { printf "%s %.1f\n", r, cpu * 1000 / n }' <<<"$out"
 }
 
 listing_ms() { # mean of LIST_RUNS
@@ -115,28 +125,46 @@ listing_ms() { # mean of LIST_RUNS
     python3 -c "print(round($total * 1000 / $LIST_RUNS, 2))"
 }
 
-best() { python3 -c "import sys; v=[float(x) for x in sys.argv[2:]]; print(max(v) if sys.argv[1]=='max' else min(v))" "$@"; }
+median() { python3 -c "import statistics, sys; print(statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
 ratio() { python3 -c "print(round($1 / $2, 2))"; }
 
-# The two servers take turns, round after round, so that a busy machine
-# slows both alike; each keeps its best round.
-curl -s -o /dev/null "$OUR/api/list?share=bench&path=dir10k"
-curl -s -o /dev/null "$PEER/dir10k/"
-our_dl=(); peer_dl=(); our_rps=(); peer_rps=(); our_list=(); peer_list=()
-for _ in $(seq 1 "$ROUNDS"); do
-    our_dl+=("$(download_mbps "$OUR/files/bench/big.bin")")
-    peer_dl+=("$(download_mbps "$PEER/big.bin")")
-    our_rps+=("$(requests_per_second "$OUR/files/bench/small.bin")")
-    peer_rps+=("$(requests_per_second "$PEER/small.bin")")
-    our_list+=("$(listing_ms "$OUR/api/list?share=bench&path=dir10k")")
-    peer_list+=("$(listing_ms "$PEER/dir10k/")")
+# The servers take turns, round after round, so that a busy machine slows
+# them alike.
+declare -A BIG=([ours]="$OUR/files/bench/big.bin" [nginx1]="$NGINX1/big.bin" [nginxn]="$NGINXN/big.bin")
+declare -A SMALL=([ours]="$OUR/files/bench/small.bin" [nginx1]="$NGINX1/small.bin" [nginxn]="$NGINXN/small.bin")
+declare -A LIST=([ours]="$OUR/api/list?share=bench&path=dir10k" [nginx1]="$NGINX1/dir10k/" [nginxn]="$NGINXN/dir10k/")
+WHO=(ours nginx1 nginxn)
+declare -A DL DLCPU RPS RPSCPU LS
+for who in "${WHO[@]}"; do curl -s -o /dev/null "${LIST[$who]}"; done
+loads=()
+for round in $(seq 1 "$ROUNDS"); do
+    loads+=("$(cut -d' ' -f1 /proc/loadavg)")
+    for who in "${WHO[@]}"; do
+        read -r rate cpu < <(download "$who")
+        DL[$who]+=" $rate"; DLCPU[$who]+=" $cpu"
+    done
+    for who in "${WHO[@]}"; do
+        read -r rate cpu < <(gets "$who")
+        RPS[$who]+=" $rate"; RPSCPU[$who]+=" $cpu"
+    done
+    for who in "${WHO[@]}"; do LS[$who]+=" $(listing_ms "${LIST[$who]}")"; done
+    echo "round $round (load ${loads[-1]}): MB/s${DL[ours]} |${DL[nginx1]} |${DL[nginxn]};" \
+        "req/s${RPS[ours]} |${RPS[nginx1]} |${RPS[nginxn]}" >&2
 done
-our_dl=$(best max "${our_dl[@]}"); peer_dl=$(best max "${peer_dl[@]}")
-our_rps=$(best max "${our_rps[@]}"); peer_rps=$(best max "${peer_rps[@]}")
-our_list=$(best min "${our_list[@]}"); peer_list=$(best min "${peer_list[@]}")
+for who in "${WHO[@]}"; do
+    # shellcheck disable=SC2086
+    DL[$who]=$(median ${DL[$who]}); DLCPU[$who]=$(median ${DLCPU[$who]})
+    # shellcheck disable=SC2086
+    RPS[$who]=$(median ${RPS[$who]}); RPSCPU[$who]=$(median ${RPSCPU[$who]})
+    # shellcheck disable=SC2086
+    LS[$who]=$(median ${LS[$who]})
+done
 
-echo "best of $ROUNDS alternating rounds; load average now: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-34s %14s %14s %8s\n' "measure" "webapp" "nginx" "ratio"
-printf '%-34s %14s %14s %8s\n' "1 GiB download (MB/s, higher)" "$our_dl" "$peer_dl" "$(ratio "$our_dl" "$peer_dl")"
-printf '%-34s %14s %14s %8s\n' "1 KiB GET, 32 conns (req/s, higher)" "$our_rps" "$peer_rps" "$(ratio "$our_rps" "$peer_rps")"
-printf '%-34s %14s %14s %8s\n' "list 10000 entries (ms, lower)" "$our_list" "$peer_list" "$(ratio "$our_list" "$peer_list")"
+echo "median of $ROUNDS alternating rounds on $(nproc) cores; 1-minute load at each round: ${loads[*]}; now: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-40s %10s %10s %10s %9s %9s\n' "measure" "webapp" "nginx w1" "nginx auto" "ratio w1" "ratio auto"
+row() { printf '%-40s %10s %10s %10s %9s %9s\n' "$1" "$2" "$3" "$4" "$(ratio "$2" "$3")" "$(ratio "$2" "$4")"; }
+row "1 GiB download (MB/s, higher)" "${DL[ours]}" "${DL[nginx1]}" "${DL[nginxn]}"
+row "  server CPU per GiB (ms, lower)" "${DLCPU[ours]}" "${DLCPU[nginx1]}" "${DLCPU[nginxn]}"
+row "1 KiB GET, 32 conns (req/s, higher)" "${RPS[ours]}" "${RPS[nginx1]}" "${RPS[nginxn]}"
+row "  server CPU per request (us, lower)" "${RPSCPU[ours]}" "${RPSCPU[nginx1]}" "${RPSCPU[nginxn]}"
+row "list 10000 entries (ms, lower)" "${LS[ours]}" "${LS[nginx1]}" "${LS[nginxn]}"
