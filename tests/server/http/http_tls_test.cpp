@@ -5,6 +5,7 @@
 #include "tests/server/http/test_handler.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -66,9 +67,11 @@ protected:
         config.role = Net::TlsRole::Server;
         config.pfxPath = (s_folder / "server.pfx").u16string();
         config.pfxPassword = u"secret";
-        std::shared_ptr<const Net::TlsCredentials> credentials;
         ASSERT_EQ(Net::AcquireSchannelCreds(config, credentials), kOk);
+        ASSERT_EQ(server.Start(Options()), kOk);
+    }
 
+    Corvane::ServerOptions Options() const {
         Corvane::ServerOptions options;
         options.port = 0;
         options.loopbackOnly = true;
@@ -77,7 +80,7 @@ protected:
         options.headerTimeoutMs = kPatientMs;
         options.idleTimeoutMs = kPatientMs;
         options.ioTimeoutMs = kPatientMs;
-        ASSERT_EQ(server.Start(options), kOk);
+        return options;
     }
 
     std::string Url(const std::string& target) const {
@@ -91,6 +94,7 @@ protected:
     }
 
     static inline fs::path s_folder;
+    std::shared_ptr<const Net::TlsCredentials> credentials;
     TestHandler handler;
     Corvane::HttpServer server{handler};
 };
@@ -140,6 +144,78 @@ TEST_F(HttpTlsTest, FailedHandshakesCloseWithoutAReply) {
     const fs::path out = s_folder / "after.txt";
     ASSERT_EQ(Curl("'" + Url("/info") + "'", out), 0);
     EXPECT_EQ(ReadFile(out), "GET|/info||127.0.0.1|1");
+}
+
+// A TLS client that completes the handshake, then sends one record holding a
+// whole request head a byte at a time. Prints "closed <ms>" when the server
+// closes the connection, counted from the first byte of the record, or
+// "served" when an answer comes back.
+constexpr std::string_view kTrickleClient = R"(
+import select, socket, ssl, sys, time
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+context.check_hostname = False
+context.verify_mode = ssl.CERT_NONE
+incoming, outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
+tls = context.wrap_bio(incoming, outgoing)
+sock = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
+while True:
+    try:
+        tls.do_handshake()
+        break
+    except ssl.SSLWantReadError:
+        sock.sendall(outgoing.read())
+        incoming.write(sock.recv(65536))
+sock.sendall(outgoing.read())
+tls.write(b"GET /info?trickled HTTP/1.1\r\nHost: t\r\nX-Pad: " + b"p" * 40 + b"\r\n\r\n")
+record = outgoing.read()
+start = time.monotonic()
+for byte in record:
+    try:
+        sock.send(bytes([byte]))
+    except OSError:
+        break
+    end = time.monotonic() + 0.25
+    while time.monotonic() < end:
+        if select.select([sock], [], [], max(0, end - time.monotonic()))[0]:
+            try:
+                data = sock.recv(65536)
+            except OSError:
+                data = b""
+            if not data:
+                print("closed", int((time.monotonic() - start) * 1000))
+                sys.exit(0)
+            incoming.write(data)
+            try:
+                if tls.read(65536):
+                    print("served")
+                    sys.exit(0)
+            except ssl.SSLError:
+                pass
+print("served")
+)";
+
+TEST_F(HttpTlsTest, RecordTrickledByteByByteIsDroppedAtTheHeadDeadline) {
+    constexpr int kHeaderMs = 2000;
+    server.Stop();
+    Corvane::ServerOptions options = Options();
+    options.headerTimeoutMs = kHeaderMs;
+    ASSERT_EQ(server.Start(options), kOk);
+    const fs::path script = s_folder / "trickle.py";
+    std::ofstream(script) << kTrickleClient;
+
+    FILE* client = ::popen(
+        ("python3 " + script.string() + " " + std::to_string(server.BoundPort())).c_str(), "r");
+    ASSERT_NE(client, nullptr);
+    char line[64] = {};
+    const bool read = std::fgets(line, sizeof line, client) != nullptr;
+    ::pclose(client);
+    ASSERT_TRUE(read);
+    // The record alone would take 20 s; its bytes come every 250 ms, far
+    // inside any per-receive time-out.
+    int closedAfterMs = -1;
+    ASSERT_EQ(std::sscanf(line, "closed %d", &closedAfterMs), 1) << line;
+    EXPECT_LT(closedAfterMs, kHeaderMs + 3000);
+    EXPECT_TRUE(handler.Seen().empty());
 }
 
 TEST_F(HttpTlsTest, RefusalAtTheConnectionLimitIsInClearText) {
