@@ -34,8 +34,9 @@ protected:
     bool FetchSparse(const std::string& target, const std::filesystem::path& file);
     // The archive as zip_inspect.py reports it.
     JsonValue Inspect(const std::filesystem::path& file);
-    // Every reader must accept the archive: unzip -t, 7z t, bsdtar -tf.
-    void ExpectReadersAccept(const std::filesystem::path& file);
+    // Every reader must accept the archive: unzip -t (unless `withUnzip` is
+    // false), 7z t, bsdtar -tf.
+    void ExpectReadersAccept(const std::filesystem::path& file, bool withUnzip = true);
 };
 
 } // namespace Velto::Corvane::Testing

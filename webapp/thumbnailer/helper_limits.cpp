@@ -28,14 +28,8 @@ bool ApplyHelperLimits() {
     // The server may die without killing its helper; the helper goes too.
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0)
         return false;
-#if !defined(__SANITIZE_ADDRESS__)
-    // The address sanitizer's shadow memory needs far more address space than
-    // the helper's real use; its builds go without this one limit.
-    if (!Limit(RLIMIT_AS, kAddressSpaceBytes))
-        return false;
-#endif
-    return Limit(RLIMIT_CPU, kCpuSeconds) && Limit(RLIMIT_FSIZE, kOutputFileBytes) &&
-           Limit(RLIMIT_CORE, 0);
+    return Limit(RLIMIT_AS, kAddressSpaceBytes) && Limit(RLIMIT_CPU, kCpuSeconds) &&
+           Limit(RLIMIT_FSIZE, kOutputFileBytes) && Limit(RLIMIT_CORE, 0);
 }
 
 } // namespace Velto::Thumbnailer
