@@ -4,6 +4,9 @@
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,12 +17,16 @@ namespace Velto::Corvane {
 // A file that is only ever appended to, kept open between appends. Each
 // append writes its bytes with one write() on an O_APPEND descriptor, so
 // concurrent appends from any thread (or process) never split each other's
-// bytes, and no lock is held while the write runs. Before writing, the path is
-// checked to still name the open file; when it was deleted, moved or replaced
-// underneath, or a different path is asked for, the path is opened (created
-// 0600) afresh, so other programs may read, move or delete the file at any time.
+// bytes, and no lock is held while the write runs. The path is opened (created
+// 0600) afresh when a different path is asked for, when the open file was
+// deleted (looked at before every append, with one fstat) and when the path
+// names another file, the open one having been moved away or replaced (looked
+// up at most once per kPathCheckInterval: a path lookup costs more than the
+// write itself). So other programs may read, move or delete the file at any time.
 class AppendOnlyFile {
 public:
+    static constexpr std::chrono::milliseconds kPathCheckInterval{1000};
+
     enum class Outcome {
         Written,
         MissingFolder, // the folder of the path does not exist
@@ -34,8 +41,11 @@ private:
         UniqueFd fd;
         dev_t device{0};
         ino_t inode{0};
+        // TickCount64 time at which the path is looked up next.
+        mutable std::atomic<std::uint64_t> nextPathCheck{0};
     };
 
+    static bool StillNamed(const OpenFile& file);
     std::shared_ptr<const OpenFile> Current() const;
     Outcome Open(std::string_view path, std::shared_ptr<const OpenFile>& file);
 

@@ -1,4 +1,5 @@
 #include "config/access_log.h"
+#include "config/append_only_file.h"
 #include "config/log_text_escape.h"
 
 #include <gtest/gtest.h>
@@ -199,7 +200,7 @@ TEST_F(AccessLogTest, ConcurrentLinesStayWhole) {
 }
 
 // The day's file stays open between records; whatever happens to it
-// underneath, the next record lands in a file at the day's path.
+// underneath, records go on landing in a file at the day's path.
 TEST_F(AccessLogTest, FileRemovedOrMovedUnderneathIsMadeAgain) {
     AccessLog log(m_folder);
     const FileTime time = Local(2024, 6, 1, 8, 0, 0);
@@ -211,7 +212,9 @@ TEST_F(AccessLogTest, FileRemovedOrMovedUnderneathIsMadeAgain) {
     log.Append(Entry(time, "upload"));
     EXPECT_EQ(Lines("access-20240601.log").size(), 1u);
 
+    // A move is noticed by the first record after the next look at the path.
     fs::rename(path, m_folder + "/rotated.log");
+    std::this_thread::sleep_for(AppendOnlyFile::kPathCheckInterval + std::chrono::milliseconds(50));
     log.Append(Entry(time, "delete"));
     const auto lines = Lines("access-20240601.log");
     ASSERT_EQ(lines.size(), 1u);
