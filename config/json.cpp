@@ -24,6 +24,8 @@ constexpr int kNumberPrecision = 17;
 constexpr std::size_t kNumberTextCapacity = 40;
 constexpr std::size_t kIndentWidth = 2;
 constexpr std::size_t kShortNumberSlice = 64;
+// Integers of up to 15 digits stay below 2^53, so a double holds them exactly.
+constexpr std::size_t kExactIntegerDigits = 15;
 // Objects with more members than this check duplicate keys through a hash set,
 // so a large request body cannot make parsing quadratic.
 constexpr std::size_t kLinearKeyCheckLimit = 16;
@@ -378,21 +380,27 @@ private:
 
     bool ParseNumber(JsonValue* out) {
         const std::size_t start = m_pos;
-        if (!AtEnd() && Peek() == '-')
+        const bool negative = !AtEnd() && Peek() == '-';
+        if (negative)
             ++m_pos;
         if (AtEnd() || !IsDigit(Peek()))
             return false;
+        const std::size_t digitsStart = m_pos;
         if (Peek() == '0')
             ++m_pos;
         else
             SkipDigits();
+        const std::size_t digitsEnd = m_pos;
+        bool integral = true;
         if (!AtEnd() && Peek() == '.') {
+            integral = false;
             ++m_pos;
             if (AtEnd() || !IsDigit(Peek()))
                 return false;
             SkipDigits();
         }
         if (!AtEnd() && (Peek() == 'e' || Peek() == 'E')) {
+            integral = false;
             ++m_pos;
             if (!AtEnd() && (Peek() == '+' || Peek() == '-'))
                 ++m_pos;
@@ -402,6 +410,15 @@ private:
         }
         if (out == nullptr)
             return true;
+        // Short integers are exact in a double: no conversion call needed.
+        if (integral && digitsEnd - digitsStart <= kExactIntegerDigits) {
+            std::uint64_t magnitude = 0;
+            for (std::size_t i = digitsStart; i < digitsEnd; ++i)
+                magnitude = magnitude * 10 + static_cast<std::uint64_t>(m_text[i] - '0');
+            const auto value = static_cast<double>(magnitude);
+            *out = JsonValue(negative ? -value : value);
+            return true;
+        }
         double value = 0;
         if (!ConvertNumber(m_text.substr(start, m_pos - start), value))
             return false;

@@ -198,7 +198,7 @@ bool WebApp::ReadJsonBody(Context& context, JsonValue& out) {
         SendError(context.response, 400, "badRequest");
         return false;
     }
-    auto [value, ok] = ParseJson(text, kJsonMaxDepth);
+    auto [value, ok] = ParseJson(text, kJsonMaxDepth, kMaxJsonBodyValues);
     if (!ok || value.Kind() != JsonKind::Object) {
         SendError(context.response, 400, "badRequest");
         return false;

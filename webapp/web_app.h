@@ -36,6 +36,9 @@ public:
 
     static constexpr std::uint64_t kSessionIdleMs = 43'200'000;
     static constexpr std::uint64_t kMaxJsonBodyBytes = 262'144;
+    // Values (object keys included) a JSON body may hold: room for the 10,000
+    // names of the largest ZIP or delete request and the members around them.
+    static constexpr std::size_t kMaxJsonBodyValues = 10'240;
     static constexpr std::string_view kSessionCookie = "vcs";
     static constexpr std::string_view kCsrfHeader = "x-veltocorvane";
     static constexpr std::string_view kJsonType = "application/json; charset=utf-8";

@@ -11,6 +11,7 @@
 #include <limits>
 #include <random>
 #include <sstream>
+#include <vector>
 
 namespace Velto::Corvane {
 namespace {
@@ -118,6 +119,83 @@ TEST(JsonParseTest, DecodesValues) {
     EXPECT_EQ(large.AsMembers().size(), 100u);
     EXPECT_EQ(large.Get("k5").AsNumber(), 5.0);
     EXPECT_EQ(large.Get("k99").AsNumber(), 99.0);
+}
+
+// Short integers are converted without the C library; every number must
+// still come out exactly as the library's conversion gives it.
+TEST(JsonParseTest, NumbersMatchTheLibraryConversion) {
+    for (const char* text : {"0", "-0", "7", "-42", "999999999999999", "-999999999999999",
+                             "1000000000000000", "9007199254740993", "18446744073709551617",
+                             "123456789012345678901234567890", "0.1", "-0.0", "5e-324", "1E2"}) {
+        SCOPED_TRACE(text);
+        auto [value, ok] = ParseJson(text, kJsonMaxDepth);
+        ASSERT_TRUE(ok);
+        const double expected = std::strtod(text, nullptr);
+        EXPECT_EQ(value.AsNumber(), expected);
+        EXPECT_EQ(std::signbit(value.AsNumber()), std::signbit(expected));
+    }
+}
+
+TEST(JsonParseTest, ValueLimitCountsValuesAndKeys) {
+    struct Case {
+        std::string text;
+        std::size_t maxValues;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"[0,0,0]", 4, true}, // the array and its three elements
+        {"[0,0,0]", 3, false},
+        {R"({"a":1})", 3, true}, // the object, the key and the value
+        {R"({"a":1})", 2, false},
+        {R"({"a":1,"a":2})", 5, true}, // a dropped duplicate counts all the same
+        {R"({"a":1,"a":2})", 4, false},
+        {R"([[],{},"",null])", 5, true},
+        {R"([[],{},"",null])", 4, false},
+        {"[0,]", 100, false}, // the limit adds a check; it takes none away
+        {Nested(64, "[", "]"), 64, true},
+        {Nested(65, "[", "]"), 1000, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.text << " with at most " << c.maxValues);
+        auto [limited, ok] = ParseJson(c.text, kJsonMaxDepth, c.maxValues);
+        EXPECT_EQ(ok, c.ok);
+        if (ok) {
+            EXPECT_EQ(SerializeJson(limited, false),
+                      SerializeJson(ParseJson(c.text, kJsonMaxDepth).first, false));
+        }
+    }
+}
+
+// Every array and object of a parsed document is allocated at its final size.
+TEST(JsonParseTest, ParsedContainersHoldNoSpareRoom) {
+    std::string text = R"({"list":[)";
+    for (int i = 0; i < 1000; ++i)
+        text += (i == 0 ? "" : ",") + std::to_string(i);
+    text += R"(],"nested":[[1,2,3],{"a":[],"b":{"c":"d"}}],"e":true})";
+    auto [doc, ok] = ParseJson(text, kJsonMaxDepth);
+    ASSERT_TRUE(ok);
+    std::vector<const JsonValue*> pending{&doc};
+    std::size_t containers = 0;
+    while (!pending.empty()) {
+        const JsonValue* value = pending.back();
+        pending.pop_back();
+        const JsonArray& items = value->AsArray();
+        const JsonMembers& members = value->AsMembers();
+        if (value->Kind() == JsonKind::Array) {
+            ++containers;
+            EXPECT_EQ(items.capacity(), items.size()) << SerializeJson(*value, false);
+        }
+        if (value->Kind() == JsonKind::Object) {
+            ++containers;
+            EXPECT_EQ(members.capacity(), members.size()) << SerializeJson(*value, false);
+        }
+        for (const JsonValue& item : items)
+            pending.push_back(&item);
+        for (const auto& member : members)
+            pending.push_back(&member.second);
+    }
+    EXPECT_EQ(containers, 7u);
+    EXPECT_EQ(doc.Get("list").AsArray().size(), 1000u);
 }
 
 // Switches LC_NUMERIC to a locale with a decimal comma, compiling one into a
