@@ -7,7 +7,8 @@
 #      autoindex in JSON form is the peer).
 # nginx runs twice, as configured in bench/webapp/nginx.conf.in: with one
 # worker process and with one per core. The three servers take turns for
-# ROUNDS rounds (default 3) and each figure is the median of its rounds.
+# ROUNDS rounds (default 3) and each figure is the median of its rounds
+# (downloads: of DOWNLOADS_PER_ROUND transfers in each round, default 3).
 # Usage: bench/webapp/run.sh [build dir]   (default: build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -18,6 +19,7 @@ NGINX1_PORT="${NGINX1_PORT:-18482}"
 NGINXN_PORT="${NGINXN_PORT:-18483}"
 WRK_SECONDS="${WRK_SECONDS:-5}"
 ROUNDS="${ROUNDS:-3}"
+DOWNLOADS_PER_ROUND="${DOWNLOADS_PER_ROUND:-3}"
 BIG_MIB=1024
 LIST_ENTRIES=10000
 LIST_RUNS=20
@@ -139,9 +141,12 @@ for who in "${WHO[@]}"; do curl -s -o /dev/null "${LIST[$who]}"; done
 loads=()
 for round in $(seq 1 "$ROUNDS"); do
     loads+=("$(cut -d' ' -f1 /proc/loadavg)")
-    for who in "${WHO[@]}"; do
-        read -r rate cpu < <(download "$who")
-        DL[$who]+=" $rate"; DLCPU[$who]+=" $cpu"
+    # One transfer swings widely on a busy machine: several per round.
+    for _ in $(seq 1 "$DOWNLOADS_PER_ROUND"); do
+        for who in "${WHO[@]}"; do
+            read -r rate cpu < <(download "$who")
+            DL[$who]+=" $rate"; DLCPU[$who]+=" $cpu"
+        done
     done
     for who in "${WHO[@]}"; do
         read -r rate cpu < <(gets "$who")
