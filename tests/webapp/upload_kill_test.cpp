@@ -2,6 +2,7 @@
 // under the upload's name: only the hidden temporary file, which visitors
 // can never see.
 #include "tests/support/http_client.h"
+#include "tests/support/temp_home.h"
 
 #include <gtest/gtest.h>
 
@@ -23,16 +24,8 @@ constexpr int kPieceLimit = 512;
 class KilledServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/velto-upload-kill-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        for (const char* sub : {"home", "config", "state", "data", "cache", "share"})
-            std::filesystem::create_directories(m_root / sub);
-        ::setenv("HOME", (m_root / "home").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (m_root / "state").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", (m_root / "cache").c_str(), 1);
+        m_share = std::filesystem::path(m_home.root) / "share";
+        std::filesystem::create_directories(m_share);
 
         int out[2];
         ASSERT_EQ(::pipe(out), 0);
@@ -42,8 +35,7 @@ protected:
             ::dup2(out[1], STDOUT_FILENO);
             ::close(out[0]);
             ::close(out[1]);
-            const std::string folder = (m_root / "share").string();
-            ::execl(VELTO_SHARE_SERVER, VELTO_SHARE_SERVER, folder.c_str(), nullptr);
+            ::execl(VELTO_SHARE_SERVER, VELTO_SHARE_SERVER, m_share.c_str(), nullptr);
             ::_exit(127);
         }
         ::close(out[1]);
@@ -61,18 +53,17 @@ protected:
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
     }
 
     std::uintmax_t TempBytes() const {
         std::uintmax_t bytes = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(m_root / "share"))
+        for (const auto& entry : std::filesystem::directory_iterator(m_share))
             bytes += entry.file_size();
         return bytes;
     }
 
-    std::filesystem::path m_root;
+    TempHome m_home;
+    std::filesystem::path m_share;
     pid_t m_pid{-1};
     std::uint16_t m_port{0};
 };
@@ -93,7 +84,7 @@ TEST_F(KilledServer, NoPartialFileIsLeftVisible) {
     m_pid = -1;
 
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(m_root / "share"))
+    for (const auto& entry : std::filesystem::directory_iterator(m_share))
         names.push_back(entry.path().filename().string());
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(names[0].starts_with(".vcsupload-")) << names[0];
