@@ -10,7 +10,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -23,6 +25,9 @@ namespace Velto::Widget {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr int kReadyFd = 3; // where the bus prints its address
+constexpr int kBusStartMs = 10'000;
 
 int PortalRead(sd_bus_message* m, void*, sd_bus_error* error) {
     const char* ns = nullptr;
@@ -79,18 +84,41 @@ protected:
         fs::remove_all(m_dir, ignored);
     }
 
+    // Starts a private bus and waits until it prints its address, which it
+    // does once it accepts connections.
     bool StartBus() {
         const std::string socket = (m_dir / "bus").string();
         const std::string address = "--address=unix:path=" + socket;
-        const char* argv[] = {"dbus-daemon", "--session",     "--nofork",
-                              "--nopidfile", address.c_str(), nullptr};
-        if (posix_spawnp(&m_daemon, "dbus-daemon", nullptr, nullptr, const_cast<char* const*>(argv),
-                         environ) != 0)
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0)
             return false;
-        for (int i = 0; i < 1000 && !fs::exists(socket); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ready[1], kReadyFd);
+        const std::string printAddress = "--print-address=" + std::to_string(kReadyFd);
+        const char* argv[] = {"dbus-daemon",   "--session",          "--nofork", "--nopidfile",
+                              address.c_str(), printAddress.c_str(), nullptr};
+        const int spawned = posix_spawnp(&m_daemon, "dbus-daemon", &actions, nullptr,
+                                         const_cast<char* const*>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+        if (spawned != 0) {
+            m_daemon = 0;
+            close(ready[0]);
+            return false;
+        }
+        std::string printed;
+        char buffer[256];
+        pollfd waiting{ready[0], POLLIN, 0};
+        while (printed.find('\n') == std::string::npos && poll(&waiting, 1, kBusStartMs) > 0) {
+            const ssize_t n = read(ready[0], buffer, sizeof(buffer));
+            if (n <= 0)
+                break;
+            printed.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(ready[0]);
         setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket).c_str(), 1);
-        return fs::exists(socket);
+        return printed.find('\n') != std::string::npos;
     }
 
     bool StartPortal() {
