@@ -1,8 +1,11 @@
-// Receive deadlines of TcpConnection over a real loopback connection.
+// Receive deadlines of TcpConnection, and of the HTTP layer's connection I/O
+// above it, over a real loopback connection.
 
 #include "base/clock.h"
 #include "base/unique_fd.h"
+#include "server/http/connection_io.h"
 #include "server/net/tcp_connection.h"
+#include "tests/support/forwarding_connection.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -119,6 +122,41 @@ TEST(ReceiveDeadlineTest, DeadlineTakesThePlaceOfTheReceiveTimeOut) {
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(pair.connection->Receive(buffer, received), kTimedOut);
     EXPECT_LT(Clock::now() - start, milliseconds(900));
+}
+
+TEST(ReceiveDeadlineTest, ConnectionIoHoldsTheDeadlineOverAnyTransport) {
+    struct Case {
+        const char* name;
+        bool socketKeepsIt; // else the transport cannot keep deadlines
+    };
+    for (const Case c : {Case{"kept by the socket", true}, Case{"kept by the I/O itself", false}}) {
+        SCOPED_TRACE(c.name);
+        Pair pair = MakePair();
+        ASSERT_TRUE(pair.connection);
+        const std::shared_ptr<Net::IConnection> socket = std::move(pair.connection);
+        const auto outer = std::make_shared<Testing::ForwardingConnection>(socket);
+        Corvane::ServerCounters counters;
+        Corvane::ConnectionIo io(
+            outer, counters, c.socketKeepsIt ? socket : std::shared_ptr<Net::IConnection>(outer));
+        io.SetReceiveTimeout(1000);
+        const Clock::time_point start = Clock::now();
+        io.SetReceiveDeadline(TickCount64() + 600);
+        std::thread trickler([&] {
+            for (int i = 0; i < 20; ++i) {
+                if (::send(pair.peer.Get(), "x", 1, MSG_NOSIGNAL) != 1)
+                    return;
+                std::this_thread::sleep_for(milliseconds(100));
+            }
+        });
+        while (io.ReceiveMore()) {
+        }
+        const auto elapsed = Clock::now() - start;
+        socket->Shutdown();
+        trickler.join();
+        EXPECT_GE(io.Buffer().size(), 3u);
+        EXPECT_GE(elapsed, milliseconds(550));
+        EXPECT_LT(elapsed, milliseconds(1500));
+    }
 }
 
 } // namespace
