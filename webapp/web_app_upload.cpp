@@ -29,6 +29,8 @@ namespace {
 // Space that must stay free beyond a body of known length.
 constexpr std::uint64_t kFreeSpaceMargin = 1'048'576;
 constexpr std::size_t kTransferBufferBytes = 262'144;
+// Written bytes handed to the disk at a time while the body still arrives.
+constexpr std::uint64_t kWritebackStretch = 8 * 1'048'576;
 constexpr std::size_t kTempRandomBytes = 8;
 constexpr std::uint32_t kMaxNumberedName = 9999;
 
@@ -89,23 +91,40 @@ private:
 };
 
 // Streams the body into the file. Stops at the first error; `total` counts
-// every body byte received, written or not.
+// every body byte received, written or not. The buffer is filled before it
+// is written, so a fast sender costs one write per buffer, and the disk
+// starts on each stretch of the file while the next one arrives.
 UploadError Transfer(HttpBody& body, int fd, std::uint64_t limit, std::uint64_t& total) {
     const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kTransferBufferBytes);
-    for (;;) {
-        std::size_t count = 0;
-        if (!body.Read(std::span(buffer.get(), kTransferBufferBytes), count))
-            return UploadError::Aborted;
-        if (count == 0)
-            return UploadError::None;
-        total += count;
-        if (limit != 0 && total > limit)
-            return UploadError::TooLarge;
-        const Result written =
-            WriteAll(fd, std::string_view(reinterpret_cast<const char*>(buffer.get()), count));
-        if (Failed(written))
-            return WriteErrorFor(written);
+    std::uint64_t written = 0;
+    std::uint64_t writebackFrom = 0;
+    bool ended = false;
+    while (!ended) {
+        std::size_t filled = 0;
+        while (filled < kTransferBufferBytes) {
+            std::size_t count = 0;
+            if (!body.Read(std::span(buffer.get() + filled, kTransferBufferBytes - filled), count))
+                return UploadError::Aborted;
+            if (count == 0) {
+                ended = true;
+                break;
+            }
+            filled += count;
+            total += count;
+            if (limit != 0 && total > limit)
+                return UploadError::TooLarge;
+        }
+        const Result result =
+            WriteAll(fd, std::string_view(reinterpret_cast<const char*>(buffer.get()), filled));
+        if (Failed(result))
+            return WriteErrorFor(result);
+        written += filled;
+        if (written - writebackFrom >= kWritebackStretch) {
+            StartWriteback(fd, writebackFrom, written - writebackFrom);
+            writebackFrom = written;
+        }
     }
+    return UploadError::None;
 }
 
 // Gives the finished temporary file its final name in the same folder:

@@ -13,6 +13,11 @@ int SyncFileData(int fd) {
     return RetryOnInterrupt([&] { return ::fdatasync(fd); }) == 0 ? 0 : errno;
 }
 
+void StartWriteback(int fd, std::uint64_t offset, std::uint64_t length) {
+    ::sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                      SYNC_FILE_RANGE_WRITE);
+}
+
 int SyncFolder(int dirFd) {
     // An O_PATH descriptor cannot be synced itself; "." relative to it opens
     // the same folder for reading without looking up its path again.
