@@ -1,7 +1,7 @@
 #include "webapp/fs/open_item.h"
 
-#include "base/utf.h"
 #include "base/ordinal_compare.h"
+#include "base/utf.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/openat2_call.h"
 #include "webapp/fs/proc_fd_path.h"
@@ -199,8 +199,9 @@ OpenResult OpenItem(const ShareRoot& root, std::span<const std::u16string> compo
         }
     }
 
-    UniqueFd rootFd;
-    const OpenResult rootResult = OpenShareRootDirectory(root, rootFd);
+    UniqueFd ownedRoot;
+    int rootFd = -1;
+    const OpenResult rootResult = ShareRootDirectory(root, ownedRoot, rootFd);
     if (rootResult != OpenResult::Ok)
         return rootResult;
 
@@ -208,10 +209,10 @@ OpenResult OpenItem(const ShareRoot& root, std::span<const std::u16string> compo
     RawStat raw;
     UniqueFd opened;
     if (!singleFile && access != ItemAccess::ReadAttributes)
-        opened = OpenForReadingDirectly(rootFd.Get(), relative, raw);
+        opened = OpenForReadingDirectly(rootFd, relative, raw);
     if (!opened.IsValid()) {
         const OpenResult result =
-            LocateAndOpen(root, rootFd.Get(), relative, access, allowHidden, opened, raw);
+            LocateAndOpen(root, rootFd, relative, access, allowHidden, opened, raw);
         if (result != OpenResult::Ok)
             return result;
     }

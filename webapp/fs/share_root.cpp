@@ -127,8 +127,11 @@ std::optional<ShareRoot> ResolveShareRoot(std::u16string_view path, bool isFile)
     if (!Utf8ToUtf16Strict(*finalPath, final16))
         return std::nullopt;
 
-    if (!isFile)
-        return ShareRoot{std::move(final16), {}, stat.mountId, stat.device, stat.inode};
+    if (!isFile) {
+        ShareRoot root{std::move(final16), {}, stat.mountId, stat.device, stat.inode, {}};
+        root.folder = std::make_shared<const UniqueFd>(std::move(opened.fd));
+        return root;
+    }
 
     const std::size_t slash = final16.rfind(u'/');
     if (slash == std::u16string::npos || slash + 1 >= final16.size())
@@ -154,6 +157,16 @@ bool IsInsideRoot(const ShareRoot& root, int fd) {
         return IsPathInsideRoot(*dir, *finalPath);
     const std::optional<std::string> fileName = PathBytes(root.fileName);
     return fileName && *finalPath == FilePathOf(*dir, *fileName);
+}
+
+OpenResult ShareRootDirectory(const ShareRoot& root, UniqueFd& owned, int& fd) {
+    if (root.folder && root.folder->IsValid()) {
+        fd = root.folder->Get();
+        return OpenResult::Ok;
+    }
+    const OpenResult result = OpenShareRootDirectory(root, owned);
+    fd = owned.Get();
+    return result;
 }
 
 OpenResult OpenShareRootDirectory(const ShareRoot& root, UniqueFd& out) {

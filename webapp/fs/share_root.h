@@ -4,6 +4,7 @@
 #include "webapp/fs/open_result.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +24,10 @@ struct ShareRoot {
     std::uint64_t mountId{0};
     std::uint64_t device{0};
     std::uint64_t inode{0};
+    // The folder itself (O_PATH), held from resolving it for one request, so
+    // that the request's item opens start from it instead of walking the
+    // configured path again. Folder shares only; empty otherwise.
+    std::shared_ptr<const UniqueFd> folder;
 };
 
 // Resolves a share's configured path: the item must exist, be a folder when
@@ -43,6 +48,11 @@ bool IsInsideRoot(const ShareRoot& root, int fd);
 // root was resolved to: Outside when the configured place now leads elsewhere,
 // NotFound when it is gone or no longer a folder.
 OpenResult OpenShareRootDirectory(const ShareRoot& root, UniqueFd& out);
+
+// The share's folder for the walks of one request: the descriptor held in
+// `root` when there is one (no system call), else OpenShareRootDirectory into
+// `owned`. `fd` is valid while `root` and `owned` live.
+OpenResult ShareRootDirectory(const ShareRoot& root, UniqueFd& owned, int& fd);
 
 // The full path of an item as UTF-8 bytes: `dir`, then "/" and each component.
 // Build it only from components that OpenItem accepted (or their parent's).

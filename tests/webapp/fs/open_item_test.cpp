@@ -487,7 +487,30 @@ TEST_F(OpenItemTest, AttributeHandleOfAFolderServesAsDirectoryForChanges) {
     EXPECT_TRUE(stat.IsDirectory());
 }
 
+TEST_F(OpenItemTest, OneRequestKeepsToTheFolderItResolved) {
+    // The folder resolved for a request is the one its opens start from, even
+    // when another folder takes its place meanwhile.
+    tree.Rename("share", "share.old");
+    tree.MakeDir("share");
+    tree.MakeFile("share/a.txt", "new");
+    UniqueFd handle;
+    ItemStat stat;
+    ASSERT_EQ(OpenItem(root, Split("a.txt"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(ReadAll(handle.Get()), "hello");
+
+    // Resolved again (the next request), it is the folder in that place now.
+    const std::optional<ShareRoot> next = ResolveShareRoot(root.dir, false);
+    ASSERT_TRUE(next);
+    ASSERT_EQ(OpenItem(*next, Split("a.txt"), ItemAccess::Read, false, handle, stat),
+              OpenResult::Ok);
+    EXPECT_EQ(ReadAll(handle.Get()), "new");
+}
+
 TEST_F(OpenItemTest, ShareRootReplacedByAFileOrALink) {
+    // A root kept from an earlier request holds no folder of its own and is
+    // checked against its place again.
+    root.folder.reset();
     tree.Rename("share", "share.old");
     tree.MakeFile("share", "not a folder");
     UniqueFd handle;
@@ -508,6 +531,7 @@ TEST_F(OpenItemTest, ShareRootReplacedByAFileOrALink) {
 }
 
 TEST_F(OpenItemTest, ShareRootMovedBehindALinkOrSwappedForAnotherFolder) {
+    root.folder.reset(); // kept from an earlier request
     // The same folder, now reached through a link: its final path is no
     // longer the pinned one, so it is not the root any more.
     tree.Rename("share", "share.moved");
