@@ -18,8 +18,8 @@ using namespace Velto;
 using namespace Velto::Corvane;
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <port> <folder>\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s <port> <folder> [logs folder]\n", argv[0]);
         return 2;
     }
     sigset_t stopSignals;
@@ -39,7 +39,9 @@ int main(int argc, char** argv) {
     config.shares.push_back(share);
 
     EmbeddedAssets assets;
-    AccessLog log(""); // memory only: the peer writes no log either
+    // Memory only, as the peer writes no log either; a third argument names a
+    // logs folder to measure with the daily files a real run writes.
+    AccessLog log(argc > 3 ? argv[3] : "");
     WebApp app(assets, log);
     app.SetConfig(config);
     HttpServer server(app);
