@@ -75,7 +75,11 @@ if ! command -v npm >/dev/null 2>&1; then
 fi
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 want="$(sed -n 's/.*"playwright-core": *"\([^"]*\)".*/\1/p' "$ROOT/package.json")"
-have="$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p' "$ROOT/node_modules/playwright-core/package.json" 2>/dev/null | head -n 1)"
+have=""
+installed="$ROOT/node_modules/playwright-core/package.json"
+if [ -f "$installed" ]; then
+    have="$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p' "$installed" | head -n 1)"
+fi
 if [ "$want" != "$have" ]; then
     echo "Installing playwright-core $want"
     (cd "$ROOT" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
