@@ -10,6 +10,7 @@
 #include "server/http/http_date.h"
 #include "server/http/mime_types.h"
 #include "server/http/request_helpers.h"
+#include "webapp/download_policy.h"
 #include "webapp/fs/dir_entry.h"
 #include "webapp/fs/file_attributes.h"
 #include "webapp/fs/getdents_enumerator.h"
@@ -25,12 +26,6 @@ namespace {
 // FILETIME of 1970-01-01 00:00 UTC, and FILETIME units per millisecond.
 constexpr std::uint64_t kUnixEpochFileTime = 116'444'736'000'000'000ULL;
 constexpr std::uint64_t kFileTimePerMs = 10'000;
-
-// Downloads are untrusted content shown under this site's origin: the
-// sandbox keeps even an inline file from running script or reaching out.
-constexpr std::string_view kDownloadPolicy =
-    "sandbox; default-src 'none'; img-src 'self' data:; media-src 'self'; "
-    "style-src 'unsafe-inline'";
 
 // Room reserved for a listing reply up front: its head, and a typical item.
 constexpr std::size_t kListingReplyGuess = 256;
@@ -78,16 +73,6 @@ void AppendListingItem(std::string& out, const DirEntry& entry) {
         out += mime.inlineSafe ? ",\"inline\":true" : ",\"inline\":false";
     }
     out += '}';
-}
-
-std::u16string JoinComponents(const PathComponents& components) {
-    std::u16string text;
-    for (const std::u16string& component : components) {
-        if (!text.empty())
-            text += u'/';
-        text += component;
-    }
-    return text;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "base/system_random.h"
 #include "base/utf.h"
 #include "server/http/content_disposition.h"
+#include "webapp/download_policy.h"
 #include "webapp/fs/getdents_enumerator.h"
 #include "webapp/fs/open_item.h"
 #include "webapp/zip_writer.h"
@@ -21,20 +22,7 @@ namespace Velto::Corvane {
 
 namespace {
 
-constexpr std::string_view kZipPolicy =
-    "sandbox; default-src 'none'; img-src 'self' data:; media-src 'self'; "
-    "style-src 'unsafe-inline'";
 constexpr std::string_view kZipUrlPrefix = "/zip/";
-
-std::u16string JoinWithSlash(const PathComponents& components) {
-    std::u16string text;
-    for (const std::u16string& component : components) {
-        if (!text.empty())
-            text += u'/';
-        text += component;
-    }
-    return text;
-}
 
 // Reads up to `buffer.size()` bytes; 0 at the end of the file or on an error.
 std::size_t ReadPiece(int fd, std::span<std::byte> buffer) {
@@ -123,7 +111,7 @@ void WebApp::SendZip(Context& context, std::string_view token) {
         return SendError(context.response, 404, "notFound");
 
     ShareTarget target;
-    if (!OpenShare(context, share->name, JoinWithSlash(job->folder), AccessFlags::Read, target))
+    if (!OpenShare(context, share->name, JoinComponents(job->folder), AccessFlags::Read, target))
         return;
 
     std::u16string baseName;
@@ -137,7 +125,7 @@ void WebApp::SendZip(Context& context, std::string_view token) {
     HttpResponse& response = context.response;
     response.AddHeader("Content-Type", "application/zip");
     response.AddHeader("Content-Disposition", ContentDisposition("attachment", baseName + u".zip"));
-    response.AddHeader("Content-Security-Policy", std::string(kZipPolicy));
+    response.AddHeader("Content-Security-Policy", std::string(kDownloadPolicy));
     if (!response.BeginChunked(200))
         return;
 

@@ -148,4 +148,14 @@ std::optional<std::u16string> ItemNameFromBytes(std::string_view bytes) {
     return name;
 }
 
+std::u16string JoinComponents(const PathComponents& components) {
+    std::u16string text;
+    for (const std::u16string& component : components) {
+        if (!text.empty())
+            text += u'/';
+        text += component;
+    }
+    return text;
+}
+
 } // namespace Velto::Corvane

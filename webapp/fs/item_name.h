@@ -43,6 +43,10 @@ bool IsHiddenName(std::u16string_view name);
 // than kMaxPathComponents pieces.
 std::optional<PathComponents> ParseSharePath(std::u16string_view text);
 
+// The components joined with "/" (no leading or trailing "/"): the share path
+// ParseSharePath would read back.
+std::u16string JoinComponents(const PathComponents& components);
+
 // A name read from the disk as the web application sees it: none unless the
 // bytes are well-formed UTF-8 and the name passes IsValidItemName.
 std::optional<std::u16string> ItemNameFromBytes(std::string_view bytes);
