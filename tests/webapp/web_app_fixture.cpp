@@ -17,6 +17,7 @@ namespace {
 // Bound on waiting for the server's connections to end (in 1 ms steps); a
 // safety net against a hang, not a measure of speed.
 constexpr int kIdleWaitSteps = 30'000;
+constexpr int kSettleSteps = 200;
 
 // Sends everything to the web application, except GET "/test/gate", which
 // runs the share gate for the rights named by "need" (r, w, d letters) and
@@ -157,10 +158,19 @@ ClientResponse WebAppFixture::Send(std::string_view method, std::string_view tar
         headers.push_back("Cookie: vcs=" + std::string(cookie));
     if (csrf && (method == "POST" || method == "PUT"))
         headers.push_back("x-veltocorvane: 1");
-    HttpClient client(Port());
-    EXPECT_TRUE(client.IsConnected());
-    std::optional<ClientResponse> response = client.Request(method, target, headers, body);
-    EXPECT_TRUE(response) << method << " " << target << ": no reply";
+    std::optional<ClientResponse> response;
+    {
+        HttpClient client(Port());
+        EXPECT_TRUE(client.IsConnected());
+        response = client.Request(method, target, headers, body);
+        EXPECT_TRUE(response) << method << " " << target << ": no reply";
+    }
+    // A handler writes its access-log record after the reply went out; let it
+    // finish before the next request, so records come in the order the test
+    // sent the requests. Connections the test holds open meanwhile only make
+    // this wait run out.
+    for (int i = 0; i < kSettleSteps && m_server->ActiveConnections() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return response.value_or(ClientResponse{});
 }
 
