@@ -2,6 +2,7 @@
 // then streamed as a stored archive built on the fly.
 #include "webapp/web_app.h"
 
+#include "base/interrupt_retry.h"
 #include "base/system_random.h"
 #include "base/utf.h"
 #include "server/http/content_disposition.h"
@@ -26,13 +27,8 @@ constexpr std::string_view kZipUrlPrefix = "/zip/";
 
 // Reads up to `buffer.size()` bytes; 0 at the end of the file or on an error.
 std::size_t ReadPiece(int fd, std::span<std::byte> buffer) {
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got >= 0)
-            return static_cast<std::size_t>(got);
-        if (errno != EINTR)
-            return 0;
-    }
+    const ssize_t got = RetryOnInterrupt([&] { return ::read(fd, buffer.data(), buffer.size()); });
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 struct FolderIdentity {

@@ -1,6 +1,7 @@
 #include "webapp/trash/directory_sizes.h"
 
 #include "base/file_util.h"
+#include "base/interrupt_retry.h"
 #include "base/system_random.h"
 #include "base/unique_fd.h"
 #include "server/http/percent_coding.h"
@@ -40,9 +41,8 @@ std::string ReadCache(int trashFd) {
         return text;
     std::array<char, kReadPiece> piece;
     for (;;) {
-        const ssize_t got = ::read(fd.Get(), piece.data(), piece.size());
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got =
+            RetryOnInterrupt([&] { return ::read(fd.Get(), piece.data(), piece.size()); });
         if (got <= 0 || text.size() + static_cast<std::size_t>(got) > kMaxCacheBytes)
             break;
         text.append(piece.data(), static_cast<std::size_t>(got));
