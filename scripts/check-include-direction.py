@@ -24,9 +24,24 @@ ALLOWED = {
                "webapp/fs"],
     "service": ["base", "config", "reach", "server/net", "server/cert", "server/tls",
                 "server/http", "webapp/fs", "webapp"],
+    # The toolkit stands on base alone; inside it, each floor includes only
+    # the floors beneath it.
     "widget": ["base"],
+    "widget/render": ["base"],
+    "widget/core": ["base", "widget/render"],
+    "widget/input": ["base", "widget/render", "widget/core"],
+    "widget/host": ["base", "widget/render", "widget/core", "widget/input"],
+    "widget/menu": ["base", "widget/render", "widget/core", "widget/input", "widget/host"],
+    "widget/list": ["base", "widget/render", "widget/core", "widget/input", "widget/host",
+                    "widget/menu"],
+    "widget/controls": ["base", "widget/render", "widget/core", "widget/input", "widget/host",
+                        "widget/menu", "widget/list"],
+    "widget/kit": ["base", "widget/render", "widget/core", "widget/input", "widget/host",
+                   "widget/menu", "widget/list", "widget/controls"],
     "app": ["base", "config", "reach", "server/net", "server/cert", "server/tls", "server/http",
-            "webapp/fs", "webapp", "service", "widget"],
+            "webapp/fs", "webapp", "service", "widget", "widget/render", "widget/core",
+            "widget/input", "widget/host", "widget/menu", "widget/list", "widget/controls",
+            "widget/kit"],
 }
 # Folders whose includes are not checked.
 FREE = ("tests", "bench", "build", "node_modules", ".git")

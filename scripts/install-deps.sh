@@ -17,6 +17,9 @@ APT_PACKAGES=(
     libdeflate-dev libvips-dev libturbojpeg0-dev ffmpegthumbnailer shared-mime-info
     # desktop toolkit: drawing, text, the desktop's appearance over D-Bus, fonts
     libcairo2-dev libpango1.0-dev libsystemd-dev
+    # desktop toolkit: windows, input and input methods (SDL2 on X11), Xlib
+    # for popups, grabs, monitors and window hints; ICU word breaks
+    libsdl2-dev libx11-dev libxrandr-dev libxext-dev
     fonts-noto-core fonts-noto-cjk fonts-material-design-icons-iconfont
 )
 # Tests and benchmarks only: peer servers, clients and readers.
@@ -31,8 +34,12 @@ TEST_APT_PACKAGES=(
     ffmpeg libvips-tools tzdata
     # trash-cli reads back what deletions put in the trash; attr reads the zone mark
     trash-cli attr
-    # a private session bus for the desktop-appearance tests
-    dbus-daemon
+    # a private session bus for the desktop-appearance, tray and
+    # notification tests, with small test peers in python3-dbus
+    dbus-daemon python3-dbus python3-gi
+    # desktop tests: a private X server, a small window manager, input
+    # synthesis, window and clipboard readers, an input method for Korean
+    xvfb xauth openbox xdotool x11-utils xclip
     # browser tests: Debian's chromium, driven by playwright-core from npm,
     # with Korean glyphs for the pages' screenshots
     chromium fonts-noto-cjk
