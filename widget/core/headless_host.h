@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/result.h"
-#include "widget/core/host.h"
+#include "widget/core/tree_host.h"
 #include "widget/render/cairo_canvas.h"
 #include "widget/render/geometry.h"
 #include "widget/render/theme.h"
@@ -17,7 +17,7 @@ class Widget;
 // image at a given size, DPI scale and theme, with no display. Screenshot
 // tests and the program's screenshot mode use it. The tree stays the
 // caller's; it is attached for the host's lifetime.
-class HeadlessHost final : public Host {
+class HeadlessHost final : public TreeHost {
 public:
     HeadlessHost(Widget& root, const Theme& theme, float dpiScale = 1.0f);
     ~HeadlessHost() override;

@@ -70,7 +70,7 @@ void Widget::ClearChildren() {
     InvalidateMeasure();
 }
 
-void Widget::SetRootHost(Host* host) {
+void Widget::SetRootHost(TreeHost* host) {
     if (m_parent != nullptr || host == m_host)
         return;
     if (m_host != nullptr)
@@ -82,7 +82,7 @@ void Widget::SetRootHost(Host* host) {
     }
 }
 
-void Widget::SetHostRecursive(Host* host) {
+void Widget::SetHostRecursive(TreeHost* host) {
     if (m_host != nullptr && host != m_host)
         m_host->WidgetDetached(*this);
     m_host = host;

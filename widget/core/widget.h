@@ -1,7 +1,7 @@
 #pragma once
 
 #include "widget/core/events.h"
-#include "widget/core/host.h"
+#include "widget/core/tree_host.h"
 #include "widget/render/geometry.h"
 #include "widget/render/theme.h"
 
@@ -38,7 +38,7 @@ public:
 
     // Tree.
     Widget* Parent() const { return m_parent; }
-    Host* GetHost() const { return m_host; }
+    TreeHost* GetHost() const { return m_host; }
     const std::vector<std::unique_ptr<Widget>>& Children() const { return m_children; }
     // Appends the child and returns it.
     Widget* AddChild(std::unique_ptr<Widget> child);
@@ -52,7 +52,7 @@ public:
     void ClearChildren();
     // Attaches a root (a widget without parent) to a host, or detaches it
     // with none; the whole subtree follows.
-    void SetRootHost(Host* host);
+    void SetRootHost(TreeHost* host);
 
     // Layout properties; each change clears the measure up to the root and
     // asks the host for a layout pass.
@@ -176,12 +176,12 @@ private:
         member = value;
         InvalidateMeasure();
     }
-    void SetHostRecursive(Host* host);
+    void SetHostRecursive(TreeHost* host);
     void SetEnabledRecursive(bool enabled);
     void NotifyThemeChangedRecursive();
 
     Widget* m_parent{nullptr};
-    Host* m_host{nullptr};
+    TreeHost* m_host{nullptr};
     std::vector<std::unique_ptr<Widget>> m_children;
     float m_width{kAuto};
     float m_height{kAuto};

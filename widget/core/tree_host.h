@@ -20,12 +20,12 @@ enum class AccessibilityEvent : std::int32_t {
     StructureChanged,
 };
 
-// What a widget tree asks of whoever shows it: a native window, or the
-// headless host that renders trees to images. Every call is made on the UI
-// thread.
-class Host {
+// What a widget tree asks of whoever shows it (the routing Host of a native
+// window or popup, or the headless host that renders trees to images). Every
+// call is made on the UI thread.
+class TreeHost {
 public:
-    virtual ~Host() = default;
+    virtual ~TreeHost() = default;
 
     virtual const Theme& GetTheme() const = 0;
     // The DPI scale (DPI / 96) the tree is drawn at.
