@@ -3,6 +3,8 @@
 #include "widget/render/geometry.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Velto::Widget {
 
@@ -43,6 +45,39 @@ struct CharEvent {
     char32_t character{0};
     std::uint32_t modifiers{0};
     bool typedWithAlt{false};
+};
+
+enum class ImeEventKind : std::int32_t {
+    CompositionStarted = 0,
+    CompositionChanged = 1, // text, cursor and clause attributes are set
+    ResultCommitted = 2,    // text is the committed result
+    CompositionEnded = 3,
+};
+
+// An input-method composition notification for the focused widget.
+struct ImeEvent {
+    ImeEventKind kind{ImeEventKind::CompositionStarted};
+    std::u16string text;
+    // Caret position inside the composition text, in UTF-16 code units.
+    std::int32_t cursor{0};
+    // One clause attribute per UTF-16 code unit of the composition text
+    // (0 input, 1 target converted, 2 converted, 3 target not converted).
+    std::vector<std::uint8_t> attributes;
+};
+
+// The pointer shapes a widget can ask for while the pointer is over it.
+enum class CursorShape : std::int32_t {
+    Arrow = 0,
+    Hand = 1,
+    IBeam = 2,
+    SizeWestEast = 3,
+    SizeNorthSouth = 4,
+    Move = 5,
+    Wait = 6,
+    NotAllowed = 7,
+    Cross = 8,
+    SizeNorthWestSouthEast = 9,
+    SizeNorthEastSouthWest = 10,
 };
 
 } // namespace Velto::Widget

@@ -52,6 +52,11 @@ public:
     virtual void WidgetHidden(Widget& widget) = 0;
     virtual void WidgetDisabled(Widget& widget) = 0;
     virtual void RaiseAccessibilityEvent(Widget& widget, AccessibilityEvent event) = 0;
+
+    // True while access keys are shown underlined (after Alt was pressed).
+    virtual bool AccessKeyCuesShown() const { return false; }
+    // True when focus came from the keyboard, so the focus ring is drawn.
+    virtual bool FocusVisualShown() const { return false; }
 };
 
 } // namespace Velto::Widget

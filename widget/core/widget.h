@@ -81,6 +81,10 @@ public:
 
     void SetTabStop(bool tabStop) { m_tabStop = tabStop ? 1 : 0; }
     void SetHitSelf(bool hitSelf) { m_hitSelf = hitSelf ? 1 : 0; }
+    // Arrow keys move focus among the focusable descendants of a group
+    // (radio buttons, segmented choices) when nobody handles them.
+    bool IsArrowKeyGroup() const { return m_arrowKeyGroup; }
+    void SetArrowKeyGroup(bool group) { m_arrowKeyGroup = group; }
     void SetTooltip(std::u16string tooltip) { m_tooltip = std::move(tooltip); }
     void SetAccessibleName(std::u16string name);
     void SetHelpText(std::u16string text) { m_helpText = std::move(text); }
@@ -150,6 +154,13 @@ public:
     // A descendant took keyboard focus (scroll viewers bring it into view).
     virtual void OnDescendantFocused(Widget& /*descendant*/) {}
     virtual bool AllowsIme() const { return false; }
+    // Input-method notifications while focused and AllowsIme() says so.
+    virtual bool OnIme(const ImeEvent&) { return false; }
+    // A widget that takes Alt itself (a shortcut recorder) gets Alt and
+    // Alt+character instead of the access-key handling.
+    virtual bool TakesAltKey() const { return false; }
+    // The pointer shape while the pointer is over this widget.
+    virtual CursorShape Cursor() const { return CursorShape::Arrow; }
     virtual RectF CaretRect() const { return RectF{}; }
     virtual void DrawFocusVisual(Canvas&) {}
     virtual void OnThemeChanged() {}
@@ -206,6 +217,7 @@ private:
     bool m_enabled{true};
     std::uint16_t m_tabStop{1};
     std::uint16_t m_hitSelf{1};
+    bool m_arrowKeyGroup{false};
     float m_opacity{1};
     std::u16string m_tooltip;
     std::u16string m_accessibleName;
