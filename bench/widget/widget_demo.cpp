@@ -1,7 +1,7 @@
 // Renders the demo page to PNG files in the light, dark and high-contrast
 // themes: widget_demo <folder> [scale]
 #include "bench/widget/demo_tree.h"
-#include "widget/core/headless_host.h"
+#include "widget/input/headless_host.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -124,6 +124,7 @@ public:
     void Set(Color color);
 
 private:
+    Widget& m_owner;
     Color m_start;
     Color m_end;
     AnimatedValue m_progress;

@@ -191,8 +191,21 @@ private:
         KeyRoute* owner{nullptr};
         std::shared_ptr<const RouteHandlers> handlers;
     };
-    class DispatchScope;
-    friend class DispatchScope;
+    // Marks a dispatch that walks widgets: widgets that leave the tree while
+    // it runs are remembered, so that the walk never visits them.
+    class DispatchScope {
+    public:
+        explicit DispatchScope(Host& host) : m_host(host) { ++m_host.m_dispatchDepth; }
+        ~DispatchScope() {
+            if (--m_host.m_dispatchDepth == 0)
+                m_host.m_removedDuringDispatch.clear();
+        }
+        DispatchScope(const DispatchScope&) = delete;
+        DispatchScope& operator=(const DispatchScope&) = delete;
+
+    private:
+        Host& m_host;
+    };
     friend class KeyRoute;
 
     // Key routes, newest last (KeyRoute adds and removes itself).
@@ -211,6 +224,7 @@ private:
     bool MoveFocusInGroup(Widget& group, bool forward);
     bool AccessKey(char32_t character);
     void SetAccessKeyCues(bool shown);
+    Widget* HitTestRoot(PointF point) const;
     void UpdateHover(Widget* hit);
     void ApplyCursor();
     void ForgetSubtree(Widget& widget, bool notify);

@@ -1,7 +1,7 @@
 // Renders a small tree headlessly in each theme and checks chosen pixels:
 // the window background, a border's hairline, a glyph inside its box.
 #include "widget/core/border.h"
-#include "widget/core/headless_host.h"
+#include "widget/input/headless_host.h"
 #include "widget/core/icon.h"
 #include "widget/core/label.h"
 #include "widget/core/stack.h"

@@ -1,5 +1,5 @@
 #include "tests/widget/core/layout_probe.h"
-#include "widget/core/headless_host.h"
+#include "widget/input/headless_host.h"
 #include "widget/core/stack.h"
 
 #include <gtest/gtest.h>
