@@ -6,6 +6,7 @@
 #include "widget/render/geometry.h"
 #include "widget/render/theme.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,12 @@ public:
     double Now() const override { return m_now; }
     void AdvanceTime(double seconds);
 
+    // Stands in for a window's unhandled-key hook (a dialog's Enter and
+    // Escape).
+    void SetUnhandledKeyHandler(std::function<bool(const KeyEvent&)> handler) {
+        m_unhandledKey = std::move(handler);
+    }
+
     // What the host asked of the window system.
     int NativeRepaints() const { return m_nativeRepaints; }
     // When the native timer fires, on the fake clock; none while stopped.
@@ -64,6 +71,9 @@ protected:
     void HideTooltip() override { m_shownTooltip.reset(); }
     void SetNativeCapture(bool captured) override { m_nativeCaptured = captured; }
     void PlaceImeWindow(const RectF& caret) override { m_imeWindow = caret; }
+    bool OnUnhandledKey(const KeyEvent& event) override {
+        return m_unhandledKey && m_unhandledKey(event);
+    }
 
 private:
     double m_now{0};
@@ -74,6 +84,7 @@ private:
     std::optional<std::u16string> m_shownTooltip;
     PointF m_tooltipPoint;
     std::optional<RectF> m_imeWindow;
+    std::function<bool(const KeyEvent&)> m_unhandledKey;
 };
 
 // Renders a tree that has no host to a PNG file.
