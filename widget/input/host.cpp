@@ -299,6 +299,10 @@ void Host::WidgetAttached(Widget&) {
 }
 
 void Host::WidgetDetached(Widget& widget) {
+    // The root leaves when another is set, or when a caller-owned root is
+    // destroyed before the host.
+    if (&widget == m_root)
+        m_root = nullptr;
     if (m_dispatchDepth > 0)
         m_removedDuringDispatch.push_back(&widget);
     ForgetSubtree(widget, false);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace Velto::Widget {
@@ -109,6 +110,19 @@ TEST(HostFocus, RefusesWidgetsThatCannotTakeFocusAndTellsTheChange) {
     tree.group->SetVisible(false);
     EXPECT_EQ(tree.host.Focused(), nullptr);
     EXPECT_EQ(tree.log.back(), "r1:blur");
+}
+
+TEST(HostFocus, TheFocusRingIsDrawnOnlyForKeyboardFocus) {
+    FocusTree tree;
+    const auto rings = [&tree] {
+        tree.log.clear();
+        tree.host.Render(SizeF{20, 20});
+        return std::count(tree.log.begin(), tree.log.end(), "a:ring");
+    };
+    tree.host.KeyDown(Key(kKeyTab));
+    EXPECT_EQ(rings(), 1);
+    tree.a->RequestFocus(false);
+    EXPECT_EQ(rings(), 0);
 }
 
 TEST(HostFocus, ArrowKeysMoveWithinTheGroupAndWrap) {
@@ -327,6 +341,50 @@ TEST(HostIme, GoesToAFocusedWidgetThatAllowsItAndPlacesTheCandidates) {
     ASSERT_TRUE(host.ImeWindow());
     EXPECT_EQ(*host.ImeWindow(), (RectF{30, 64, 2, 40})); // (10 + 5, 30 + 2) x 2
     EXPECT_EQ(log, (Log{"box:focus", "box:ime0", "box:ime1"}));
+}
+
+} // namespace
+} // namespace Velto::Widget
+
+namespace Velto::Widget {
+namespace {
+
+TEST(HostTree, ANewRootReplacesTheOldTreeAndItsState) {
+    Log log;
+    RecordingWidget owner("owner", log);
+    HeadlessHost host(owner, DetachedTheme());
+    auto first = std::make_unique<RecordingWidget>("first", log);
+    first->focusable = true;
+    Widget* firstRoot = host.SetRoot(std::move(first));
+    ASSERT_EQ(host.Root(), firstRoot);
+    EXPECT_EQ(owner.GetHost(), nullptr) << "the previous root is let go";
+    firstRoot->RequestFocus();
+    firstRoot->StartTimer(
+        1, [] {}, true);
+
+    auto second = std::make_unique<RecordingWidget>("second", log);
+    RecordingWidget* secondRoot = second.get();
+    host.SetRoot(std::move(second));
+    EXPECT_EQ(host.Focused(), nullptr);
+    EXPECT_FALSE(host.HasTimers());
+    EXPECT_TRUE(host.LayoutRequested());
+    host.Layout(SizeF{40, 30});
+    EXPECT_EQ(secondRoot->ActualWidth(), 40);
+}
+
+TEST(HostTree, ACallerOwnedRootDestroyedFirstIsForgotten) {
+    Log log;
+    auto root = std::make_unique<RecordingWidget>("root", log);
+    root->hittable = true;
+    HeadlessHost host(*root, DetachedTheme());
+    host.Layout(SizeF{10, 10});
+    host.PointerMove(PointerEvent{PointF{1, 1}});
+    root.reset();
+    EXPECT_EQ(host.Root(), nullptr);
+    EXPECT_EQ(host.Hovered(), nullptr);
+    host.PointerMove(PointerEvent{PointF{2, 2}});
+    EXPECT_FALSE(host.MoveFocus(true));
+    EXPECT_FALSE(host.KeyDown(Key('A')));
 }
 
 } // namespace

@@ -61,6 +61,7 @@ public:
     void OnPointerEnter() override { Note("enter", false); }
     void OnPointerLeave() override { Note("leave", false); }
     void OnCaptureLost() override { Note("lost", false); }
+    void DrawFocusVisual(Canvas&) override { Note("ring", false); }
 
 private:
     bool Note(const std::string& what, bool answer) {
