@@ -2,9 +2,15 @@
 
 #include "widget/core/widget.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Velto::Widget {
+namespace {
+
+constexpr int kMaxPassesPerInstant = 1000;
+
+} // namespace
 
 HeadlessHost::HeadlessHost(Widget& root, const Theme& theme, float dpiScale) {
     SetTheme(theme);
@@ -44,9 +50,16 @@ Result HeadlessHost::RenderToPng(SizeF size, const std::string& path) {
 void HeadlessHost::AdvanceTime(double seconds) {
     const double end = m_now + std::max(seconds, 0.0);
     // Each firing happens at the time the native timer was armed for, so
-    // that repeating timers see the clock they would see in a window.
+    // that repeating timers see the clock they would see in a window. A
+    // callback that keeps starting timers of no delay would hold the clock
+    // still for ever; after a bounded number of passes the clock moves on.
+    int passesAtThisInstant = 0;
     while (m_nativeTimerDue && *m_nativeTimerDue <= end) {
-        m_now = std::max(m_now, *m_nativeTimerDue);
+        const double at = std::max(m_now, *m_nativeTimerDue);
+        passesAtThisInstant = at == m_now ? passesAtThisInstant + 1 : 1;
+        if (passesAtThisInstant > kMaxPassesPerInstant)
+            break;
+        m_now = at;
         FireTimers();
     }
     m_now = end;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace Velto::Widget {
@@ -96,6 +97,19 @@ TEST(HostTimers, ATimerKilledByAnEarlierCallbackOfTheSamePassDoesNotRun) {
         nullptr, 0.1, [&] { ++runs; }, false);
     tree.host.AdvanceTime(0.2);
     EXPECT_EQ(runs, 0);
+}
+
+TEST(HeadlessClock, ATimerChainWithoutDelayCannotHoldTheClockStill) {
+    TimerTree tree;
+    int runs = 0;
+    std::function<void()> again = [&] {
+        ++runs;
+        tree.child->StartTimer(0, again, false);
+    };
+    tree.child->StartTimer(0, again, false);
+    tree.host.AdvanceTime(1);
+    EXPECT_EQ(tree.host.Now(), 1);
+    EXPECT_GT(runs, 1);
 }
 
 } // namespace
