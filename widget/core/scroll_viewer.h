@@ -33,6 +33,9 @@ public:
 
     std::string_view ClassName() const override { return "ScrollViewer"; }
     bool OnWheel(const WheelEvent& event) override;
+    // The wheel and the overlay bars work over the whole viewport, also where
+    // the content below the pointer takes no hits (text, empty space).
+    bool TakesHitsItself() const override { return true; }
     bool OnPointerDown(const PointerEvent& event) override;
     bool OnPointerMove(const PointerEvent& event) override;
     bool OnPointerUp(const PointerEvent& event) override;

@@ -4,6 +4,8 @@
 #include "widget/core/scroll_viewer.h"
 #include "widget/core/separator.h"
 #include "widget/core/stack.h"
+#include "widget/input/headless_host.h"
+#include "widget/render/theme.h"
 
 #include <gtest/gtest.h>
 
@@ -251,6 +253,19 @@ TEST(ScrollViewer, WheelStepsAndShiftScrollsSideways) {
     EXPECT_EQ(viewer.Offset(), (PointF{96, 96}));
     viewer.ScrollTo(0, 0);
     EXPECT_FALSE(viewer.OnWheel(Wheel(0, 1))); // already at the top
+}
+
+TEST(ScrollViewer, WheelOverContentThatTakesNoHitsStillScrolls) {
+    // A page of plain text: nothing inside takes hits, yet the wheel routed
+    // by the host must reach the viewer.
+    ScrollViewer viewer;
+    viewer.SetContent(std::make_unique<Probe>(100, 1000));
+    HeadlessHost host(viewer, DetachedTheme());
+    host.Layout(SizeF{100, 100});
+    WheelEvent event = Wheel(0, -1);
+    event.position = PointF{50, 50};
+    EXPECT_TRUE(host.Wheel(event));
+    EXPECT_EQ(viewer.Offset(), (PointF{0, 48}));
 }
 
 TEST(ScrollViewer, BarsExistBeyondHalfADipAndThumbsFollowTheOffset) {
