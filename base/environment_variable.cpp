@@ -1,5 +1,7 @@
 #include "base/environment_variable.h"
 
+#include "base/utf.h"
+
 #include <cstdlib>
 #include <string_view>
 
@@ -10,7 +12,10 @@ std::string EnvironmentVariable(const char* name) {
     if (!value)
         return {};
     const std::string_view text(value);
-    if (text.size() >= kMaxVariableLength)
+    // The limit counts characters as the rest of the program's texts do (UTF-16
+    // code units), so a path in Korean is not cut off three times sooner than
+    // one in ASCII. No UTF-8 sequence is shorter than the units it makes.
+    if (text.size() >= kMaxVariableLength && Utf8ToUtf16(text).size() >= kMaxVariableLength)
         return {};
     return std::string(text);
 }

@@ -74,6 +74,10 @@ std::string LogsFolderPath() {
     return folder.empty() ? folder : folder + "/logs";
 }
 
+std::string ConfigHomeFolder() {
+    return XdgFolder("XDG_CONFIG_HOME", "/.config");
+}
+
 std::string SecretKeyFilePath() {
     const std::string folder = AppFolderIn("XDG_DATA_HOME", "/.local/share");
     return folder.empty() ? folder : folder + "/secret.key";

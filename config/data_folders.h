@@ -19,6 +19,10 @@ std::string ConfigFilePath();
 // <data folder>/logs, else $XDG_STATE_HOME/VeltoCorvane/logs.
 std::string LogsFolderPath();
 
+// $XDG_CONFIG_HOME (or HOME/.config) itself, whatever the data folder: the
+// desktop's own per-user settings live under it (autostart/, for example).
+std::string ConfigHomeFolder();
+
 // $XDG_DATA_HOME/VeltoCorvane/secret.key: the per-user key that protects stored
 // secrets. Never inside the data folder, so a copied data folder carries no key.
 std::string SecretKeyFilePath();
