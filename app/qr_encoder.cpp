@@ -115,6 +115,65 @@ private:
     std::vector<std::uint8_t> m_bits;
 };
 
+// Runs of five or more and finder-like patterns along one row or column;
+// modules outside the symbol count as light.
+template <typename At> std::int32_t LinePenalty(std::int32_t size, At at) {
+    std::int32_t penalty = 0;
+    std::int32_t run = 0;
+    bool previous = false;
+    for (std::int32_t i = 0; i < size; ++i) {
+        const bool dark = at(i);
+        if (i > 0 && dark == previous) {
+            ++run;
+        } else {
+            if (run >= 5)
+                penalty += kRunPenalty + run - 5;
+            run = 1;
+        }
+        previous = dark;
+    }
+    if (run >= 5)
+        penalty += kRunPenalty + run - 5;
+
+    std::uint32_t window = 0;
+    for (std::int32_t i = 0; i < size + kFinderLightRun; ++i) {
+        const bool dark = i < size && at(i);
+        window = ((window << 1) | (dark ? 1u : 0u)) & kElevenBits;
+        if (window == kFinderLikeAfter || window == kFinderLikeBefore)
+            penalty += kFinderPenalty;
+    }
+    return penalty;
+}
+
+std::int32_t Penalty(std::int32_t size, const std::vector<std::uint8_t>& modules) {
+    const auto dark = [&](std::int32_t x, std::int32_t y) {
+        return modules[static_cast<std::size_t>(y * size + x)] != 0;
+    };
+    std::int32_t penalty = 0;
+    for (std::int32_t line = 0; line < size; ++line) {
+        penalty += LinePenalty(size, [&](std::int32_t i) { return dark(i, line); });
+        penalty += LinePenalty(size, [&](std::int32_t i) { return dark(line, i); });
+    }
+    for (std::int32_t y = 0; y + 1 < size; ++y) {
+        for (std::int32_t x = 0; x + 1 < size; ++x) {
+            const bool c = dark(x, y);
+            if (c == dark(x + 1, y) && c == dark(x, y + 1) && c == dark(x + 1, y + 1))
+                penalty += kBlockPenalty;
+        }
+    }
+    std::int32_t darkCount = 0;
+    for (const std::uint8_t module : modules)
+        darkCount += module != 0 ? 1 : 0;
+    const std::int32_t total = size * size;
+    if (total == 0)
+        return penalty;
+    // k = ceil(|20d - 10t| / t) - 1: how many 5 % steps the dark share is from half.
+    const std::int32_t k = (std::abs(20 * darkCount - 10 * total) + total - 1) / total - 1;
+    if (k > 0)
+        penalty += kBalancePenalty * k;
+    return penalty;
+}
+
 class SymbolBuilder {
 public:
     SymbolBuilder(std::int32_t version, std::size_t level)
@@ -195,28 +254,7 @@ public:
         Set(8, m_size - 8, true, true); // the fixed dark module
     }
 
-    std::int32_t Penalty() const {
-        std::int32_t penalty = 0;
-        for (std::int32_t line = 0; line < m_size; ++line) {
-            penalty += LinePenalty([&](std::int32_t i) { return Dark(i, line); });
-            penalty += LinePenalty([&](std::int32_t i) { return Dark(line, i); });
-        }
-        for (std::int32_t y = 0; y + 1 < m_size; ++y) {
-            for (std::int32_t x = 0; x + 1 < m_size; ++x) {
-                const bool c = Dark(x, y);
-                if (c == Dark(x + 1, y) && c == Dark(x, y + 1) && c == Dark(x + 1, y + 1))
-                    penalty += kBlockPenalty;
-            }
-        }
-        std::int32_t dark = 0;
-        for (const std::uint8_t module : m_modules)
-            dark += module;
-        const std::int32_t total = m_size * m_size;
-        const std::int32_t k = (std::abs(20 * dark - 10 * total) + total - 1) / total - 1;
-        if (k > 0)
-            penalty += kBalancePenalty * k;
-        return penalty;
-    }
+    std::int32_t Penalty() const { return App::Penalty(m_size, m_modules); }
 
     QrSymbol Finish(std::int32_t mask) const {
         QrSymbol symbol;
@@ -231,9 +269,6 @@ public:
 private:
     std::uint8_t& Module(std::int32_t x, std::int32_t y) {
         return m_modules[static_cast<std::size_t>(y * m_size + x)];
-    }
-    bool Dark(std::int32_t x, std::int32_t y) const {
-        return m_modules[static_cast<std::size_t>(y * m_size + x)] != 0;
     }
     bool IsFunction(std::int32_t x, std::int32_t y) const {
         return m_function[static_cast<std::size_t>(y * m_size + x)] != 0;
@@ -315,36 +350,6 @@ private:
         }
     }
 
-    // Runs of five or more and finder-like patterns along one row or column;
-    // modules outside the symbol count as light.
-    template <typename At> std::int32_t LinePenalty(At at) const {
-        std::int32_t penalty = 0;
-        std::int32_t run = 0;
-        bool previous = false;
-        for (std::int32_t i = 0; i < m_size; ++i) {
-            const bool dark = at(i);
-            if (i > 0 && dark == previous) {
-                ++run;
-            } else {
-                if (run >= 5)
-                    penalty += kRunPenalty + run - 5;
-                run = 1;
-            }
-            previous = dark;
-        }
-        if (run >= 5)
-            penalty += kRunPenalty + run - 5;
-
-        std::uint32_t window = 0;
-        for (std::int32_t i = 0; i < m_size + kFinderLightRun; ++i) {
-            const bool dark = i < m_size && at(i);
-            window = ((window << 1) | (dark ? 1u : 0u)) & kElevenBits;
-            if (window == kFinderLikeAfter || window == kFinderLikeBefore)
-                penalty += kFinderPenalty;
-        }
-        return penalty;
-    }
-
     std::int32_t m_version;
     std::size_t m_level;
     std::int32_t m_size;
@@ -414,9 +419,17 @@ std::vector<std::uint8_t> WithErrorCorrection(const std::vector<std::uint8_t>& d
 
 } // namespace
 
-QrSymbol EncodeQr(std::span<const std::uint8_t> bytes, QrLevel level) {
+std::int32_t QrPenalty(const QrSymbol& symbol) {
+    if (symbol.size <= 0 ||
+        symbol.modules.size() != static_cast<std::size_t>(symbol.size * symbol.size))
+        return 0;
+    return Penalty(symbol.size, symbol.modules);
+}
+
+QrSymbol EncodeQr(std::span<const std::uint8_t> bytes, QrLevel level,
+                  std::optional<std::int32_t> forcedMask) {
     const std::size_t levelIndex = static_cast<std::size_t>(level);
-    if (levelIndex >= kLevels)
+    if (levelIndex >= kLevels || (forcedMask && (*forcedMask < 0 || *forcedMask >= kMasks)))
         return {};
     const std::int32_t version = ChooseVersion(bytes.size(), levelIndex);
     if (version == 0)
@@ -427,9 +440,9 @@ QrSymbol EncodeQr(std::span<const std::uint8_t> bytes, QrLevel level) {
     builder.PlaceCodewords(
         WithErrorCorrection(DataCodewords(bytes, version, levelIndex), version, levelIndex));
 
-    std::int32_t best = 0;
+    std::int32_t best = forcedMask.value_or(0);
     std::int32_t bestPenalty = std::numeric_limits<std::int32_t>::max();
-    for (std::int32_t mask = 0; mask < kMasks; ++mask) {
+    for (std::int32_t mask = 0; mask < kMasks && !forcedMask; ++mask) {
         builder.ApplyMask(mask);
         builder.DrawFormat(mask);
         const std::int32_t penalty = builder.Penalty();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -27,8 +28,15 @@ struct QrSymbol {
 };
 
 // Encodes the bytes in byte mode in the smallest version up to 10 that holds
-// them at the given level, with the mask of the lowest penalty. `ok` is false
-// when the data does not fit version 10.
-QrSymbol EncodeQr(std::span<const std::uint8_t> bytes, QrLevel level);
+// them at the given level, with the mask of the lowest penalty (the lower
+// number on equal penalties) unless `forcedMask` (0-7) names one. `ok` is
+// false when the data does not fit version 10.
+QrSymbol EncodeQr(std::span<const std::uint8_t> bytes, QrLevel level,
+                  std::optional<std::int32_t> forcedMask = std::nullopt);
+
+// The penalty by which masks are compared: runs of five or more equal
+// modules, 2 x 2 blocks of one colour, finder-like patterns and the balance
+// of dark and light, over rows and columns alike.
+std::int32_t QrPenalty(const QrSymbol& symbol);
 
 } // namespace App

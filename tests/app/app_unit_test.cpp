@@ -79,6 +79,18 @@ TEST(CommandLineTest, DropIsHonouredOnlyInSelfContainedMode) {
     EXPECT_EQ(contained.drop, std::optional<std::string>{"--tray"});
     EXPECT_FALSE(contained.tray);
     EXPECT_TRUE(Parse({"--quit"}).quit);
+    // The last argument has no path after it: nothing to take.
+    EXPECT_FALSE(Parse({"--tray", "--drop"}, true).drop);
+}
+
+TEST(CommandLineTest, WindowOptionsMatchExactly) {
+    const CommandLine upper = Parse({"--TRAY", "--Quit", "-tray", "--tray=1", "tray"});
+    EXPECT_FALSE(upper.tray);
+    EXPECT_FALSE(upper.quit);
+    EXPECT_EQ(upper.error, "");
+    const CommandLine both = Parse({"x", "--quit", "--tray"});
+    EXPECT_TRUE(both.tray);
+    EXPECT_TRUE(both.quit);
 }
 
 TEST(EnvironmentSettingsTest, SwitchesAndTexts) {

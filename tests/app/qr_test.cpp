@@ -140,6 +140,67 @@ TEST(QrEncoderTest, FormatInformationNamesLevelAndMask) {
     }
 }
 
+QrSymbol Fixture(std::int32_t size, bool (*dark)(std::int32_t x, std::int32_t y)) {
+    QrSymbol symbol;
+    symbol.ok = true;
+    symbol.size = size;
+    for (std::int32_t y = 0; y < size; ++y) {
+        for (std::int32_t x = 0; x < size; ++x)
+            symbol.modules.push_back(dark(x, y) ? 1 : 0);
+    }
+    return symbol;
+}
+
+TEST(QrEncoderTest, PenaltyRules) {
+    // All light: 42 lines of 21 (3 + 16 each), 400 blocks of 2 x 2 (3 each),
+    // and no dark module at all (k = ceil(4410 / 441) - 1 = 9, so 90).
+    EXPECT_EQ(QrPenalty(Fixture(21, [](std::int32_t, std::int32_t) { return false; })),
+              42 * 19 + 400 * 3 + 90);
+    // A checkerboard has no runs, no blocks, no finder-like patterns and is balanced.
+    EXPECT_EQ(
+        QrPenalty(Fixture(21, [](std::int32_t x, std::int32_t y) { return (x + y) % 2 == 0; })), 0);
+    // 11 x 11, light but for a finder-like 1011101 at the start of row 0.
+    // That row reads 10111010000 (40), and with the light beyond the edge also
+    // 0000 1011101 (40). Rows 1-10 are runs of 11 (9 each, 90); the columns
+    // under its dark modules are runs of 10 (8 each, 5 of them), the others of
+    // 11 (9 each, 6 of them); 2 x 2 blocks: 90 below row 0 and 3 in it (279);
+    // 5 dark of 121: k = ceil(1110 / 121) - 1 = 9 (90).
+    EXPECT_EQ(
+        QrPenalty(Fixture(11, [](std::int32_t x,
+                                 std::int32_t y) { return y == 0 && x < 7 && x != 1 && x != 5; })),
+        80 + 90 + 5 * 8 + 6 * 9 + 279 + 90);
+}
+
+TEST(QrEncoderTest, EveryMaskReadsBackAndTheLowestPenaltyWins) {
+    TempFolder folder;
+    for (const std::size_t length :
+         {std::size_t{11}, std::size_t{24}, std::size_t{60}, std::size_t{130}}) {
+        const std::string text = AddressOfLength(length);
+        const std::span<const std::uint8_t> bytes{
+            reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+        const QrSymbol chosen = EncodeQr(bytes, QrLevel::M);
+        ASSERT_TRUE(chosen.ok);
+        std::int32_t best = -1;
+        std::int32_t bestPenalty = 0;
+        for (std::int32_t mask = 0; mask < 8; ++mask) {
+            SCOPED_TRACE(testing::Message() << length << " bytes, mask " << mask);
+            const QrSymbol masked = EncodeQr(bytes, QrLevel::M, mask);
+            ASSERT_TRUE(masked.ok);
+            EXPECT_EQ(masked.mask, mask);
+            EXPECT_EQ(Decode(masked, folder.path / "masked.pgm"), text);
+            const std::int32_t penalty = QrPenalty(masked);
+            if (best < 0 || penalty < bestPenalty) {
+                best = mask;
+                bestPenalty = penalty;
+            }
+        }
+        EXPECT_EQ(chosen.mask, best) << length << " bytes";
+        EXPECT_EQ(chosen.modules, EncodeQr(bytes, QrLevel::M, best).modules);
+    }
+    EXPECT_FALSE(EncodeQr({}, QrLevel::M, 8).ok);
+    EXPECT_FALSE(EncodeQr({}, QrLevel::M, -1).ok);
+}
+
 TEST(TerminalQrTest, HalfBlocksCarryEveryModule) {
     for (const std::size_t length : {std::size_t{20}, std::size_t{150}}) {
         SCOPED_TRACE(::testing::Message() << length << " bytes");
