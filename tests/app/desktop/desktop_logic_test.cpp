@@ -7,11 +7,13 @@
 #include "app/desktop/address_list.h"
 #include "app/desktop/config_edit.h"
 #include "app/desktop/connection_view.h"
+#include "app/desktop/dropped_paths.h"
 #include "app/desktop/reachability.h"
 #include "app/desktop/server_status_text.h"
 #include "app/desktop/service_worker.h"
 #include "app/desktop/share_form.h"
 #include "app/desktop/share_list_edits.h"
+#include "app/desktop/table_source.h"
 #include "app/desktop/window_glyphs.h"
 #include "app/text_table.h"
 #include "base/utf.h"
@@ -19,6 +21,8 @@
 #include "tests/support/service_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -365,6 +369,44 @@ TEST(ShareListEditsTest, RightsTextsAndRemovingAShareEverywhere) {
     EXPECT_EQ(U8(config.shares[0].name), "B2");
     renamed.id = "gone";
     EXPECT_FALSE(ReplaceShare(config, renamed));
+}
+
+TEST(ShareCandidatesTest, KeepsFoldersAndFilesInOrder) {
+    TempFolder temp;
+    const auto folder = temp.path / "Photos";
+    std::filesystem::create_directory(folder);
+    const auto file = temp.path / "note.txt";
+    std::ofstream(file) << "x";
+    const auto pipe = temp.path / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto link = temp.path / "link";
+    std::filesystem::create_directory_symlink(folder, link);
+
+    const auto candidates =
+        ShareCandidates({file.string(), (temp.path / "gone").string(), pipe.string(),
+                         folder.string() + "/", std::string("/tmp/\xff\xfe"), "", link.string()});
+    ASSERT_EQ(candidates.size(), 3u);
+    EXPECT_EQ(candidates[0].path, file.u16string());
+    EXPECT_TRUE(candidates[0].isFile);
+    EXPECT_EQ(candidates[1].path, folder.u16string() + u"/");
+    EXPECT_FALSE(candidates[1].isFile);
+    EXPECT_FALSE(candidates[2].isFile); // a link to a folder shares the folder
+    EXPECT_TRUE(ShareCandidates({(temp.path / "gone").string()}).empty());
+}
+
+TEST(TableSourceTest, CellsOutsideTheRowsAreEmpty) {
+    TableSource table;
+    table.AddRow({u"kim", u"Photos (Read)"});
+    table.AddRow({u"lee"});
+    EXPECT_EQ(table.RowCount(), 2);
+    EXPECT_EQ(table.CellText(0, 1), u"Photos (Read)");
+    EXPECT_EQ(table.CellText(1, 1), u"");
+    EXPECT_EQ(table.CellText(2, 0), u"");
+    EXPECT_EQ(table.CellText(-1, 0), u"");
+    EXPECT_EQ(table.CellText(0, -1), u"");
+    EXPECT_EQ(table.GetRowExtra(0).icon, 0u);
+    table.Clear();
+    EXPECT_EQ(table.RowCount(), 0);
 }
 
 TEST(ShareFormTest, RefusesBadInputWithTheRightMessageAndField) {
