@@ -10,7 +10,9 @@
 #include "app/desktop/dropped_paths.h"
 #include "app/desktop/reachability.h"
 #include "app/desktop/server_status_text.h"
+#include "app/desktop/service_commands.h"
 #include "app/desktop/service_worker.h"
+#include "app/desktop/share_actions.h"
 #include "app/desktop/share_form.h"
 #include "app/desktop/share_list_edits.h"
 #include "app/desktop/table_source.h"
@@ -26,6 +28,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace App {
@@ -669,6 +673,165 @@ TEST_F(ConfigEditTest, ChangesKeepWhatTheServiceWroteMeanwhile) {
         EditConfiguration(service, [](Config& current) { return RemoveShare(current, "nope"); });
     EXPECT_FALSE(missing.applied);
     service.Stop();
+}
+
+} // namespace
+} // namespace App
+
+namespace App {
+namespace {
+
+// The window's share actions against a real service: posted outcomes are
+// run by the test as the window's loop would, dialogs answer as scripted.
+class ShareActionsTest : public Velto::Corvane::Testing::ServiceFixture {
+protected:
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        auto& service = MakeService();
+        ASSERT_TRUE(service.ApplyConfig(BaseConfig(Velto::Corvane::Testing::FreeLoopbackPort())));
+        m_commands = std::make_unique<ServiceCommands>(service, [this](std::function<void()> task) {
+            const std::lock_guard lock(m_mutex);
+            m_posted.push_back(std::move(task));
+        });
+        ShareActions::Hooks hooks;
+        hooks.editShare = [this](const Config& config, Share& share, bool isNew) {
+            dialogs.push_back({U8(share.name), isNew});
+            // The dialog refuses names other shares already have.
+            if (!dialogAnswer)
+                return false;
+            if (renameTo)
+                share.name = *renameTo;
+            ShareFormInput input;
+            input.name = share.name;
+            input.path = share.path;
+            input.guest = GuestChoiceFor(share.guest, share.file);
+            input.readOnly = share.readOnly;
+            if (ValidateShareForm(config, share, input))
+                return false;
+            return ApplyShareForm(share, input);
+        };
+        hooks.ask = [this](const std::u16string&, const std::u16string& text) {
+            questions.push_back(U8(text));
+            return true;
+        };
+        hooks.inform = [this](const std::u16string& text) { messages.push_back(U8(text)); };
+        hooks.showError = [this](const std::u16string& text) { errors.push_back(U8(text)); };
+        hooks.trace = [this](std::string_view line) { traces.emplace_back(line); };
+        hooks.changed = [this] { ++changes; };
+        m_actions = std::make_unique<ShareActions>(*m_commands, kEn, hooks);
+    }
+    void TearDown() override {
+        m_actions.reset();
+        m_commands.reset();
+        ServiceFixture::TearDown();
+    }
+
+    // Waits for the worker and runs what it posted back.
+    void Settle() {
+        m_commands->Drain();
+        std::vector<std::function<void()>> tasks;
+        {
+            const std::lock_guard lock(m_mutex);
+            tasks.swap(m_posted);
+        }
+        for (auto& task : tasks)
+            task();
+    }
+
+    struct DialogCall {
+        std::string name;
+        bool isNew;
+    };
+    std::vector<DialogCall> dialogs;
+    bool dialogAnswer{true};
+    std::optional<std::u16string> renameTo;
+    std::vector<std::string> questions, messages, errors, traces;
+    int changes{0};
+    std::unique_ptr<ServiceCommands> m_commands;
+    std::unique_ptr<ShareActions> m_actions;
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::function<void()>> m_posted;
+};
+
+TEST_F(ShareActionsTest, DroppedFoldersBecomeSharesWithUniqueNames) {
+    TempFolder temp;
+    std::filesystem::create_directories(temp.path / "a/Photos");
+    std::filesystem::create_directories(temp.path / "b/Photos");
+    std::ofstream(temp.path / "list.txt") << "x";
+    // Both dialogs open before either change came back from the service.
+    m_actions->AddPaths({(temp.path / "a/Photos/").string(), (temp.path / "missing").string(),
+                         (temp.path / "b/Photos").string(), (temp.path / "list.txt").string()});
+    ASSERT_EQ(dialogs.size(), 3u);
+    EXPECT_EQ(dialogs[0].name, "Photos");
+    EXPECT_EQ(dialogs[1].name, "Photos 2");
+    EXPECT_EQ(dialogs[2].name, "list.txt");
+    Settle();
+    EXPECT_EQ(changes, 3);
+    EXPECT_TRUE(errors.empty());
+    ASSERT_FALSE(traces.empty());
+    EXPECT_EQ(traces.back(), "config applied shares=4 accounts=0");
+
+    const Config saved = SavedConfig();
+    ASSERT_EQ(saved.shares.size(), 4u);
+    EXPECT_EQ(U8(saved.shares[1].name), "Photos");
+    EXPECT_EQ(U8(saved.shares[1].path), (temp.path / "a/Photos").string());
+    EXPECT_FALSE(saved.shares[1].file);
+    EXPECT_EQ(U8(saved.shares[2].name), "Photos 2");
+    EXPECT_TRUE(saved.shares[3].file);
+    EXPECT_TRUE(saved.shares[3].readOnly);
+
+    dialogs.clear();
+    m_actions->AddPaths({(temp.path / "missing").string()});
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_EQ(messages, std::vector<std::string>{U8(Text(TextId::NothingShareableDropped, kEn))});
+}
+
+TEST_F(ShareActionsTest, EditAndStopSharingReachConfigJson) {
+    // An account with rights on the share that goes away.
+    EditConfiguration(Service(), [](Config& config) {
+        Account account;
+        account.name = u"kim";
+        account.password = "hash";
+        account.access = {{"0123456789abcdef", AccessFlags::Read}};
+        config.accounts.push_back(account);
+        return true;
+    });
+    renameTo = u"papers";
+    m_actions->EditShare("0123456789abcdef");
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_FALSE(dialogs[0].isNew);
+    Settle();
+    EXPECT_EQ(U8(SavedConfig().shares[0].name), "papers");
+
+    m_actions->EditShare("no-such-share");
+    EXPECT_EQ(dialogs.size(), 1u);
+
+    m_actions->StopSharing("0123456789abcdef");
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].find("papers"), std::string::npos);
+    Settle();
+    const Config saved = SavedConfig();
+    EXPECT_TRUE(saved.shares.empty());
+    ASSERT_EQ(saved.accounts.size(), 1u);
+    EXPECT_TRUE(saved.accounts[0].access.empty());
+}
+
+TEST_F(ShareActionsTest, AFailedSaveIsReportedAndTheChangeStillApplies) {
+    TempFolder temp;
+    std::filesystem::remove(ConfigPath());
+    std::filesystem::create_directory(ConfigPath()); // nothing can be written in its place
+    m_actions->AddShare(temp.path.u16string(), false);
+    Settle();
+    EXPECT_EQ(errors, std::vector<std::string>{U8(Text(TextId::SettingsNotSaved, kEn))});
+    EXPECT_EQ(Service().GetConfig().shares.size(), 2u);
+    EXPECT_EQ(changes, 1);
+
+    dialogAnswer = false; // cancelled: nothing changes
+    m_actions->AddShare(temp.path.u16string(), false);
+    Settle();
+    EXPECT_EQ(changes, 1);
 }
 
 } // namespace
