@@ -73,14 +73,16 @@ TrayBus::Started TrayBus::Start(TrayBusState state, std::vector<MenuItem> menu, 
         });
     });
 
+    // One deadline for connecting and for the watcher's answer: a bus or
+    // watcher that hangs does not hold the UI thread for longer.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRegisterWaitMs);
     std::unique_lock lock(outcome->mutex);
-    outcome->changed.wait(lock, [&] { return outcome->connectedKnown; });
-    if (!outcome->connected) {
+    outcome->changed.wait_until(lock, deadline, [&] { return outcome->registeredKnown; });
+    if (outcome->connectedKnown && !outcome->connected) {
         lock.unlock();
         return result; // the destructor joins the finished thread
     }
-    outcome->changed.wait_for(lock, std::chrono::milliseconds(kRegisterWaitMs),
-                              [&] { return outcome->registeredKnown; });
     result.registered = outcome->registered;
     lock.unlock();
     result.bus = std::move(bus);
