@@ -2,6 +2,7 @@
 
 #include "widget/render/canvas.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Velto::Widget {
@@ -42,6 +43,55 @@ void Label::DropLayouts() {
     m_bounded.reset();
 }
 
+void Label::ParseAccessKey() {
+    m_shown.clear();
+    m_accessKey = 0;
+    m_underline.reset();
+    for (std::size_t i = 0; i < m_text.size(); ++i) {
+        if (m_text[i] != u'&') {
+            m_shown.push_back(m_text[i]);
+            continue;
+        }
+        if (++i >= m_text.size())
+            break; // a trailing mark marks nothing
+        if (m_text[i] != u'&' && m_accessKey == 0) {
+            m_accessKey = m_text[i];
+            m_underline = m_shown.size();
+        }
+        m_shown.push_back(m_text[i]);
+    }
+}
+
+namespace {
+
+// The first widget at or after `from` in the subtree of `root` (pre-order)
+// that can take focus, once `from` has been passed.
+Widget* NextFocusable(Widget& root, const Widget& from, bool& passed) {
+    if (!root.IsVisible() || !root.IsEnabled())
+        return nullptr;
+    if (&root == &from)
+        passed = true;
+    else if (passed && root.CanFocus())
+        return &root;
+    for (const auto& child : root.Children())
+        if (Widget* found = NextFocusable(*child, from, passed))
+            return found;
+    return nullptr;
+}
+
+} // namespace
+
+void Label::OnAccessKey() {
+    if (m_target != nullptr) {
+        m_target->RequestFocus(true);
+        return;
+    }
+    Widget* scope = Parent() != nullptr ? Parent() : this;
+    bool passed = false;
+    if (Widget* next = NextFocusable(*scope, *this, passed))
+        next->RequestFocus(true);
+}
+
 void Label::TextChanged() {
     DropLayouts();
     InvalidateMeasure();
@@ -51,6 +101,7 @@ void Label::SetText(std::u16string text) {
     if (m_text == text)
         return;
     m_text = std::move(text);
+    ParseAccessKey();
     TextChanged();
 }
 
@@ -105,7 +156,7 @@ std::unique_ptr<TextLayout> Label::Build(float maxWidth) const {
     options.alignment = m_alignment;
     options.wrapping = m_wrap ? TextWrapping::Wrap : TextWrapping::None;
     options.trimming = m_trimming ? TextTrimming::CharacterEllipsis : TextTrimming::None;
-    return std::make_unique<TextLayout>(m_text, FormatForStyle(GetTheme(), m_style, m_bold),
+    return std::make_unique<TextLayout>(m_shown, FormatForStyle(GetTheme(), m_style, m_bold),
                                         options, maxWidth);
 }
 
@@ -150,6 +201,15 @@ void Label::Draw(Canvas& canvas) {
     const Theme& theme = GetTheme();
     const Color color = IsEnabled() ? ToneColor(theme, m_tone) : theme.textTertiary;
     canvas.DrawTextLayout(*m_current, PointF{0, 0}, color);
+    if (!m_underline || GetHost() == nullptr || !GetHost()->AccessKeyCuesShown())
+        return;
+    const RectF start = m_current->CaretRect(*m_underline);
+    const RectF end = m_current->CaretRect(*m_underline + 1);
+    const float thickness = canvas.Hairline();
+    const PointF offset = m_current->DrawOffset();
+    canvas.FillRect(RectF{offset.x + start.x, offset.y + start.Bottom() - 2 * thickness,
+                          std::max(thickness, end.x - start.x), thickness},
+                    color);
 }
 
 } // namespace Velto::Widget

@@ -4,7 +4,9 @@
 #include "widget/render/text_format.h"
 #include "widget/render/text_layout.h"
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Velto::Widget {
@@ -20,8 +22,12 @@ class Label : public Widget {
 public:
     static constexpr float kDisplaySize = 28;
 
+    // An "&" in the text marks the next character as the label's access key
+    // (it is not shown); "&&" shows one "&".
     explicit Label(std::u16string text = {}, TextStyle style = TextStyle::Body)
-        : m_text(std::move(text)), m_style(style) {}
+        : m_text(std::move(text)), m_style(style) {
+        ParseAccessKey();
+    }
 
     const std::u16string& Text() const { return m_text; }
     void SetText(std::u16string text);
@@ -37,6 +43,13 @@ public:
 
     // The layout drawn (none before the first measure).
     const TextLayout* Layout() const { return m_current; }
+
+    // The text as shown, without access-key marks.
+    const std::u16string& ShownText() const { return m_shown; }
+    char32_t AccessKey() const override { return m_accessKey; }
+    // Focuses the target, or else the first enabled, visible widget after
+    // the label (in its parent's subtree) that takes focus.
+    void OnAccessKey() override;
 
     std::string_view ClassName() const override { return "Label"; }
     void OnThemeChanged() override { DropLayouts(); }
@@ -54,8 +67,12 @@ private:
     bool NeedsWidth() const;
     void TextChanged();
     void DropLayouts();
+    void ParseAccessKey();
 
     std::u16string m_text;
+    std::u16string m_shown;
+    char32_t m_accessKey{0};
+    std::optional<std::size_t> m_underline; // the access key's index in m_shown
     TextStyle m_style{TextStyle::Body};
     Tone m_tone{Tone::Primary};
     bool m_bold{false};
