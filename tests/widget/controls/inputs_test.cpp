@@ -108,8 +108,9 @@ TEST(TextBox, PasswordIsNeverCopiedAndHidesItsText) {
     EXPECT_EQ(p.clipboardWrites, 0);
     EXPECT_EQ(box->GetText(), u"secret"); // a cut that cannot copy removes nothing
     for (const MenuItem& item : box->EditMenuItems()) {
-        if (item.id == kEditCopy || item.id == kEditCut)
+        if (item.id == kEditCopy || item.id == kEditCut) {
             EXPECT_FALSE(item.enabled);
+        }
     }
     EXPECT_FALSE(box->AllowsIme());
     // Holding the reveal button shows the text; releasing masks it again.
