@@ -39,6 +39,8 @@ public:
 
     // Shares dropped or picked paths, one dialog per folder or file; tells
     // the user when none of them can be shared.
+    void SetLanguage(UiLanguage language) { m_language = language; }
+
     void AddPaths(const std::vector<std::string>& paths);
     void AddShare(std::u16string path, bool isFile);
     void EditShare(const std::string& id);
