@@ -3,11 +3,13 @@
 // of pushing the tags away, and each language and colour scheme renders (the
 // pictures stay in the build folder for a look).
 
+#include "app/desktop/qr_dialog_content.h"
 #include "app/desktop/reachability.h"
 #include "app/desktop/server_status_text.h"
 #include "app/desktop/shares_view.h"
 #include "app/desktop/window_cards.h"
 #include "app/text_table.h"
+#include "tests/support/netns_lab.h"
 #include "widget/core/grid.h"
 #include "widget/core/label.h"
 #include "widget/core/stack.h"
@@ -149,6 +151,26 @@ TEST(DesktopRenderTest, EmptyShareListExplainsHowToShare) {
     ASSERT_NE(title, nullptr);
     const RectF box = title->BoundsInWindow();
     EXPECT_NEAR(box.x + box.width / 2, 300, 1.0f); // centred
+}
+
+TEST(DesktopRenderTest, QrDialogContentDecodesToTheAddress) {
+    const std::u16string address = u"http://192.168.1.5:8080";
+    for (const bool dark : {false, true}) {
+        auto root = std::make_unique<Border>();
+        root->SetBackground(BorderBackground::WindowBackground);
+        root->SetPadding(Thickness{24, 24, 24, 24});
+        root->AddChild(BuildQrDialogContent(address, UiLanguage::Korean));
+        HeadlessHost host{*root, dark ? DarkTheme(kDefaultAccent) : LightTheme(kDefaultAccent),
+                          1.25f};
+        const auto file = ShotFolder() / (dark ? "qr-ko-dark.png" : "qr-ko-light.png");
+        ASSERT_EQ(host.RenderToPng(SizeF{kQrDialogWidth, 380}, file.string()), 0);
+        auto decoded = Velto::Corvane::Testing::RunCommand(
+            {"bash", "-c", "zbarimg --raw -q '" + file.string() + "' 2>/dev/null"});
+        while (!decoded.output.empty() && decoded.output.back() == '\n')
+            decoded.output.pop_back();
+        EXPECT_EQ(decoded.output, "http://192.168.1.5:8080");
+        EXPECT_NE(FindLabel(*root, address), nullptr);
+    }
 }
 
 } // namespace
