@@ -1,0 +1,36 @@
+#pragma once
+
+#include "widget/menu/popup_placement.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace Velto::Widget {
+class Host;
+} // namespace Velto::Widget
+
+namespace Velto::Widget::Input {
+
+class MenuLevelWindow;
+class MenuSession;
+
+// What a menu needs from the windows around it. ContextMenu fills these in
+// from the owner window; tests give their own.
+struct MenuServices {
+    // The host whose window keeps the keyboard while the menu is open: the
+    // menu's key route goes on it, and so does its submenu timer. None: the
+    // menu takes no keys.
+    Host* keyHost{nullptr};
+    // Runs a task on the UI thread after the current input has been handled
+    // (Application::Post). Without it, the chosen item's handler runs right
+    // after the menu has closed.
+    std::function<void(std::function<void()>)> post;
+    // The work area of the monitor that holds a point of the screen (pixels);
+    // none when no monitor is known.
+    std::function<std::optional<PixelRect>(int x, int y)> workAreaAt;
+    // Creates the window of one level (0 is the top level). None on failure.
+    std::function<std::unique_ptr<MenuLevelWindow>(MenuSession& session, int level)> createLevel;
+};
+
+} // namespace Velto::Widget::Input
