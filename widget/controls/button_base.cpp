@@ -106,11 +106,16 @@ ControlColors ButtonBase::CurrentColors() const {
 ControlColors ButtonBase::ColorsForDraw() {
     if (!m_colorsApplied)
         UpdateColors(false);
+    // Enabling and disabling reach the control without a notification of
+    // its own; the next frame notices the new target.
+    else if (TargetColors() != m_target)
+        UpdateColors();
     return CurrentColors();
 }
 
 void ButtonBase::UpdateColors(bool animate) {
     const ControlColors target = TargetColors();
+    m_target = target;
     if (!m_colorsApplied || !animate) {
         m_colorsApplied = true;
         m_fill.Set(target.fill);

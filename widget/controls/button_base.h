@@ -115,6 +115,7 @@ private:
     bool m_pointerDown{false};    // the primary button is held on us
     bool m_spacePressed{false};
     bool m_colorsApplied{false};
+    ControlColors m_target; // what the colours last moved to
     AnimatedColor m_fill{*this, kTransparent};
     AnimatedColor m_outline{*this, kTransparent};
     AnimatedColor m_foreground{*this, kTransparent};

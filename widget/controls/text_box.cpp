@@ -649,10 +649,12 @@ void TextBox::DrawRevealButton(Canvas& canvas) const {
     const Color ink = IsEnabled() ? theme.textSecondary : theme.textTertiary;
     const PointF centre{button.x + button.width / 2, button.y + button.height / 2};
     // An eye: an outlined almond with a round pupil.
-    canvas.FillEllipse(centre, kEyeRadiusX, kEyeRadiusY, ink);
     const float line = 1.5f;
-    canvas.FillEllipse(centre, kEyeRadiusX - line, kEyeRadiusY - line,
-                       m_focused ? theme.flyoutBackground : theme.controlFill);
+    const RectF almond{centre.x - kEyeRadiusX, centre.y - kEyeRadiusY, 2 * kEyeRadiusX,
+                       2 * kEyeRadiusY};
+    canvas.StrokeRoundedRect(
+        RectF{almond.x + line / 2, almond.y + line / 2, almond.width - line, almond.height - line},
+        kEyeRadiusY - line / 2, ink, line);
     canvas.FillEllipse(centre, kPupilRadius, kPupilRadius, ink);
 }
 
