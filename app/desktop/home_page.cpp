@@ -1,0 +1,299 @@
+#include "app/desktop/home_page.h"
+
+#include "app/desktop/address_list.h"
+#include "app/desktop/reachability.h"
+#include "app/desktop/shares_view.h"
+#include "app/desktop/window_cards.h"
+#include "app/desktop/window_glyphs.h"
+#include "app/text_table.h"
+#include "base/utf.h"
+#include "server/http/percent_coding.h"
+#include "widget/controls/button.h"
+#include "widget/core/border.h"
+#include "widget/core/grid.h"
+#include "widget/core/separator.h"
+#include "widget/core/stack.h"
+
+namespace App {
+
+using namespace Velto::Widget;
+using Velto::Corvane::ServiceStatus;
+using Velto::Corvane::Share;
+
+namespace {
+
+constexpr Thickness kCardPadding{16, 10, 12, 10};
+
+std::unique_ptr<Button> MakeButton(std::u16string text, char32_t glyph, ButtonStyle style,
+                                   std::u16string automationId = {}) {
+    auto button = std::make_unique<Button>(std::move(text));
+    button->SetIcon(glyph);
+    button->SetStyle(style);
+    if (!automationId.empty())
+        button->SetAutomationId(std::move(automationId));
+    return button;
+}
+
+std::unique_ptr<Button> MakeIconButton(char32_t glyph, const std::u16string& tip,
+                                       std::u16string automationId = {}) {
+    auto button = MakeButton({}, glyph, ButtonStyle::Subtle, std::move(automationId));
+    button->SetTooltip(tip);
+    button->SetAccessibleName(tip);
+    return button;
+}
+
+// The address of one share inside the web pages: the server address, "/#/"
+// and the share's name percent-encoded, slashes included.
+std::u16string ShareAddress(const std::u16string& serverAddress, const Share& share) {
+    return serverAddress + u"/#/" +
+           Velto::Utf8ToUtf16(Velto::Corvane::PercentEncode(Velto::Utf16ToUtf8(share.name), true));
+}
+
+} // namespace
+
+HomePage::HomePage(UiLanguage language, AddressChoice& choice, HomeActions actions)
+    : m_language(language), m_choice(choice), m_actions(std::move(actions)) {}
+
+void HomePage::Report(std::string_view feature) const {
+    if (m_actions.report)
+        m_actions.report(feature);
+}
+
+void HomePage::Post(std::function<void()> task) const {
+    std::weak_ptr<bool> alive = m_alive;
+    auto guarded = [alive, task = std::move(task)] {
+        if (alive.lock())
+            task();
+    };
+    if (m_actions.post)
+        m_actions.post(std::move(guarded));
+    else
+        guarded();
+}
+
+std::unique_ptr<Widget> HomePage::Build() {
+    auto grid = std::make_unique<Grid>();
+    grid->AddColumn(GridLength::Star());
+    grid->AddRow(GridLength::Auto());
+    grid->AddRow(GridLength::Star());
+    grid->SetSpacing(12, 0);
+    grid->SetMargin(Thickness{24, 16, 24, 12});
+
+    auto addressCard = MakeCard(kCardPadding);
+    m_cardStack = addressCard->Add(std::make_unique<Stack>(Orientation::Vertical, 10));
+    grid->AddAt(std::move(addressCard), 0, 0);
+
+    auto sharesCard = MakeCard(kCardPadding);
+    auto sharesGrid = std::make_unique<Grid>();
+    sharesGrid->AddColumn(GridLength::Star());
+    sharesGrid->AddRow(GridLength::Auto());
+    sharesGrid->AddRow(GridLength::Auto());
+    sharesGrid->AddRow(GridLength::Star());
+
+    auto heading = std::make_unique<Grid>();
+    heading->AddColumn(GridLength::Star());
+    heading->AddColumn(GridLength::Auto());
+    heading->AddRow(GridLength::Auto());
+    heading->SetSpacing(0, 12);
+    auto title = MakeLabel(Text(TextId::SharedFoldersAndFiles, m_language));
+    title->SetBold(true);
+    title->SetTrimming(true);
+    title->SetVerticalAlignment(Alignment::Center);
+    heading->AddAt(std::move(title), 0, 0);
+    auto buttons = std::make_unique<Stack>(Orientation::Horizontal, 8);
+    buttons->SetMargin(Thickness{0, 0, 0, 10});
+    auto files = buttons->Add(MakeButton(Text(TextId::ShareFiles, m_language), Glyph::kAddFiles,
+                                         ButtonStyle::Standard, u"share.addFiles"));
+    files->SetOnClick([this] {
+        if (m_actions.shareFiles)
+            Post(m_actions.shareFiles);
+    });
+    auto folder = buttons->Add(MakeButton(Text(TextId::ShareFolder, m_language), Glyph::kAdd,
+                                          ButtonStyle::Accent, u"share.add"));
+    folder->SetOnClick([this] {
+        if (m_actions.shareFolder)
+            Post(m_actions.shareFolder);
+    });
+    heading->AddAt(std::move(buttons), 0, 1);
+    sharesGrid->AddAt(std::move(heading), 0, 0);
+    sharesGrid->AddAt(std::make_unique<Separator>(), 1, 0);
+    m_sharesHost = sharesGrid->AddAt(std::make_unique<Border>(), 2, 0);
+    sharesCard->AddChild(std::move(sharesGrid));
+    grid->AddAt(std::move(sharesCard), 1, 0);
+    return grid;
+}
+
+void HomePage::UpdateConnection(const ServiceStatus& status) {
+    if (!m_cardStack)
+        return;
+    const std::u16string signature = ConnectionSignature(status, m_choice, m_language);
+    if (signature == m_signature)
+        return;
+    m_signature = signature;
+    m_cardStack->ClearChildren();
+    m_shownAddress.clear();
+
+    auto grid = std::make_unique<Grid>();
+    grid->AddColumn(GridLength::Auto());
+    grid->AddColumn(GridLength::Star());
+    grid->AddColumn(GridLength::Auto());
+    grid->AddRow(GridLength::Auto());
+    grid->SetSpacing(0, 12);
+    auto buttons = std::make_unique<Stack>(Orientation::Horizontal, 6);
+    buttons->SetVerticalAlignment(Alignment::Center);
+
+    const bool running = status.state == ServiceStatus::Running;
+    std::unique_ptr<Widget> reachability;
+    if (!running) {
+        auto off = MakeLabel(Text(TextId::ServerIsOff, m_language));
+        off->SetVerticalAlignment(Alignment::Center);
+        off->SetTrimming(true);
+        grid->AddAt(std::move(off), 0, 0, 1, 2);
+        auto start = buttons->Add(MakeButton(Text(TextId::StartServer, m_language), Glyph::kStart,
+                                             ButtonStyle::Accent, u"home.start"));
+        start->SetOnClick([this] {
+            Post([this] {
+                const bool alreadyRunning =
+                    m_actions.readStatus && m_actions.readStatus().state == ServiceStatus::Running;
+                if (!alreadyRunning && m_actions.startServer)
+                    m_actions.startServer();
+            });
+        });
+    } else {
+        m_localList = AddressList(status, AddressScope::Local);
+        m_choice.lanIndex = ClampLanIndex(m_choice.lanIndex, m_localList.size());
+        const std::u16string address = ChosenAddress(status, m_choice);
+        if (!address.empty()) {
+            m_shownAddress = address;
+            auto shown = MakeLabel(address, TextStyle::Subtitle, Tone::Accent);
+            shown->SetVerticalAlignment(Alignment::Center);
+            shown->SetTrimming(true);
+            shown->SetAccessibleName(address);
+            grid->AddAt(std::move(shown), 0, 1);
+
+            auto copy = buttons->Add(MakeButton(Text(TextId::Copy, m_language), Glyph::kCopy,
+                                                ButtonStyle::Standard, u"address.copy"));
+            copy->SetOnClick([this, copy] {
+                Report("copy_address");
+                if (!m_actions.copyText || !m_actions.copyText(m_shownAddress))
+                    return;
+                copy->SetText(Text(TextId::Copied, m_language));
+                copy->SetIcon(Glyph::kCheckMark);
+                copy->StartTimer(
+                    kCopyFeedbackSeconds,
+                    [this, copy] {
+                        copy->SetText(Text(TextId::Copy, m_language));
+                        copy->SetIcon(Glyph::kCopy);
+                    },
+                    false);
+            });
+            auto open = buttons->Add(
+                MakeIconButton(Glyph::kOpenInBrowser, Text(TextId::OpenInBrowser, m_language)));
+            open->SetOnClick([this] {
+                Report("open_in_browser");
+                if (m_actions.openAddress)
+                    m_actions.openAddress(m_shownAddress);
+            });
+            auto qr = buttons->Add(
+                MakeIconButton(Glyph::kQrCode, Text(TextId::QrCode, m_language), u"address.qr"));
+            qr->SetOnClick([this] {
+                if (m_actions.showQr)
+                    Post(m_actions.showQr);
+            });
+        } else if (m_choice.internetScope) {
+            auto none = MakeLabel(Text(TextId::NoInternetAddress, m_language), TextStyle::Body,
+                                  Tone::Secondary);
+            none->SetVerticalAlignment(Alignment::Center);
+            none->SetTrimming(true);
+            grid->AddAt(std::move(none), 0, 1);
+        } else {
+            grid->AddAt(
+                MakeInfoLine(InfoLine{Glyph::kWarning, Tone::Caution,
+                                      Text(TextId::NoNetworkAddress, m_language), Tone::Primary}),
+                0, 1);
+        }
+
+        const std::u16string& scopeText =
+            Text(m_choice.internetScope ? TextId::Internet : TextId::ThisNetwork, m_language);
+        auto scope = MakeButton(scopeText, 0, ButtonStyle::Standard, u"address.scope");
+        scope->SetDropDown(true, Glyph::kDropDown);
+        scope->SetAccessibleName(Text(TextId::Address, m_language) + u": " + scopeText);
+        scope->SetTooltip(Text(TextId::WhereVisitorsConnectFrom, m_language));
+        scope->SetVerticalAlignment(Alignment::Center);
+        Button* scopeButton = scope.get();
+        scope->SetOnClick([this, scopeButton] { ShowScopeMenu(*scopeButton); });
+        grid->AddAt(std::move(scope), 0, 0);
+
+        if (m_choice.internetScope)
+            reachability = MakeReachabilityStack(ExplainReachability(status, m_language));
+    }
+    grid->AddAt(std::move(buttons), 0, 2);
+    m_cardStack->AddChild(std::move(grid));
+    if (reachability)
+        m_cardStack->AddChild(std::move(reachability));
+    // The share rows' copy buttons follow the address shown.
+    if (m_actions.readConfig)
+        FillShares(m_actions.readConfig());
+}
+
+void HomePage::ShowScopeMenu(Widget& anchor) {
+    if (!m_actions.showMenu)
+        return;
+    m_actions.showMenu(anchor, ScopeMenuItems(m_localList, m_choice, m_language),
+                       [this](std::uint32_t id) {
+                           Post([this, id] {
+                               m_choice = ChooseScopeItem(m_choice, id);
+                               if (m_actions.readStatus)
+                                   UpdateConnection(m_actions.readStatus());
+                           });
+                       });
+}
+
+void HomePage::FillShares(const Velto::Corvane::Config& config) {
+    if (!m_sharesHost)
+        return;
+    m_sharesHost->ClearChildren();
+    ShareRowParts parts;
+    parts.buttons = [this](const Share& share) { return BuildShareButtons(share); };
+    parts.icon = m_actions.shareIcon;
+    m_sharesHost->AddChild(BuildSharesView(config, m_language, parts));
+}
+
+std::unique_ptr<Widget> HomePage::BuildShareButtons(const Share& share) {
+    auto stack = std::make_unique<Stack>(Orientation::Horizontal, 2);
+    const std::u16string& copyTip =
+        Text(share.file ? TextId::CopyFileAddress : TextId::CopyFolderAddress, m_language);
+    auto copy = stack->Add(MakeIconButton(Glyph::kLink, copyTip));
+    copy->SetEnabled(!m_shownAddress.empty());
+    copy->SetOnClick([this, copy, share] {
+        if (m_shownAddress.empty() || !m_actions.copyText ||
+            !m_actions.copyText(ShareAddress(m_shownAddress, share)))
+            return;
+        copy->SetIcon(Glyph::kCheckMark);
+        copy->StartTimer(
+            kCopyFeedbackSeconds, [copy] { copy->SetIcon(Glyph::kLink); }, false);
+    });
+    const std::u16string& openTip =
+        Text(share.file ? TextId::OpenFileLocation : TextId::OpenFolder, m_language);
+    auto open = stack->Add(MakeIconButton(Glyph::kOpenFolder, openTip));
+    open->SetOnClick([this, share] {
+        if (m_actions.openShareLocation)
+            m_actions.openShareLocation(share);
+    });
+    auto edit = stack->Add(MakeIconButton(Glyph::kEdit, Text(TextId::Edit, m_language),
+                                          u"share.edit." + Velto::Utf8ToUtf16(share.id)));
+    const std::string id = share.id;
+    edit->SetOnClick([this, id] {
+        if (m_actions.editShare)
+            Post([this, id] { m_actions.editShare(id); });
+    });
+    auto stop =
+        stack->Add(MakeIconButton(Glyph::kStopSharing, Text(TextId::StopSharing, m_language)));
+    stop->SetOnClick([this, id] {
+        if (m_actions.stopSharing)
+            Post([this, id] { m_actions.stopSharing(id); });
+    });
+    return stack;
+}
+
+} // namespace App

@@ -1,0 +1,348 @@
+#include "app/desktop/main_window.h"
+
+#include "app/desktop/address_list.h"
+#include "app/desktop/server_status_text.h"
+#include "app/desktop/share_icon.h"
+#include "app/desktop/window_cards.h"
+#include "app/desktop/window_glyphs.h"
+#include "app/text_table.h"
+#include "app/trace_file.h"
+#include "app/usage_stats.h"
+#include "app/value_format.h"
+#include "service/corvane_service.h"
+#include "widget/controls/button.h"
+#include "widget/controls/toggle_button.h"
+#include "widget/controls/toggle_switch.h"
+#include "widget/core/border.h"
+#include "widget/core/grid.h"
+#include "widget/core/label.h"
+#include "widget/core/separator.h"
+#include "widget/core/stack.h"
+
+#include <algorithm>
+
+namespace App {
+
+using namespace Velto::Widget;
+using Velto::Corvane::ServiceStatus;
+
+namespace {
+
+struct NavigationButton {
+    MainWindow::Page page;
+    TextId text;
+    char32_t glyph;
+    const char16_t* automationId;
+};
+
+constexpr NavigationButton kNavigation[] = {
+    {MainWindow::kAccountsPage, TextId::Accounts, Glyph::kAccounts, u"nav.accounts"},
+    {MainWindow::kLogPage, TextId::AccessLog, Glyph::kLog, u"nav.log"},
+    {MainWindow::kSettingsPage, TextId::Settings, Glyph::kSettings, u"nav.settings"},
+};
+
+std::int32_t ClampPage(std::int32_t page) {
+    return std::clamp<std::int32_t>(page, MainWindow::kHomePage, MainWindow::kSettingsPage);
+}
+
+TextId PageTitle(std::int32_t page) {
+    switch (page) {
+    case MainWindow::kAccountsPage:
+        return TextId::Accounts;
+    case MainWindow::kLogPage:
+        return TextId::AccessLog;
+    case MainWindow::kSettingsPage:
+        return TextId::Settings;
+    default:
+        return TextId::AppName;
+    }
+}
+
+} // namespace
+
+ShareActions::Hooks MainWindow::ShareHooks() {
+    const WindowServices& services = m_services;
+    ShareActions::Hooks hooks;
+    hooks.editShare = services.editShare;
+    hooks.ask = services.ask;
+    hooks.inform = services.inform;
+    hooks.showError = services.showError;
+    hooks.report = [](std::string_view feature) { ReportFeature(feature); };
+    hooks.trace = [](std::string_view line) { Trace(line); };
+    hooks.showHome = [this] {
+        if (m_page != kHomePage)
+            ShowPage(kHomePage);
+    };
+    hooks.changed = [this] {
+        if (m_home)
+            m_home->FillShares(m_commands.Current());
+    };
+    return hooks;
+}
+
+MainWindow::MainWindow(Velto::Corvane::CorvaneService& service, WindowServices services,
+                       Hooks hooks, UiLanguage language)
+    : m_service(service), m_services(std::move(services)), m_hooks(std::move(hooks)),
+      m_language(language), m_commands(service,
+                                       [post = m_services.post](std::function<void()> task) {
+                                           if (post)
+                                               post(std::move(task));
+                                       }),
+      m_shares(m_commands, language, ShareHooks()) {}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Post(std::function<void()> task) {
+    std::weak_ptr<bool> alive = m_alive;
+    auto guarded = [alive, task = std::move(task)] {
+        if (alive.lock())
+            task();
+    };
+    if (m_services.post)
+        m_services.post(std::move(guarded));
+    else
+        guarded();
+}
+
+void MainWindow::Create() {
+    if (m_services.setTitle)
+        m_services.setTitle(Text(TextId::AppName, m_language));
+    BuildFrame();
+}
+
+void MainWindow::Rebuild(UiLanguage language) {
+    m_language = language;
+    m_shares.SetLanguage(language);
+    Create();
+}
+
+void MainWindow::BuildFrame() {
+    m_home.reset();
+    m_serverSwitch = nullptr;
+
+    auto grid = std::make_unique<Grid>();
+    grid->AddColumn(GridLength::Star());
+    for (const GridLength& row : {GridLength::Auto(), GridLength::Auto(), GridLength::Auto(),
+                                  GridLength::Star(), GridLength::Auto()})
+        grid->AddRow(row);
+    auto header = std::make_unique<Border>();
+    header->SetPadding(Thickness{16, 10, 16, 10});
+    m_headerHost = grid->AddAt(std::move(header), 0, 0);
+    grid->AddAt(std::make_unique<Separator>(), 1, 0);
+    auto error = std::make_unique<Border>();
+    error->SetMargin(Thickness{24, 16, 24, 0});
+    error->SetVisible(false);
+    m_errorHost = grid->AddAt(std::move(error), 2, 0);
+    m_contentHost = grid->AddAt(std::make_unique<Border>(), 3, 0);
+    auto stats = MakeLabel({}, TextStyle::Caption, Tone::Secondary);
+    stats->SetMargin(Thickness{24, 0, 24, 10});
+    m_statsLabel = grid->AddAt(std::move(stats), 4, 0);
+
+    auto root = std::make_unique<Border>();
+    root->SetBackground(BorderBackground::WindowBackground);
+    root->AddChild(std::move(grid));
+    // The old tree goes only after the new one is in place.
+    std::unique_ptr<Widget> previous = std::move(m_root);
+    m_root = std::move(root);
+    if (m_services.setContent)
+        m_services.setContent(*m_root);
+    previous.reset();
+    m_root->StartTimer(
+        kStatusSeconds, [this] { UpdateStatus(); }, true);
+
+    m_page = ClampPage(m_page);
+    ShowPage(m_page);
+}
+
+void MainWindow::ShowPage(std::int32_t page) {
+    m_page = ClampPage(page);
+    if (!m_headerHost)
+        return;
+    m_home.reset();
+    m_serverSwitch = nullptr;
+    m_headerHost->ClearChildren();
+    m_headerHost->AddChild(BuildHeader());
+    m_contentHost->ClearChildren();
+    m_tableSource = std::make_unique<TableSource>();
+
+    if (m_page == kHomePage) {
+        HomeActions actions;
+        actions.post = [this](std::function<void()> task) { Post(std::move(task)); };
+        actions.readStatus = [this] { return m_service.GetStatus(); };
+        actions.readConfig = [this] { return m_commands.Current(); };
+        actions.report = [](std::string_view feature) { ReportFeature(feature); };
+        actions.copyText = m_services.copyText;
+        actions.openAddress = m_services.openAddress;
+        actions.openShareLocation = m_services.openShareLocation;
+        actions.showMenu = m_services.showMenu;
+        actions.showQr = [this] { ShowQr(); };
+        actions.startServer = [this] { ToggleServer(); };
+        actions.shareFolder = [this] {
+            if (!m_services.pickFolder)
+                return;
+            if (auto folder = m_services.pickFolder(Text(TextId::ChooseFolderTitle, m_language)))
+                AddPaths({*folder});
+        };
+        actions.shareFiles = [this] {
+            if (!m_services.pickFiles)
+                return;
+            auto files = m_services.pickFiles(Text(TextId::ChooseFilesTitle, m_language));
+            if (!files.empty())
+                AddPaths(files);
+        };
+        actions.editShare = [this](const std::string& id) { m_shares.EditShare(id); };
+        actions.stopSharing = [this](const std::string& id) { m_shares.StopSharing(id); };
+        actions.shareIcon = m_services.shareIcon ? m_services.shareIcon : ShareIcon;
+        m_home = std::make_unique<HomePage>(m_language, m_choice, std::move(actions));
+        m_contentHost->AddChild(m_home->Build());
+        m_home->FillShares(m_commands.Current());
+    } else if (m_extraPages.build) {
+        if (auto content = m_extraPages.build(*this, static_cast<Page>(m_page)))
+            m_contentHost->AddChild(std::move(content));
+    }
+    UpdateStatus();
+}
+
+std::unique_ptr<Widget> MainWindow::BuildHeader() {
+    auto grid = std::make_unique<Grid>();
+    grid->AddColumn(GridLength::Auto());
+    grid->AddColumn(GridLength::Star());
+    grid->AddColumn(GridLength::Auto());
+    grid->AddColumn(GridLength::Auto());
+    grid->AddRow(GridLength::Auto());
+    grid->SetSpacing(0, 16);
+
+    auto title = MakeLabel(Text(PageTitle(m_page), m_language), TextStyle::Subtitle);
+    title->SetVerticalAlignment(Alignment::Center);
+    title->SetTrimming(true);
+    if (m_page == kHomePage) {
+        grid->AddAt(std::move(title), 0, 0, 1, 2);
+    } else {
+        auto back = std::make_unique<Button>();
+        back->SetIcon(Glyph::kBack);
+        back->SetStyle(ButtonStyle::Subtle);
+        back->SetTooltip(Text(TextId::Back, m_language));
+        back->SetAccessibleName(Text(TextId::Back, m_language));
+        back->SetAutomationId(u"nav.back");
+        back->SetVerticalAlignment(Alignment::Center);
+        back->SetOnClick([this] { Post([this] { ShowPage(kHomePage); }); });
+        grid->AddAt(std::move(back), 0, 0);
+        grid->AddAt(std::move(title), 0, 1);
+    }
+
+    auto serverSwitch = std::make_unique<ToggleSwitch>(Text(TextId::ServerOff, m_language));
+    serverSwitch->SetAccessibleName(Text(TextId::Server, m_language));
+    serverSwitch->SetAutomationId(u"server.switch");
+    serverSwitch->SetVerticalAlignment(Alignment::Center);
+    serverSwitch->SetOnChange([this](bool) {
+        if (!m_switchUpdating)
+            ToggleServer();
+    });
+    m_serverSwitch = grid->AddAt(std::move(serverSwitch), 0, 2);
+
+    auto navigation = std::make_unique<Stack>(Orientation::Horizontal, 2);
+    navigation->SetVerticalAlignment(Alignment::Center);
+    for (const NavigationButton& entry : kNavigation) {
+        auto button = std::make_unique<ToggleButton>(Text(entry.text, m_language));
+        button->SetIcon(entry.glyph);
+        button->SetStyle(ButtonStyle::Subtle);
+        button->SetAutomationId(entry.automationId);
+        button->SetChecked(entry.page == m_page);
+        ToggleButton* raw = button.get();
+        const Page page = entry.page;
+        button->SetOnClick([this, raw, page] {
+            if (page != m_page) {
+                Post([this, page] { ShowPage(page); });
+                return;
+            }
+            // The current page's button cannot be switched off.
+            if (!raw->IsChecked())
+                raw->SetChecked(true);
+        });
+        navigation->AddChild(std::move(button));
+    }
+    grid->AddAt(std::move(navigation), 0, 3);
+    return grid;
+}
+
+void MainWindow::UpdateStatus() {
+    if (!m_root)
+        return;
+    const ServiceStatus status = m_service.GetStatus();
+    const Velto::Corvane::Config config = m_commands.Current();
+    const bool running = status.state == ServiceStatus::Running;
+
+    if (m_serverSwitch && !m_serverBusy) {
+        m_switchUpdating = true;
+        m_serverSwitch->SetOn(running);
+        m_serverSwitch->SetText(ServerSwitchText(running, m_language));
+        m_switchUpdating = false;
+    }
+
+    m_errorHost->ClearChildren();
+    const bool failed = status.state == ServiceStatus::Failed;
+    if (failed)
+        m_errorHost->AddChild(
+            MakeFailureCard(StartFailureText(status, config.port, m_language), m_language));
+    m_errorHost->SetVisible(failed);
+
+    m_statsLabel->SetVisible(running);
+    m_statsLabel->SetText(TrafficText(status, m_language));
+
+    if (m_home)
+        m_home->UpdateConnection(status);
+    if (m_extraPages.refresh && m_page != kHomePage)
+        m_extraPages.refresh(*this);
+}
+
+void MainWindow::SetScope(bool internet) {
+    m_choice.internetScope = internet;
+    if (m_home)
+        m_home->UpdateConnection(m_service.GetStatus());
+}
+
+void MainWindow::ShowQr() {
+    ReportFeature("show_qr");
+    if (!m_home || m_home->ShownAddress().empty() || !m_services.showQr)
+        return;
+    m_services.showQr(m_home->ShownAddress());
+}
+
+void MainWindow::AddPaths(const std::vector<std::string>& paths) {
+    m_shares.AddPaths(paths);
+}
+
+void MainWindow::ToggleServer() {
+    if (m_serverBusy)
+        return;
+    m_serverBusy = true;
+    const bool running = m_service.IsRunning();
+    ReportFeature(running ? "server_stop" : "server_start");
+    if (running) {
+        m_commands.Stop([this] {
+            Trace("server stopped");
+            ServerToggled();
+        });
+        return;
+    }
+    m_commands.Start([this](Velto::Result result, std::uint16_t port) {
+        if (result < 0)
+            Trace("server failed " + FormatHex32(static_cast<std::uint32_t>(result)));
+        else
+            Trace("server started port=" + std::to_string(port));
+        ServerToggled();
+    });
+}
+
+void MainWindow::ServerToggled() {
+    m_serverBusy = false;
+    UpdateStatus();
+    if (m_hooks.onServerStateChanged)
+        m_hooks.onServerStateChanged();
+}
+
+std::u16string MainWindow::FirstLocalAddress() const {
+    return App::FirstLocalAddress(m_service.GetStatus());
+}
+
+} // namespace App

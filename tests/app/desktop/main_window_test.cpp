@@ -1,0 +1,295 @@
+// The main window without a display: a headless host stands in for the
+// native window, the dialogs answer as scripted, and a real service runs on
+// a loopback port. The switch starts and stops it, the texts follow, a port
+// in use shows its failure, the page buttons switch pages, dropped folders
+// reach config.json and the address copies.
+
+#include "app/desktop/main_window.h"
+#include "app/text_format.h"
+#include "app/text_table.h"
+#include "base/utf.h"
+#include "service/corvane_service.h"
+#include "tests/support/service_fixture.h"
+#include "widget/controls/button.h"
+#include "widget/controls/toggle_button.h"
+#include "widget/controls/toggle_switch.h"
+#include "widget/core/label.h"
+#include "widget/input/headless_host.h"
+#include "widget/render/theme.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace App {
+namespace {
+
+using namespace Velto::Widget;
+using Velto::Corvane::Config;
+using Velto::Corvane::ServiceStatus;
+using Velto::Corvane::Share;
+
+std::string U8(std::u16string_view text) {
+    return Velto::Utf16ToUtf8(text);
+}
+
+template <typename T> T* FindById(Widget& widget, std::u16string_view id) {
+    if (widget.AutomationId() == id)
+        return dynamic_cast<T*>(&widget);
+    for (const auto& child : widget.Children()) {
+        if (T* found = FindById<T>(*child, id))
+            return found;
+    }
+    return nullptr;
+}
+
+const Label* FindLabel(const Widget& widget, std::u16string_view text) {
+    if (const auto* label = dynamic_cast<const Label*>(&widget);
+        label && label->Text() == text && !label->BoundsInWindow().IsEmpty())
+        return label;
+    for (const auto& child : widget.Children()) {
+        if (const Label* found = FindLabel(*child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+class MainWindowTest : public Velto::Corvane::Testing::ServiceFixture {
+protected:
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        MakeService();
+        port = Velto::Corvane::Testing::FreeLoopbackPort();
+        ASSERT_TRUE(Service().ApplyConfig(BaseConfig(port)));
+    }
+    void TearDown() override {
+        window.reset();
+        host.reset();
+        ServiceFixture::TearDown();
+    }
+
+    void Open(UiLanguage language, bool dark = false) {
+        WindowServices services;
+        services.setContent = [this, dark](Widget& root) {
+            host.reset();
+            host = std::make_unique<HeadlessHost>(
+                root, dark ? DarkTheme(kDefaultAccent) : LightTheme(kDefaultAccent), 1.0f);
+            host->Layout(SizeF{MainWindow::kInitialWidth, MainWindow::kInitialHeight});
+        };
+        services.setTitle = [this](const std::u16string& text) { title = U8(text); };
+        services.post = [this](std::function<void()> task) {
+            const std::lock_guard lock(mutex);
+            posted.push_back(std::move(task));
+        };
+        services.copyText = [this](std::u16string_view text) {
+            copied = U8(text);
+            return true;
+        };
+        services.editShare = [this](const Config&, Share& share, bool isNew) {
+            edited.push_back(U8(share.name));
+            return isNew;
+        };
+        services.pickFolder = [this](const std::u16string&) { return pickedFolder; };
+        services.ask = [](const std::u16string&, const std::u16string&) { return true; };
+        services.showError = [this](const std::u16string& text) { errors.push_back(U8(text)); };
+        MainWindow::Hooks hooks;
+        hooks.onServerStateChanged = [this] { ++stateChanges; };
+        window = std::make_unique<MainWindow>(Service(), std::move(services), hooks, language);
+        window->Create();
+        Layout();
+    }
+
+    void Layout() { host->Layout(SizeF{MainWindow::kInitialWidth, MainWindow::kInitialHeight}); }
+
+    // Runs what the worker and the widgets posted, until nothing is left.
+    void Pump() {
+        for (int round = 0; round < 50; ++round) {
+            window->Commands().Drain();
+            std::deque<std::function<void()>> tasks;
+            {
+                const std::lock_guard lock(mutex);
+                tasks.swap(posted);
+            }
+            if (tasks.empty() && !window->ServerBusy())
+                break;
+            for (auto& task : tasks)
+                task();
+        }
+        Layout();
+    }
+
+    std::u16string T(TextId id) const { return Text(id, window->Language()); }
+    ToggleSwitch& Switch() {
+        auto* found = FindById<ToggleSwitch>(window->Root(), u"server.switch");
+        EXPECT_NE(found, nullptr);
+        return *found;
+    }
+
+    std::uint16_t port{0};
+    std::unique_ptr<HeadlessHost> host;
+    std::unique_ptr<MainWindow> window;
+    std::mutex mutex;
+    std::deque<std::function<void()>> posted;
+    std::string title;
+    std::string copied;
+    std::vector<std::string> edited;
+    std::vector<std::string> errors;
+    std::optional<std::string> pickedFolder;
+    int stateChanges{0};
+};
+
+TEST_F(MainWindowTest, SwitchStartsAndStopsTheServerAndTheTextsFollow) {
+    Open(UiLanguage::English);
+    EXPECT_EQ(title, "VeltoCorvane");
+    EXPECT_EQ(U8(Switch().Text()), "Server off");
+    EXPECT_NE(FindLabel(window->Root(), T(TextId::ServerIsOff)), nullptr);
+    ASSERT_NE(FindById<Button>(window->Root(), u"home.start"), nullptr);
+    EXPECT_EQ(U8(window->Home()->Signature()), "off|en");
+
+    Switch().Click();
+    Pump();
+    EXPECT_TRUE(Service().IsRunning());
+    EXPECT_TRUE(Switch().IsOn());
+    EXPECT_EQ(U8(Switch().Text()), "Server on");
+    EXPECT_EQ(stateChanges, 1);
+    EXPECT_EQ(FindById<Button>(window->Root(), u"home.start"), nullptr);
+    EXPECT_NE(FindLabel(window->Root(), Format(TextId::TrafficSummary, UiLanguage::English,
+                                               {u"0", u"0 B", u"0 B"})),
+              nullptr);
+
+    Switch().Click();
+    Pump();
+    EXPECT_FALSE(Service().IsRunning());
+    EXPECT_EQ(U8(Switch().Text()), "Server off");
+    EXPECT_EQ(stateChanges, 2);
+
+    // The card's start button starts it too.
+    FindById<Button>(window->Root(), u"home.start")->Click();
+    Pump();
+    EXPECT_TRUE(Service().IsRunning());
+    Service().Stop();
+}
+
+TEST_F(MainWindowTest, APortInUseShowsItsFailureText) {
+    Velto::Corvane::Testing::PortBlocker blocker;
+    Config config = Service().GetConfig();
+    config.port = blocker.Port();
+    ASSERT_TRUE(Service().ApplyConfig(config));
+    Open(UiLanguage::Korean);
+    Switch().Click();
+    Pump();
+    EXPECT_FALSE(Service().IsRunning());
+    EXPECT_FALSE(Switch().IsOn());
+    EXPECT_EQ(U8(Switch().Text()), U8(T(TextId::ServerOff)));
+    const std::u16string expected = Format(TextId::PortInUse, UiLanguage::Korean,
+                                           {Velto::Utf8ToUtf16(std::to_string(blocker.Port()))});
+    EXPECT_NE(FindLabel(window->Root(), expected), nullptr);
+    EXPECT_NE(FindLabel(window->Root(), T(TextId::ServerDidNotStart)), nullptr);
+}
+
+TEST_F(MainWindowTest, PageButtonsSwitchPagesAndTheCurrentOneStaysChecked) {
+    Open(UiLanguage::English);
+    auto* settings = FindById<ToggleButton>(window->Root(), u"nav.settings");
+    ASSERT_NE(settings, nullptr);
+    settings->Click();
+    Pump();
+    EXPECT_EQ(window->CurrentPage(), MainWindow::kSettingsPage);
+    EXPECT_EQ(window->Home(), nullptr);
+    settings = FindById<ToggleButton>(window->Root(), u"nav.settings");
+    ASSERT_NE(settings, nullptr);
+    EXPECT_TRUE(settings->IsChecked());
+    settings->Click(); // the current page's button
+    Pump();
+    EXPECT_TRUE(settings->IsChecked());
+    EXPECT_EQ(FindById<ToggleButton>(window->Root(), u"nav.settings"), settings); // not rebuilt
+    EXPECT_NE(FindLabel(window->Root(), u"Settings"), nullptr);
+
+    FindById<Button>(window->Root(), u"nav.back")->Click();
+    Pump();
+    EXPECT_EQ(window->CurrentPage(), MainWindow::kHomePage);
+    EXPECT_NE(window->Home(), nullptr);
+    window->ShowPage(9);
+    EXPECT_EQ(window->CurrentPage(), MainWindow::kSettingsPage);
+    window->ShowPage(-4);
+    EXPECT_EQ(window->CurrentPage(), MainWindow::kHomePage);
+}
+
+TEST_F(MainWindowTest, PickedAndDroppedFoldersJoinTheListAndConfigJson) {
+    const auto folder = std::filesystem::path(ConfigPath()).parent_path().parent_path() / "Music";
+    std::filesystem::create_directories(folder);
+    Open(UiLanguage::English);
+    window->ShowPage(MainWindow::kSettingsPage);
+    window->AddPaths({folder.string()}); // a drop on another page goes home first
+    EXPECT_EQ(window->CurrentPage(), MainWindow::kHomePage);
+    Pump();
+    ASSERT_EQ(edited, std::vector<std::string>{"Music"});
+    EXPECT_NE(FindLabel(window->Root(), u"Music"), nullptr);
+
+    pickedFolder = folder.string();
+    FindById<Button>(window->Root(), u"share.add")->Click();
+    Pump();
+    ASSERT_EQ(edited.size(), 2u);
+    EXPECT_EQ(edited[1], "Music 2");
+    EXPECT_NE(FindLabel(window->Root(), u"Music 2"), nullptr);
+    const Config saved = SavedConfig();
+    ASSERT_EQ(saved.shares.size(), 3u);
+    EXPECT_EQ(U8(saved.shares[2].name), "Music 2");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainWindowTest, CopyShowsCopiedForTwoSeconds) {
+    Open(UiLanguage::English);
+    window->ToggleServer();
+    Pump();
+    ASSERT_TRUE(Service().IsRunning());
+    auto* copy = FindById<Button>(window->Root(), u"address.copy");
+    if (!copy)
+        GTEST_SKIP() << "this machine has no network address to show";
+    copy->Click();
+    EXPECT_EQ(copied, U8(window->FirstLocalAddress()));
+    EXPECT_EQ(U8(copy->Text()), "Copied");
+    host->AdvanceTime(1.0);
+    EXPECT_EQ(U8(copy->Text()), "Copied");
+    host->AdvanceTime(1.5);
+    // The status refresh rebuilt nothing, so the same button is restored.
+    EXPECT_EQ(FindById<Button>(window->Root(), u"address.copy"), copy);
+    EXPECT_EQ(U8(copy->Text()), "Copy");
+    Service().Stop();
+}
+
+TEST_F(MainWindowTest, RendersInBothLanguagesAndSchemes) {
+    const char* binary = std::getenv("VELTO_BINARY_DIR");
+    const auto folder = std::filesystem::path(binary ? binary : ".") / "tests/app/desktop/shots";
+    std::filesystem::create_directories(folder);
+    for (const UiLanguage language : {UiLanguage::Korean, UiLanguage::English}) {
+        for (const bool dark : {false, true}) {
+            Open(language, dark);
+            const std::string name = std::string("window-") + (IsKorean(language) ? "ko" : "en") +
+                                     (dark ? "-dark" : "-light") + ".png";
+            EXPECT_EQ(
+                host->RenderToPng(SizeF{MainWindow::kInitialWidth, MainWindow::kInitialHeight},
+                                  (folder / name).string()),
+                0);
+            EXPECT_NE(FindLabel(window->Root(), T(TextId::SharedFoldersAndFiles)), nullptr);
+        }
+    }
+    // Running, in Internet scope: the router's part is explained (the port
+    // forwarding is off here, unless this machine has a public address).
+    window->ToggleServer();
+    Pump();
+    window->SetScope(true);
+    Layout();
+    EXPECT_EQ(host->RenderToPng(SizeF{MainWindow::kInitialWidth, MainWindow::kInitialHeight},
+                                (folder / "window-en-internet.png").string()),
+              0);
+    EXPECT_TRUE(FindLabel(window->Root(), T(TextId::UpnpSwitchedOff)) ||
+                FindLabel(window->Root(), T(TextId::PublicAddressOfPc)));
+    Service().Stop();
+}
+
+} // namespace
+} // namespace App
