@@ -207,6 +207,17 @@ TEST(Buttons, SubtleFadeKeepsItsColourAndDisabledAccentLooks) {
     EXPECT_LT(fading.a, kLight.subtleFillHover.a);
     ExpectColor(fading.WithAlpha(kLight.subtleFillHover.a), kLight.subtleFillHover, "hue");
 
+    // Disabling a drawn accent button moves it to the disabled colours.
+    Button* accent = p.Add(std::make_unique<Button>(u"Accent"));
+    accent->SetStyle(ButtonStyle::Accent);
+    p.host.RenderFrame(*canvas, SizeF{400, 400});
+    accent->SetEnabled(false);
+    for (int i = 0; i < 10; ++i) {
+        p.host.RenderFrame(*canvas, SizeF{400, 400});
+        p.host.AdvanceTime(0.05);
+    }
+    ExpectColor(accent->CurrentColors().fill, kLight.accentDisabled, "disabled fill");
+
     const ControlColors disabled =
         ButtonColors(kLight, ButtonStyle::Accent, VisualState{false, false, false});
     ExpectColor(disabled.fill, kLight.accentDisabled, "fill");
