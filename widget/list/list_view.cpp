@@ -18,7 +18,6 @@ constexpr float kBandFillAlpha = 0.12f;
 } // namespace
 
 ListView::ListView() {
-    SetRowHeight(kListRowHeight);
     m_header = Add(std::make_unique<ListHeader>(*this));
     m_horizontalBar = Add(std::make_unique<ScrollBar>(Orientation::Horizontal));
     m_horizontalBar->SetSmallChange(24);

@@ -26,7 +26,6 @@ class ListView : public VirtualRowsView {
 public:
     static constexpr float kDefaultWidth = 480;
     static constexpr float kDefaultHeight = 320;
-    static constexpr float kListRowHeight = 32;
     static constexpr float kHorizontalStep = 48;
     static constexpr float kCellInset = 12;
     static constexpr float kRowInsetX = 4;

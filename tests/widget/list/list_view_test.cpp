@@ -52,6 +52,7 @@ struct Fixture {
     HeadlessHost host;
     explicit Fixture(std::int64_t rows) : source(rows), host(list, LightTheme(kDefaultAccent)) {
         host.SetAnimationsEnabled(false);
+        list.SetRowHeight(32);
         list.AddColumn(Column{0, u"Name", 200});
         list.AddColumn(Column{1, u"Size", 120});
         list.SetSource(&source);
