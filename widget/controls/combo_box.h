@@ -26,8 +26,10 @@ public:
     static constexpr char32_t kChevronGlyph = 0xE70D;
 
     // Shows the open list: `panel` in a popup of `size` DIPs placed against
-    // `anchor` (the box, in window DIPs). Returns what hides it again; the
-    // popup calls ComboBox::Close when it is dismissed from outside.
+    // `anchor` (the box, in window DIPs). Returns what hides it again, which
+    // may run inside the popup's own input dispatch (a click on an item), so
+    // it hides the popup without destroying it there. The popup calls
+    // ComboBox::Close when it is dismissed from outside.
     using PopupPresenter = std::function<std::function<void()>(ComboBox&, ComboPanel& panel,
                                                                RectF anchor, SizeF size)>;
 

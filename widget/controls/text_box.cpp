@@ -4,6 +4,7 @@
 #include "widget/input/key_codes.h"
 #include "widget/list/code_points.h"
 #include "widget/list/icu_text_boundary.h"
+#include "widget/list/system_timing.h"
 #include "widget/render/canvas.h"
 
 #include <algorithm>
@@ -142,8 +143,10 @@ void TextBox::RestartBlink() {
         return;
     m_caretVisible = true;
     StopBlink();
+    if (!(m_blinkSeconds > 0))
+        return;
     m_blinkTimer = StartTimer(
-        kCaretBlinkSeconds,
+        m_blinkSeconds,
         [this] {
             m_caretVisible = !m_caretVisible;
             RequestRedraw();
@@ -607,6 +610,7 @@ void TextBox::OnPointerLeave() {
 void TextBox::OnFocusChanged(bool focused) {
     m_focused = focused;
     if (focused) {
+        m_blinkSeconds = CaretBlinkSeconds();
         RestartBlink();
     } else {
         StopBlink();

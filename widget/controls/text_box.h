@@ -30,7 +30,6 @@ public:
     static constexpr float kBadgePadding = 8;
     static constexpr float kBadgeMinWidth = 60;
     static constexpr float kBadgeGap = 4;
-    static constexpr double kCaretBlinkSeconds = 0.53;
     static constexpr char16_t kMaskCharacter = 0x25CF;
 
     TextBox();
@@ -163,6 +162,7 @@ private:
     bool m_selecting{false};
     bool m_rightPressed{false};
     bool m_caretVisible{false};
+    double m_blinkSeconds{0}; // the desktop's, read on focus; 0: no blinking
     std::uint64_t m_blinkTimer{0};
     // The view's horizontal scroll, kept so that the caret stays visible.
     mutable float m_scrollX{0};

@@ -35,7 +35,6 @@ public:
     static constexpr float kMarkRadius = 1.5f;
     static constexpr float kContextAnchorHeight = 24;
     static constexpr double kBandScrollSeconds = 0.016;
-    static constexpr double kDoubleClickSeconds = 0.5;
     static constexpr float kSelectedAlphaLight = 0.15f;
     static constexpr float kSelectedAlphaDark = 0.26f;
     static constexpr float kSelectedHoverBoost = 0.07f;

@@ -3,6 +3,7 @@
 
 #include "widget/input/host.h"
 #include "widget/input/key_codes.h"
+#include "widget/list/system_timing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -313,7 +314,7 @@ bool ListView::OnPointerUp(const PointerEvent& event) {
     if (m_renameArmedRow >= 0 && row == m_renameArmedRow && m_onRenameRequested) {
         m_renameRow = row;
         m_renameTimer = StartTimer(
-            kDoubleClickSeconds,
+            DoubleClickSeconds(),
             [this] {
                 m_renameTimer = 0;
                 const std::int64_t target = std::exchange(m_renameRow, -1);

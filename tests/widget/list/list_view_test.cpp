@@ -4,6 +4,7 @@
 #include "widget/input/key_codes.h"
 #include "widget/list/list_view.h"
 #include "widget/list/scroll_motion.h"
+#include "widget/list/system_timing.h"
 
 #include <gtest/gtest.h>
 
@@ -223,7 +224,7 @@ TEST(ListView, ActivationRenameAndContextMenu) {
     // A second click on the only selected row renames after the double-click time.
     f.Click(3);
     EXPECT_TRUE(renamed.empty());
-    f.host.AdvanceTime(ListView::kDoubleClickSeconds + 0.01);
+    f.host.AdvanceTime(DoubleClickSeconds() + 0.01);
     EXPECT_EQ(renamed, (std::vector<std::int64_t>{3}));
     // A double click activates instead.
     f.Click(3);
