@@ -122,7 +122,7 @@ bool ListView::OnKeyDown(const KeyEvent& event) {
         std::int64_t last = LastVisibleRow() - 1;
         if (last >= 0 && RowTop(last) + RowHeight() > RowsArea().height + 0.5)
             --last;
-        Navigate(current >= 0 && current < last ? last : current + (visible - 1), m);
+        Navigate(current < last ? last : current + (visible - 1), m);
         return true;
     }
     case kKeyLeft:

@@ -311,6 +311,11 @@ TEST(ComboBox, KeysStepTypeAheadAndTheKeyboardOpensTheList) {
     EXPECT_EQ(changes, (std::vector<int>{1, 2, 4, 0}));
     p.Type(u"k");
     EXPECT_EQ(combo->GetSelectedIndex(), 4);
+    // During a search a space is text, not the key that opens the list.
+    p.host.AdvanceTime(0.1);
+    EXPECT_FALSE(p.Key(kKeySpace));
+    p.host.Char(CharEvent{U' '});
+    EXPECT_FALSE(combo->IsOpen());
     p.host.AdvanceTime(2);
 
     // Alt+Down opens a list as wide as the box, rows of 32 plus 8.

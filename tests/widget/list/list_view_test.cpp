@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -276,6 +278,29 @@ TEST(ListView, HeaderResizeClampsSortTogglesAndColumnsMove) {
     EXPECT_EQ(f.list.Columns()[0].id, 1);
     EXPECT_EQ(f.list.Columns()[1].id, 0);
     EXPECT_EQ(sorts.size(), 2u); // a drag is no sort click
+}
+
+TEST(ListView, EscapeCancelsAColumnDragAndDoubleClickFitsTheEdge) {
+    Fixture f(10);
+    int columnsChanged = 0;
+    f.list.SetOnColumnsChanged([&] { ++columnsChanged; });
+    f.host.PointerDown(PointerEvent{PointF{50, 10}, PointerButton::Left});
+    f.host.PointerMove(PointerEvent{PointF{300, 10}});
+    EXPECT_TRUE(f.list.Header().IsDraggingColumn());
+    EXPECT_TRUE(f.Key(kKeyEscape));
+    EXPECT_FALSE(f.list.Header().IsDraggingColumn());
+    f.host.PointerUp(PointerEvent{PointF{300, 10}, PointerButton::Left});
+    EXPECT_EQ(f.list.Columns()[0].id, 0);
+    EXPECT_FALSE(f.Key(kKeyEscape)); // nothing to cancel: left to the window
+
+    // "Row 9 size" is the widest text of the second column.
+    const float edge = 200 + 120;
+    f.host.PointerDown(PointerEvent{PointF{edge, 10}, PointerButton::Left, 0, 2});
+    f.host.PointerUp(PointerEvent{PointF{edge, 10}, PointerButton::Left, 0, 2});
+    TextFormat body;
+    const float widest = TextLayout(u"Row 9 size", body, TextOptions{}).Size().width;
+    EXPECT_NEAR(f.list.Columns()[1].width, std::ceil(widest) + 24, 1);
+    EXPECT_EQ(columnsChanged, 1);
 }
 
 TEST(ListView, WheelScrollsSmoothlyToTheTarget) {
