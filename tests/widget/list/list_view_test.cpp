@@ -5,6 +5,7 @@
 #include "widget/list/list_view.h"
 #include "widget/list/scroll_motion.h"
 #include "widget/list/system_timing.h"
+#include "widget/render/cairo_canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -301,6 +302,31 @@ TEST(ListView, EscapeCancelsAColumnDragAndDoubleClickFitsTheEdge) {
     const float widest = TextLayout(u"Row 9 size", body, TextOptions{}).Size().width;
     EXPECT_NEAR(f.list.Columns()[1].width, std::ceil(widest) + 24, 1);
     EXPECT_EQ(columnsChanged, 1);
+}
+
+TEST(ListView, SelectedRowPixelsAndTheFocusRing) {
+    Fixture f(10);
+    const Theme theme = LightTheme(kDefaultAccent);
+    f.Key(kKeyDown);           // row 0, focused from the keyboard
+    f.Key(kKeyDown, kModCtrl); // row 1 current, not selected
+    auto canvas = f.host.Render(kSize);
+    const auto over = [](float below, float top, float alpha) {
+        return below * 255 * (1 - alpha) + top * 255 * alpha;
+    };
+    // Inside row 0's box, past the texts: the accent at 0.15 over the window.
+    const Rgba8 fill = canvas->PixelAt(390, static_cast<int>(ListHeader::kHeight + 16));
+    EXPECT_NEAR(fill.r, over(theme.windowBackground.r, theme.accent.r, 0.15f), 2);
+    EXPECT_NEAR(fill.b, over(theme.windowBackground.b, theme.accent.b, 0.15f), 2);
+    // The selection mark at the box's left edge is the accent itself.
+    const Rgba8 mark = canvas->PixelAt(5, static_cast<int>(ListHeader::kHeight + 16));
+    EXPECT_NEAR(mark.b, theme.accent.b * 255, 2);
+    // Row 1 is current: its box edge carries the outer focus ring.
+    const Rgba8 ring = canvas->PixelAt(200, static_cast<int>(ListHeader::kHeight + 32 + 2));
+    EXPECT_LT(ring.r, 60);
+    // Without keyboard focus, no ring.
+    f.host.SetFocus(nullptr, false);
+    f.host.RenderFrame(*canvas, kSize);
+    EXPECT_GT(canvas->PixelAt(200, static_cast<int>(ListHeader::kHeight + 32 + 2)).r, 200);
 }
 
 TEST(ListView, WheelScrollsSmoothlyToTheTarget) {
