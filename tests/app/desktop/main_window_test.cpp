@@ -15,6 +15,7 @@
 #include "widget/controls/toggle_switch.h"
 #include "widget/core/label.h"
 #include "widget/input/headless_host.h"
+#include "widget/menu/menu_item.h"
 #include "widget/render/theme.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,17 @@ template <typename T> T* FindById(Widget& widget, std::u16string_view id) {
         return dynamic_cast<T*>(&widget);
     for (const auto& child : widget.Children()) {
         if (T* found = FindById<T>(*child, id))
+            return found;
+    }
+    return nullptr;
+}
+
+template <typename T> T* FindByName(Widget& widget, std::u16string_view name) {
+    if (widget.AccessibleName() == name)
+        if (T* found = dynamic_cast<T*>(&widget))
+            return found;
+    for (const auto& child : widget.Children()) {
+        if (T* found = FindByName<T>(*child, name))
             return found;
     }
     return nullptr;
@@ -94,6 +106,11 @@ protected:
             return isNew;
         };
         services.pickFolder = [this](const std::u16string&) { return pickedFolder; };
+        services.showMenu = [this](Widget&, std::vector<MenuItem> items,
+                                   std::function<void(std::uint32_t)> chosen) {
+            menuItems = std::move(items);
+            menuChosen = std::move(chosen);
+        };
         services.ask = [](const std::u16string&, const std::u16string&) { return true; };
         services.showError = [this](const std::u16string& text) { errors.push_back(U8(text)); };
         MainWindow::Hooks hooks;
@@ -139,6 +156,8 @@ protected:
     std::vector<std::string> edited;
     std::vector<std::string> errors;
     std::optional<std::string> pickedFolder;
+    std::vector<MenuItem> menuItems;
+    std::function<void(std::uint32_t)> menuChosen;
     int stateChanges{0};
 };
 
@@ -242,6 +261,9 @@ TEST_F(MainWindowTest, PickedAndDroppedFoldersJoinTheListAndConfigJson) {
 }
 
 TEST_F(MainWindowTest, CopyShowsCopiedForTwoSeconds) {
+    Config config = Service().GetConfig();
+    config.shares[0].name = u"내 사진 & more";
+    ASSERT_TRUE(Service().ApplyConfig(config));
     Open(UiLanguage::English);
     window->ToggleServer();
     Pump();
@@ -258,6 +280,50 @@ TEST_F(MainWindowTest, CopyShowsCopiedForTwoSeconds) {
     // The status refresh rebuilt nothing, so the same button is restored.
     EXPECT_EQ(FindById<Button>(window->Root(), u"address.copy"), copy);
     EXPECT_EQ(U8(copy->Text()), "Copy");
+
+    // A share's address carries its name percent-encoded after "/#/".
+    auto* shareCopy = FindByName<Button>(window->Root(), u"Copy this folder's address");
+    ASSERT_NE(shareCopy, nullptr);
+    EXPECT_TRUE(shareCopy->IsEnabled());
+    shareCopy->Click();
+    EXPECT_EQ(copied,
+              U8(window->FirstLocalAddress()) + "/#/%EB%82%B4%20%EC%82%AC%EC%A7%84%20%26%20more");
+    Service().Stop();
+}
+
+TEST_F(MainWindowTest, ScopeMenuSwitchesToTheInternetAndBack) {
+    Open(UiLanguage::English);
+    window->ToggleServer();
+    Pump();
+    auto* scope = FindById<Button>(window->Root(), u"address.scope");
+    ASSERT_NE(scope, nullptr);
+    EXPECT_EQ(U8(scope->Text()), "This network");
+    scope->Click();
+    ASSERT_GE(menuItems.size(), 2u);
+    EXPECT_TRUE(menuItems.front().checked);
+    EXPECT_EQ(menuItems.back().id, kInternetScopeItem);
+    menuChosen(kInternetScopeItem);
+    EXPECT_FALSE(window->Choice().internetScope); // posted, not run inside the menu
+    Pump();
+    EXPECT_TRUE(window->Choice().internetScope);
+    scope = FindById<Button>(window->Root(), u"address.scope");
+    ASSERT_NE(scope, nullptr);
+    EXPECT_EQ(U8(scope->Text()), "Internet");
+    EXPECT_EQ(U8(scope->AccessibleName()), "Address: Internet");
+    EXPECT_NE(U8(window->Home()->Signature()).find("|i0|"), std::string::npos);
+
+    // Another page and back keeps the choice; a rebuild in Korean too.
+    window->ShowPage(MainWindow::kLogPage);
+    window->ShowPage(MainWindow::kHomePage);
+    window->Rebuild(UiLanguage::Korean);
+    Layout();
+    EXPECT_TRUE(window->Choice().internetScope);
+    EXPECT_EQ(window->CurrentPage(), MainWindow::kHomePage);
+    EXPECT_NE(FindLabel(window->Root(), T(TextId::SharedFoldersAndFiles)), nullptr);
+    EXPECT_EQ(U8(window->Home()->Signature()).substr(U8(window->Home()->Signature()).size() - 3),
+              "|ko");
+    window->SetScope(false);
+    EXPECT_NE(U8(window->Home()->Signature()).find("|l0|"), std::string::npos);
     Service().Stop();
 }
 
