@@ -2,7 +2,6 @@
 
 #include "app/desktop/address_list.h"
 #include "app/desktop/server_status_text.h"
-#include "app/desktop/share_icon.h"
 #include "app/desktop/window_cards.h"
 #include "app/desktop/window_glyphs.h"
 #include "app/text_table.h"
@@ -192,7 +191,7 @@ void MainWindow::ShowPage(std::int32_t page) {
         };
         actions.editShare = [this](const std::string& id) { m_shares.EditShare(id); };
         actions.stopSharing = [this](const std::string& id) { m_shares.StopSharing(id); };
-        actions.shareIcon = m_services.shareIcon ? m_services.shareIcon : ShareIcon;
+        actions.shareIcon = m_services.shareIcon;
         m_home = std::make_unique<HomePage>(m_language, m_choice, std::move(actions));
         m_contentHost->AddChild(m_home->Build());
         m_home->FillShares(m_commands.Current());

@@ -5,6 +5,7 @@
 // reach config.json and the address copies.
 
 #include "app/desktop/main_window.h"
+#include "app/desktop/share_icon.h"
 #include "app/text_format.h"
 #include "app/text_table.h"
 #include "base/utf.h"
@@ -113,6 +114,7 @@ protected:
         };
         services.ask = [](const std::u16string&, const std::u16string&) { return true; };
         services.showError = [this](const std::u16string& text) { errors.push_back(U8(text)); };
+        services.shareIcon = ShareIcon;
         MainWindow::Hooks hooks;
         hooks.onServerStateChanged = [this] { ++stateChanges; };
         window = std::make_unique<MainWindow>(Service(), std::move(services), hooks, language);

@@ -1,0 +1,28 @@
+#include "app/desktop/desktop_services.h"
+
+#include "app/desktop/share_icon.h"
+#include "app/shell_actions.h"
+#include "base/utf.h"
+
+#include <filesystem>
+
+namespace App {
+
+void AddDesktopShellServices(WindowServices& services) {
+    services.openAddress = [](std::u16string_view url) { OpenAddress(Velto::Utf16ToUtf8(url)); };
+    services.openShareLocation = [](const Velto::Corvane::Share& share) {
+        const std::string path = Velto::Utf16ToUtf8(share.path);
+        if (share.file) {
+            OpenFileLocation(path);
+            return;
+        }
+        // Opening a folder creates it when missing, which a share whose
+        // folder is gone must not do.
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            OpenFolder(path);
+    };
+    services.shareIcon = ShareIcon;
+}
+
+} // namespace App

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "app/desktop/window_services.h"
+
+namespace App {
+
+// Fills the services that need no window: the browser and the file manager
+// through the program's shell actions, and the desktop's icons for shares.
+void AddDesktopShellServices(WindowServices& services);
+
+} // namespace App
