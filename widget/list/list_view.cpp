@@ -147,6 +147,13 @@ void ListView::UpdateHorizontalBar() {
     m_horizontalBar->SetValue(m_horizontalOffset);
 }
 
+int ListView::FirstVisibleColumn() const {
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].visible)
+            return static_cast<int>(i);
+    return -1;
+}
+
 std::u16string_view ListView::CellText(std::int64_t row, std::int32_t id) const {
     if (m_source == nullptr || row < 0 || row >= RowCount())
         return {};
@@ -179,6 +186,9 @@ ListView::CachedRow& ListView::RowTexts(std::int64_t row) {
     format.size = theme.bodySize;
     format.weight = kWeightRegular;
     it->second.cells.resize(m_columns.size());
+    if (m_source != nullptr)
+        it->second.icon = m_source->GetRowExtra(row).icon;
+    const int iconColumn = it->second.icon != 0 ? FirstVisibleColumn() : -1;
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         const Column& column = m_columns[i];
         if (!column.visible)
@@ -189,7 +199,9 @@ ListView::CachedRow& ListView::RowTexts(std::int64_t row) {
         TextOptions options;
         options.alignment = column.alignment;
         options.trimming = TextTrimming::CharacterEllipsis;
-        const float width = std::max(0.0f, column.width - 2 * kCellInset);
+        float width = std::max(0.0f, column.width - 2 * kCellInset);
+        if (static_cast<int>(i) == iconColumn)
+            width = std::max(0.0f, width - theme.iconSize - kIconGap);
         it->second.cells[i].layout = std::make_unique<TextLayout>(text, format, options, width);
     }
     return it->second;
@@ -289,16 +301,27 @@ void ListView::DrawRow(Canvas& canvas, std::int64_t row, const RectF& band) {
     }
 
     CachedRow& texts = RowTexts(row);
+    const int iconColumn = texts.icon != 0 ? FirstVisibleColumn() : -1;
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         const TextLayout* layout = texts.cells[i].layout.get();
-        if (layout == nullptr || !m_columns[i].visible)
+        const bool withIcon = static_cast<int>(i) == iconColumn;
+        if ((layout == nullptr && !withIcon) || !m_columns[i].visible)
             continue;
         const RectF cell{rowBand.x + m_columnX[i], rowBand.y, m_columns[i].width, rowBand.height};
         if (!canvas.IsVisible(cell))
             continue;
         canvas.PushClip(cell);
-        const float y = cell.y + (cell.height - layout->Size().height) / 2;
-        canvas.DrawTextLayout(*layout, PointF{cell.x + kCellInset, y}, textColor);
+        float x = cell.x + kCellInset;
+        if (withIcon) {
+            const float size = theme.iconSize;
+            canvas.DrawIconGlyph(texts.icon, PointF{x, cell.y + (cell.height - size) / 2}, size,
+                                 textColor);
+            x += size + kIconGap;
+        }
+        if (layout != nullptr) {
+            const float y = cell.y + (cell.height - layout->Size().height) / 2;
+            canvas.DrawTextLayout(*layout, PointF{x, y}, textColor);
+        }
         canvas.PopClip();
     }
 

@@ -28,6 +28,7 @@ public:
     static constexpr float kDefaultHeight = 320;
     static constexpr float kHorizontalStep = 48;
     static constexpr float kCellInset = 12;
+    static constexpr float kIconGap = 8; // between a row's icon and its first text
     static constexpr float kRowInsetX = 4;
     static constexpr float kRowInsetY = 2;
     static constexpr float kMarkWidth = 3;
@@ -135,9 +136,12 @@ private:
     };
     struct CachedRow {
         std::vector<CachedCell> cells; // by display index
+        char32_t icon{0};              // drawn before the first visible column's text
     };
 
     void LayoutColumns();
+    // The display index of the first visible column, or -1.
+    int FirstVisibleColumn() const;
     void UpdateHorizontalBar();
     std::u16string_view CellText(std::int64_t row, std::int32_t id) const;
     CachedRow& RowTexts(std::int64_t row);

@@ -329,6 +329,40 @@ TEST(ListView, SelectedRowPixelsAndTheFocusRing) {
     EXPECT_GT(canvas->PixelAt(200, static_cast<int>(ListHeader::kHeight + 32 + 2)).r, 200);
 }
 
+// Rows with an icon: documents on even rows, none on odd ones.
+class IconSource final : public IListDataSource {
+public:
+    std::int64_t RowCount() const override { return 1000; }
+    std::u16string_view CellText(std::int64_t, std::int32_t) const override { return {}; }
+    RowExtra GetRowExtra(std::int64_t row) const override {
+        ++extraQueries;
+        return RowExtra{row % 2 == 0 ? char32_t{0xE8A5} : char32_t{0}, 0};
+    }
+    mutable int extraQueries{0};
+};
+
+TEST(ListView, RowIconsDrawBeforeTheFirstText) {
+    ListView list;
+    IconSource source;
+    HeadlessHost host(list, LightTheme(kDefaultAccent));
+    list.SetRowHeight(32);
+    list.AddColumn(Column{0, u"Name", 200});
+    list.SetSource(&source);
+    auto canvas = host.Render(kSize);
+    EXPECT_EQ(source.extraQueries, 10); // the rows shown, once each
+    // The darkest pixel of each row's icon box: ink on row 0, none on row 1.
+    const auto darkest = [&](int row) {
+        int low = 255;
+        const int top = static_cast<int>(ListHeader::kHeight) + row * 32 + 8;
+        for (int y = top; y < top + 16; ++y)
+            for (int x = 12; x < 28; ++x)
+                low = std::min<int>(low, canvas->PixelAt(x, y).r);
+        return low;
+    };
+    EXPECT_LT(darkest(0), 100);
+    EXPECT_GT(darkest(1), 200);
+}
+
 TEST(ListView, WheelScrollsSmoothlyToTheTarget) {
     Fixture f(1000);
     f.host.SetAnimationsEnabled(true);
