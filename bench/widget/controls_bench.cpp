@@ -65,13 +65,13 @@ private:
 
 // A scripted scroll: wheel notches down, a fling of page keys, a jump to
 // the end and back, with the fake clock moving one frame each time.
-std::vector<double> ScrollList(int frames) {
+std::vector<double> ScrollList(int frames, float scale) {
     Table table;
     List::ListView list;
     list.AddColumn(List::Column{0, u"Name", 520});
     list.AddColumn(List::Column{1, u"Size", 160, 48, 2000, TextAlignment::Trailing});
     list.AddColumn(List::Column{2, u"Modified", 240});
-    HeadlessHost host(list, LightTheme(kDefaultAccent));
+    HeadlessHost host(list, LightTheme(kDefaultAccent), scale);
     list.SetSource(&table);
     list.RequestFocus(true);
     auto canvas = host.Render(kWindow);
@@ -123,7 +123,8 @@ std::vector<double> TypeIntoLongText(int keystrokes, bool erase) {
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 600;
-    Report("list 1 000 000 rows, scripted scroll", ScrollList(frames));
+    Report("list 1 000 000 rows, scripted scroll, 100 %", ScrollList(frames, 1));
+    Report("list 1 000 000 rows, scripted scroll, 200 %", ScrollList(frames, 2));
     Report("text box 10 000 chars, keystroke to frame", TypeIntoLongText(frames / 2, false));
     Report("text box 10 000 chars, backspace to frame", TypeIntoLongText(frames / 2, true));
     return 0;
