@@ -112,6 +112,8 @@ public:
     bool TakesHitsItself() const override { return true; }
     bool OnKeyDown(const KeyEvent& event) override;
     bool OnChar(const CharEvent& event) override;
+    // Horizontal wheels (and Shift with a vertical one) scroll the columns.
+    bool OnWheel(const WheelEvent& event) override;
     bool OnPointerDown(const PointerEvent& event) override;
     bool OnPointerMove(const PointerEvent& event) override;
     bool OnPointerUp(const PointerEvent& event) override;

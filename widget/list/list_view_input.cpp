@@ -170,6 +170,17 @@ bool ListView::OnKeyDown(const KeyEvent& event) {
     return false;
 }
 
+bool ListView::OnWheel(const WheelEvent& event) {
+    float horizontal = event.horizontal;
+    if (horizontal == 0 && HasShift(event.modifiers))
+        horizontal = -event.vertical;
+    if (horizontal == 0)
+        return VirtualRowsView::OnWheel(event);
+    const double before = HorizontalOffset();
+    SetHorizontalOffset(before + static_cast<double>(horizontal) * kHorizontalStep);
+    return HorizontalOffset() != before;
+}
+
 bool ListView::OnChar(const CharEvent& event) {
     if (event.typedWithAlt || HasCtrl(event.modifiers))
         return false;

@@ -381,6 +381,13 @@ TEST(ListView, WheelScrollsSmoothlyToTheTarget) {
     }
     EXPECT_DOUBLE_EQ(f.list.ScrollOffset(), target);
     EXPECT_GT(frames, 3);
+    // Sideways: a horizontal wheel, or Shift with the vertical one.
+    f.list.SetColumnWidth(0, 600);
+    f.host.Wheel(WheelEvent{PointF{100, 100}, 1, 0});
+    EXPECT_DOUBLE_EQ(f.list.HorizontalOffset(), ListView::kHorizontalStep);
+    f.host.Wheel(WheelEvent{PointF{100, 100}, 0, -1, false, kModShift});
+    EXPECT_DOUBLE_EQ(f.list.HorizontalOffset(), 2 * ListView::kHorizontalStep);
+    EXPECT_DOUBLE_EQ(f.list.ScrollTarget(), target);
     // A precise (touchpad) event moves at once.
     f.host.Wheel(WheelEvent{PointF{100, 100}, 0, 0.5f, true});
     EXPECT_DOUBLE_EQ(f.list.ScrollOffset(), target - 0.5 * 3 * 32);
