@@ -1,5 +1,7 @@
 #include "widget/menu/context_menu.h"
 
+#include "widget/input/host.h"
+
 namespace Velto::Widget::Input {
 
 ContextMenu::~ContextMenu() {
@@ -18,9 +20,13 @@ void ContextMenu::SetItems(std::vector<MenuItem> items) {
 
 bool ContextMenu::Open(MenuServices services, const PixelRect& anchor, bool fromKeyboard) {
     Close();
+    // Access keys show underlined for a menu opened from the keyboard, or
+    // while the owner window shows its cues.
+    const bool cues =
+        fromKeyboard || (services.keyHost != nullptr && services.keyHost->AccessKeyCuesShown());
     auto session = MenuSession::Create(std::move(services), m_items);
     session->SetHoverDelay(m_hoverDelay);
-    session->SetAccessKeyCues(fromKeyboard);
+    session->SetAccessKeyCues(cues);
     // The chosen-item handler is copied into the session, so a menu replaced
     // or destroyed by its own closed handler still delivers the choice.
     session->SetChosenHandler(m_chosen);
