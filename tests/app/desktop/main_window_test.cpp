@@ -329,6 +329,36 @@ TEST_F(MainWindowTest, ScopeMenuSwitchesToTheInternetAndBack) {
     Service().Stop();
 }
 
+TEST_F(MainWindowTest, TheStatusIsReadEveryTwoSecondsAndOtherPagesComeFromOutside) {
+    Open(UiLanguage::English);
+    int refreshes = 0;
+    window->SetExtraPages(MainWindow::ExtraPages{
+        [](MainWindow&, MainWindow::Page page) {
+            return std::make_unique<Label>(u"page " + Velto::Utf8ToUtf16(std::to_string(page)));
+        },
+        [&refreshes](MainWindow&) { ++refreshes; }});
+
+    // Started behind the window's back: the next reading shows it.
+    ASSERT_EQ(Service().Start(), 0);
+    EXPECT_FALSE(Switch().IsOn());
+    host->AdvanceTime(MainWindow::kStatusSeconds + 0.1);
+    EXPECT_TRUE(Switch().IsOn());
+    EXPECT_EQ(U8(Switch().Text()), "Server on");
+    EXPECT_EQ(stateChanges, 0); // only the window's own actions call the hook
+
+    window->ShowPage(MainWindow::kAccountsPage);
+    Layout();
+    EXPECT_NE(FindLabel(window->Root(), u"page 1"), nullptr);
+    EXPECT_NE(FindLabel(window->Root(), u"Accounts"), nullptr);
+    const int afterShow = refreshes;
+    EXPECT_GE(afterShow, 1);
+    host->AdvanceTime(2 * MainWindow::kStatusSeconds + 0.1);
+    EXPECT_EQ(refreshes, afterShow + 2);
+    Service().Stop();
+    host->AdvanceTime(MainWindow::kStatusSeconds);
+    EXPECT_FALSE(Switch().IsOn());
+}
+
 TEST_F(MainWindowTest, RendersInBothLanguagesAndSchemes) {
     const char* binary = std::getenv("VELTO_BINARY_DIR");
     const auto folder = std::filesystem::path(binary ? binary : ".") / "tests/app/desktop/shots";
