@@ -140,12 +140,13 @@ void MainWindow::BuildFrame() {
     auto root = std::make_unique<Border>();
     root->SetBackground(BorderBackground::WindowBackground);
     root->AddChild(std::move(grid));
-    // The old tree goes only after the new one is in place.
-    std::unique_ptr<Widget> previous = std::move(m_root);
-    m_root = std::move(root);
-    if (m_services.setContent)
-        m_services.setContent(*m_root);
-    previous.reset();
+    m_root = root.get();
+    if (m_services.setContent) {
+        m_services.setContent(std::move(root));
+        m_ownedRoot.reset();
+    } else {
+        m_ownedRoot = std::move(root);
+    }
     m_root->StartTimer(
         kStatusSeconds, [this] { UpdateStatus(); }, true);
 

@@ -110,7 +110,8 @@ private:
     bool m_switchUpdating{false};
     bool m_serverBusy{false};
 
-    std::unique_ptr<Velto::Widget::Widget> m_root;
+    Velto::Widget::Widget* m_root{nullptr};
+    std::unique_ptr<Velto::Widget::Widget> m_ownedRoot; // without a window to hold it
     Velto::Widget::Border* m_headerHost{nullptr};
     Velto::Widget::Border* m_errorHost{nullptr};
     Velto::Widget::Border* m_contentHost{nullptr};

@@ -19,9 +19,10 @@ namespace App {
 // program fills it from the toolkit's window; screenshots and tests fill it
 // with a headless host. Empty callbacks leave their action out.
 struct WindowServices {
-    // Puts the root into the window (or a headless host); called once per
-    // frame, before timers are started on it.
-    std::function<void(Velto::Widget::Widget& root)> setContent;
+    // Puts the root into the window (or a headless host), which takes it
+    // and drops the previous one; called once per frame, before timers are
+    // started on it. Unset, the main window keeps the root itself.
+    std::function<void(std::unique_ptr<Velto::Widget::Widget> root)> setContent;
     std::function<void(const std::u16string& title)> setTitle;
     // Application::Post: runs a task on the UI thread later; callable from
     // any thread.

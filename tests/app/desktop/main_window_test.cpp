@@ -82,15 +82,17 @@ protected:
     void TearDown() override {
         window.reset();
         host.reset();
+        content.reset();
         ServiceFixture::TearDown();
     }
 
     void Open(UiLanguage language, bool dark = false) {
         WindowServices services;
-        services.setContent = [this, dark](Widget& root) {
+        services.setContent = [this, dark](std::unique_ptr<Widget> root) {
             host.reset();
+            content = std::move(root);
             host = std::make_unique<HeadlessHost>(
-                root, dark ? DarkTheme(kDefaultAccent) : LightTheme(kDefaultAccent), 1.0f);
+                *content, dark ? DarkTheme(kDefaultAccent) : LightTheme(kDefaultAccent), 1.0f);
             host->Layout(SizeF{MainWindow::kInitialWidth, MainWindow::kInitialHeight});
         };
         services.setTitle = [this](const std::u16string& text) { title = U8(text); };
@@ -149,6 +151,7 @@ protected:
     }
 
     std::uint16_t port{0};
+    std::unique_ptr<Widget> content; // the window's root, as a native window would hold it
     std::unique_ptr<HeadlessHost> host;
     std::unique_ptr<MainWindow> window;
     std::mutex mutex;
