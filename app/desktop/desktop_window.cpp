@@ -1,0 +1,137 @@
+#include "app/desktop/desktop_window.h"
+
+#include "app/desktop/desktop_services.h"
+#include "app/desktop/edit_dialogs.h"
+#include "app/text_table.h"
+#include "app/trace_file.h"
+#include "base/utf.h"
+#include "widget/host/application.h"
+#include "widget/host/kit_settings.h"
+#include "widget/host/system_clipboard.h"
+#include "widget/host/theme_choice.h"
+#include "widget/host/window_options.h"
+#include "widget/kit/message_dialog.h"
+#include "widget/kit/pickers.h"
+
+namespace App {
+
+using namespace Velto::Widget;
+
+namespace {
+
+Kit::PickerOwner PickerOwnerOf(const Window& window) {
+    Kit::PickerOwner owner;
+    owner.x11Window = window.XWindow();
+    owner.runUntil = [](const std::function<bool()>& done) {
+        Application::Instance().RunUntil(done);
+    };
+    return owner;
+}
+
+} // namespace
+
+DesktopWindow::DesktopWindow(Velto::Corvane::CorvaneService& service, MainWindow::Hooks hooks,
+                             UiLanguage language)
+    : m_main(std::make_unique<MainWindow>(service, MakeServices(), std::move(hooks), language)) {}
+
+DesktopWindow::~DesktopWindow() {
+    m_scopeMenu.Close();
+    m_window.SetDropHandlers({});
+    m_window.SetCloseHook({});
+}
+
+WindowServices DesktopWindow::MakeServices() {
+    WindowServices services;
+    AddDesktopShellServices(services);
+    services.setContent = [this](std::unique_ptr<Widget> root) {
+        m_window.SetRoot(std::move(root));
+    };
+    services.setTitle = [this](const std::u16string& title) { m_window.SetTitle(title); };
+    services.post = [](std::function<void()> task) {
+        Application::Instance().Post(std::move(task));
+    };
+    services.copyText = [this](std::u16string_view text) {
+        return Input::TheSystemClipboard().SetText(&m_window, text);
+    };
+    services.showMenu = [this](Widget& anchor, std::vector<MenuItem> items,
+                               std::function<void(std::uint32_t)> chosen) {
+        ShowScopeMenu(anchor, std::move(items), std::move(chosen));
+    };
+    services.showQr = [this](const std::u16string& address) {
+        ShowQrDialog(&m_window, address, m_main->Language());
+    };
+    services.editShare = [this](const Velto::Corvane::Config& config, Velto::Corvane::Share& share,
+                                bool isNew) {
+        return EditShareDialog(&m_window, config, share, isNew, m_main->Language());
+    };
+    services.ask = [this](const std::u16string& title, const std::u16string& text) {
+        return Kit::ShowMessage(&m_window, title, text, Kit::MessageButtons::YesNo,
+                                Kit::MessageIcon::Question) == Kit::kMessageYes;
+    };
+    services.inform = [this](const std::u16string& text) {
+        Kit::ShowMessage(&m_window, Text(TextId::AppName, m_main->Language()), text,
+                         Kit::MessageButtons::Ok, Kit::MessageIcon::Information);
+    };
+    services.showError = [this](const std::u16string& text) {
+        Kit::ShowError(&m_window, Text(TextId::AppName, m_main->Language()), text);
+    };
+    services.pickFolder = [this](const std::u16string& title) {
+        return Kit::PickFolder(PickerOwnerOf(m_window), title, {});
+    };
+    services.pickFiles = [this](const std::u16string& title) {
+        return Kit::PickMany(PickerOwnerOf(m_window), title, false);
+    };
+    return services;
+}
+
+bool DesktopWindow::Create() {
+    WindowOptions options;
+    options.title = Text(TextId::AppName, m_main->Language());
+    options.width = MainWindow::kInitialWidth;
+    options.height = MainWindow::kInitialHeight;
+    options.minWidth = kMinWidth;
+    options.minHeight = kMinHeight;
+    options.resClass = kWindowClass;
+    Kit::ApplyWindowOptionsHook(options);
+    if (!m_window.Create(options))
+        return false;
+    Kit::ApplyAppIcon(m_window);
+    Kit::FollowThemeChoice(m_window, {});
+    Input::InstallTooltips(m_window, TooltipOptions{});
+    m_window.SetCloseHook([this] { return m_main->RequestClose(); });
+
+    // A drop arrives one path at a time; the window shares them together
+    // once it is complete, after the drop's own event has been handled.
+    DropHandlers drops;
+    drops.begin = [this](PointF) { m_dropped.clear(); };
+    drops.file = [this](const std::string& path, PointF) { m_dropped.push_back(path); };
+    drops.complete = [this](PointF) {
+        std::vector<std::string> paths = std::move(m_dropped);
+        m_dropped.clear();
+        if (paths.empty())
+            return;
+        Application::Instance().Post([this, paths = std::move(paths)] { m_main->AddPaths(paths); });
+    };
+    m_window.SetDropHandlers(std::move(drops));
+
+    m_main->Create();
+    return true;
+}
+
+void DesktopWindow::Show(bool parked) {
+    if (parked) {
+        m_window.Show(false);
+        return;
+    }
+    m_window.Show(true);
+    m_window.Activate();
+}
+
+void DesktopWindow::ShowScopeMenu(Widget& anchor, std::vector<MenuItem> items,
+                                  std::function<void(std::uint32_t)> chosen) {
+    m_scopeMenu.SetItems(std::move(items));
+    m_scopeMenu.SetOnItemChosen([chosen = std::move(chosen)](MenuItem item) { chosen(item.id); });
+    m_scopeMenu.ShowBelow(m_window, anchor.BoundsInWindow());
+}
+
+} // namespace App

@@ -1,0 +1,386 @@
+// The main window on a real X server (Xvfb with openbox): it opens with the
+// program's class and title in Korean and English, light and dark; the
+// switch, clicked with xdotool, starts and stops a real service; folders come
+// in through a stand-in zenity and through a drop, reach config.json and are
+// listed to a visitor over HTTP; the share dialog refuses a taken name; the
+// address copies to the X clipboard.
+
+#include "app/desktop/desktop_window.h"
+#include "app/text_format.h"
+#include "app/text_table.h"
+#include "base/utf.h"
+#include "service/corvane_service.h"
+#include "tests/support/http_client.h"
+#include "tests/support/service_fixture.h"
+#include "tests/support/xvfb_session.h"
+#include "widget/controls/button.h"
+#include "widget/controls/text_box.h"
+#include "widget/controls/toggle_switch.h"
+#include "widget/core/label.h"
+#include "widget/host/application.h"
+#include "widget/host/dialog.h"
+#include "widget/host/kit_settings.h"
+#include "widget/host/theme_choice.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+namespace App {
+namespace {
+
+using namespace Velto::Widget;
+using Velto::Corvane::Config;
+using Velto::Testing::XvfbSession;
+
+constexpr double kDeadlineSeconds = 30;
+
+std::string U8(std::u16string_view text) {
+    return Velto::Utf16ToUtf8(text);
+}
+
+template <typename T> T* FindById(Widget* widget, std::u16string_view id) {
+    if (!widget)
+        return nullptr;
+    if (widget->AutomationId() == id)
+        if (T* found = dynamic_cast<T*>(widget))
+            return found;
+    for (const auto& child : widget->Children()) {
+        if (T* found = FindById<T>(child.get(), id))
+            return found;
+    }
+    return nullptr;
+}
+
+template <typename T> T* FindFirst(Widget* widget) {
+    if (!widget)
+        return nullptr;
+    if (T* found = dynamic_cast<T*>(widget))
+        return found;
+    for (const auto& child : widget->Children()) {
+        if (T* found = FindFirst<T>(child.get()))
+            return found;
+    }
+    return nullptr;
+}
+
+const Label* FindLabel(const Widget* widget, std::u16string_view text) {
+    if (!widget)
+        return nullptr;
+    if (const auto* label = dynamic_cast<const Label*>(widget);
+        label && label->Text() == text && label->IsVisible())
+        return label;
+    for (const auto& child : widget->Children()) {
+        if (const Label* found = FindLabel(child.get(), text))
+            return found;
+    }
+    return nullptr;
+}
+
+// Runs the UI loop until the condition holds or the deadline passes (the
+// loop wakes at least once a second by itself).
+bool RunUntil(const std::function<bool()>& condition, double seconds = kDeadlineSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    Application::Instance().RunUntil(
+        [&] { return condition() || std::chrono::steady_clock::now() > deadline; });
+    return condition();
+}
+
+// A dialog the window opened, as the kit's dialog hook reports it.
+Dialog* g_openDialog = nullptr;
+
+// Steps run from the UI loop while a modal dialog's own loop runs: each waits
+// for its condition, then acts. The steps that never became ready are
+// counted as timed out.
+struct Step {
+    std::function<bool()> ready;
+    std::function<void()> act;
+};
+
+struct StepRun {
+    std::vector<Step> steps;
+    std::size_t next{0};
+    bool timedOut{false};
+    std::chrono::steady_clock::time_point deadline;
+    bool Done() const { return next >= steps.size() || timedOut; }
+};
+
+void Advance(const std::shared_ptr<StepRun>& run) {
+    while (!run->Done() && run->steps[run->next].ready()) {
+        run->steps[run->next].act();
+        ++run->next;
+    }
+    if (run->Done())
+        return;
+    if (std::chrono::steady_clock::now() > run->deadline) {
+        run->timedOut = true;
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Application::Instance().Post([run] { Advance(run); });
+}
+
+std::shared_ptr<StepRun> StartSteps(std::vector<Step> steps) {
+    auto run = std::make_shared<StepRun>();
+    run->steps = std::move(steps);
+    run->deadline = std::chrono::steady_clock::now() +
+                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                        std::chrono::duration<double>(kDeadlineSeconds));
+    Application::Instance().Post([run] { Advance(run); });
+    return run;
+}
+
+bool DialogActive() {
+    return g_openDialog != nullptr && g_openDialog->IsActive();
+}
+
+class DesktopWindowGuiTest : public Velto::Corvane::Testing::ServiceFixture {
+protected:
+    static void SetUpTestSuite() {
+        ::setenv("GSETTINGS_BACKEND", "memory", 1);
+        ::unsetenv("XMODIFIERS");
+        s_x = new XvfbSession(Velto::Testing::XvfbOptions{.windowManager = true});
+        ASSERT_TRUE(s_x->Start());
+        // A zenity that answers the folder picker with a folder the test names.
+        const std::string bin = std::filesystem::temp_directory_path() / "velto-window-gui-bin";
+        std::filesystem::create_directories(bin);
+        std::ofstream(bin + "/zenity") << "#!/bin/sh\ncat \"$VELTO_TEST_PICK\"\n";
+        std::filesystem::permissions(bin + "/zenity", std::filesystem::perms::owner_all);
+        ::setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
+        ApplicationOptions options;
+        options.appName = "VeltoCorvaneTest";
+        options.watchAppearance = false;
+        ASSERT_TRUE(Application::Instance().Init(options));
+        Kit::KitSettings kit;
+        kit.dialogHook = [](Dialog& dialog, std::u16string_view) { g_openDialog = &dialog; };
+        Kit::ConfigureKit(kit);
+    }
+    // The server stays until the process ends: SDL keeps its connection.
+    static void TearDownTestSuite() {}
+
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        MakeService();
+        port = Velto::Corvane::Testing::FreeLoopbackPort();
+        ASSERT_TRUE(Service().ApplyConfig(BaseConfig(port)));
+        pickFile = std::filesystem::temp_directory_path() / "velto-window-gui-pick";
+        ::setenv("VELTO_TEST_PICK", pickFile.c_str(), 1);
+        g_openDialog = nullptr;
+    }
+    void TearDown() override {
+        if (window)
+            Service().Stop();
+        window.reset();
+        RunUntil([] { return true; });
+        ServiceFixture::TearDown();
+    }
+
+    void Open(const char* languageVariable) {
+        ::setenv("LANGUAGE", languageVariable, 1);
+        const UiLanguage language = ChooseUiLanguage(Service().GetConfig().language,
+                                                     SystemUiLanguage(ReadLocaleEnvironment()));
+        MainWindow::Hooks hooks;
+        hooks.onServerStateChanged = [this] { ++stateChanges; };
+        window = std::make_unique<DesktopWindow>(Service(), hooks, language);
+        ASSERT_TRUE(window->Create());
+        window->Show(false);
+        ASSERT_TRUE(RunUntil([this] { return window->Native().IsActive(); }));
+    }
+
+    Widget* Root() { return window->Native().Root(); }
+    std::u16string T(TextId id) { return Text(id, window->Main().Language()); }
+
+    // Clicks the middle of a widget with the real pointer.
+    void Click(Widget& widget) {
+        const RectF box = widget.BoundsInWindow();
+        const ScreenBounds client = window->Native().ClientScreenBounds();
+        const float scale = window->Native().Dpi() / Window::kDefaultDpi;
+        const int x = client.x + static_cast<int>((box.x + box.width / 2) * scale);
+        const int y = client.y + static_cast<int>((box.y + box.height / 2) * scale);
+        s_x->Run(
+            {"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+    }
+
+    std::string WindowProperty(const std::string& property) {
+        return s_x->Run({"xprop", "-id", std::to_string(window->Native().XWindow()), property}).out;
+    }
+
+    std::string ListShares() {
+        Velto::Corvane::Testing::HttpClient client{port};
+        auto response = client.Request("GET", "/api/shares");
+        return response ? response->body : std::string{};
+    }
+
+    static XvfbSession* s_x;
+    std::uint16_t port{0};
+    std::filesystem::path pickFile;
+    std::unique_ptr<DesktopWindow> window;
+    int stateChanges{0};
+};
+
+XvfbSession* DesktopWindowGuiTest::s_x = nullptr;
+
+TEST_F(DesktopWindowGuiTest, OpensInBothLanguagesAndSchemes) {
+    struct Case {
+        const char* variable;
+        Kit::ThemeChoice theme;
+        const char* switchText;
+        ThemeKind kind;
+    };
+    for (const Case& c : {Case{"ko", Kit::ThemeChoice::Light, "서버 꺼짐", ThemeKind::Light},
+                          Case{"en", Kit::ThemeChoice::Dark, "Server off", ThemeKind::Dark}}) {
+        SCOPED_TRACE(c.variable);
+        Kit::SetThemeChoice(c.theme);
+        Open(c.variable);
+        EXPECT_NE(WindowProperty("WM_CLASS").find("\"VeltoCorvane\""), std::string::npos)
+            << WindowProperty("WM_CLASS");
+        EXPECT_NE(WindowProperty("_NET_WM_NAME").find("\"VeltoCorvane\""), std::string::npos);
+        auto* toggle = FindById<ToggleSwitch>(Root(), u"server.switch");
+        ASSERT_NE(toggle, nullptr);
+        EXPECT_EQ(U8(toggle->Text()), c.switchText);
+        EXPECT_EQ(window->Native().GetTheme().kind, c.kind);
+        EXPECT_NE(FindLabel(Root(), T(TextId::SharedFoldersAndFiles)), nullptr);
+        window.reset();
+    }
+    Kit::SetThemeChoice(Kit::ThemeChoice::Light);
+}
+
+TEST_F(DesktopWindowGuiTest, TheSwitchStartsAndStopsTheServer) {
+    Open("en");
+    auto* toggle = FindById<ToggleSwitch>(Root(), u"server.switch");
+    ASSERT_NE(toggle, nullptr);
+    Click(*toggle);
+    ASSERT_TRUE(RunUntil([&] { return Service().IsRunning() && toggle->Text() == u"Server on"; }));
+    EXPECT_NE(ListShares().find("docs"), std::string::npos);
+    EXPECT_EQ(stateChanges, 1);
+
+    Click(*FindById<ToggleSwitch>(Root(), u"server.switch"));
+    ASSERT_TRUE(RunUntil([&] {
+        auto* now = FindById<ToggleSwitch>(Root(), u"server.switch");
+        return !Service().IsRunning() && now && now->Text() == u"Server off";
+    }));
+
+    // A port in use: the failure card names it, the switch stays off.
+    Velto::Corvane::Testing::PortBlocker blocker;
+    Config config = Service().GetConfig();
+    config.port = blocker.Port();
+    ASSERT_TRUE(Service().ApplyConfig(config));
+    Click(*FindById<ToggleSwitch>(Root(), u"server.switch"));
+    const std::u16string failure = Format(TextId::PortInUse, UiLanguage::English,
+                                          {Velto::Utf8ToUtf16(std::to_string(blocker.Port()))});
+    ASSERT_TRUE(RunUntil([&] { return FindLabel(Root(), failure) != nullptr; }));
+    EXPECT_FALSE(FindById<ToggleSwitch>(Root(), u"server.switch")->IsOn());
+}
+
+TEST_F(DesktopWindowGuiTest, PickedAndDroppedFoldersAreSharedAndListed) {
+    const auto home = std::filesystem::path(ConfigPath()).parent_path().parent_path();
+    std::filesystem::create_directories(home / "Music");
+    std::filesystem::create_directories(home / "Films");
+    std::ofstream(pickFile) << (home / "Music").string() << "\n";
+    Open("en");
+    ASSERT_EQ(Service().Start(), 0);
+
+    // Picked through the stand-in zenity; the dialog is confirmed with Enter.
+    auto run = StartSteps({{DialogActive, [] { s_x->Run({"xdotool", "key", "Return"}); }}});
+    Click(*FindById<Button>(Root(), u"share.add"));
+    ASSERT_TRUE(RunUntil([&] { return FindLabel(Root(), u"Music") != nullptr; }));
+    EXPECT_FALSE(run->timedOut);
+
+    // Dropped onto the window.
+    g_openDialog = nullptr;
+    run = StartSteps({{DialogActive, [] { s_x->Run({"xdotool", "key", "Return"}); }}});
+    SDL_Event event{};
+    event.drop.windowID = window->Native().NativeId();
+    event.type = SDL_DROPBEGIN;
+    SDL_PushEvent(&event);
+    event.type = SDL_DROPFILE;
+    event.drop.file = SDL_strdup((home / "Films").c_str());
+    SDL_PushEvent(&event);
+    event.drop.file = nullptr;
+    event.type = SDL_DROPCOMPLETE;
+    SDL_PushEvent(&event);
+    ASSERT_TRUE(RunUntil([&] { return FindLabel(Root(), u"Films") != nullptr; }));
+    EXPECT_FALSE(run->timedOut);
+
+    const Config saved = SavedConfig();
+    ASSERT_EQ(saved.shares.size(), 3u);
+    EXPECT_EQ(U8(saved.shares[1].name), "Music");
+    EXPECT_EQ(U8(saved.shares[2].name), "Films");
+    ASSERT_TRUE(RunUntil([&] { return ListShares().find("Films") != std::string::npos; }));
+    EXPECT_NE(ListShares().find("Music"), std::string::npos);
+}
+
+TEST_F(DesktopWindowGuiTest, TheShareDialogRefusesATakenName) {
+    const auto home = std::filesystem::path(ConfigPath()).parent_path().parent_path();
+    std::filesystem::create_directories(home / "docs2");
+    std::ofstream(pickFile) << (home / "docs2").string() << "\n";
+    Open("en");
+    Input::TextBox* name = nullptr;
+    bool takenShown = false;
+    bool invalidShown = false;
+    const auto key = [](const char* which) {
+        return [which] { s_x->Run({"xdotool", "key", which}); };
+    };
+    const auto shows = [this](TextId id) {
+        return [this, id] { return FindLabel(g_openDialog->Root(), T(id)) != nullptr; };
+    };
+    auto run = StartSteps({
+        {DialogActive,
+         [&] {
+             name = FindFirst<Input::TextBox>(g_openDialog->Root());
+             name->SetText(u"DOCS");
+         }},
+        {[] { return true; }, key("Return")},
+        {shows(TextId::NameInUse),
+         [&] {
+             takenShown = true;
+             name->SetText(u"bad/name");
+         }},
+        {[] { return true; }, key("Return")},
+        {shows(TextId::InvalidShareName), [&] { invalidShown = true; }},
+        {[] { return true; }, key("Escape")},
+    });
+    Click(*FindById<Button>(Root(), u"share.add"));
+    ASSERT_TRUE(RunUntil([&] { return run->Done(); }));
+    EXPECT_FALSE(run->timedOut);
+    EXPECT_TRUE(takenShown);
+    EXPECT_TRUE(invalidShown);
+    // The dialog is gone once the window takes input again.
+    ASSERT_TRUE(RunUntil([this] { return window->Native().ModalDialogCount() == 0; }));
+    EXPECT_EQ(SavedConfig().shares.size(), 1u);
+}
+
+TEST_F(DesktopWindowGuiTest, CopyPutsTheAddressOnTheClipboard) {
+    Open("en");
+    ASSERT_EQ(Service().Start(), 0);
+    window->Main().Refresh();
+    Button* copy = nullptr;
+    ASSERT_TRUE(RunUntil([&] {
+        copy = FindById<Button>(Root(), u"address.copy");
+        return copy && copy->ActualWidth() > 0 && copy->IsArrangeValid();
+    }));
+    Click(*copy);
+    ASSERT_TRUE(RunUntil([&] { return copy->Text() == u"Copied"; }));
+    // The window answers xclip's request from its own loop, so xclip runs
+    // beside it.
+    std::atomic<bool> read{false};
+    Velto::Testing::CommandOutput clipboard;
+    std::thread reader([&] {
+        clipboard = s_x->Run({"xclip", "-o", "-selection", "clipboard"});
+        read = true;
+    });
+    const bool finished = RunUntil([&] { return read.load(); });
+    reader.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(clipboard.out, U8(window->Main().Home()->ShownAddress()));
+}
+
+} // namespace
+} // namespace App
