@@ -5,7 +5,9 @@
 // listed to a visitor over HTTP; the share dialog refuses a taken name; the
 // address copies to the X clipboard.
 
+#include "app/desktop/config_edit.h"
 #include "app/desktop/desktop_window.h"
+#include "app/desktop/edit_dialogs.h"
 #include "app/text_format.h"
 #include "app/text_table.h"
 #include "base/utf.h"
@@ -14,6 +16,7 @@
 #include "tests/support/service_fixture.h"
 #include "tests/support/xvfb_session.h"
 #include "widget/controls/button.h"
+#include "widget/controls/check_box.h"
 #include "widget/controls/text_box.h"
 #include "widget/controls/toggle_switch.h"
 #include "widget/core/label.h"
@@ -66,6 +69,19 @@ template <typename T> T* FindFirst(Widget* widget) {
         return found;
     for (const auto& child : widget->Children()) {
         if (T* found = FindFirst<T>(child.get()))
+            return found;
+    }
+    return nullptr;
+}
+
+template <typename T> T* FindByName(Widget* widget, std::u16string_view name) {
+    if (!widget)
+        return nullptr;
+    if (widget->AccessibleName() == name)
+        if (T* found = dynamic_cast<T*>(widget))
+            return found;
+    for (const auto& child : widget->Children()) {
+        if (T* found = FindByName<T>(child.get(), name))
             return found;
     }
     return nullptr;
@@ -380,6 +396,46 @@ TEST_F(DesktopWindowGuiTest, CopyPutsTheAddressOnTheClipboard) {
     reader.join();
     ASSERT_TRUE(finished);
     EXPECT_EQ(clipboard.out, U8(window->Main().Home()->ShownAddress()));
+}
+
+TEST_F(DesktopWindowGuiTest, AccountRightsReachConfigJsonNormalised) {
+    Open("en");
+    // Delete alone on the configured share: the dialog checks read with it.
+    auto run = StartSteps({
+        {DialogActive,
+         [] {
+             std::vector<Input::TextBox*> boxes;
+             std::function<void(Widget*)> collect = [&](Widget* widget) {
+                 if (auto* box = dynamic_cast<Input::TextBox*>(widget))
+                     boxes.push_back(box);
+                 for (const auto& child : widget->Children())
+                     collect(child.get());
+             };
+             collect(g_openDialog->Root());
+             boxes.at(0)->SetText(u"kim");
+             boxes.at(1)->SetText(u"secret");
+             boxes.at(2)->SetText(u"secret");
+             auto* remove = FindByName<CheckBox>(g_openDialog->Root(), u"docs Delete");
+             remove->Click();
+         }},
+        {[] { return true; },
+         [] {
+             s_x->Run({"xdotool", "key", "Return"});
+         }},
+    });
+    Velto::Corvane::Account account;
+    const Config config = Service().GetConfig();
+    ASSERT_TRUE(EditAccountDialog(&window->Native(), config, account, true, UiLanguage::English));
+    EXPECT_FALSE(run->timedOut);
+    EditConfiguration(Service(), [&](Config& current) {
+        current.accounts.push_back(account);
+        return true;
+    });
+    const Config saved = SavedConfig();
+    ASSERT_EQ(saved.accounts.size(), 1u);
+    EXPECT_EQ(U8(saved.accounts[0].name), "kim");
+    EXPECT_EQ(saved.accounts[0].access.at("0123456789abcdef"),
+              static_cast<Velto::Corvane::AccessFlags>(5));
 }
 
 } // namespace
