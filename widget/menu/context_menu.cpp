@@ -1,6 +1,12 @@
 #include "widget/menu/context_menu.h"
 
+#include "widget/host/application.h"
+#include "widget/host/window.h"
 #include "widget/input/host.h"
+#include "widget/menu/global_pointer.h"
+#include "widget/menu/menu_popup.h"
+
+#include <cmath>
 
 namespace Velto::Widget::Input {
 
@@ -45,6 +51,51 @@ bool ContextMenu::Open(MenuServices services, const PixelRect& anchor, bool from
         return true;
     m_session.reset();
     return false;
+}
+
+MenuServices ContextMenu::ServicesFor(Window& window) {
+    MenuServices services;
+    services.keyHost = &window;
+    services.post = [](std::function<void()> task) {
+        Application::Instance().Post(std::move(task));
+    };
+    services.workAreaAt = m_workArea;
+    if (!services.workAreaAt) {
+        services.workAreaAt = [&window](int, int) -> std::optional<PixelRect> {
+            const ScreenBounds area = window.WorkArea();
+            if (area.IsEmpty())
+                return std::nullopt;
+            return PixelRect{area.x, area.y, area.width, area.height};
+        };
+    }
+    services.pointerPosition = [&window] { return GlobalPointerPosition(window.NativeWindow()); };
+    services.createLevel = [&window](MenuSession& session,
+                                     int) -> std::unique_ptr<MenuLevelWindow> {
+        auto popup = std::make_unique<MenuPopup>(session.weak_from_this());
+        if (!popup->CreateFor(window))
+            return nullptr;
+        return popup;
+    };
+    return services;
+}
+
+bool ContextMenu::Show(Window& window, PointF point, bool fromKeyboard) {
+    const ScreenBounds client = window.ClientScreenBounds();
+    const float scale = window.DpiScale();
+    const PixelRect anchor{client.x + static_cast<int>(std::lround(point.x * scale)),
+                           client.y + static_cast<int>(std::lround(point.y * scale)), 0, 0};
+    return Open(ServicesFor(window), anchor, fromKeyboard);
+}
+
+bool ContextMenu::ShowBelow(Window& window, const RectF& rectangle, bool fromKeyboard) {
+    const ScreenBounds client = window.ClientScreenBounds();
+    const float scale = window.DpiScale();
+    const int left = client.x + static_cast<int>(std::lround(rectangle.x * scale));
+    const int top = client.y + static_cast<int>(std::lround(rectangle.y * scale));
+    const int right = client.x + static_cast<int>(std::lround(rectangle.Right() * scale));
+    const int bottom = client.y + static_cast<int>(std::lround(rectangle.Bottom() * scale));
+    return Open(ServicesFor(window), PixelRect{left, top, right - left, bottom - top},
+                fromKeyboard);
 }
 
 void ContextMenu::Close() {

@@ -4,11 +4,17 @@
 #include "widget/menu/menu_services.h"
 #include "widget/menu/menu_session.h"
 #include "widget/menu/popup_placement.h"
+#include "widget/render/geometry.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
+
+namespace Velto::Widget {
+class Window;
+} // namespace Velto::Widget
 
 namespace Velto::Widget::Input {
 
@@ -37,6 +43,18 @@ public:
     void SetHoverDelay(double seconds) { m_hoverDelay = seconds; }
     double HoverDelay() const { return m_hoverDelay; }
 
+    // Opens at a point of the window's client area (DIPs), as for a right
+    // click; the window keeps the keyboard and must outlive the showing.
+    bool Show(Window& window, PointF point, bool fromKeyboard = false);
+    // Opens under a rectangle of the window's client area (DIPs), as for a
+    // drop-down button.
+    bool ShowBelow(Window& window, const RectF& rectangle, bool fromKeyboard = false);
+    // Where a menu may go: the work area of the monitor that holds a point
+    // of the screen. Without one, the work area of the owner window's
+    // monitor is used.
+    using WorkAreaProvider = std::function<std::optional<PixelRect>(int x, int y)>;
+    void SetWorkAreaProvider(WorkAreaProvider provider) { m_workArea = std::move(provider); }
+
     // Opens below an anchor in screen pixels (an empty rectangle for a
     // point) with the given services; an open menu closes first. With
     // fromKeyboard the first item is hot and the access keys are underlined.
@@ -49,6 +67,8 @@ public:
     static constexpr double kDefaultHoverDelay = MenuSession::kDefaultHoverDelay;
 
 private:
+    MenuServices ServicesFor(Window& window);
+
     std::vector<MenuItem> m_items;
     // Counts SetItems calls, so that a showing writes its marks back only
     // into the items it was given.
@@ -56,6 +76,7 @@ private:
     ChosenHandler m_chosen;
     ClosedHandler m_closed;
     double m_hoverDelay{kDefaultHoverDelay};
+    WorkAreaProvider m_workArea;
     std::shared_ptr<MenuSession> m_session;
 };
 

@@ -122,6 +122,27 @@ SizeF MenuPanel::MeasureOverride(SizeF) {
     return SizeF{std::max(width, kMinWidth), last.top + last.height + kPadding};
 }
 
+bool MenuPanel::OnPointerMove(const PointerEvent& event) {
+    if (!m_pointerSink)
+        return false;
+    m_pointerSink(PointerPhase::Move, event);
+    return true;
+}
+
+bool MenuPanel::OnPointerDown(const PointerEvent& event) {
+    if (!m_pointerSink)
+        return false;
+    m_pointerSink(PointerPhase::Down, event);
+    return true;
+}
+
+bool MenuPanel::OnPointerUp(const PointerEvent& event) {
+    if (!m_pointerSink)
+        return false;
+    m_pointerSink(PointerPhase::Up, event);
+    return true;
+}
+
 RectF MenuPanel::ItemBounds(int index) const {
     if (index < 0 || index >= static_cast<int>(m_items.size()))
         return RectF{};

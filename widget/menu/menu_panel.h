@@ -5,6 +5,7 @@
 #include "widget/render/text_layout.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -70,8 +71,17 @@ public:
     // The item whose band holds the point; -1 above, below or beside them.
     int ItemAt(PointF point) const;
 
+    // The window showing the panel hands its pointer input on to the menu
+    // session through this; positions stay in the panel's coordinates.
+    enum class PointerPhase { Move, Down, Up };
+    using PointerSink = std::function<void(PointerPhase, const PointerEvent&)>;
+    void SetPointerSink(PointerSink sink) { m_pointerSink = std::move(sink); }
+
     std::string_view ClassName() const override { return "MenuPanel"; }
     bool TakesHitsItself() const override { return true; }
+    bool OnPointerMove(const PointerEvent& event) override;
+    bool OnPointerDown(const PointerEvent& event) override;
+    bool OnPointerUp(const PointerEvent& event) override;
 
 protected:
     SizeF MeasureOverride(SizeF available) override;
@@ -97,6 +107,7 @@ private:
     bool m_rowsBuilt{false};
     int m_hot{-1};
     bool m_cues{false};
+    PointerSink m_pointerSink;
 };
 
 } // namespace Velto::Widget::Input

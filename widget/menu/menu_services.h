@@ -1,6 +1,7 @@
 #pragma once
 
 #include "widget/menu/popup_placement.h"
+#include "widget/render/geometry.h"
 
 #include <functional>
 #include <memory>
@@ -29,6 +30,9 @@ struct MenuServices {
     // The work area of the monitor that holds a point of the screen (pixels);
     // none when no monitor is known.
     std::function<std::optional<PixelRect>(int x, int y)> workAreaAt;
+    // Where the pointer is on the screen (pixels). A menu that opens under
+    // a resting pointer makes nothing hot until the pointer moves.
+    std::function<std::optional<PointF>()> pointerPosition;
     // Creates the window of one level (0 is the top level). None on failure.
     std::function<std::unique_ptr<MenuLevelWindow>(MenuSession& session, int level)> createLevel;
 };

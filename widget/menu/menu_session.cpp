@@ -39,6 +39,9 @@ bool MenuSession::Open(const PixelRect& anchor, bool selectFirst) {
     m_retired.clear();
     m_open = true;
     m_leftPressed = false;
+    m_lastPointer.reset();
+    if (m_services.pointerPosition)
+        m_lastPointer = m_services.pointerPosition();
     if (m_services.keyHost != nullptr) {
         RouteHandlers handlers;
         handlers.keyDown = [this](const KeyEvent& event) { return KeyDown(event); };
@@ -441,8 +444,9 @@ int MenuSession::SelectableItemAt(int level, PointF screen) const {
 }
 
 void MenuSession::PointerMove(PointF screen) {
-    if (!m_open)
+    if (!m_open || m_lastPointer == screen)
         return;
+    m_lastPointer = screen;
     const int level = LevelAt(screen);
     if (level < 0) {
         if (m_outsideMove)
@@ -457,6 +461,7 @@ void MenuSession::PointerMove(PointF screen) {
 void MenuSession::PointerDown(PointF screen, PointerButton button, int) {
     if (!m_open)
         return;
+    m_lastPointer = screen;
     const int level = LevelAt(screen);
     if (level < 0) {
         if (button == PointerButton::None)
@@ -489,6 +494,14 @@ void MenuSession::PointerUp(PointF screen, PointerButton button) {
     const int index = SelectableItemAt(level, screen);
     if (index >= 0 && !ItemOf(level, index)->IsSubmenu())
         Invoke(level, index);
+}
+
+void MenuSession::OutsidePress(PointerButton button) {
+    if (!m_open)
+        return;
+    if (m_outsidePress && m_outsidePress(m_lastPointer.value_or(PointF{}), button))
+        return;
+    Retire(0);
 }
 
 void MenuSession::CaptureLost() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Velto::Widget {
@@ -87,6 +88,10 @@ public:
     void PointerMove(PointF screen);
     void PointerDown(PointF screen, PointerButton button, int clickCount);
     void PointerUp(PointF screen, PointerButton button);
+    // A press outside every level that the window system saw without its
+    // position (the popups' outside-click dismissal): the pointer's last
+    // known position stands in.
+    void OutsidePress(PointerButton button);
     // The pointer grab passed to a window that is not one of the menu's.
     void CaptureLost();
     // Keys, as the key route hands them on; true when consumed.
@@ -143,6 +148,9 @@ private:
     bool m_cues{false};
     // A left press inside the menu, waiting for its release on an item.
     bool m_leftPressed{false};
+    // Where the pointer was last seen, in screen pixels; a move that does
+    // not change it (a window appearing under the pointer) does nothing.
+    std::optional<PointF> m_lastPointer;
 };
 
 } // namespace Velto::Widget::Input

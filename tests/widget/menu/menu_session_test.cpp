@@ -277,6 +277,19 @@ TEST_F(SessionTest, SubmenuTimerOfAClosedMenuDoesNothing) {
     EXPECT_EQ(rig.ShownLevels(), 0);
 }
 
+TEST_F(SessionTest, AMenuUnderARestingPointerWaitsForItToMove) {
+    MenuServices services = rig.Services();
+    services.pointerPosition = [] { return std::optional<PointF>(PointF{150, 120}); };
+    menu.SetItems(Mixed());
+    ASSERT_TRUE(menu.Open(services, PixelRect{100, 100, 0, 0}, false));
+    MenuSession& session = *menu.Session();
+    // A window appearing under the pointer reports it where it already was.
+    session.PointerMove(PointF{150, 120});
+    EXPECT_EQ(session.Hot(0), -1);
+    session.PointerMove(PointF{150, 121});
+    EXPECT_EQ(session.Hot(0), 0);
+}
+
 TEST_F(SessionTest, NoHoverDelayOpensAtOnce) {
     menu.SetHoverDelay(0);
     MenuSession& session = Open(Mixed());
