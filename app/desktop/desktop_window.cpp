@@ -5,8 +5,12 @@
 #include "app/text_table.h"
 #include "app/trace_file.h"
 #include "base/utf.h"
+#include "widget/controls/button.h"
+#include "widget/core/stack.h"
 #include "widget/host/application.h"
+#include "widget/host/dialog.h"
 #include "widget/host/kit_settings.h"
+#include "widget/host/standard_labels.h"
 #include "widget/host/system_clipboard.h"
 #include "widget/host/theme_choice.h"
 #include "widget/host/window_options.h"
@@ -19,6 +23,8 @@ using namespace Velto::Widget;
 
 namespace {
 
+constexpr float kMessageBoxWidth = 420;
+
 Kit::PickerOwner PickerOwnerOf(const Window& window) {
     Kit::PickerOwner owner;
     owner.x11Window = window.XWindow();
@@ -26,6 +32,19 @@ Kit::PickerOwner PickerOwnerOf(const Window& window) {
         Application::Instance().RunUntil(done);
     };
     return owner;
+}
+
+// A message box over the window from the kit's buttons and content: the
+// answer of the button pressed, or the set's safe answer when it was closed.
+std::int32_t ShowMessageBox(Window& owner, std::u16string_view title, std::u16string text,
+                            Kit::MessageButtons buttons, Kit::MessageIcon icon) {
+    Dialog dialog{kMessageBoxWidth};
+    dialog.Content().AddChild(Kit::BuildMessageContent(std::move(text), icon));
+    for (const Kit::MessageButton& button : Kit::MessageButtonsOf(buttons, false)) {
+        dialog.AddButton(std::make_unique<Button>(std::u16string{Kit::StandardLabel(button.label)}),
+                         button.result, button.isDefault, button.isCancel);
+    }
+    return Kit::MessageResult(buttons, dialog.ShowModal(&owner, title));
 }
 
 } // namespace
@@ -65,15 +84,16 @@ WindowServices DesktopWindow::MakeServices() {
         return EditShareDialog(&m_window, config, share, isNew, m_main->Language());
     };
     services.ask = [this](const std::u16string& title, const std::u16string& text) {
-        return Kit::ShowMessage(&m_window, title, text, Kit::MessageButtons::YesNo,
-                                Kit::MessageIcon::Question) == Kit::kMessageYes;
+        return ShowMessageBox(m_window, title, text, Kit::MessageButtons::YesNo,
+                              Kit::MessageIcon::Question) == Kit::kMessageYes;
     };
     services.inform = [this](const std::u16string& text) {
-        Kit::ShowMessage(&m_window, Text(TextId::AppName, m_main->Language()), text,
-                         Kit::MessageButtons::Ok, Kit::MessageIcon::Information);
+        ShowMessageBox(m_window, Text(TextId::AppName, m_main->Language()), text,
+                       Kit::MessageButtons::Ok, Kit::MessageIcon::Information);
     };
     services.showError = [this](const std::u16string& text) {
-        Kit::ShowError(&m_window, Text(TextId::AppName, m_main->Language()), text);
+        ShowMessageBox(m_window, Text(TextId::AppName, m_main->Language()), text,
+                       Kit::MessageButtons::Ok, Kit::MessageIcon::Error);
     };
     services.pickFolder = [this](const std::u16string& title) {
         return Kit::PickFolder(PickerOwnerOf(m_window), title, {});
