@@ -1,17 +1,15 @@
 #include "widget/kit/message_dialog.h"
 
+#include "widget/controls/button.h"
 #include "widget/core/grid.h"
 #include "widget/core/icon.h"
 #include "widget/core/label.h"
+#include "widget/core/stack.h"
+#include "widget/host/dialog.h"
+#include "widget/host/standard_labels.h"
 
 namespace Velto::Widget::Kit {
 namespace {
-
-// Standard labels of the buttons.
-constexpr std::uint32_t kLabelOk = 0;
-constexpr std::uint32_t kLabelCancel = 1;
-constexpr std::uint32_t kLabelYes = 2;
-constexpr std::uint32_t kLabelNo = 3;
 
 constexpr float kIconGlyphSize = 32;
 constexpr float kColumnSpacing = 16;
@@ -81,6 +79,26 @@ std::unique_ptr<Widget> BuildMessageContent(std::u16string text, MessageIcon ico
     label->SetVerticalAlignment(Alignment::Center);
     grid->AddAt(std::move(label), 0, 1);
     return grid;
+}
+
+std::int32_t ShowMessage(Window* owner, std::u16string_view title, std::u16string_view text,
+                         MessageButtons buttons, MessageIcon icon, bool defaultSecond) {
+    Dialog dialog(kMessageDialogWidth);
+    dialog.Content().AddChild(BuildMessageContent(std::u16string(text), icon));
+    for (const MessageButton& entry : MessageButtonsOf(buttons, defaultSecond)) {
+        auto* button = dialog.AddButton(
+            std::make_unique<Button>(std::u16string(StandardLabel(entry.label)), entry.result),
+            entry.result, entry.isDefault, entry.isCancel);
+        // The default button starts with the focus, so that Enter presses it
+        // even though the focused button takes Enter itself.
+        if (entry.isDefault)
+            dialog.SetInitialFocus(button);
+    }
+    return MessageResult(buttons, dialog.ShowModal(owner, title));
+}
+
+void ShowError(Window* owner, std::u16string_view title, std::u16string_view text) {
+    ShowMessage(owner, title, text, MessageButtons::Ok, MessageIcon::Error);
 }
 
 } // namespace Velto::Widget::Kit

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Velto::Widget {
 class Widget;
+class Window;
 } // namespace Velto::Widget
 
 namespace Velto::Widget::Kit {
@@ -56,5 +58,16 @@ MessageGlyph MessageGlyphOf(MessageIcon icon);
 // The dialog's content: the icon (when there is one) beside the wrapped
 // text.
 std::unique_ptr<Widget> BuildMessageContent(std::u16string text, MessageIcon icon);
+
+// A message dialog is this wide (DIPs).
+constexpr float kMessageDialogWidth = 420;
+
+// Shows a modal message box over the owner (none: centred on the work area)
+// with the buttons of the set in the label language, and answers which
+// button ended it (MessageResult).
+std::int32_t ShowMessage(Window* owner, std::u16string_view title, std::u16string_view text,
+                         MessageButtons buttons, MessageIcon icon, bool defaultSecond = false);
+// A message with OK and the error icon.
+void ShowError(Window* owner, std::u16string_view title, std::u16string_view text);
 
 } // namespace Velto::Widget::Kit
