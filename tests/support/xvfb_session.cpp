@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -201,28 +202,61 @@ bool XvfbSession::StartWindowManager() {
     return m_windowManager > 0 && WaitForWindowManager();
 }
 
+// True once the root window names a window manager.
+static bool NamesAWindowManager(::Display* display) {
+    const Atom check = ::XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    bool named = false;
+    if (::XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
+                             &type, &format, &count, &after, &data) == Success) {
+        named = type == XA_WINDOW && count == 1;
+        if (data)
+            ::XFree(data);
+    }
+    return named;
+}
+
+// Maps a small window and waits until the window manager has put it on the
+// screen. Openbox names itself before its event loop runs, and a map request
+// made in that gap can be lost; a window that is never mapped would hang the
+// test that shows it, so the session is ready only once a window really
+// appears.
+static bool ManagesAWindow(::Display* display, Clock::time_point deadline) {
+    const ::Window probe = ::XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 8, 8,
+                                                 0, 0, 0);
+    bool shown = false;
+    while (!shown && Clock::now() < deadline) {
+        ::XMapWindow(display, probe);
+        ::XSync(display, False);
+        const auto retry = std::min(deadline, DeadlineIn(1'000));
+        while (!shown && Clock::now() < retry) {
+            XWindowAttributes attributes;
+            shown = ::XGetWindowAttributes(display, probe, &attributes) != 0 &&
+                    attributes.map_state == IsViewable;
+            if (!shown)
+                ::usleep(kPollMs * 1000);
+        }
+    }
+    ::XDestroyWindow(display, probe);
+    ::XSync(display, False);
+    return shown;
+}
+
 bool XvfbSession::WaitForWindowManager() const {
     ::Display* display = ::XOpenDisplay(m_display.c_str());
     if (!display)
         return false;
-    const Atom check = ::XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-    bool managed = false;
     const auto deadline = DeadlineIn(kStartMs);
-    while (!managed && Clock::now() < deadline) {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        if (::XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
-                                 &type, &format, &count, &after, &data) == Success) {
-            managed = type == XA_WINDOW && count == 1;
-            if (data)
-                ::XFree(data);
-        }
-        if (!managed)
-            ::usleep(kPollMs * 1000);
+    bool named = NamesAWindowManager(display);
+    while (!named && Clock::now() < deadline) {
+        ::usleep(kPollMs * 1000);
+        named = NamesAWindowManager(display);
     }
+    const bool managed = named && ManagesAWindow(display, deadline);
     ::XCloseDisplay(display);
     return managed;
 }

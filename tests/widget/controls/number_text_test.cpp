@@ -40,17 +40,20 @@ TEST(NumberText, ParseAndClamp) {
         const std::optional<double> parsed = ParseNumberText(c.text, format);
         const std::string label(c.text.begin(), c.text.end());
         ASSERT_EQ(parsed.has_value(), c.committed.has_value()) << label;
-        if (parsed)
+        if (parsed) {
             EXPECT_DOUBLE_EQ(ClampNumber(*parsed, format), *c.committed) << label;
+        }
     }
 }
 
 TEST(NumberText, AcceptedCharactersFollowTheFormat) {
     NumberFormat whole{0, 100, 0, {}};
     NumberFormat signedDecimal{-5, 5, 2, {}};
-    for (char32_t c : U"0123456789+ ")
-        if (c != 0)
+    for (char32_t c : U"0123456789+ ") {
+        if (c != 0) {
             EXPECT_TRUE(AcceptsNumberCharacter(c, whole));
+        }
+    }
     for (char32_t c : {U'-', U'.', U',', U'a', U'e', U'M'})
         EXPECT_FALSE(AcceptsNumberCharacter(c, whole));
     for (char32_t c : {U'-', U'.', U','})
