@@ -84,6 +84,8 @@ bool Application::Init(const ApplicationOptions& options) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // The first click on an inactive window also acts, as users expect.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // Frames go to the X server as shared-memory images; no GL renderer.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // Leave the desktop's compositor alone.
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     // Long compositions arrive whole (SDL_TEXTEDITING_EXT).

@@ -115,9 +115,12 @@ bool Window::Create(const WindowOptions& options) {
 
     m_dpi = X11::ReadXftDpi(m_window).value_or(kDefaultDpi);
     const float scale = m_dpi / kDefaultDpi;
-    if (options.hasBounds && options.boundsWidth > 0 && options.boundsHeight > 0)
+    if (options.hasBounds && options.boundsWidth > 0 && options.boundsHeight > 0) {
         SDL_SetWindowSize(m_window, options.boundsWidth, options.boundsHeight);
-    else
+        // The bounds are the client area; a position alone is the frame's.
+        if (!IsPopup())
+            X11::MoveClientTo(m_window, options.boundsX, options.boundsY);
+    } else
         SDL_SetWindowSize(m_window, ToPixels(options.width, scale),
                           ToPixels(options.height, scale));
     if (options.minWidth > 0 || options.minHeight > 0)
@@ -272,8 +275,12 @@ void Window::MoveTo(int x, int y) {
     if (IsPopup()) {
         const ScreenBounds current = ClientScreenBounds();
         X11::MoveResize(m_window, ScreenBounds{x, y, current.width, current.height});
+        SDL_SetWindowPosition(m_window, x, y);
+        return;
     }
-    SDL_SetWindowPosition(m_window, x, y);
+    // SDL would place the frame's corner; the caller means the client area.
+    if (!X11::MoveClientTo(m_window, x, y))
+        SDL_SetWindowPosition(m_window, x, y);
 }
 
 ScreenBounds Window::ClientScreenBounds() const {

@@ -134,6 +134,24 @@ void MoveResize(SDL_Window* window, const ScreenBounds& bounds) {
     ::XFlush(handles->display);
 }
 
+bool MoveClientTo(SDL_Window* window, int x, int y) {
+    const std::optional<Handles> handles = HandlesOf(window);
+    if (!handles)
+        return false;
+    XSizeHints* hints = ::XAllocSizeHints();
+    if (hints == nullptr)
+        return false;
+    long supplied = 0;
+    ::XGetWMNormalHints(handles->display, handles->window, hints, &supplied);
+    hints->flags |= PWinGravity | USPosition;
+    hints->win_gravity = StaticGravity;
+    ::XSetWMNormalHints(handles->display, handles->window, hints);
+    ::XFree(hints);
+    ::XMoveWindow(handles->display, handles->window, x, y);
+    ::XFlush(handles->display);
+    return true;
+}
+
 void SetNoFocusOnMap(SDL_Window* window) {
     const std::optional<Handles> handles = HandlesOf(window);
     if (!handles)

@@ -39,6 +39,10 @@ void SetOverrideRedirect(SDL_Window* window);
 void MapRaised(SDL_Window* window);
 void Unmap(SDL_Window* window);
 void MoveResize(SDL_Window* window, const ScreenBounds& bounds);
+// Moves a managed window so that its client area (not its frame) starts at
+// the point: the position is given with static gravity. False when not on
+// X11.
+bool MoveClientTo(SDL_Window* window, int x, int y);
 
 // _NET_WM_USER_TIME 0: the window manager maps the window without giving it
 // the focus.
