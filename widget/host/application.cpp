@@ -3,6 +3,7 @@
 #include "widget/host/appearance_watcher.h"
 #include "widget/host/monotonic_seconds.h"
 #include "widget/host/window.h"
+#include "widget/host/x11_errors.h"
 #include "widget/host/x11_window.h"
 #include "widget/render/text_layout.h"
 
@@ -93,6 +94,8 @@ bool Application::Init(const ApplicationOptions& options) {
     SDL_SetHint(SDL_HINT_APP_NAME, options.appTitle.c_str());
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
         return false;
+    if (!options.dummyVideo)
+        X11::TolerateProtocolErrors();
     m_wakeEvent = SDL_RegisterEvents(1);
     if (m_wakeEvent == kNoEvent) {
         SDL_Quit();

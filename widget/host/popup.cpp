@@ -32,7 +32,9 @@ bool Popup::CreateFor(Window& owner) {
     options.frame = 1;
     options.activateOnShow = false;
     options.activatable = false;
-    options.toolWindow = true;
+    // Not a utility window as well: the window system refuses that with the
+    // popup-menu type, and an override-redirect popup is never in the task
+    // bar anyway.
     options.resName = owner.Options().resName;
     options.resClass = owner.Options().resClass;
     if (!Create(options))

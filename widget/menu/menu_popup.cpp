@@ -40,26 +40,7 @@ bool MenuPopup::CreateFor(Window& owner) {
     // The popup floor grabs the pointer while a popup that closes on outside
     // presses is open, and tells it of such presses.
     SetDismissOnOutsideClick(true);
-    // Made here rather than through Popup::CreateFor: the window system
-    // refuses a popup-menu window that also asks to be a utility window,
-    // and an override-redirect popup is never in the task bar anyway.
-    WindowOptions options;
-    options.owner = &owner;
-    options.width = 1;
-    options.height = 1;
-    options.resizable = false;
-    options.minimizable = false;
-    options.maximizable = false;
-    options.frame = 1;
-    options.activateOnShow = false;
-    options.activatable = false;
-    options.resName = owner.Options().resName;
-    options.resClass = owner.Options().resClass;
-    if (!Create(options))
-        return false;
-    SetThemeSource([&owner] { return owner.GetTheme(); });
-    SetDpiScale(owner.DpiScale());
-    return true;
+    return Popup::CreateFor(owner);
 }
 
 void MenuPopup::ShowAt(const PixelRect& bounds) {

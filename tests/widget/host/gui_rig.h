@@ -236,6 +236,7 @@ public:
         SetHeight(height);
     }
     bool CanFocus() const override { return true; }
+    bool TakesHitsItself() const override { return true; }
     bool AllowsIme() const override { return m_allowsIme; }
     bool OnChar(const CharEvent& event) override {
         text.push_back(static_cast<char16_t>(event.character));
