@@ -209,6 +209,10 @@ Window* Application::WindowForId(std::uint32_t nativeId) const {
     return nullptr;
 }
 
+bool Application::IsWatchingAppearance() const {
+    return m_appearanceWatcher != nullptr && m_appearanceWatcher->IsListening();
+}
+
 void Application::RefreshThemes() {
     // Popups take their owner's theme, so owners go first.
     for (const bool popups : {false, true})

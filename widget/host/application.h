@@ -68,6 +68,8 @@ public:
     // The appearance of the desktop changed (colour scheme, accent,
     // contrast): every window asks its theme source again.
     void RefreshThemes();
+    // True once changes of the desktop's appearance are being listened for.
+    bool IsWatchingAppearance() const;
 
     static constexpr int kMaxWaitMs = 1000;
     // While a window has a frame pending (an animation runs), the loop

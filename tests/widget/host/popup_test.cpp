@@ -156,8 +156,8 @@ TEST(PopupTest, AWindowWithADialogAndAPopupOpen) {
             popup = ShowPopup(dialog, 40, 40);
         XLook look;
         const bool drawn = popup != nullptr && PumpUntil([&] {
-            return look.PixelAt(popup->XWindow(), 60, 30) == ToRgb(kPopupFill);
-        });
+                               return look.PixelAt(popup->XWindow(), 60, 30) == ToRgb(kPopupFill);
+                           });
         EXPECT_TRUE(drawn);
         EXPECT_EQ(FocusedXWindow(), dialog.XWindow());
         std::filesystem::create_directories("shots");
