@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -119,13 +120,14 @@ TEST(LoopTest, TimersOfAWindowFire) {
 }
 
 TEST(LoopTest, IdleHandlersRunWhileAskingForMore) {
-    int calls = 0;
-    Application::Instance().AddIdleHandler([&] {
-        ++calls;
-        return calls < 5;
+    // Handlers stay for the life of the loop: the count outlives this test.
+    const auto calls = std::make_shared<int>(0);
+    Application::Instance().AddIdleHandler([calls] {
+        ++*calls;
+        return *calls < 5;
     });
     // Asking for more keeps the loop going without any event.
-    ASSERT_TRUE(RunUntil([&] { return calls >= 5; }));
+    ASSERT_TRUE(RunUntil([&] { return *calls >= 5; }));
 }
 
 TEST(LoopTest, ZQuitEndsRunAndLaterTasksNeverRun) {
