@@ -262,6 +262,17 @@ void ButtonBase::OnFocusChanged(bool focused) {
     }
 }
 
+SizeF ButtonBase::MeasureGlyphAndText(SizeF available, float glyphWidth, float textGap,
+                                      float verticalPadding) {
+    const float maxText = std::isinf(available.width)
+                              ? TextLayout::kUnbounded
+                              : std::max(0.0f, available.width - glyphWidth - textGap);
+    const TextLayout* layout = TextLayoutFor(maxText);
+    const SizeF text = layout != nullptr ? layout->Size() : SizeF{};
+    const float width = glyphWidth + (layout != nullptr ? text.width + textGap : 0);
+    return SizeF{width, std::max(text.height + verticalPadding, GetTheme().controlHeight)};
+}
+
 const TextLayout* ButtonBase::TextLayoutFor(float maxWidth) {
     if (m_parsed.shown.empty())
         return nullptr;

@@ -92,6 +92,10 @@ protected:
     // The text laid out at bodySize for a maximum width.
     const TextLayout* TextLayoutFor(float maxWidth);
     const TextLayout* CurrentLayout() const { return m_layout.get(); }
+    // The size of a glyph (box, track) followed by the text after a gap, no
+    // lower than a control's height: check boxes and switches.
+    SizeF MeasureGlyphAndText(SizeF available, float glyphWidth, float textGap,
+                              float verticalPadding);
     // Draws the text with its access key underlined while cues show.
     void DrawText(Canvas& canvas, const TextLayout& layout, PointF origin, Color color) const;
     float IconSize() const;

@@ -34,16 +34,7 @@ ControlColors CheckBox::ComputeColors(const VisualState& state) const {
 }
 
 SizeF CheckBox::MeasureOverride(SizeF available) {
-    const Theme& theme = GetTheme();
-    const float box = theme.checkBoxSize;
-    const float maxText = std::isinf(available.width)
-                              ? TextLayout::kUnbounded
-                              : std::max(0.0f, available.width - box - kTextGap);
-    const TextLayout* layout = TextLayoutFor(maxText);
-    const SizeF text = layout != nullptr ? layout->Size() : SizeF{};
-    const float width = box + (layout != nullptr ? text.width + kTextGap : 0);
-    const float height = std::max(text.height + kVerticalPadding, theme.controlHeight);
-    return SizeF{width, height};
+    return MeasureGlyphAndText(available, GetTheme().checkBoxSize, kTextGap, kVerticalPadding);
 }
 
 void CheckBox::Draw(Canvas& canvas) {

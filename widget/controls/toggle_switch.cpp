@@ -78,15 +78,7 @@ ControlColors ToggleSwitch::ComputeColors(const VisualState& state) const {
 }
 
 SizeF ToggleSwitch::MeasureOverride(SizeF available) {
-    const Theme& theme = GetTheme();
-    const float track = theme.switchWidth;
-    const float maxText = std::isinf(available.width)
-                              ? TextLayout::kUnbounded
-                              : std::max(0.0f, available.width - track - kTextGap);
-    const TextLayout* layout = TextLayoutFor(maxText);
-    const SizeF text = layout != nullptr ? layout->Size() : SizeF{};
-    const float width = track + (layout != nullptr ? text.width + kTextGap : 0);
-    return SizeF{width, std::max(text.height + kVerticalPadding, theme.controlHeight)};
+    return MeasureGlyphAndText(available, GetTheme().switchWidth, kTextGap, kVerticalPadding);
 }
 
 void ToggleSwitch::Draw(Canvas& canvas) {
