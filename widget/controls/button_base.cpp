@@ -104,19 +104,22 @@ ControlColors ButtonBase::CurrentColors() const {
 }
 
 ControlColors ButtonBase::ColorsForDraw() {
-    if (!m_colorsApplied)
+    // Nothing animates before the control's first frame: a control set up
+    // (checked, then disabled) before it shows starts in its final look.
+    if (!m_colorsDrawn)
         UpdateColors(false);
     // Enabling and disabling reach the control without a notification of
     // its own; the next frame notices the new target.
     else if (TargetColors() != m_target)
         UpdateColors();
+    m_colorsDrawn = true;
     return CurrentColors();
 }
 
 void ButtonBase::UpdateColors(bool animate) {
     const ControlColors target = TargetColors();
     m_target = target;
-    if (!m_colorsApplied || !animate) {
+    if (!m_colorsApplied || !m_colorsDrawn || !animate) {
         m_colorsApplied = true;
         m_fill.Set(target.fill);
         m_outline.Set(target.outline);

@@ -119,6 +119,7 @@ private:
     bool m_pointerDown{false};    // the primary button is held on us
     bool m_spacePressed{false};
     bool m_colorsApplied{false};
+    bool m_colorsDrawn{false};
     ControlColors m_target; // what the colours last moved to
     AnimatedColor m_fill{*this, kTransparent};
     AnimatedColor m_outline{*this, kTransparent};

@@ -61,11 +61,12 @@ template <typename Form> std::string U8Title(const Form& form) {
 
 // A form's content in a window-coloured root on its own host.
 struct Shown {
-    explicit Shown(std::unique_ptr<Widget> content) {
+    explicit Shown(std::unique_ptr<Widget> content,
+                   const Theme& theme = LightTheme(kDefaultAccent)) {
         root.SetBackground(BorderBackground::WindowBackground);
         root.SetPadding(Thickness{24, 24, 24, 24});
         root.AddChild(std::move(content));
-        host = std::make_unique<HeadlessHost>(root, LightTheme(kDefaultAccent), 1.0f);
+        host = std::make_unique<HeadlessHost>(root, theme, 1.0f);
         host->Layout(kDialogSize);
     }
     Border root;
@@ -261,6 +262,41 @@ TEST(AccountDialogTest, EditingKeepsThePasswordAndTheReadOnlyShareRights) {
     AccountDialogForm none{empty, Account{}, true, kEn};
     Shown shownNone{none.Build()};
     EXPECT_TRUE(none.Rights().empty());
+}
+
+// Both dialogs as they open for an existing share and account, in each
+// language and theme, saved for a reviewer to look at.
+TEST(EditDialogPictures, BothDialogsInEachLanguageAndTheme) {
+    TempFolder temp;
+    std::filesystem::create_directory(temp.path / "Photos");
+    Config config = AccountConfig();
+    config.shares[0].path = (temp.path / "Photos").u16string();
+    config.shares[0].guest = static_cast<AccessFlags>(3);
+    config.shares[0].password = "hash";
+    config.shares[1].path = (temp.path / "Photos").u16string();
+    const struct {
+        const char* name;
+        UiLanguage language;
+    } languages[] = {{"ko", UiLanguage::Korean}, {"en", UiLanguage::English}};
+    const struct {
+        const char* name;
+        Theme theme;
+    } themes[] = {{"light", LightTheme(kDefaultAccent)}, {"dark", DarkTheme(kDefaultAccent)}};
+    for (const auto& language : languages)
+        for (const auto& theme : themes) {
+            const std::string suffix = std::string(language.name) + "-" + theme.name + ".png";
+            SCOPED_TRACE(suffix);
+            ShareDialogForm share{config, config.shares[0], false, language.language, {}};
+            Shown shownShare{share.Build(), theme.theme};
+            EXPECT_EQ(shownShare.host->RenderToPng(kDialogSize,
+                                                   (ShotFolder() / ("share-" + suffix)).string()),
+                      0);
+            AccountDialogForm account{config, config.accounts[0], false, language.language};
+            Shown shownAccount{account.Build(), theme.theme};
+            EXPECT_EQ(shownAccount.host->RenderToPng(
+                          kDialogSize, (ShotFolder() / ("account-" + suffix)).string()),
+                      0);
+        }
 }
 
 } // namespace
