@@ -1,5 +1,5 @@
 #include "app/command_line.h"
-#include "app/display_presence.h"
+#include "app/desktop/run_program.h"
 #include "app/environment_settings.h"
 #include "app/headless_run.h"
 #include "app/stop_signals.h"
@@ -34,18 +34,8 @@ int main(int argc, char** argv) {
         Print(stderr, App::UsageText());
         return kUsageExit;
     }
-    if (!line.headless) {
-        if (App::HasDisplay())
-            Print(stderr, "The desktop window is not part of this build yet.\n"
-                          "Run the server without a window instead:\n"
-                          "  veltocorvane --headless [--port N] [--share PATH]...\n");
-        else
-            Print(stderr, "No display found ($DISPLAY and $WAYLAND_DISPLAY are empty), so the "
-                          "desktop window cannot open.\n"
-                          "Run the server without a window instead:\n"
-                          "  veltocorvane --headless [--port N] [--share PATH]...\n");
-        return kUsageExit;
-    }
+    if (!line.headless)
+        return App::RunProgram(line, settings);
 
     // Before any thread exists, so that the stop signals reach only the waiting thread.
     if (!App::BlockStopSignals()) {

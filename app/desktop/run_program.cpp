@@ -1,0 +1,197 @@
+#include "app/desktop/run_program.h"
+
+#include "app/desktop/dialog_shots.h"
+#include "app/desktop/program.h"
+#include "app/desktop/stop_signal_watch.h"
+#include "app/desktop/tray_icons.h"
+#include "app/display_presence.h"
+#include "app/instance_name.h"
+#include "app/service_options_for_run.h"
+#include "app/text_table.h"
+#include "app/usage_options.h"
+#include "app/usage_stats.h"
+#include "base/result.h"
+#include "base/utf.h"
+#include "server/net/winsock_count.h"
+#include "service/corvane_service.h"
+#include "webapp/embedded_assets.h"
+#include "widget/host/application.h"
+#include "widget/host/dialog.h"
+#include "widget/host/kit_settings.h"
+#include "widget/host/window_options.h"
+#include "widget/kit/message_dialog.h"
+#include "widget/kit/single_instance.h"
+#include "widget/kit/tray_icon.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+namespace App {
+
+using namespace Velto::Widget;
+
+namespace {
+
+constexpr char kAppName[] = "VeltoCorvane";
+// Windows parked out of sight (automated runs).
+constexpr int kParkedX = -30000;
+constexpr int kParkedY = 100;
+// The size of the icon every window carries.
+constexpr int kWindowIconPixels = 64;
+
+constexpr std::string_view kHeadlessHint =
+    "Run the server without a window instead:\n"
+    "  veltocorvane --headless [--port N] [--share PATH]...\n";
+
+void PrintError(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+void PostTask(Kit::UiTask task) {
+    Application::Instance().Post(std::move(task));
+}
+
+// Where a stop signal goes: the program once it runs, the loop before that.
+class StopTarget {
+public:
+    void Set(Program* program) {
+        const std::lock_guard lock(m_mutex);
+        m_program = program;
+    }
+    // On the watch's thread.
+    void Signal() {
+        Application::Instance().Post([this] {
+            const std::lock_guard lock(m_mutex);
+            if (m_program != nullptr)
+                m_program->Exit();
+            else
+                Application::Instance().Quit(kExitOk);
+        });
+    }
+
+private:
+    std::mutex m_mutex; // guards m_program
+    Program* m_program{nullptr};
+};
+
+} // namespace
+
+std::u16string ForwardedCommand(const CommandLine& line) {
+    if (line.quit)
+        return u"quit";
+    if (line.drop)
+        return u"drop:" + Velto::Utf8ToUtf16(*line.drop);
+    return u"show";
+}
+
+void ConfigureKit(const EnvironmentSettings& settings, const DialogShots* shots) {
+    Kit::KitSettings kit;
+    kit.appIcon = ProgramIconBitmap(kWindowIconPixels, true);
+    if (settings.parkWindows) {
+        kit.windowOptionsHook = [](WindowOptions& options) {
+            options.hasPosition = true;
+            options.x = kParkedX;
+            options.y = kParkedY;
+        };
+    }
+    if (shots != nullptr) {
+        kit.dialogHook = [shots](Dialog& dialog, std::u16string_view title) {
+            shots->OnDialog(dialog, title);
+        };
+    }
+    Kit::ConfigureKit(std::move(kit));
+}
+
+int RunProgram(const CommandLine& line, const EnvironmentSettings& settings) {
+    const bool shotsMode = !settings.shotsFolder.empty();
+    StopTarget stopTarget;
+    // Before any other thread, so that only the watch receives the signals.
+    const StopSignalWatch stopWatch([&stopTarget] { stopTarget.Signal(); });
+
+    // Decided before the display is needed, so that --quit and a second
+    // start work from a terminal without one.
+    Kit::SingleInstance instance(InstanceName(settings), PostTask);
+    if (instance.LockPath().empty()) {
+        PrintError("veltocorvane: no private runtime folder ($XDG_RUNTIME_DIR), so another "
+                   "running copy cannot be found; starting anyway.\n");
+        if (line.quit)
+            return kExitOk;
+    } else if (!instance.IsPrimary()) {
+        return instance.Send(ForwardedCommand(line), kCommandTimeoutMs) ? kExitOk : kExitFailure;
+    }
+    if (line.quit)
+        return kExitOk;
+
+    if (!shotsMode && !HasDisplay()) {
+        PrintError("No display found ($DISPLAY and $WAYLAND_DISPLAY are empty), so the desktop "
+                   "window cannot open.\n");
+        PrintError(kHeadlessHint);
+        return kExitNoDisplay;
+    }
+    ApplicationOptions options;
+    options.appName = kAppName;
+    options.appTitle = kAppName;
+    options.perMonitorDpiAware = true;
+    options.initGraphicsEarly = true;
+    options.dummyVideo = shotsMode;
+    options.watchAppearance = !shotsMode;
+    if (!Application::Instance().Init(options)) {
+        PrintError("The display could not be opened, so the desktop window cannot open.\n");
+        PrintError(kHeadlessHint);
+        return kExitFailure;
+    }
+
+    const Velto::Corvane::ServiceOptions serviceOptions = ServiceOptionsFor(settings);
+    if (serviceOptions.configPath.empty()) {
+        PrintError("veltocorvane: cannot find a folder for the settings: HOME is not set.\n");
+        return kExitFailure;
+    }
+    if (Velto::Failed(Velto::Net::AcquireWinsock()))
+        return kExitFailure;
+
+    const std::unique_ptr<DialogShots> shots =
+        shotsMode ? std::make_unique<DialogShots>(settings.shotsFolder) : nullptr;
+    ConfigureKit(settings, shots.get());
+    const bool usageStats = !settings.SelfContained();
+    if (usageStats)
+        StartUsageStats(ProgramUsageOptions());
+
+    int exitCode = kExitOk;
+    {
+        const Velto::Corvane::EmbeddedAssets assets;
+        Velto::Corvane::CorvaneService service{serviceOptions, assets};
+        Kit::TrayIcon tray{PostTask};
+        Program program{service, tray, settings, serviceOptions.configPath};
+        if (!program.Start(!line.tray && !shotsMode)) {
+            Kit::ShowMessage(nullptr, Text(TextId::AppName, program.Language()),
+                             Text(TextId::CannotDraw, program.Language()), Kit::MessageButtons::Ok,
+                             Kit::MessageIcon::Error);
+            exitCode = kExitFailure;
+        } else if (shotsMode) {
+            const std::size_t failures = program.TakeScreenshots(*shots);
+            exitCode = failures > 0 || shots->Failed() > 0 ? kExitShotsFailed : kExitOk;
+        } else {
+            stopTarget.Set(&program);
+            instance.SetOnCommand(
+                [&program](const std::u16string& command) { program.OnCommand(command); });
+            exitCode = Application::Instance().Run();
+            instance.SetOnCommand({});
+            stopTarget.Set(nullptr);
+        }
+        // The shutdown, in order: the callbacks, the tray icon, then the
+        // window (with the program) and the service, which stops the server
+        // and waits for the router mapping to be removed.
+        program.Detach();
+        tray.Remove();
+    }
+    if (usageStats)
+        StopUsageStats(std::chrono::milliseconds(kUsageStopWaitMs));
+    Velto::Net::ReleaseWinsock();
+    Kit::ConfigureKit({});
+    return exitCode;
+}
+
+} // namespace App
