@@ -1,0 +1,505 @@
+// The real desktop program as a process on a private X server (Xvfb with
+// openbox) and a private session bus with a stand-in panel
+// (StatusNotifierWatcher) and notification server: started with --tray it
+// shows no window and its tray item registers; the item's menu starts and
+// stops the server and copies the address; a second start forwards "show";
+// --quit ends it and takes the item away; copies with different instance
+// names run side by side; closing the window hides it to the tray, or
+// minimises it when no panel shows tray icons.
+#include "tests/app/desktop/program_test_home.h"
+#include "tests/support/service_fixture.h"
+#include "tests/support/xvfb_session.h"
+#include "tests/widget/kit/peer_process.h"
+
+#include <X11/Xlib.h>
+#include <gtest/gtest.h>
+#include <systemd/sd-bus.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace App::Testing {
+namespace {
+
+using Velto::Testing::XvfbSession;
+using Velto::Widget::Kit::Testing::PeerCommand;
+using Velto::Widget::Kit::Testing::PeerProcess;
+
+bool WaitUntil(const std::function<bool()>& condition, int limitMs = kProgramLimitMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return true;
+}
+
+struct MenuEntry {
+    std::int32_t id{0};
+    std::string label;
+    bool enabled{true};
+    bool separator{false};
+};
+
+// The panel's side of the tray item, over the private session bus.
+class Panel {
+public:
+    Panel() {
+        sd_bus* bus = nullptr;
+        if (sd_bus_open_user(&bus) >= 0)
+            m_bus = bus;
+    }
+    ~Panel() { sd_bus_flush_close_unref(m_bus); }
+    Panel(const Panel&) = delete;
+    Panel& operator=(const Panel&) = delete;
+
+    std::vector<std::string> Items() const {
+        std::vector<std::string> items;
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_get_property(m_bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
+                                nullptr, &reply, "as") < 0)
+            return items;
+        sd_bus_message_enter_container(reply, 'a', "s");
+        const char* item = nullptr;
+        while (sd_bus_message_read(reply, "s", &item) > 0)
+            items.emplace_back(item);
+        sd_bus_message_unref(reply);
+        return items;
+    }
+    // Registered items whose bus name is still there.
+    std::vector<std::string> LiveItems() const {
+        std::vector<std::string> live;
+        for (const std::string& item : Items()) {
+            if (Id(item) == "VeltoCorvane")
+                live.push_back(item);
+        }
+        return live;
+    }
+
+    std::string Id(const std::string& item) const {
+        char* value = nullptr;
+        if (sd_bus_get_property_string(m_bus, item.c_str(), "/StatusNotifierItem",
+                                       "org.kde.StatusNotifierItem", "Id", nullptr, &value) < 0)
+            return "<gone>";
+        std::string copy = value;
+        free(value);
+        return copy;
+    }
+
+    std::string Tooltip(const std::string& item) const {
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_get_property(m_bus, item.c_str(), "/StatusNotifierItem",
+                                "org.kde.StatusNotifierItem", "ToolTip", nullptr, &reply,
+                                "(sa(iiay)ss)") < 0)
+            return "<gone>";
+        const char* icon = nullptr;
+        const char* title = nullptr;
+        const char* text = nullptr;
+        sd_bus_message_enter_container(reply, 'r', "sa(iiay)ss");
+        sd_bus_message_read(reply, "s", &icon);
+        sd_bus_message_skip(reply, "a(iiay)");
+        sd_bus_message_read(reply, "ss", &title, &text);
+        std::string copy = title;
+        sd_bus_message_unref(reply);
+        return copy;
+    }
+
+    std::size_t PixmapCount(const std::string& item) const {
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_get_property(m_bus, item.c_str(), "/StatusNotifierItem",
+                                "org.kde.StatusNotifierItem", "IconPixmap", nullptr, &reply,
+                                "a(iiay)") < 0)
+            return 0;
+        std::size_t count = 0;
+        sd_bus_message_enter_container(reply, 'a', "(iiay)");
+        while (sd_bus_message_skip(reply, "(iiay)") > 0)
+            ++count;
+        sd_bus_message_unref(reply);
+        return count;
+    }
+
+    // Opens the menu as a panel does: AboutToShow, then the layout.
+    std::vector<MenuEntry> Menu(const std::string& item) const {
+        sd_bus_call_method(m_bus, item.c_str(), "/MenuBar", "com.canonical.dbusmenu", "AboutToShow",
+                           nullptr, nullptr, "i", 0);
+        std::vector<MenuEntry> entries;
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_call_method(m_bus, item.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+                               "GetLayout", nullptr, &reply, "iias", 0, -1, 0) < 0)
+            return entries;
+        std::uint32_t revision = 0;
+        sd_bus_message_read(reply, "u", &revision);
+        sd_bus_message_enter_container(reply, 'r', "ia{sv}av");
+        std::int32_t rootId = 0;
+        sd_bus_message_read(reply, "i", &rootId);
+        sd_bus_message_skip(reply, "a{sv}");
+        sd_bus_message_enter_container(reply, 'a', "v");
+        while (sd_bus_message_enter_container(reply, 'v', "(ia{sv}av)") > 0) {
+            MenuEntry entry;
+            sd_bus_message_enter_container(reply, 'r', "ia{sv}av");
+            sd_bus_message_read(reply, "i", &entry.id);
+            sd_bus_message_enter_container(reply, 'a', "{sv}");
+            while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
+                const char* name = nullptr;
+                sd_bus_message_read(reply, "s", &name);
+                const std::string key = name;
+                const char* contents = nullptr;
+                sd_bus_message_peek_type(reply, nullptr, &contents);
+                if (key == "label" && std::string_view(contents) == "s") {
+                    const char* label = nullptr;
+                    sd_bus_message_read(reply, "v", "s", &label);
+                    entry.label = label;
+                } else if (key == "enabled" && std::string_view(contents) == "b") {
+                    int enabled = 1;
+                    sd_bus_message_read(reply, "v", "b", &enabled);
+                    entry.enabled = enabled != 0;
+                } else if (key == "type" && std::string_view(contents) == "s") {
+                    const char* type = nullptr;
+                    sd_bus_message_read(reply, "v", "s", &type);
+                    entry.separator = std::string_view(type) == "separator";
+                } else {
+                    sd_bus_message_skip(reply, "v");
+                }
+                sd_bus_message_exit_container(reply);
+            }
+            sd_bus_message_exit_container(reply);
+            sd_bus_message_skip(reply, "av");
+            sd_bus_message_exit_container(reply);
+            sd_bus_message_exit_container(reply);
+            entries.push_back(entry);
+        }
+        sd_bus_message_unref(reply);
+        return entries;
+    }
+
+    bool Click(const std::string& item, std::int32_t id) const {
+        return sd_bus_call_method(m_bus, item.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+                                  "Event", nullptr, nullptr, "isvu", id, "clicked", "s", "",
+                                  std::uint32_t{0}) >= 0;
+    }
+
+    struct Notification {
+        std::uint32_t id{0};
+        std::string summary;
+        std::string body;
+    };
+    std::optional<Notification> LastNotification() const {
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_call_method(m_bus, "org.freedesktop.Notifications",
+                               "/org/freedesktop/Notifications", "org.velto.TestNotifications",
+                               "Last", nullptr, &reply, "") < 0)
+            return std::nullopt;
+        Notification n;
+        const char *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
+        std::uint32_t replaces = 0;
+        sd_bus_message_read(reply, "ususss", &n.id, &app, &replaces, &icon, &summary, &body);
+        n.summary = summary;
+        n.body = body;
+        sd_bus_message_unref(reply);
+        return n;
+    }
+
+private:
+    sd_bus* m_bus{nullptr};
+};
+
+// The entry with this label, as the panel shows it.
+std::optional<MenuEntry> Entry(const std::vector<MenuEntry>& menu, const std::string& label) {
+    for (const MenuEntry& entry : menu) {
+        if (entry.label == label)
+            return entry;
+    }
+    return std::nullopt;
+}
+
+class ProgramGuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_x =
+            new XvfbSession(Velto::Testing::XvfbOptions{.windowManager = true, .sessionBus = true});
+        ASSERT_TRUE(s_x->Start()) << "no private X server";
+        s_notifications = new PeerProcess;
+        ASSERT_TRUE(s_notifications->Start(PeerCommand("notifications")));
+    }
+    static void TearDownTestSuite() {
+        delete s_notifications;
+        s_notifications = nullptr;
+        delete s_x;
+        s_x = nullptr;
+    }
+
+    void SetUp() override { ASSERT_TRUE(m_watcher.Start(PeerCommand("watcher"))); }
+
+    // A config.json in English on a free loopback port, without the router.
+    static std::uint16_t WriteConfig(const ProgramHome& home, bool startServer = true) {
+        const std::uint16_t port = Velto::Corvane::Testing::FreeLoopbackPort();
+        home.WriteConfig(R"({"server": {"upnp": false, "language": "en", "port": )" +
+                         std::to_string(port) + R"(, "startServerOnLaunch": )" +
+                         (startServer ? "true" : "false") + "}}");
+        return port;
+    }
+
+    static std::map<std::string, std::string>
+    Environment(const ProgramHome& home, const std::map<std::string, std::string>& extra = {}) {
+        std::map<std::string, std::string> all = {
+            {"DISPLAY", s_x->Display()},
+            {"DBUS_SESSION_BUS_ADDRESS", s_x->BusAddress()},
+        };
+        all.insert(extra.begin(), extra.end());
+        return home.Environment(all);
+    }
+
+    // A run whose output goes to a folder of its own.
+    static std::unique_ptr<ProgramRun> Start(const ProgramHome& home, const std::string& name,
+                                             const std::vector<std::string>& arguments,
+                                             const std::map<std::string, std::string>& env) {
+        const std::filesystem::path folder = home.root / ("run-" + name);
+        std::filesystem::create_directories(folder);
+        return std::make_unique<ProgramRun>(arguments, env, folder.string());
+    }
+
+    // The program's top-level windows that are on the screen.
+    static std::vector<unsigned long> VisibleWindows() {
+        const std::string out =
+            s_x->Run({"xdotool", "search", "--onlyvisible", "--class", "VeltoCorvane"}).out;
+        std::vector<unsigned long> windows;
+        std::size_t at = 0;
+        while (at < out.size()) {
+            const std::size_t end = out.find('\n', at);
+            const std::string line = out.substr(at, end - at);
+            if (!line.empty())
+                windows.push_back(std::stoul(line));
+            if (end == std::string::npos)
+                break;
+            at = end + 1;
+        }
+        return windows;
+    }
+
+    static std::string WindowState(unsigned long window) {
+        return s_x->Run({"xprop", "-id", std::to_string(window), "WM_STATE"}).out;
+    }
+
+    // What a window manager sends when the close box is clicked.
+    static void SendClose(unsigned long window) {
+        Display* display = XOpenDisplay(s_x->Display().c_str());
+        ASSERT_NE(display, nullptr);
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XCloseDisplay(display);
+    }
+
+    // The live item of the program, once it has registered.
+    std::string WaitForItem(const Panel& panel, std::size_t known = 0) const {
+        std::vector<std::string> items;
+        WaitUntil([&] {
+            items = panel.LiveItems();
+            return items.size() > known;
+        });
+        return items.size() > known ? items.back() : std::string();
+    }
+
+    static inline XvfbSession* s_x{nullptr};
+    static inline PeerProcess* s_notifications{nullptr};
+    PeerProcess m_watcher;
+};
+
+TEST_F(ProgramGuiTest, TrayMenuRunsTheServerAndAnotherStartOrQuitReachesIt) {
+    const ProgramHome home{"program-tray"};
+    const std::uint16_t port = WriteConfig(home);
+    const std::string address = "http://127.0.0.1:" + std::to_string(port);
+    const auto env = Environment(home);
+    auto first = Start(home, "first", {"--tray"}, env);
+    ASSERT_TRUE(home.WaitForTrace("started window=0")) << first->Errors() << home.Trace();
+    EXPECT_EQ(home.CountTrace("server started port=" + std::to_string(port)), 1u);
+    EXPECT_EQ(home.CountTrace("tray add hidden=0 ok=1"), 1u) << home.Trace();
+
+    Panel panel;
+    const std::string item = WaitForItem(panel);
+    ASSERT_FALSE(item.empty());
+    EXPECT_TRUE(WaitUntil([&] { return panel.Tooltip(item) == "VeltoCorvane: server on"; }))
+        << panel.Tooltip(item);
+    EXPECT_GT(panel.PixmapCount(item), 0u);
+    EXPECT_TRUE(VisibleWindows().empty());
+
+    std::vector<MenuEntry> menu = panel.Menu(item);
+    ASSERT_EQ(menu.size(), 5u);
+    EXPECT_EQ(menu[0].label, "Open");
+    EXPECT_EQ(menu[1].label, "Stop server");
+    EXPECT_EQ(menu[2].label, "Copy address");
+    EXPECT_TRUE(menu[2].enabled);
+    EXPECT_TRUE(menu[3].separator);
+    EXPECT_EQ(menu[4].label, "Exit");
+
+    // Copy address: the first address, on the X clipboard.
+    ASSERT_TRUE(panel.Click(item, menu[2].id));
+    EXPECT_TRUE(WaitUntil([&] {
+        return s_x->Run({"xclip", "-o", "-selection", "clipboard"}, 5000).out == address;
+    }));
+
+    // Stop, then start again, from the menu.
+    ASSERT_TRUE(panel.Click(item, menu[1].id));
+    ASSERT_TRUE(home.WaitForTrace("server stopped")) << home.Trace();
+    EXPECT_TRUE(WaitUntil([&] { return panel.Tooltip(item) == "VeltoCorvane: server off"; }));
+    menu = panel.Menu(item);
+    ASSERT_TRUE(Entry(menu, "Start server").has_value());
+    ASSERT_TRUE(Entry(menu, "Copy address").has_value());
+    EXPECT_FALSE(Entry(menu, "Copy address")->enabled);
+    ASSERT_TRUE(panel.Click(item, Entry(menu, "Start server")->id));
+    ASSERT_TRUE(home.WaitForTrace("server started port=" + std::to_string(port), 2))
+        << home.Trace();
+    EXPECT_TRUE(WaitUntil([&] { return panel.Tooltip(item) == "VeltoCorvane: server on"; }));
+    EXPECT_TRUE(Entry(panel.Menu(item), "Stop server").has_value());
+
+    // A second start shows the running copy's window and ends with 0.
+    auto second = Start(home, "second", {}, env);
+    EXPECT_EQ(second->Wait(), 0) << second->Errors();
+    EXPECT_TRUE(home.WaitForTrace("command show"));
+    EXPECT_TRUE(WaitUntil([] { return !VisibleWindows().empty(); }));
+
+    // --quit ends it: the server stops and the item leaves the panel.
+    auto quit = Start(home, "quit", {"--quit"}, env);
+    EXPECT_EQ(quit->Wait(), 0) << quit->Errors();
+    EXPECT_EQ(first->Wait(), 0) << first->Errors();
+    EXPECT_EQ(home.CountTrace("command quit"), 1u);
+    EXPECT_EQ(home.CountTrace("exit"), 1u);
+    EXPECT_EQ(home.CountTrace("tray delete"), 1u);
+    EXPECT_EQ(panel.Id(item), "<gone>");
+
+    // With nothing running, --quit starts nothing and ends with 0.
+    auto idle = Start(home, "idle", {"--quit"}, env);
+    EXPECT_EQ(idle->Wait(), 0) << idle->Errors();
+    EXPECT_EQ(home.CountTrace("started window=0"), 1u);
+}
+
+TEST_F(ProgramGuiTest, CopiesWithDifferentInstanceNamesRunSideBySide) {
+    const ProgramHome homeA{"program-a"};
+    const ProgramHome homeB{"program-b"};
+    WriteConfig(homeA, false);
+    WriteConfig(homeB, false);
+    // One runtime folder for both, where the instance locks live.
+    const std::string runtime = (homeA.root / "run").string();
+    const auto envA =
+        Environment(homeA, {{"VELTO_CORVANE_INSTANCE", "a"}, {"XDG_RUNTIME_DIR", runtime}});
+    const auto envB =
+        Environment(homeB, {{"VELTO_CORVANE_INSTANCE", "b"}, {"XDG_RUNTIME_DIR", runtime}});
+
+    Panel panel;
+    const std::size_t before = panel.LiveItems().size();
+    auto a = Start(homeA, "a", {"--tray"}, envA);
+    ASSERT_TRUE(homeA.WaitForTrace("started window=0")) << a->Errors();
+    auto b = Start(homeB, "b", {"--tray"}, envB);
+    ASSERT_TRUE(homeB.WaitForTrace("started window=0")) << b->Errors();
+    EXPECT_TRUE(WaitUntil([&] { return panel.LiveItems().size() == before + 2; }));
+
+    // The same name forwards to its own copy only.
+    auto again = Start(homeA, "again", {}, envA);
+    EXPECT_EQ(again->Wait(), 0) << again->Errors();
+    EXPECT_TRUE(homeA.WaitForTrace("command show"));
+    EXPECT_FALSE(homeB.HasTracePrefix("command "));
+
+    auto quitB = Start(homeB, "quit-b", {"--quit"}, envB);
+    EXPECT_EQ(quitB->Wait(), 0);
+    EXPECT_EQ(b->Wait(), 0);
+    EXPECT_EQ(homeA.CountTrace("exit"), 0u);
+    auto quitA = Start(homeA, "quit-a", {"--quit"}, envA);
+    EXPECT_EQ(quitA->Wait(), 0);
+    EXPECT_EQ(a->Wait(), 0);
+}
+
+TEST_F(ProgramGuiTest, ClosingHidesToTheTrayWhileTheServerRunsAndEndsItOtherwise) {
+    const ProgramHome home{"program-close"};
+    WriteConfig(home);
+    const auto env = Environment(home);
+    auto program = Start(home, "main", {}, env);
+    ASSERT_TRUE(home.WaitForTrace("started window=1")) << program->Errors() << home.Trace();
+    std::vector<unsigned long> windows;
+    ASSERT_TRUE(WaitUntil([&] { return (windows = VisibleWindows()).size() == 1; }));
+    const unsigned long window = windows.front();
+    Panel panel;
+    const std::string item = WaitForItem(panel);
+
+    SendClose(window);
+    ASSERT_TRUE(home.WaitForTrace("window hidden")) << home.Trace();
+    EXPECT_TRUE(WaitUntil([] { return VisibleWindows().empty(); }));
+    std::optional<Panel::Notification> notice;
+    ASSERT_TRUE(WaitUntil([&] {
+        notice = panel.LastNotification();
+        return notice && notice->summary == "VeltoCorvane is still running";
+    }));
+    EXPECT_NE(notice->body.find("notification area"), std::string::npos) << notice->body;
+
+    // Shown again and closed again: hidden again, with no second notice.
+    auto show = Start(home, "show", {}, env);
+    EXPECT_EQ(show->Wait(), 0);
+    ASSERT_TRUE(WaitUntil([] { return VisibleWindows().size() == 1; }));
+    SendClose(window);
+    ASSERT_TRUE(home.WaitForTrace("window hidden", 2)) << home.Trace();
+    EXPECT_EQ(home.CountTrace("tray balloon VeltoCorvane is still running"), 1u);
+
+    // With the server stopped, closing the window ends the program.
+    const std::optional<MenuEntry> stop = Entry(panel.Menu(item), "Stop server");
+    ASSERT_TRUE(stop.has_value());
+    ASSERT_TRUE(panel.Click(item, stop->id));
+    ASSERT_TRUE(home.WaitForTrace("server stopped"));
+    auto showAgain = Start(home, "show-again", {}, env);
+    EXPECT_EQ(showAgain->Wait(), 0);
+    ASSERT_TRUE(WaitUntil([] { return VisibleWindows().size() == 1; }));
+    SendClose(window);
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    EXPECT_EQ(home.CountTrace("exit"), 1u);
+    EXPECT_EQ(home.CountTrace("window hidden"), 2u);
+}
+
+TEST_F(ProgramGuiTest, WithoutATrayHostClosingMinimisesAndSaysHowToQuit) {
+    // A desktop whose panel shows no tray icons.
+    m_watcher.Stop();
+    const ProgramHome home{"program-notray"};
+    WriteConfig(home);
+    const auto env = Environment(home);
+    auto program = Start(home, "main", {}, env);
+    ASSERT_TRUE(home.WaitForTrace("started window=1")) << program->Errors() << home.Trace();
+    std::vector<unsigned long> windows;
+    ASSERT_TRUE(WaitUntil([&] { return (windows = VisibleWindows()).size() == 1; }));
+    const unsigned long window = windows.front();
+
+    SendClose(window);
+    ASSERT_TRUE(home.WaitForTrace("window minimized")) << home.Trace();
+    EXPECT_EQ(home.CountTrace("window hidden"), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return WindowState(window).find("Iconic") != std::string::npos; }))
+        << WindowState(window);
+    Panel panel;
+    std::optional<Panel::Notification> notice;
+    ASSERT_TRUE(WaitUntil([&] {
+        notice = panel.LastNotification();
+        return notice && notice->body.find("--quit") != std::string::npos;
+    }));
+    EXPECT_EQ(notice->summary, "VeltoCorvane is still running");
+
+    // "show" brings it back from the task bar.
+    auto show = Start(home, "show", {}, env);
+    EXPECT_EQ(show->Wait(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return WindowState(window).find("Normal") != std::string::npos; }))
+        << WindowState(window);
+    EXPECT_TRUE(WaitUntil([&] { return VisibleWindows().size() == 1; }));
+
+    auto quit = Start(home, "quit", {"--quit"}, env);
+    EXPECT_EQ(quit->Wait(), 0);
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+}
+
+} // namespace
+} // namespace App::Testing
