@@ -13,9 +13,11 @@
 
 #include <X11/Xlib.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <systemd/sd-bus.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -383,6 +385,50 @@ TEST_F(ProgramGuiTest, TrayMenuRunsTheServerAndAnotherStartOrQuitReachesIt) {
     auto idle = Start(home, "idle", {"--quit"}, env);
     EXPECT_EQ(idle->Wait(), 0) << idle->Errors();
     EXPECT_EQ(home.CountTrace("started window=0"), 1u);
+}
+
+TEST_F(ProgramGuiTest, ADroppedPathFromASecondStartOpensTheShareDialog) {
+    const ProgramHome home{"program-drop"};
+    WriteConfig(home, false);
+    std::filesystem::create_directories(home.root / "Photos");
+    const auto env = Environment(home);
+    auto program = Start(home, "main", {"--tray"}, env);
+    ASSERT_TRUE(home.WaitForTrace("started window=0")) << program->Errors();
+
+    const std::string folder = (home.root / "Photos").string();
+    auto drop = Start(home, "drop", {"--drop", folder}, env);
+    EXPECT_EQ(drop->Wait(), 0) << drop->Errors();
+    EXPECT_TRUE(home.WaitForTrace("command drop:" + folder));
+    // As if dropped on the window: the share dialog for it opens.
+    EXPECT_TRUE(WaitUntil([&] {
+        return !s_x->Run({"xdotool", "search", "--onlyvisible", "--name", "Add shared folder"})
+                    .out.empty();
+    }));
+    // A stop signal ends the program as Exit does, dialog or not.
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    EXPECT_EQ(home.CountTrace("exit"), 1u);
+}
+
+TEST_F(ProgramGuiTest, OutsideItsOwnDataFolderADropOnlyShowsTheWindow) {
+    const ProgramHome home{"program-nodrop"};
+    // The user's own settings folder, not a data folder of its own.
+    std::filesystem::create_directories(home.root / "config/VeltoCorvane");
+    const std::uint16_t port = Velto::Corvane::Testing::FreeLoopbackPort();
+    std::ofstream{home.root / "config/VeltoCorvane/config.json"}
+        << R"({"server": {"upnp": false, "language": "en", "startServerOnLaunch": false, "port": )" +
+               std::to_string(port) + "}}";
+    const auto env = Environment(home, {{"VELTO_CORVANE_DATA_DIR", ""}});
+    auto program = Start(home, "main", {"--tray"}, env);
+    ASSERT_TRUE(home.WaitForTrace("started window=0")) << program->Errors();
+
+    auto drop = Start(home, "drop", {"--drop", home.root.string()}, env);
+    EXPECT_EQ(drop->Wait(), 0) << drop->Errors();
+    EXPECT_TRUE(home.WaitForTrace("command show")) << home.Trace();
+    EXPECT_FALSE(home.HasTracePrefix("command drop:"));
+    auto quit = Start(home, "quit", {"--quit"}, env);
+    EXPECT_EQ(quit->Wait(), 0);
+    EXPECT_EQ(program->Wait(), 0);
 }
 
 TEST_F(ProgramGuiTest, CopiesWithDifferentInstanceNamesRunSideBySide) {

@@ -144,5 +144,19 @@ TEST_F(ProgramShotsTest, AFolderThatCannotBeWrittenFailsWithExitCodeTwo) {
     EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
+TEST_F(ProgramShotsTest, AnUnreadableSettingsFileIsAnnouncedInADialog) {
+    home.WriteConfig("{ not json");
+    ProgramRun program({}, ShotEnvironment(shots.string()), home.root.string());
+    ASSERT_EQ(program.Wait(), 0) << program.Errors() << home.Trace();
+    // The defaults apply (the system's language, English here), and the
+    // notice comes once the window exists, titled with the program's name.
+    ASSERT_GE(home.TraceLines().size(), 2u);
+    EXPECT_EQ(home.CountTrace("dialog VeltoCorvane saved"), 1u) << home.Trace();
+    EXPECT_TRUE(ReadPngSize(shots / "dialog-VeltoCorvane.png").has_value());
+    // The file is left as it was.
+    std::ifstream in{home.Data() / "config.json"};
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>{in}, {}), "{ not json");
+}
+
 } // namespace
 } // namespace App::Testing
