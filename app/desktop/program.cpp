@@ -24,6 +24,7 @@
 #include "widget/kit/message_dialog.h"
 #include "widget/kit/tray_icon.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace App {
@@ -39,6 +40,8 @@ constexpr char kTrayId[] = "VeltoCorvane";
 // The tray menu's anchor: one pixel, off every screen.
 constexpr int kAnchorPosition = -32000;
 constexpr int kAnchorSize = 1;
+// How long the anchor may take to be placed before the menu opens on it.
+constexpr std::chrono::milliseconds kAnchorSettleTime{500};
 
 Kit::ThemeChoice ThemeChoiceFor(std::u16string_view theme) {
     if (theme == u"light")
@@ -229,6 +232,8 @@ std::vector<MenuItem> Program::TrayMenuItems() {
 }
 
 void Program::ShowTrayMenu(Kit::ScreenPoint point) {
+    if (m_openingTrayMenu)
+        return;
     if (!m_menuAnchor) {
         WindowOptions options;
         options.hasBounds = true;
@@ -247,7 +252,18 @@ void Program::ShowTrayMenu(Kit::ScreenPoint point) {
         m_menuAnchor = std::move(anchor);
     }
     // Parked (automated runs) the menu never takes the foreground.
-    m_menuAnchor->Show(!m_settings.parkWindows);
+    const bool activate = !m_settings.parkWindows;
+    m_menuAnchor->Show(activate);
+    // The window manager places and focuses the anchor after it is mapped;
+    // a menu opened before that would close at once as its owner moves.
+    m_openingTrayMenu = true;
+    const auto settled = std::chrono::steady_clock::now() + kAnchorSettleTime;
+    Application::Instance().RunUntil([&] {
+        return (activate && m_menuAnchor->IsActive()) || std::chrono::steady_clock::now() > settled;
+    });
+    m_openingTrayMenu = false;
+    if (m_exiting)
+        return;
     m_trayMenu.SetItems(TrayMenuItems());
     const std::weak_ptr<bool> alive = m_alive;
     m_trayMenu.SetOnClosed([this, alive] {

@@ -98,6 +98,7 @@ private:
     bool m_noticeShown{false};
     bool m_exiting{false};
     bool m_hasExtraPages{false};
+    bool m_openingTrayMenu{false};
     std::shared_ptr<Pending> m_pending{std::make_shared<Pending>()};
     std::shared_ptr<bool> m_alive{std::make_shared<bool>(true)};
 

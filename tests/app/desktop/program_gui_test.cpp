@@ -186,6 +186,12 @@ public:
                                   std::uint32_t{0}) >= 0;
     }
 
+    bool CallItem(const std::string& item, const char* method, int x, int y) const {
+        return sd_bus_call_method(m_bus, item.c_str(), "/StatusNotifierItem",
+                                  "org.kde.StatusNotifierItem", method, nullptr, nullptr, "ii", x,
+                                  y) >= 0;
+    }
+
     struct Notification {
         std::uint32_t id{0};
         std::string summary;
@@ -371,6 +377,12 @@ TEST_F(ProgramGuiTest, TrayMenuRunsTheServerAndAnotherStartOrQuitReachesIt) {
     EXPECT_EQ(second->Wait(), 0) << second->Errors();
     EXPECT_TRUE(home.WaitForTrace("command show"));
     EXPECT_TRUE(WaitUntil([] { return !VisibleWindows().empty(); }));
+
+    // A panel that asks the program to draw the menu itself gets a popup.
+    const std::size_t shown = VisibleWindows().size();
+    ASSERT_TRUE(panel.CallItem(item, "ContextMenu", 300, 300));
+    // Its off-screen anchor and the menu's popup.
+    EXPECT_TRUE(WaitUntil([&] { return VisibleWindows().size() >= shown + 2; }));
 
     // --quit ends it: the server stops and the item leaves the panel.
     auto quit = Start(home, "quit", {"--quit"}, env);
