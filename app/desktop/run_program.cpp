@@ -23,8 +23,10 @@
 #include "widget/kit/single_instance.h"
 #include "widget/kit/tray_icon.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -41,6 +43,8 @@ constexpr int kParkedX = -30000;
 constexpr int kParkedY = 100;
 // The size of the icon every window carries.
 constexpr int kWindowIconPixels = 64;
+// A process ended by a signal reports 128 + its number, as shells do.
+constexpr int kSignalExitBase = 128;
 
 constexpr std::string_view kHeadlessHint =
     "Run the server without a window instead:\n"
@@ -54,15 +58,20 @@ void PostTask(Kit::UiTask task) {
     Application::Instance().Post(std::move(task));
 }
 
-// Where a stop signal goes: the program once it runs, the loop before that.
+// Where a stop signal goes: the program once it runs, the loop before that,
+// and before the toolkit runs (a second copy waiting for the first one's
+// answer) straight to the end of the process, as without the watch.
 class StopTarget {
 public:
     void Set(Program* program) {
         const std::lock_guard lock(m_mutex);
         m_program = program;
     }
+    void SetLoopReady() { m_loopReady = true; }
     // On the watch's thread.
-    void Signal() {
+    void Signal(int signal) {
+        if (!m_loopReady.load())
+            std::_Exit(kSignalExitBase + signal);
         Application::Instance().Post([this] {
             const std::lock_guard lock(m_mutex);
             if (m_program != nullptr)
@@ -75,6 +84,7 @@ public:
 private:
     std::mutex m_mutex; // guards m_program
     Program* m_program{nullptr};
+    std::atomic<bool> m_loopReady{false};
 };
 
 } // namespace
@@ -109,7 +119,7 @@ int RunProgram(const CommandLine& line, const EnvironmentSettings& settings) {
     const bool shotsMode = !settings.shotsFolder.empty();
     StopTarget stopTarget;
     // Before any other thread, so that only the watch receives the signals.
-    const StopSignalWatch stopWatch([&stopTarget] { stopTarget.Signal(); });
+    const StopSignalWatch stopWatch([&stopTarget](int signal) { stopTarget.Signal(signal); });
 
     // Decided before the display is needed, so that --quit and a second
     // start work from a terminal without one.
@@ -143,6 +153,7 @@ int RunProgram(const CommandLine& line, const EnvironmentSettings& settings) {
         PrintError(kHeadlessHint);
         return kExitFailure;
     }
+    stopTarget.SetLoopReady();
 
     const Velto::Corvane::ServiceOptions serviceOptions = ServiceOptionsFor(settings);
     if (serviceOptions.configPath.empty()) {

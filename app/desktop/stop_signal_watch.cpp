@@ -25,7 +25,8 @@ sigset_t StopSet() {
 
 } // namespace
 
-StopSignalWatch::StopSignalWatch(std::function<void()> onSignal) : m_onSignal(std::move(onSignal)) {
+StopSignalWatch::StopSignalWatch(std::function<void(int signal)> onSignal)
+    : m_onSignal(std::move(onSignal)) {
     const sigset_t set = StopSet();
     if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0)
         return;
@@ -56,7 +57,7 @@ void StopSignalWatch::Loop() {
         if (::read(m_signals.Get(), &info, sizeof info) != static_cast<ssize_t>(sizeof info))
             continue;
         if (m_onSignal)
-            m_onSignal();
+            m_onSignal(static_cast<int>(info.ssi_signo));
     }
 }
 
