@@ -1,5 +1,7 @@
 #include "widget/controls/combo_box.h"
 
+#include "widget/controls/combo_popup.h"
+#include "widget/host/window.h"
 #include "widget/input/host.h"
 #include "widget/input/key_codes.h"
 #include "widget/render/canvas.h"
@@ -60,9 +62,12 @@ bool ComboBox::Open() {
     if (IsOpen())
         return true;
     auto* host = dynamic_cast<Host*>(GetHost());
-    if (!m_presenter || host == nullptr || !IsEnabled())
+    auto* window = dynamic_cast<Window*>(host);
+    if ((!m_presenter && window == nullptr) || host == nullptr || !IsEnabled())
         return false;
     m_typeAhead.Reset();
+    if (m_popup != nullptr)
+        m_popup->Release();
     m_closedPanel.reset();
     m_panel = std::make_unique<ComboPanel>(m_items, m_selected);
     m_panel->SetOnChosen([this](int index) { Choose(index); });
@@ -76,9 +81,31 @@ bool ComboBox::Open() {
     m_route = std::make_unique<KeyRoute>(*host, std::move(handlers));
     const RectF bounds = BoundsInWindow();
     const SizeF size{ActualWidth(), ComboPanel::HeightFor(m_items.size())};
-    m_hidePopup = m_presenter(*this, *m_panel, bounds, size);
+    m_hidePopup = m_presenter ? m_presenter(*this, *m_panel, bounds, size)
+                              : ShowInWindowPopup(*m_panel, bounds, size);
+    if (!m_hidePopup) {
+        m_route.reset();
+        m_panel.reset();
+        return false;
+    }
     RequestRedraw();
     return true;
+}
+
+std::function<void()> ComboBox::ShowInWindowPopup(ComboPanel& panel, RectF anchor, SizeF size) {
+    auto* window = dynamic_cast<Window*>(GetHost());
+    if (window == nullptr)
+        return nullptr;
+    if (m_popup == nullptr)
+        m_popup = std::make_unique<ComboPopup>();
+    if (!m_popup->ShowFor(*window, panel, anchor, size)) {
+        m_popup->Release();
+        return nullptr;
+    }
+    m_popup->SetOnDismissed([this] { Close(); });
+    // Hiding may run inside the list's own click: the popup only unmaps.
+    ComboPopup* popup = m_popup.get();
+    return [popup] { popup->Hide(); };
 }
 
 void ComboBox::Close() {

@@ -13,6 +13,8 @@
 
 namespace Velto::Widget::Input {
 
+class ComboPopup;
+
 // A drop-down choice among texts. Closed, the keys step through the items
 // and typing finds one; opened, a list below (or above) the box shows them.
 class ComboBox : public Widget {
@@ -29,7 +31,8 @@ public:
     // `anchor` (the box, in window DIPs). Returns what hides it again, which
     // may run inside the popup's own input dispatch (a click on an item), so
     // it hides the popup without destroying it there. The popup calls
-    // ComboBox::Close when it is dismissed from outside.
+    // ComboBox::Close when it is dismissed from outside. Without a presenter,
+    // a box in a toolkit window shows the list in a ComboPopup of its own.
     using PopupPresenter = std::function<std::function<void()>(ComboBox&, ComboPanel& panel,
                                                                RectF anchor, SizeF size)>;
 
@@ -75,6 +78,9 @@ protected:
 
 private:
     void Choose(int index);
+    // Shows the list in the box's own popup over its window; none when the
+    // box is in no toolkit window or the popup could not be shown.
+    std::function<void()> ShowInWindowPopup(ComboPanel& panel, RectF anchor, SizeF size);
     double NowMs() const;
 
     std::vector<std::u16string> m_items;
@@ -85,6 +91,8 @@ private:
     PopupPresenter m_presenter;
     std::unique_ptr<ComboPanel> m_panel;
     std::unique_ptr<ComboPanel> m_closedPanel;
+    // After the panels: it lets go of the list before the list goes.
+    std::unique_ptr<ComboPopup> m_popup;
     std::unique_ptr<KeyRoute> m_route;
     std::function<void()> m_hidePopup;
     std::unique_ptr<TextLayout> m_layout;

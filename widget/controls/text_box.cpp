@@ -1,10 +1,14 @@
 #include "widget/controls/text_box.h"
 
+#include "widget/host/standard_labels.h"
+#include "widget/host/system_clipboard.h"
+#include "widget/host/window.h"
 #include "widget/input/host.h"
 #include "widget/input/key_codes.h"
 #include "widget/list/code_points.h"
 #include "widget/list/icu_text_boundary.h"
 #include "widget/list/system_timing.h"
+#include "widget/menu/context_menu.h"
 #include "widget/render/canvas.h"
 
 #include <algorithm>
@@ -45,12 +49,51 @@ TextFormat BodyFormat(const Theme& theme) {
     return format;
 }
 
+EditMenuTexts StandardEditMenuTexts() {
+    const auto label = [](std::uint32_t id) { return std::u16string(Kit::StandardLabel(id)); };
+    EditMenuTexts texts;
+    texts.undo = label(Kit::kLabelUndo);
+    texts.cut = label(Kit::kLabelCut);
+    texts.copy = label(Kit::kLabelCopy);
+    texts.paste = label(Kit::kLabelPaste);
+    texts.remove = label(Kit::kLabelDelete);
+    texts.selectAll = label(Kit::kLabelSelectAll);
+    return texts;
+}
+
+TextClipboard DesktopClipboard(Window& window) {
+    TextClipboard clipboard;
+    clipboard.read = [&window]() -> std::optional<std::u16string> {
+        std::u16string text;
+        if (!TheSystemClipboard().GetText(&window, text))
+            return std::nullopt;
+        return text;
+    };
+    clipboard.write = [&window](std::u16string_view text) {
+        return TheSystemClipboard().SetText(&window, text);
+    };
+    clipboard.hasText = [] { return TheSystemClipboard().HasText(); };
+    return clipboard;
+}
+
 } // namespace
 
 TextBox::TextBox() : m_boundary(Models::IcuTextBoundary::Create()), m_model(*m_boundary) {}
 
 TextBox::~TextBox() {
     StopBlink();
+}
+
+Window* TextBox::HostWindow() const {
+    return dynamic_cast<Window*>(GetHost());
+}
+
+TextClipboard TextBox::ActiveClipboard() const {
+    if (m_clipboard.read || m_clipboard.write)
+        return m_clipboard;
+    if (Window* window = HostWindow())
+        return DesktopClipboard(*window);
+    return {};
 }
 
 std::int64_t TextBox::NowMs() const {
@@ -405,23 +448,29 @@ bool TextBox::OnChar(const CharEvent& event) {
 
 void TextBox::Copy() {
     // A masked password never leaves the box.
-    if (IsMasked() || !m_model.HasSelection() || !m_clipboard.write)
+    if (IsMasked() || !m_model.HasSelection())
         return;
-    m_clipboard.write(m_model.SelectedText());
+    const TextClipboard clipboard = ActiveClipboard();
+    if (clipboard.write)
+        clipboard.write(m_model.SelectedText());
 }
 
 void TextBox::Cut() {
-    if (IsMasked() || IsReadOnly() || !m_model.HasSelection() || !m_clipboard.write)
+    if (IsMasked() || IsReadOnly() || !m_model.HasSelection())
         return;
-    if (!m_clipboard.write(m_model.SelectedText()))
+    const TextClipboard clipboard = ActiveClipboard();
+    if (!clipboard.write || !clipboard.write(m_model.SelectedText()))
         return;
     Edited(m_model.DeleteSelection(NowMs()));
 }
 
 void TextBox::Paste() {
-    if (IsReadOnly() || !m_clipboard.read)
+    if (IsReadOnly())
         return;
-    const std::optional<std::u16string> text = m_clipboard.read();
+    const TextClipboard clipboard = ActiveClipboard();
+    if (!clipboard.read)
+        return;
+    const std::optional<std::u16string> text = clipboard.read();
     if (!text)
         return;
     std::u16string accepted;
@@ -450,17 +499,18 @@ std::vector<MenuItem> TextBox::EditMenuItems() const {
     EditMenuState state;
     const bool selection = m_model.HasSelection();
     const bool writable = !IsReadOnly();
-    const bool clipboard = m_clipboard.write != nullptr;
+    const TextClipboard active = ActiveClipboard();
+    const bool clipboard = active.write != nullptr;
     state.canUndo = writable && m_model.CanUndo();
     state.canCut = writable && selection && !IsMasked() && clipboard;
     state.canCopy = selection && !IsMasked() && clipboard;
-    state.canPaste =
-        writable && m_clipboard.read != nullptr && (!m_clipboard.hasText || m_clipboard.hasText());
+    state.canPaste = writable && active.read != nullptr && (!active.hasText || active.hasText());
     state.canDelete = writable && selection;
     state.canSelectAll =
         !m_model.Text().empty() &&
         (m_model.SelectionEnd() - m_model.SelectionStart()) < m_model.Text().size();
-    return BuildEditMenu(m_menuTexts, state);
+    const bool standard = !m_menuTextsSet && HostWindow() != nullptr;
+    return BuildEditMenu(standard ? StandardEditMenuTexts() : m_menuTexts, state);
 }
 
 void TextBox::ExecuteEditCommand(std::uint32_t id) {
@@ -489,8 +539,23 @@ void TextBox::ExecuteEditCommand(std::uint32_t id) {
 }
 
 void TextBox::ShowContextMenu(PointF at) {
-    if (m_contextMenu)
+    if (m_contextMenu) {
         m_contextMenu(EditMenuItems(), at);
+        return;
+    }
+    Window* window = HostWindow();
+    if (window == nullptr)
+        return;
+    if (m_editMenu == nullptr)
+        m_editMenu = std::make_unique<ContextMenu>();
+    m_editMenu->SetItems(EditMenuItems());
+    // The choice arrives from a posted task, after the menu has closed.
+    m_editMenu->SetOnItemChosen([self = std::weak_ptr<TextBox*>(m_self)](MenuItem item) {
+        if (const std::shared_ptr<TextBox*> box = self.lock())
+            (*box)->ExecuteEditCommand(item.id);
+    });
+    const RectF bounds = BoundsInWindow();
+    m_editMenu->Show(*window, PointF{bounds.x + at.x, bounds.y + at.y});
 }
 
 // Input method.

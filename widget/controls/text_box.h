@@ -14,7 +14,13 @@
 #include <string>
 #include <vector>
 
+namespace Velto::Widget {
+class Window;
+} // namespace Velto::Widget
+
 namespace Velto::Widget::Input {
+
+class ContextMenu;
 
 // A single-line text input, also a password box: caret and selection by
 // keys and pointer over word and character boundaries, undo and redo, the
@@ -62,7 +68,8 @@ public:
     void SetOnEnter(std::function<void()> callback) { m_onEnter = std::move(callback); }
     void SetOnFocusLost(std::function<void()> callback) { m_onFocusLost = std::move(callback); }
 
-    // Connects the desktop clipboard.
+    // Connects a clipboard. Without one, a box in a toolkit window uses the
+    // desktop clipboard.
     void SetClipboard(TextClipboard clipboard) { m_clipboard = std::move(clipboard); }
     // Replaces the word and character boundaries (ICU by default).
     void SetTextBoundary(std::unique_ptr<Models::ITextBoundary> boundary);
@@ -71,10 +78,15 @@ public:
     // Whether Caps Lock is on; the window layer answers it.
     void SetCapsLockQuery(std::function<bool()> query) { m_capsLock = std::move(query); }
     // Shows the edit menu (the menu layer): the items and where, in the
-    // box's coordinates. A chosen item goes to ExecuteEditCommand.
+    // box's coordinates. A chosen item goes to ExecuteEditCommand. Without
+    // a handler, a box in a toolkit window opens its own context menu.
     using ContextMenuHandler = std::function<void(std::vector<MenuItem>, PointF)>;
     void SetContextMenuHandler(ContextMenuHandler handler) { m_contextMenu = std::move(handler); }
-    void SetEditMenuTexts(EditMenuTexts texts) { m_menuTexts = std::move(texts); }
+    // The menu's texts; by default the standard labels in a toolkit window.
+    void SetEditMenuTexts(EditMenuTexts texts) {
+        m_menuTexts = std::move(texts);
+        m_menuTextsSet = true;
+    }
     std::vector<MenuItem> EditMenuItems() const;
     void ExecuteEditCommand(std::uint32_t id);
 
@@ -134,6 +146,10 @@ private:
     std::size_t PositionAt(PointF local) const;
     PointF ToLocal(PointF windowPoint) const;
     void ShowContextMenu(PointF at);
+    // The toolkit window the box is shown in; none in other hosts.
+    Window* HostWindow() const;
+    // The clipboard set by the owner, else the desktop's in a window.
+    TextClipboard ActiveClipboard() const;
     void DrawRevealButton(Canvas& canvas) const;
     void DrawCapsLockBadge(Canvas& canvas) const;
     void DrawSelectionAndText(Canvas& canvas, const TextLayout& layout, PointF origin,
@@ -153,6 +169,11 @@ private:
     std::function<bool()> m_capsLock;
     ContextMenuHandler m_contextMenu;
     EditMenuTexts m_menuTexts;
+    bool m_menuTextsSet{false};
+    // The edit menu a box in a toolkit window opens itself, and a token its
+    // posted choice checks, since the box may be gone by then.
+    std::unique_ptr<ContextMenu> m_editMenu;
+    std::shared_ptr<TextBox*> m_self{std::make_shared<TextBox*>(this)};
     std::function<void()> m_onTextChanged;
     std::function<void()> m_onEnter;
     std::function<void()> m_onFocusLost;

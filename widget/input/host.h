@@ -247,6 +247,12 @@ private:
     CursorShape m_cursor{CursorShape::Arrow};
     PointF m_pointer;
     char16_t m_pendingHighSurrogate{0};
+    // The key route that took the last key press. When taking it ended the
+    // route (a menu chose an item by its access key and closed), the
+    // character the same press produces is swallowed too, not typed into
+    // the focused widget.
+    std::weak_ptr<const RouteHandlers> m_routeOfLastKey;
+    bool m_routeTookKey{false};
 
     std::vector<Route> m_routes;
     std::uint64_t m_nextRouteId{1};

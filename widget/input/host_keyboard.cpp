@@ -6,6 +6,8 @@
 #include "widget/input/key_route.h"
 #include "widget/input/upper_case.h"
 
+#include <utility>
+
 namespace Velto::Widget {
 namespace {
 
@@ -43,9 +45,15 @@ std::size_t Step(std::size_t position, std::size_t count, bool forward) {
 } // namespace
 
 bool Host::KeyDown(const KeyEvent& event) {
-    for (const auto& route : RoutesNewestFirst())
-        if (route->keyDown && route->keyDown(event))
+    m_routeTookKey = false;
+    m_routeOfLastKey.reset();
+    for (const auto& route : RoutesNewestFirst()) {
+        if (route->keyDown && route->keyDown(event)) {
+            m_routeTookKey = true;
+            m_routeOfLastKey = route;
             return true;
+        }
+    }
 
     DismissTooltip();
 
@@ -90,6 +98,8 @@ bool Host::KeyUp(const KeyEvent& event) {
 }
 
 bool Host::Char(const CharEvent& event) {
+    if (std::exchange(m_routeTookKey, false) && m_routeOfLastKey.expired())
+        return true;
     char32_t character = event.character;
     if (IsHighSurrogate(character)) {
         m_pendingHighSurrogate = static_cast<char16_t>(character);
