@@ -443,6 +443,39 @@ TEST_F(ProgramGuiTest, OutsideItsOwnDataFolderADropOnlyShowsTheWindow) {
     EXPECT_EQ(program->Wait(), 0);
 }
 
+TEST_F(ProgramGuiTest, TheConfiguredLanguageOrElseTheSystemsNamesTheTrayTexts) {
+    struct Case {
+        const char* configured;
+        const char* lang;
+        const char* tooltip;
+    };
+    const std::vector<Case> cases = {
+        {"fr", "ko_KR.UTF-8", "VeltoCorvane: 서버 꺼짐"},
+        {"fr", "de_DE.UTF-8", "VeltoCorvane: server off"},
+        {"", "ko_KR.UTF-8", "VeltoCorvane: 서버 꺼짐"},
+        {"en", "ko_KR.UTF-8", "VeltoCorvane: server off"},
+        {"ko", "C.UTF-8", "VeltoCorvane: 서버 꺼짐"},
+    };
+    Panel panel;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.configured) + " " + c.lang);
+        const ProgramHome home{"program-language"};
+        home.WriteConfig(
+            std::string(R"({"server": {"upnp": false, "startServerOnLaunch": false, )") +
+            R"("language": ")" + c.configured + R"("}})");
+        const auto env = Environment(home, {{"LANG", c.lang}});
+        const std::size_t known = panel.LiveItems().size();
+        auto program = Start(home, "main", {"--tray"}, env);
+        ASSERT_TRUE(home.WaitForTrace("started window=0")) << program->Errors();
+        const std::string item = WaitForItem(panel, known);
+        ASSERT_FALSE(item.empty());
+        EXPECT_EQ(panel.Tooltip(item), c.tooltip);
+        auto quit = Start(home, "quit", {"--quit"}, env);
+        EXPECT_EQ(quit->Wait(), 0);
+        EXPECT_EQ(program->Wait(), 0);
+    }
+}
+
 TEST_F(ProgramGuiTest, CopiesWithDifferentInstanceNamesRunSideBySide) {
     const ProgramHome homeA{"program-a"};
     const ProgramHome homeB{"program-b"};
