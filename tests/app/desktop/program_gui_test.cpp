@@ -555,6 +555,28 @@ TEST_F(ProgramGuiTest, ClosingHidesToTheTrayWhileTheServerRunsAndEndsItOtherwise
     EXPECT_EQ(home.CountTrace("window hidden"), 2u);
 }
 
+TEST_F(ProgramGuiTest, AHiddenTrayStaysInsideTheProgramAndShowsNoNotice) {
+    const ProgramHome home{"program-hidden-tray"};
+    WriteConfig(home);
+    const auto env = Environment(home, {{"VELTO_CORVANE_TRAY_HIDDEN", "1"}});
+    Panel panel;
+    const std::size_t known = panel.LiveItems().size();
+    auto program = Start(home, "main", {}, env);
+    ASSERT_TRUE(home.WaitForTrace("started window=1")) << program->Errors() << home.Trace();
+    EXPECT_EQ(home.CountTrace("tray add hidden=1 ok=1"), 1u) << home.Trace();
+    std::vector<unsigned long> windows;
+    ASSERT_TRUE(WaitUntil([&] { return (windows = VisibleWindows()).size() == 1; }));
+
+    SendClose(windows.front());
+    ASSERT_TRUE(home.WaitForTrace("window hidden")) << home.Trace();
+    EXPECT_TRUE(WaitUntil([] { return VisibleWindows().empty(); }));
+    EXPECT_FALSE(home.HasTracePrefix("tray balloon"));
+    EXPECT_EQ(panel.LiveItems().size(), known);
+    auto quit = Start(home, "quit", {"--quit"}, env);
+    EXPECT_EQ(quit->Wait(), 0);
+    EXPECT_EQ(program->Wait(), 0);
+}
+
 TEST_F(ProgramGuiTest, WithoutATrayHostClosingMinimisesAndSaysHowToQuit) {
     // A desktop whose panel shows no tray icons.
     m_watcher.Stop();
