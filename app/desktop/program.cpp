@@ -41,7 +41,7 @@ constexpr char kTrayId[] = "VeltoCorvane";
 constexpr int kAnchorPosition = -32000;
 constexpr int kAnchorSize = 1;
 // How long the anchor may take to be placed before the menu opens on it.
-constexpr std::chrono::milliseconds kAnchorSettleTime{500};
+constexpr std::chrono::milliseconds kAnchorSettleTime{2000};
 
 Kit::ThemeChoice ThemeChoiceFor(std::u16string_view theme) {
     if (theme == u"light")

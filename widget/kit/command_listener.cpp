@@ -82,10 +82,20 @@ Deadline After(int ms) {
 void CommandListener::Loop::Run() {
     std::vector<pollfd> fds;
     for (;;) {
+        bool stopping = false;
         {
             const std::lock_guard lock(m_completions->mutex);
-            if (m_completions->stop)
-                return;
+            stopping = m_completions->stop;
+        }
+        if (stopping) {
+            // A command handled just before the end (a "quit") is still
+            // answered: its sender waits for that reply.
+            TakeCompletions();
+            for (Client& client : m_clients) {
+                if (client.stage == Stage::Replying)
+                    Write(client);
+            }
+            return;
         }
         fds.clear();
         fds.push_back({m_completions->wake.Get(), POLLIN, 0});
