@@ -2,6 +2,7 @@
 
 #include "widget/host/appearance_watcher.h"
 #include "widget/host/monotonic_seconds.h"
+#include "widget/host/system_clipboard.h"
 #include "widget/host/window.h"
 #include "widget/host/x11_errors.h"
 #include "widget/host/x11_window.h"
@@ -285,6 +286,8 @@ void Application::Dispatch(const SDL_Event& event) {
 }
 
 void Application::DispatchSystemEvent(const SDL_Event& event) {
+    if (Input::TheSystemClipboard().HandleSystemEvent(event))
+        return;
     const std::optional<X11::ScreenPress> press = X11::ButtonPressOf(event);
     if (!press)
         return;
