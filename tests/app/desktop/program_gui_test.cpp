@@ -577,6 +577,25 @@ TEST_F(ProgramGuiTest, AHiddenTrayStaysInsideTheProgramAndShowsNoNotice) {
     EXPECT_EQ(program->Wait(), 0);
 }
 
+TEST_F(ProgramGuiTest, ParkedWindowsOpenLeftOfTheScreenWithoutTakingTheFocus) {
+    const ProgramHome home{"program-parked"};
+    WriteConfig(home, false);
+    const auto env = Environment(home, {{"VELTO_CORVANE_PARK_WINDOWS", "1"}});
+    const std::string focusedBefore = s_x->Run({"xdotool", "getwindowfocus"}).out;
+    auto program = Start(home, "main", {}, env);
+    ASSERT_TRUE(home.WaitForTrace("started window=1")) << program->Errors() << home.Trace();
+    std::vector<unsigned long> windows;
+    ASSERT_TRUE(WaitUntil([&] { return (windows = VisibleWindows()).size() == 1; }));
+    // Asked for x = -30000; window managers keep a strip of a window on the
+    // screen (openbox), so only the side it went to is certain.
+    const std::string info = s_x->Run({"xwininfo", "-id", std::to_string(windows.front())}).out;
+    EXPECT_NE(info.find("Absolute upper-left X:  -"), std::string::npos) << info;
+    EXPECT_EQ(s_x->Run({"xdotool", "getwindowfocus"}).out, focusedBefore);
+    auto quit = Start(home, "quit", {"--quit"}, env);
+    EXPECT_EQ(quit->Wait(), 0);
+    EXPECT_EQ(program->Wait(), 0);
+}
+
 TEST_F(ProgramGuiTest, WithoutATrayHostClosingMinimisesAndSaysHowToQuit) {
     // A desktop whose panel shows no tray icons.
     m_watcher.Stop();
