@@ -2,6 +2,7 @@
 
 #include "app/desktop/desktop_window.h"
 #include "app/desktop/dialog_shots.h"
+#include "app/desktop/extra_pages.h"
 #include "app/desktop/no_tray_notice.h"
 #include "app/desktop/screenshot_mode.h"
 #include "app/desktop/tray_host_presence.h"
@@ -81,6 +82,10 @@ bool Program::Start(bool showWindow) {
     ApplyLook();
 
     m_window = std::make_unique<DesktopWindow>(m_service, MakeHooks(), m_language);
+    ExtraPageHooks pageHooks;
+    pageHooks.applyLook = LookChanged();
+    m_window->Main().SetExtraPages(MakeExtraPages(m_service, std::move(pageHooks)));
+    m_hasExtraPages = true;
     if (!m_window->Create()) {
         m_window.reset();
         return false;
@@ -160,8 +165,14 @@ void Program::SwitchLanguage(UiLanguage language) {
 MainWindow::Hooks Program::MakeHooks() {
     MainWindow::Hooks hooks;
     hooks.onServerStateChanged = Guarded(&Program::UpdateTray);
+    hooks.onAppearanceChanged = LookChanged();
+    return hooks;
+}
+
+std::function<void()> Program::LookChanged() {
     const std::weak_ptr<bool> alive = m_alive;
-    hooks.onAppearanceChanged = [this, alive] {
+    // Posted: the settings page that reports it is rebuilt by it.
+    return [this, alive] {
         Post([this, alive] {
             if (!alive.lock())
                 return;
@@ -171,7 +182,6 @@ MainWindow::Hooks Program::MakeHooks() {
             UpdateTray();
         });
     };
-    return hooks;
 }
 
 void Program::AddTray() {

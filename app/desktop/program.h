@@ -85,6 +85,9 @@ private:
     };
 
     void SwitchLanguage(UiLanguage language);
+    // The look hook: applies the configured look and rebuilds the window in
+    // it, from a task of its own.
+    std::function<void()> LookChanged();
     void CopyAddress();
     void ShowCloseNotice(bool trayShown);
     // Wraps a command so that it does nothing once the program is gone.

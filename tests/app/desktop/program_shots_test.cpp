@@ -84,6 +84,9 @@ TEST_F(ProgramShotsTest, EveryPageAndDialogInBothLanguagesWithoutADisplay) {
     };
     const std::vector<Page> pages = {
         {"1-home", 940, 680},
+        {"2-accounts", 940, 680},
+        {"3-log", 940, 680},
+        {"4-settings", 940, 1100},
         {"1-home-internet", 940, 680},
         {"1-home-narrow", 640, 680},
         {"1-home-off", 940, 680},
