@@ -7,6 +7,7 @@
 #include "widget/controls/combo_popup.h"
 #include "widget/controls/text_box.h"
 #include "widget/core/stack.h"
+#include "widget/host/standard_labels.h"
 #include "widget/list/list_data_source.h"
 #include "widget/list/list_view.h"
 #include "widget/menu/menu_popup.h"
@@ -172,6 +173,8 @@ TEST(ControlsGuiTest, TheEditMenuOpensInItsOwnPopupAndActs) {
     w.box->SetText(u"old");
     w.box->SelectAll();
     OfferOnClipboard("from the menu");
+    // The menu speaks the toolkit's label language.
+    Kit::SetLabelLanguage(Kit::kLanguageKorean);
 
     // Shift+F10 opens the menu at the caret without taking the keyboard
     // from the window; P (Paste) chooses by its access key.
@@ -181,7 +184,8 @@ TEST(ControlsGuiTest, TheEditMenuOpensInItsOwnPopupAndActs) {
     const std::vector<MenuItem> items = w.box->EditMenuItems();
     ASSERT_EQ(items.size(), 8u);
     EXPECT_TRUE(items[4].enabled) << "Paste, with text on the clipboard";
-    EXPECT_EQ(items[7].text, u"Select &All");
+    EXPECT_EQ(items[4].text, u"붙여넣기(&P)");
+    EXPECT_EQ(items[7].text, u"모두 선택(&A)");
     EXPECT_TRUE(Drive(
         Keys({"p"}),
         [&] { return w.box->GetText() == u"from the menu" && ShownPopupOf(*w.window) == nullptr; }))
@@ -195,6 +199,7 @@ TEST(ControlsGuiTest, TheEditMenuOpensInItsOwnPopupAndActs) {
                       [&] { return ShownPopupOf(*w.window) != nullptr; }));
     EXPECT_TRUE(Drive(Keys({"Escape"}), [&] { return ShownPopupOf(*w.window) == nullptr; }));
     EXPECT_EQ(w.box->GetText(), u"from the menu");
+    Kit::SetLabelLanguage(std::nullopt);
 }
 
 TEST(ControlsGuiTest, AComboBoxOpensFromTheKeyboardAndChoosesByKeyAndClick) {
