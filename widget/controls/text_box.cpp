@@ -1,5 +1,6 @@
 #include "widget/controls/text_box.h"
 
+#include "widget/host/keyboard_state.h"
 #include "widget/host/standard_labels.h"
 #include "widget/host/system_clipboard.h"
 #include "widget/host/window.h"
@@ -18,6 +19,7 @@ namespace Velto::Widget::Input {
 namespace {
 
 constexpr std::uint32_t kKeyInsert = 45;
+constexpr std::uint32_t kCapsLockKey = 20;
 constexpr double kMsPerSecond = 1000;
 constexpr float kCompositionUnderline = 1;
 constexpr float kTargetClauseUnderline = 2;
@@ -258,7 +260,11 @@ const TextLayout& TextBox::PlaceholderLayout() const {
 }
 
 bool TextBox::CapsLockBadgeShown() const {
-    return m_password && m_focused && m_capsLock && m_capsLock();
+    if (!m_password || !m_focused)
+        return false;
+    if (m_capsLock)
+        return m_capsLock();
+    return HostWindow() != nullptr && IsCapsLockOn();
 }
 
 RectF TextBox::RevealButtonRect() const {
@@ -343,6 +349,11 @@ bool TextBox::OnKeyDown(const KeyEvent& event) {
     const std::uint32_t m = event.modifiers;
     const bool ctrl = Has(m, kModCtrl);
     const bool shift = Has(m, kModShift);
+    if (event.virtualKey == kCapsLockKey && m_password) {
+        // The badge follows the lock at once.
+        RequestRedraw();
+        return false;
+    }
     if (Has(m, kModAlt))
         return false;
     if (m_model.IsComposing()) {

@@ -75,7 +75,8 @@ public:
     void SetTextBoundary(std::unique_ptr<Models::ITextBoundary> boundary);
     // Characters the box accepts from the keyboard; none: all.
     void SetCharFilter(std::function<bool(char32_t)> filter) { m_charFilter = std::move(filter); }
-    // Whether Caps Lock is on; the window layer answers it.
+    // Whether Caps Lock is on; in a toolkit window the keyboard's state
+    // answers it by default.
     void SetCapsLockQuery(std::function<bool()> query) { m_capsLock = std::move(query); }
     // Shows the edit menu (the menu layer): the items and where, in the
     // box's coordinates. A chosen item goes to ExecuteEditCommand. Without

@@ -166,6 +166,20 @@ TEST(ControlsGuiTest, TypingAndTheDesktopClipboard) {
     EXPECT_TRUE(Drive(Keys({"ctrl+z"}), [&] { return w.box->GetText() == u"붙여넣기 pasted"; }));
 }
 
+TEST(ControlsGuiTest, APasswordBoxShowsTheCapsLockBadgeWhileTheLockIsOn) {
+    ControlsWindow w;
+    ASSERT_TRUE(w.Open());
+    w.box->SetPassword(true, false);
+    ASSERT_TRUE(w.window->SetFocus(w.box, false));
+    EXPECT_FALSE(w.box->CapsLockBadgeShown());
+    EXPECT_TRUE(Drive(Keys({"Caps_Lock"}), [&] { return w.box->CapsLockBadgeShown(); }));
+    // Only while the box has the focus.
+    ASSERT_TRUE(w.window->SetFocus(w.combo, false));
+    EXPECT_FALSE(w.box->CapsLockBadgeShown());
+    ASSERT_TRUE(w.window->SetFocus(w.box, false));
+    EXPECT_TRUE(Drive(Keys({"Caps_Lock"}), [&] { return !w.box->CapsLockBadgeShown(); }));
+}
+
 TEST(ControlsGuiTest, TheEditMenuOpensInItsOwnPopupAndActs) {
     ControlsWindow w;
     ASSERT_TRUE(w.Open());
