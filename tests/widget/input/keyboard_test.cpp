@@ -238,6 +238,28 @@ TEST(HostKeys, RoutesSeeKeysFirstNewestFirstAndMayEndThemselves) {
     EXPECT_EQ(seen.size(), 3u);
 }
 
+TEST(HostKeys, TheCharacterOfAKeyThatEndedItsRouteIsNotTyped) {
+    FocusTree tree;
+    tree.a->RequestFocus();
+    tree.log.clear();
+    // A menu that chooses an item by its access key and closes.
+    std::unique_ptr<KeyRoute> menu;
+    menu = std::make_unique<KeyRoute>(tree.host, RouteHandlers{[&](const KeyEvent&) {
+                                                                   menu.reset();
+                                                                   return true;
+                                                               },
+                                                               {},
+                                                               {},
+                                                               {}});
+    EXPECT_TRUE(tree.host.KeyDown(Key('P')));
+    EXPECT_TRUE(tree.host.Char(CharEvent{'p', 0, false}));
+    EXPECT_TRUE(tree.log.empty()) << "the press belonged to the menu";
+    // The next press types as usual.
+    tree.host.KeyDown(Key('Q'));
+    tree.host.Char(CharEvent{'q', 0, false});
+    EXPECT_EQ(tree.log, (Log{"a:down81", "root:down81", "a:char113", "root:char113"}));
+}
+
 TEST(HostKeys, ARouteMayOutliveItsHost) {
     Log log;
     RecordingWidget root("root", log);
