@@ -291,9 +291,10 @@ TEST_F(ExtraPagesGuiTest, AnAccountAddedOnThePageSignsIn) {
     Click(Shown<Button>(u"accounts.add"));
     ASSERT_TRUE(RunUntil([&] {
         auto* list = FindFirst<List::ListView>(Root());
-        return run->Done() && SavedConfig().accounts.size() == 1 && list &&
+        return run->Done() && !window->Main().Commands().HasPendingChanges() && list &&
                list->Source()->RowCount() == 1;
     }));
+    ASSERT_EQ(SavedConfig().accounts.size(), 1u);
     EXPECT_FALSE(run->timedOut);
 
     Velto::Corvane::Testing::HttpClient visitor{port};
