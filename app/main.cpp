@@ -12,6 +12,13 @@ namespace {
 
 constexpr int kUsageExit = 2;
 
+constexpr std::string_view kDesktopUsage =
+    "Usage: veltocorvane [--tray | --quit]\n"
+    "  (no option)     the desktop program: its window and its icon in the panel; started\n"
+    "                  again, it brings the running window forward\n"
+    "  --tray          start without showing the window (as when starting at sign-in)\n"
+    "  --quit          ask the running desktop program to exit\n";
+
 void Print(std::FILE* stream, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stream);
 }
@@ -26,6 +33,7 @@ int main(int argc, char** argv) {
     const App::CommandLine line = App::ParseCommandLine(arguments, settings.SelfContained());
 
     if (line.help) {
+        Print(stdout, kDesktopUsage);
         Print(stdout, App::UsageText());
         return 0;
     }
