@@ -83,7 +83,12 @@ std::unique_ptr<Widget> AccountsPage::Build() {
     m_accountButtons = {edit, remove};
 
     m_list->SetOnSelectionChanged([this](const Models::SelectionChange&) { UpdateButtons(); });
-    m_list->SetOnRowActivated([this](std::int64_t) { Later([this] { EditAccount(false); }); });
+    // The activated row is the one to edit, whatever was selected before.
+    m_list->SetOnRowActivated([this](std::int64_t row) {
+        if (m_list && row >= 0 && row < m_list->Selection().RowCount())
+            m_list->SelectOnly(row);
+        Later([this] { EditAccount(false); });
+    });
     Fill();
     return std::move(page.root);
 }

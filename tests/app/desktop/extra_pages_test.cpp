@@ -11,6 +11,7 @@
 #include "app/text_table.h"
 #include "base/utf.h"
 #include "config/secret_protection.h"
+#include "server/cert/self_signed_certificate.h"
 #include "service/corvane_service.h"
 #include "tests/support/service_fixture.h"
 #include "widget/controls/button.h"
@@ -364,6 +365,27 @@ TEST_F(ExtraPagesTest, AccountsAreAddedEditedAndDeletedThroughTheService) {
     EXPECT_EQ(U8(saved.accounts[0].name), "anna");
     EXPECT_EQ(Cell(0, 1), "None");
 
+    // A double click on a row edits that account.
+    accountReply.reset();
+    const RectF box = List().BoundsInWindow();
+    PointerEvent press;
+    press.position = PointF{box.x + 60, box.y + box.height - 40};
+    press.button = PointerButton::Left;
+    press.clickCount = 2;
+    List().SelectOnly(1);
+    Pump();
+    // Below the rows: nothing to edit.
+    List().OnPointerDown(press);
+    List().OnPointerUp(press);
+    Pump();
+    EXPECT_EQ(dialogOpened.back(), "ann");
+    const float rowY = box.y + List().RowsArea().y + List().RowHeight() / 2;
+    press.position = PointF{box.x + 60, rowY};
+    List().OnPointerDown(press);
+    List().OnPointerUp(press);
+    Pump();
+    EXPECT_EQ(dialogOpened.back(), "anna");
+
     // Delete asks first; No keeps it, Yes removes it.
     List().SelectOnly(1);
     answer = false;
@@ -528,7 +550,10 @@ TEST_F(ExtraPagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
     Config config = Service().GetConfig();
     config.accounts.push_back(MakeAccount(u"ann", {{"0123456789abcdef", AccessFlags::Write}}));
     config.accounts.push_back(MakeAccount(u"bob", {}));
+    // Running with HTTPS, so that the settings show the certificate.
+    config.https = true;
     ASSERT_TRUE(Service().ApplyConfig(config));
+    ASSERT_EQ(Service().Start(), 0);
     AccessLogEntry entry;
     entry.address = "192.168.0.7";
     entry.action = "download";
@@ -560,6 +585,13 @@ TEST_F(ExtraPagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
                     page == MainWindow::kSettingsPage ? SizeF{kSize.width, 1240} : kSize;
                 ASSERT_EQ(host->RenderToPng(size, (ShotFolder() / (shot + ".png")).string()), 0);
                 ExpectInside(window->Root(), kSize.width);
+                if (page == MainWindow::kSettingsPage) {
+                    const Label* fingerprint =
+                        FindById<Label>(window->Root(), u"settings.fingerprint");
+                    ASSERT_NE(fingerprint, nullptr);
+                    EXPECT_EQ(fingerprint->Text(),
+                              Velto::Corvane::FormatFingerprint(Service().GetStatus().thumbprint));
+                }
             }
         }
     }
