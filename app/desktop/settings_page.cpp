@@ -67,17 +67,22 @@ Stack* AddSection(Stack& page, const std::u16string& title) {
     return stack;
 }
 
+// `target` is what the label names and focuses: the control itself unless
+// the control is a group around it.
 template <typename T>
-T* AddRow(Stack& section, const std::u16string& label, std::unique_ptr<T> control, float width) {
+T* AddRow(Stack& section, const std::u16string& label, std::unique_ptr<T> control, float width,
+          Widget* target = nullptr) {
+    if (!target)
+        target = control.get();
     auto grid = std::make_unique<Grid>();
     grid->AddColumn(GridLength::Pixel(SettingsPage::kLabelColumn));
     grid->AddColumn(GridLength::Star());
     grid->AddRow(GridLength::Auto());
     auto text = MakeLabel(label);
     text->SetVerticalAlignment(Alignment::Center);
-    text->SetTarget(control.get());
+    text->SetTarget(target);
     grid->AddAt(std::move(text), 0, 0);
-    control->SetAccessibleName(AccessibleNameOf(label));
+    target->SetAccessibleName(AccessibleNameOf(label));
     if (width > 0) {
         control->SetWidth(width);
         control->SetHorizontalAlignment(Alignment::Start);
@@ -179,15 +184,12 @@ std::unique_ptr<Widget> SettingsPage::Build() {
     pfxRow->SetSpacing(0, kPfxRowSpacing);
     auto pfxPath = std::make_unique<TextBox>();
     pfxPath->SetText(config.pfxPath);
-    pfxPath->SetAccessibleName(AccessibleNameOf(Text(TextId::PfxFileLabel, language)));
     pfxPath->SetAutomationId(u"settings.pfxPath");
     m_form.pfxPath = pfxRow->AddAt(std::move(pfxPath), 0, 0);
     auto browse = std::make_unique<Button>(Text(TextId::Browse, language));
     browse->SetAutomationId(u"settings.browse");
     m_form.browse = pfxRow->AddAt(std::move(browse), 0, 1);
-    Grid* pfxGrid = AddRow(*https, Text(TextId::PfxFileLabel, language), std::move(pfxRow), 0);
-    // The row names the path box, not the grid around it.
-    pfxGrid->SetAccessibleName({});
+    AddRow(*https, Text(TextId::PfxFileLabel, language), std::move(pfxRow), 0, m_form.pfxPath);
 
     auto password = std::make_unique<TextBox>();
     password->SetPassword(true, true);

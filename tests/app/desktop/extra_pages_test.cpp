@@ -465,6 +465,9 @@ TEST_F(ExtraPagesTest, SettingsApplyPortAndLookAndKeepThePfxPassword) {
     Show(MainWindow::kSettingsPage);
     auto& portBox = Control<NumberBox>(u"settings.port");
     EXPECT_EQ(portBox.GetValue(), port);
+    // Controls are named after their labels, without the colon.
+    EXPECT_EQ(U8(portBox.AccessibleName()), "Port");
+    EXPECT_EQ(U8(Control<TextBox>(u"settings.pfxPath").AccessibleName()), "PFX file");
     auto& password = Control<TextBox>(u"settings.pfxPassword");
     EXPECT_EQ(U8(password.Placeholder()), "Leave empty to keep it");
     // HTTPS off: the certificate choice and the PFX row are off too.
