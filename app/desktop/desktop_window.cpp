@@ -55,7 +55,7 @@ DesktopWindow::DesktopWindow(Velto::Corvane::CorvaneService& service, MainWindow
 
 DesktopWindow::~DesktopWindow() {
     m_scopeMenu.Close();
-    m_window.SetDropHandlers({});
+    m_drops.Unregister();
     m_window.SetCloseHook({});
 }
 
@@ -120,19 +120,9 @@ bool DesktopWindow::Create() {
     Input::InstallTooltips(m_window, TooltipOptions{});
     m_window.SetCloseHook([this] { return m_main->RequestClose(); });
 
-    // A drop arrives one path at a time; the window shares them together
-    // once it is complete, after the drop's own event has been handled.
-    DropHandlers drops;
-    drops.begin = [this](PointF) { m_dropped.clear(); };
-    drops.file = [this](const std::string& path, PointF) { m_dropped.push_back(path); };
-    drops.complete = [this](PointF) {
-        std::vector<std::string> paths = std::move(m_dropped);
-        m_dropped.clear();
-        if (paths.empty())
-            return;
-        Application::Instance().Post([this, paths = std::move(paths)] { m_main->AddPaths(paths); });
-    };
-    m_window.SetDropHandlers(std::move(drops));
+    // The files of one drop are shared together, after the drop's own
+    // exchange has ended.
+    m_drops.Register(m_window, [this](std::vector<std::string> paths) { m_main->AddPaths(paths); });
 
     m_main->Create();
     return true;

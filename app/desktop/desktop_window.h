@@ -3,6 +3,7 @@
 #include "app/desktop/main_window.h"
 #include "app/ui_language.h"
 #include "widget/host/window.h"
+#include "widget/kit/file_drop_target.h"
 #include "widget/menu/context_menu.h"
 
 #include <memory>
@@ -50,7 +51,7 @@ private:
     Velto::Widget::Window m_window;
     // Kept so that the menu outlives the click that opened it.
     Velto::Widget::Input::ContextMenu m_scopeMenu;
-    std::vector<std::string> m_dropped; // paths of the drop under way
+    Velto::Widget::Kit::FileDropTarget m_drops;
     std::unique_ptr<MainWindow> m_main;
 };
 
