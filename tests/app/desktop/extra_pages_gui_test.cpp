@@ -10,6 +10,7 @@
 #include "base/utf.h"
 #include "server/cert/self_signed_certificate.h"
 #include "service/corvane_service.h"
+#include "tests/app/desktop/window_test_steps.h"
 #include "tests/support/http_client.h"
 #include "tests/support/service_fixture.h"
 #include "tests/support/xvfb_session.h"
@@ -38,37 +39,7 @@ using Velto::Corvane::Config;
 using Velto::Corvane::ServiceStatus;
 using Velto::Testing::XvfbSession;
 
-constexpr double kDeadlineSeconds = 30;
-
-std::string U8(std::u16string_view text) {
-    return Velto::Utf16ToUtf8(text);
-}
-
-template <typename T> T* FindById(Widget* widget, std::u16string_view id) {
-    if (!widget)
-        return nullptr;
-    if (widget->AutomationId() == id) {
-        if (T* found = dynamic_cast<T*>(widget))
-            return found;
-    }
-    for (const auto& child : widget->Children()) {
-        if (T* found = FindById<T>(child.get(), id))
-            return found;
-    }
-    return nullptr;
-}
-
-template <typename T> T* FindFirst(Widget* widget) {
-    if (!widget)
-        return nullptr;
-    if (T* found = dynamic_cast<T*>(widget))
-        return found;
-    for (const auto& child : widget->Children()) {
-        if (T* found = FindFirst<T>(child.get()))
-            return found;
-    }
-    return nullptr;
-}
+using namespace App::Testing;
 
 void CollectTextBoxes(Widget* widget, std::vector<Input::TextBox*>& boxes) {
     if (auto* box = dynamic_cast<Input::TextBox*>(widget))
@@ -77,54 +48,7 @@ void CollectTextBoxes(Widget* widget, std::vector<Input::TextBox*>& boxes) {
         CollectTextBoxes(child.get(), boxes);
 }
 
-bool RunUntil(const std::function<bool()>& condition, double seconds = kDeadlineSeconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    Application::Instance().RunUntil(
-        [&] { return condition() || std::chrono::steady_clock::now() > deadline; });
-    return condition();
-}
-
 Dialog* g_openDialog = nullptr;
-
-// Steps run from the UI loop while a modal dialog's own loop runs: each waits
-// for its condition, then acts; the run times out after the deadline.
-struct Step {
-    std::function<bool()> ready;
-    std::function<void()> act;
-};
-
-struct StepRun {
-    std::vector<Step> steps;
-    std::size_t next{0};
-    bool timedOut{false};
-    std::chrono::steady_clock::time_point deadline;
-    bool Done() const { return next >= steps.size() || timedOut; }
-};
-
-void Advance(const std::shared_ptr<StepRun>& run) {
-    while (!run->Done() && run->steps[run->next].ready()) {
-        run->steps[run->next].act();
-        ++run->next;
-    }
-    if (run->Done())
-        return;
-    if (std::chrono::steady_clock::now() > run->deadline) {
-        run->timedOut = true;
-        return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    Application::Instance().Post([run] { Advance(run); });
-}
-
-std::shared_ptr<StepRun> StartSteps(std::vector<Step> steps) {
-    auto run = std::make_shared<StepRun>();
-    run->steps = std::move(steps);
-    run->deadline = std::chrono::steady_clock::now() +
-                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                        std::chrono::duration<double>(kDeadlineSeconds));
-    Application::Instance().Post([run] { Advance(run); });
-    return run;
-}
 
 class ExtraPagesGuiTest : public Velto::Corvane::Testing::ServiceFixture {
 protected:

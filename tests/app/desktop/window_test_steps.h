@@ -1,0 +1,135 @@
+#pragma once
+
+// What the window tests on a private X server share: finding widgets in a
+// window's tree, running the UI loop until something happened, and steps
+// that run inside a modal dialog's own loop.
+
+#include "base/utf.h"
+#include "widget/core/label.h"
+#include "widget/core/widget.h"
+#include "widget/host/application.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace App::Testing {
+
+using Velto::Widget::Application;
+using Velto::Widget::Label;
+using Velto::Widget::Widget;
+
+inline constexpr double kDeadlineSeconds = 30;
+
+inline std::string U8(std::u16string_view text) {
+    return Velto::Utf16ToUtf8(text);
+}
+
+template <typename T> T* FindById(Widget* widget, std::u16string_view id) {
+    if (!widget)
+        return nullptr;
+    if (widget->AutomationId() == id) {
+        if (T* found = dynamic_cast<T*>(widget))
+            return found;
+    }
+    for (const auto& child : widget->Children()) {
+        if (T* found = FindById<T>(child.get(), id))
+            return found;
+    }
+    return nullptr;
+}
+
+template <typename T> T* FindFirst(Widget* widget) {
+    if (!widget)
+        return nullptr;
+    if (T* found = dynamic_cast<T*>(widget))
+        return found;
+    for (const auto& child : widget->Children()) {
+        if (T* found = FindFirst<T>(child.get()))
+            return found;
+    }
+    return nullptr;
+}
+
+template <typename T> T* FindByName(Widget* widget, std::u16string_view name) {
+    if (!widget)
+        return nullptr;
+    if (widget->AccessibleName() == name) {
+        if (T* found = dynamic_cast<T*>(widget))
+            return found;
+    }
+    for (const auto& child : widget->Children()) {
+        if (T* found = FindByName<T>(child.get(), name))
+            return found;
+    }
+    return nullptr;
+}
+
+inline const Label* FindLabel(const Widget* widget, std::u16string_view text) {
+    if (!widget)
+        return nullptr;
+    if (const auto* label = dynamic_cast<const Label*>(widget);
+        label && label->Text() == text && label->IsVisible())
+        return label;
+    for (const auto& child : widget->Children()) {
+        if (const Label* found = FindLabel(child.get(), text))
+            return found;
+    }
+    return nullptr;
+}
+
+// Runs the UI loop until the condition holds or the deadline passes (the
+// loop wakes at least once a second by itself).
+inline bool RunUntil(const std::function<bool()>& condition, double seconds = kDeadlineSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    Application::Instance().RunUntil(
+        [&] { return condition() || std::chrono::steady_clock::now() > deadline; });
+    return condition();
+}
+
+// Steps run from the UI loop while a modal dialog's own loop runs: each waits
+// for its condition, then acts. The steps that never became ready are
+// counted as timed out.
+struct Step {
+    std::function<bool()> ready;
+    std::function<void()> act;
+};
+
+struct StepRun {
+    std::vector<Step> steps;
+    std::size_t next{0};
+    bool timedOut{false};
+    std::chrono::steady_clock::time_point deadline;
+    bool Done() const { return next >= steps.size() || timedOut; }
+};
+
+inline void Advance(const std::shared_ptr<StepRun>& run) {
+    while (!run->Done() && run->steps[run->next].ready()) {
+        run->steps[run->next].act();
+        ++run->next;
+    }
+    if (run->Done())
+        return;
+    if (std::chrono::steady_clock::now() > run->deadline) {
+        run->timedOut = true;
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Application::Instance().Post([run] { Advance(run); });
+}
+
+inline std::shared_ptr<StepRun> StartSteps(std::vector<Step> steps) {
+    auto run = std::make_shared<StepRun>();
+    run->steps = std::move(steps);
+    run->deadline = std::chrono::steady_clock::now() +
+                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                        std::chrono::duration<double>(kDeadlineSeconds));
+    Application::Instance().Post([run] { Advance(run); });
+    return run;
+}
+
+} // namespace App::Testing
