@@ -7,6 +7,7 @@
 // names run side by side; closing the window hides it to the tray, or
 // minimises it when no panel shows tray icons.
 #include "tests/app/desktop/program_test_home.h"
+#include "tests/support/panel_bus_reader.h"
 #include "tests/support/service_fixture.h"
 #include "tests/support/xvfb_session.h"
 #include "tests/widget/kit/peer_process.h"
@@ -49,31 +50,9 @@ struct MenuEntry {
 };
 
 // The panel's side of the tray item, over the private session bus.
-class Panel {
+class Panel : public Velto::Testing::PanelBusReader {
 public:
-    Panel() {
-        sd_bus* bus = nullptr;
-        if (sd_bus_open_user(&bus) >= 0)
-            m_bus = bus;
-    }
-    ~Panel() { sd_bus_flush_close_unref(m_bus); }
-    Panel(const Panel&) = delete;
-    Panel& operator=(const Panel&) = delete;
-
-    std::vector<std::string> Items() const {
-        std::vector<std::string> items;
-        sd_bus_message* reply = nullptr;
-        if (sd_bus_get_property(m_bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                                "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
-                                nullptr, &reply, "as") < 0)
-            return items;
-        sd_bus_message_enter_container(reply, 'a', "s");
-        const char* item = nullptr;
-        while (sd_bus_message_read(reply, "s", &item) > 0)
-            items.emplace_back(item);
-        sd_bus_message_unref(reply);
-        return items;
-    }
+    std::vector<std::string> Items() const { return RegisteredItems(); }
     // Registered items whose bus name is still there.
     std::vector<std::string> LiveItems() const {
         std::vector<std::string> live;
@@ -85,36 +64,16 @@ public:
     }
 
     std::string Id(const std::string& item) const {
-        char* value = nullptr;
-        if (sd_bus_get_property_string(m_bus, item.c_str(), "/StatusNotifierItem",
-                                       "org.kde.StatusNotifierItem", "Id", nullptr, &value) < 0)
-            return "<gone>";
-        std::string copy = value;
-        free(value);
-        return copy;
+        return ItemString(item, "Id").value_or("<gone>");
     }
 
     std::string Tooltip(const std::string& item) const {
-        sd_bus_message* reply = nullptr;
-        if (sd_bus_get_property(m_bus, item.c_str(), "/StatusNotifierItem",
-                                "org.kde.StatusNotifierItem", "ToolTip", nullptr, &reply,
-                                "(sa(iiay)ss)") < 0)
-            return "<gone>";
-        const char* icon = nullptr;
-        const char* title = nullptr;
-        const char* text = nullptr;
-        sd_bus_message_enter_container(reply, 'r', "sa(iiay)ss");
-        sd_bus_message_read(reply, "s", &icon);
-        sd_bus_message_skip(reply, "a(iiay)");
-        sd_bus_message_read(reply, "ss", &title, &text);
-        std::string copy = title;
-        sd_bus_message_unref(reply);
-        return copy;
+        return TooltipTitle(item).value_or("<gone>");
     }
 
     std::size_t PixmapCount(const std::string& item) const {
         sd_bus_message* reply = nullptr;
-        if (sd_bus_get_property(m_bus, item.c_str(), "/StatusNotifierItem",
+        if (sd_bus_get_property(Bus(), item.c_str(), "/StatusNotifierItem",
                                 "org.kde.StatusNotifierItem", "IconPixmap", nullptr, &reply,
                                 "a(iiay)") < 0)
             return 0;
@@ -128,11 +87,11 @@ public:
 
     // Opens the menu as a panel does: AboutToShow, then the layout.
     std::vector<MenuEntry> Menu(const std::string& item) const {
-        sd_bus_call_method(m_bus, item.c_str(), "/MenuBar", "com.canonical.dbusmenu", "AboutToShow",
+        sd_bus_call_method(Bus(), item.c_str(), "/MenuBar", "com.canonical.dbusmenu", "AboutToShow",
                            nullptr, nullptr, "i", 0);
         std::vector<MenuEntry> entries;
         sd_bus_message* reply = nullptr;
-        if (sd_bus_call_method(m_bus, item.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+        if (sd_bus_call_method(Bus(), item.c_str(), "/MenuBar", "com.canonical.dbusmenu",
                                "GetLayout", nullptr, &reply, "iias", 0, -1, 0) < 0)
             return entries;
         std::uint32_t revision = 0;
@@ -181,13 +140,13 @@ public:
     }
 
     bool Click(const std::string& item, std::int32_t id) const {
-        return sd_bus_call_method(m_bus, item.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+        return sd_bus_call_method(Bus(), item.c_str(), "/MenuBar", "com.canonical.dbusmenu",
                                   "Event", nullptr, nullptr, "isvu", id, "clicked", "s", "",
                                   std::uint32_t{0}) >= 0;
     }
 
     bool CallItem(const std::string& item, const char* method, int x, int y) const {
-        return sd_bus_call_method(m_bus, item.c_str(), "/StatusNotifierItem",
+        return sd_bus_call_method(Bus(), item.c_str(), "/StatusNotifierItem",
                                   "org.kde.StatusNotifierItem", method, nullptr, nullptr, "ii", x,
                                   y) >= 0;
     }
@@ -199,7 +158,7 @@ public:
     };
     std::optional<Notification> LastNotification() const {
         sd_bus_message* reply = nullptr;
-        if (sd_bus_call_method(m_bus, "org.freedesktop.Notifications",
+        if (sd_bus_call_method(Bus(), "org.freedesktop.Notifications",
                                "/org/freedesktop/Notifications", "org.velto.TestNotifications",
                                "Last", nullptr, &reply, "") < 0)
             return std::nullopt;
@@ -212,9 +171,6 @@ public:
         sd_bus_message_unref(reply);
         return n;
     }
-
-private:
-    sd_bus* m_bus{nullptr};
 };
 
 // The entry with this label, as the panel shows it.

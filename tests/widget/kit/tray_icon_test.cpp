@@ -5,6 +5,7 @@
 #include "widget/kit/icon_pixmap.h"
 #include "widget/kit/tray_icon.h"
 
+#include "tests/support/panel_bus_reader.h"
 #include "tests/support/session_bus.h"
 #include "tests/support/temp_home.h"
 #include "tests/widget/kit/peer_process.h"
@@ -45,62 +46,19 @@ struct LayoutItem {
 };
 
 // The panel's side: reads the item's properties and menu, and calls it.
-class Host {
+class Host : public Velto::Testing::PanelBusReader {
 public:
-    Host() {
-        sd_bus* bus = nullptr;
-        if (sd_bus_open_user(&bus) >= 0)
-            m_bus = bus;
+    std::string String(const std::string& service, const char* property) const {
+        return ItemString(service, property).value_or("<error>");
     }
-    ~Host() { sd_bus_flush_close_unref(m_bus); }
-
-    std::vector<std::string> RegisteredItems() {
-        std::vector<std::string> items;
-        sd_bus_message* reply = nullptr;
-        if (sd_bus_get_property(m_bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                                "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems",
-                                nullptr, &reply, "as") < 0)
-            return items;
-        sd_bus_message_enter_container(reply, 'a', "s");
-        const char* s = nullptr;
-        while (sd_bus_message_read(reply, "s", &s) > 0)
-            items.emplace_back(s);
-        sd_bus_message_unref(reply);
-        return items;
-    }
-
-    std::string String(const std::string& service, const char* property) {
-        char* value = nullptr;
-        if (sd_bus_get_property_string(m_bus, service.c_str(), "/StatusNotifierItem",
-                                       "org.kde.StatusNotifierItem", property, nullptr, &value) < 0)
-            return "<error>";
-        std::string copy = value;
-        free(value);
-        return copy;
-    }
-
-    std::string TooltipTitle(const std::string& service) {
-        sd_bus_message* reply = nullptr;
-        if (sd_bus_get_property(m_bus, service.c_str(), "/StatusNotifierItem",
-                                "org.kde.StatusNotifierItem", "ToolTip", nullptr, &reply,
-                                "(sa(iiay)ss)") < 0)
-            return "<error>";
-        const char* icon = nullptr;
-        const char* title = nullptr;
-        const char* text = nullptr;
-        sd_bus_message_enter_container(reply, 'r', "sa(iiay)ss");
-        sd_bus_message_read(reply, "s", &icon);
-        sd_bus_message_skip(reply, "a(iiay)");
-        sd_bus_message_read(reply, "ss", &title, &text);
-        std::string copy = title;
-        sd_bus_message_unref(reply);
-        return copy;
+    std::string TooltipTitle(const std::string& service) const {
+        return PanelBusReader::TooltipTitle(service).value_or("<error>");
     }
 
     std::vector<IconPixmap> Pixmaps(const std::string& service) {
         std::vector<IconPixmap> pixmaps;
         sd_bus_message* reply = nullptr;
-        if (sd_bus_get_property(m_bus, service.c_str(), "/StatusNotifierItem",
+        if (sd_bus_get_property(Bus(), service.c_str(), "/StatusNotifierItem",
                                 "org.kde.StatusNotifierItem", "IconPixmap", nullptr, &reply,
                                 "a(iiay)") < 0)
             return pixmaps;
@@ -121,14 +79,14 @@ public:
     }
 
     bool CallItem(const std::string& service, const char* method, int x, int y) {
-        return sd_bus_call_method(m_bus, service.c_str(), "/StatusNotifierItem",
+        return sd_bus_call_method(Bus(), service.c_str(), "/StatusNotifierItem",
                                   "org.kde.StatusNotifierItem", method, nullptr, nullptr, "ii", x,
                                   y) >= 0;
     }
 
     std::optional<LayoutItem> Layout(const std::string& service) {
         sd_bus_message* reply = nullptr;
-        if (sd_bus_call_method(m_bus, service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+        if (sd_bus_call_method(Bus(), service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
                                "GetLayout", nullptr, &reply, "iias", 0, -1, 0) < 0)
             return std::nullopt;
         std::uint32_t revision = 0;
@@ -139,14 +97,14 @@ public:
     }
 
     bool Click(const std::string& service, std::int32_t id) {
-        return sd_bus_call_method(m_bus, service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+        return sd_bus_call_method(Bus(), service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
                                   "Event", nullptr, nullptr, "isvu", id, "clicked", "s", "",
                                   std::uint32_t{0}) >= 0;
     }
 
     std::optional<bool> AboutToShow(const std::string& service) {
         sd_bus_message* reply = nullptr;
-        if (sd_bus_call_method(m_bus, service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+        if (sd_bus_call_method(Bus(), service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
                                "AboutToShow", nullptr, &reply, "i", 0) < 0)
             return std::nullopt;
         int update = 0;
@@ -157,7 +115,7 @@ public:
 
     std::optional<std::int32_t> ToggleState(const std::string& service, std::int32_t id) {
         sd_bus_message* reply = nullptr;
-        if (sd_bus_call_method(m_bus, service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+        if (sd_bus_call_method(Bus(), service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
                                "GetProperty", nullptr, &reply, "is", id, "toggle-state") < 0)
             return std::nullopt;
         std::int32_t state = -1;
@@ -174,7 +132,7 @@ public:
     };
     std::optional<Notification> LastNotification() {
         sd_bus_message* reply = nullptr;
-        if (sd_bus_call_method(m_bus, "org.freedesktop.Notifications",
+        if (sd_bus_call_method(Bus(), "org.freedesktop.Notifications",
                                "/org/freedesktop/Notifications", "org.velto.TestNotifications",
                                "Last", nullptr, &reply, "") < 0)
             return std::nullopt;
@@ -194,17 +152,17 @@ public:
     }
 
     bool Notifications(const char* method, std::uint32_t id, const char* key) {
-        return sd_bus_call_method(m_bus, "org.freedesktop.Notifications",
+        return sd_bus_call_method(Bus(), "org.freedesktop.Notifications",
                                   "/org/freedesktop/Notifications", "org.velto.TestNotifications",
                                   method, nullptr, nullptr, "us", id, key) >= 0;
     }
     bool HonourReplaces(bool honour) {
-        return sd_bus_call_method(m_bus, "org.freedesktop.Notifications",
+        return sd_bus_call_method(Bus(), "org.freedesktop.Notifications",
                                   "/org/freedesktop/Notifications", "org.velto.TestNotifications",
                                   "HonourReplaces", nullptr, nullptr, "b", honour) >= 0;
     }
     bool CloseNotification(std::uint32_t id) {
-        return sd_bus_call_method(m_bus, "org.freedesktop.Notifications",
+        return sd_bus_call_method(Bus(), "org.freedesktop.Notifications",
                                   "/org/freedesktop/Notifications", "org.velto.TestNotifications",
                                   "Close", nullptr, nullptr, "uu", id, std::uint32_t{1}) >= 0;
     }
@@ -249,8 +207,6 @@ private:
         sd_bus_message_exit_container(reply);
         return item;
     }
-
-    sd_bus* m_bus{nullptr};
 };
 
 // What the icon's handlers saw; they may run on the bus thread.
