@@ -6,9 +6,8 @@
 #include <cerrno>
 
 namespace App {
-namespace {
 
-sigset_t StopSet() {
+sigset_t StopSignalSet() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
@@ -19,15 +18,13 @@ sigset_t StopSet() {
     return set;
 }
 
-} // namespace
-
 bool BlockStopSignals() {
-    const sigset_t set = StopSet();
+    const sigset_t set = StopSignalSet();
     return ::pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0;
 }
 
 int WaitForStopSignal() {
-    const sigset_t set = StopSet();
+    const sigset_t set = StopSignalSet();
     for (;;) {
         int signal = 0;
         const int failure = ::sigwait(&set, &signal);

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <signal.h>
+
 namespace App {
+
+// The signals that stop the program: SIGINT, SIGTERM and SIGHUP.
+sigset_t StopSignalSet();
 
 // SIGINT, SIGTERM and SIGHUP are blocked in the calling thread and in every thread it
 // starts afterwards, so that only WaitForStopSignal receives them. Call before

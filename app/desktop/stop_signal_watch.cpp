@@ -1,5 +1,6 @@
 #include "app/desktop/stop_signal_watch.h"
 
+#include "app/stop_signals.h"
 #include "base/interrupt_retry.h"
 
 #include <poll.h>
@@ -12,22 +13,10 @@
 #include <cstdint>
 
 namespace App {
-namespace {
-
-sigset_t StopSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    return set;
-}
-
-} // namespace
 
 StopSignalWatch::StopSignalWatch(std::function<void(int signal)> onSignal)
     : m_onSignal(std::move(onSignal)) {
-    const sigset_t set = StopSet();
+    const sigset_t set = StopSignalSet();
     if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0)
         return;
     m_signals = Velto::UniqueFd{::signalfd(-1, &set, SFD_CLOEXEC)};
