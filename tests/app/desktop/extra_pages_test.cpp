@@ -13,6 +13,7 @@
 #include "config/secret_protection.h"
 #include "server/cert/self_signed_certificate.h"
 #include "service/corvane_service.h"
+#include "tests/app/desktop/headless_main_window.h"
 #include "tests/support/service_fixture.h"
 #include "widget/controls/button.h"
 #include "widget/controls/check_box.h"
@@ -99,10 +100,8 @@ std::filesystem::path ShotFolder() {
     return folder;
 }
 
-class ExtraPagesTest : public Velto::Corvane::Testing::ServiceFixture {
+class ExtraPagesTest : public Testing::HeadlessMainWindowTest {
 protected:
-    static constexpr SizeF kSize{MainWindow::kInitialWidth, MainWindow::kInitialHeight};
-
     void SetUp() override {
         ServiceFixture::SetUp();
         MakeService();
@@ -115,26 +114,9 @@ protected:
         config.shares.push_back(photos);
         ASSERT_TRUE(Service().ApplyConfig(config));
     }
-    void TearDown() override {
-        window.reset();
-        host.reset();
-        content.reset();
-        ServiceFixture::TearDown();
-    }
 
     void Open(UiLanguage language, bool dark = false) {
-        WindowServices services;
-        services.setContent = [this, dark](std::unique_ptr<Widget> root) {
-            host.reset();
-            content = std::move(root);
-            host = std::make_unique<HeadlessHost>(
-                *content, dark ? DarkTheme(kDefaultAccent) : LightTheme(kDefaultAccent), 1.0f);
-            host->Layout(kSize);
-        };
-        services.post = [this](std::function<void()> task) {
-            const std::lock_guard lock(mutex);
-            posted.push_back(std::move(task));
-        };
+        WindowServices services = HeadlessServices(dark);
         services.ask = [this](const std::u16string& title, const std::u16string& text) {
             asked.push_back(U8(title) + "|" + U8(text));
             return answer;
@@ -146,7 +128,7 @@ protected:
         window->SetExtraPages(MakeExtraPageSet(
             Service(), [this](MainWindow&) { return Dialogs(); }, [this] { ++lookChanges; }));
         window->Create();
-        host->Layout(kSize);
+        Layout();
     }
 
     PageDialogs Dialogs() {
@@ -177,23 +159,6 @@ protected:
         return dialogs;
     }
 
-    // Runs what the worker and the widgets posted, until nothing is left.
-    void Pump() {
-        for (int round = 0; round < 50; ++round) {
-            window->Commands().Drain();
-            std::deque<std::function<void()>> tasks;
-            {
-                const std::lock_guard lock(mutex);
-                tasks.swap(posted);
-            }
-            if (tasks.empty())
-                break;
-            for (auto& task : tasks)
-                task();
-        }
-        host->Layout(kSize);
-    }
-
     void Show(MainWindow::Page page) {
         window->ShowPage(page);
         Pump();
@@ -214,12 +179,6 @@ protected:
         return *found;
     }
 
-    std::uint16_t port{0};
-    std::unique_ptr<Widget> content;
-    std::unique_ptr<HeadlessHost> host;
-    std::unique_ptr<MainWindow> window;
-    std::mutex mutex;
-    std::deque<std::function<void()>> posted;
     std::vector<std::string> asked;
     std::vector<std::string> errors;
     std::vector<std::string> dialogOpened;

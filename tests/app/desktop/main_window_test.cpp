@@ -10,6 +10,7 @@
 #include "app/text_table.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
+#include "tests/app/desktop/headless_main_window.h"
 #include "tests/support/service_fixture.h"
 #include "widget/controls/button.h"
 #include "widget/controls/toggle_button.h"
@@ -71,7 +72,7 @@ const Label* FindLabel(const Widget& widget, std::u16string_view text) {
     return nullptr;
 }
 
-class MainWindowTest : public Velto::Corvane::Testing::ServiceFixture {
+class MainWindowTest : public Testing::HeadlessMainWindowTest {
 protected:
     void SetUp() override {
         ServiceFixture::SetUp();
@@ -79,27 +80,10 @@ protected:
         port = Velto::Corvane::Testing::FreeLoopbackPort();
         ASSERT_TRUE(Service().ApplyConfig(BaseConfig(port)));
     }
-    void TearDown() override {
-        window.reset();
-        host.reset();
-        content.reset();
-        ServiceFixture::TearDown();
-    }
 
     void Open(UiLanguage language, bool dark = false) {
-        WindowServices services;
-        services.setContent = [this, dark](std::unique_ptr<Widget> root) {
-            host.reset();
-            content = std::move(root);
-            host = std::make_unique<HeadlessHost>(
-                *content, dark ? DarkTheme(kDefaultAccent) : LightTheme(kDefaultAccent), 1.0f);
-            host->Layout(SizeF{MainWindow::kInitialWidth, MainWindow::kInitialHeight});
-        };
+        WindowServices services = HeadlessServices(dark);
         services.setTitle = [this](const std::u16string& text) { title = U8(text); };
-        services.post = [this](std::function<void()> task) {
-            const std::lock_guard lock(mutex);
-            posted.push_back(std::move(task));
-        };
         services.copyText = [this](std::u16string_view text) {
             copied = U8(text);
             return true;
@@ -124,25 +108,6 @@ protected:
         Layout();
     }
 
-    void Layout() { host->Layout(SizeF{MainWindow::kInitialWidth, MainWindow::kInitialHeight}); }
-
-    // Runs what the worker and the widgets posted, until nothing is left.
-    void Pump() {
-        for (int round = 0; round < 50; ++round) {
-            window->Commands().Drain();
-            std::deque<std::function<void()>> tasks;
-            {
-                const std::lock_guard lock(mutex);
-                tasks.swap(posted);
-            }
-            if (tasks.empty() && !window->ServerBusy())
-                break;
-            for (auto& task : tasks)
-                task();
-        }
-        Layout();
-    }
-
     std::u16string T(TextId id) const { return Text(id, window->Language()); }
     ToggleSwitch& Switch() {
         auto* found = FindById<ToggleSwitch>(window->Root(), u"server.switch");
@@ -150,12 +115,6 @@ protected:
         return *found;
     }
 
-    std::uint16_t port{0};
-    std::unique_ptr<Widget> content; // the window's root, as a native window would hold it
-    std::unique_ptr<HeadlessHost> host;
-    std::unique_ptr<MainWindow> window;
-    std::mutex mutex;
-    std::deque<std::function<void()>> posted;
     std::string title;
     std::string copied;
     std::vector<std::string> edited;
