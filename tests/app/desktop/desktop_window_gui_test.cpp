@@ -46,13 +46,6 @@ using Velto::Testing::XvfbSession;
 
 using namespace App::Testing;
 
-// A dialog the window opened, as the kit's dialog hook reports it.
-Dialog* g_openDialog = nullptr;
-
-bool DialogActive() {
-    return g_openDialog != nullptr && g_openDialog->IsActive();
-}
-
 class DesktopWindowGuiTest : public Velto::Corvane::Testing::ServiceFixture {
 protected:
     static void SetUpTestSuite() {
@@ -66,13 +59,7 @@ protected:
         std::ofstream(bin + "/zenity") << "#!/bin/sh\ncat \"$VELTO_TEST_PICK\"\n";
         std::filesystem::permissions(bin + "/zenity", std::filesystem::perms::owner_all);
         ::setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
-        ApplicationOptions options;
-        options.appName = "VeltoCorvaneTest";
-        options.watchAppearance = false;
-        ASSERT_TRUE(Application::Instance().Init(options));
-        Kit::KitSettings kit;
-        kit.dialogHook = [](Dialog& dialog, std::u16string_view) { g_openDialog = &dialog; };
-        Kit::ConfigureKit(kit);
+        ASSERT_TRUE(StartToolkitForWindowTests());
     }
     // The server stays until the process ends: SDL keeps its connection.
     static void TearDownTestSuite() {}

@@ -21,7 +21,6 @@
 #include "widget/core/label.h"
 #include "widget/host/application.h"
 #include "widget/host/dialog.h"
-#include "widget/host/kit_settings.h"
 #include "widget/list/list_view.h"
 
 #include <gtest/gtest.h>
@@ -48,8 +47,6 @@ void CollectTextBoxes(Widget* widget, std::vector<Input::TextBox*>& boxes) {
         CollectTextBoxes(child.get(), boxes);
 }
 
-Dialog* g_openDialog = nullptr;
-
 class ExtraPagesGuiTest : public Velto::Corvane::Testing::ServiceFixture {
 protected:
     static void SetUpTestSuite() {
@@ -57,13 +54,7 @@ protected:
         ::unsetenv("XMODIFIERS");
         s_x = new XvfbSession(Velto::Testing::XvfbOptions{.windowManager = true});
         ASSERT_TRUE(s_x->Start());
-        ApplicationOptions options;
-        options.appName = "VeltoCorvaneTest";
-        options.watchAppearance = false;
-        ASSERT_TRUE(Application::Instance().Init(options));
-        Kit::KitSettings kit;
-        kit.dialogHook = [](Dialog& dialog, std::u16string_view) { g_openDialog = &dialog; };
-        Kit::ConfigureKit(kit);
+        ASSERT_TRUE(StartToolkitForWindowTests());
     }
     // The server stays until the process ends: SDL keeps its connection.
     static void TearDownTestSuite() {}

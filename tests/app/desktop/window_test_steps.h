@@ -8,6 +8,8 @@
 #include "widget/core/label.h"
 #include "widget/core/widget.h"
 #include "widget/host/application.h"
+#include "widget/host/dialog.h"
+#include "widget/host/kit_settings.h"
 
 #include <chrono>
 #include <functional>
@@ -20,6 +22,7 @@
 namespace App::Testing {
 
 using Velto::Widget::Application;
+using Velto::Widget::Dialog;
 using Velto::Widget::Label;
 using Velto::Widget::Widget;
 
@@ -130,6 +133,28 @@ inline std::shared_ptr<StepRun> StartSteps(std::vector<Step> steps) {
                         std::chrono::duration<double>(kDeadlineSeconds));
     Application::Instance().Post([run] { Advance(run); });
     return run;
+}
+
+// The dialog the window opened last, as the kit's dialog hook reports it.
+inline Dialog* g_openDialog = nullptr;
+
+// Starts the toolkit on the test's X server with the test's window class, the
+// desktop's appearance left alone, and the kit's dialog hook recording each
+// dialog in g_openDialog.
+inline bool StartToolkitForWindowTests() {
+    Velto::Widget::ApplicationOptions options;
+    options.appName = "VeltoCorvaneTest";
+    options.watchAppearance = false;
+    if (!Application::Instance().Init(options))
+        return false;
+    Velto::Widget::Kit::KitSettings kit;
+    kit.dialogHook = [](Dialog& dialog, std::u16string_view) { g_openDialog = &dialog; };
+    Velto::Widget::Kit::ConfigureKit(kit);
+    return true;
+}
+
+inline bool DialogActive() {
+    return g_openDialog != nullptr && g_openDialog->IsActive();
 }
 
 } // namespace App::Testing
