@@ -9,6 +9,7 @@
 #include "tests/app/desktop/program_test_home.h"
 #include "tests/support/panel_bus_reader.h"
 #include "tests/support/service_fixture.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/xvfb_session.h"
 #include "tests/widget/kit/peer_process.h"
 
@@ -33,13 +34,8 @@ using Velto::Widget::Kit::Testing::PeerCommand;
 using Velto::Widget::Kit::Testing::PeerProcess;
 
 bool WaitUntil(const std::function<bool()>& condition, int limitMs = kProgramLimitMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return true;
+    return Velto::Testing::WaitUntil(condition, std::chrono::milliseconds(limitMs),
+                                     std::chrono::milliseconds(25));
 }
 
 struct MenuEntry {

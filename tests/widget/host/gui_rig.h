@@ -7,6 +7,7 @@
 // that looks at the windows as other programs see them.
 
 #include "tests/support/temp_home.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/xvfb_session.h"
 #include "widget/core/widget.h"
 #include "widget/host/application.h"
@@ -121,13 +122,10 @@ private:
 // Polls on the calling (non-UI) thread until the condition holds.
 inline bool WaitOnThread(const std::function<bool()>& condition,
                          double seconds = kDeadlineSeconds) {
-    const double deadline = MonotonicSeconds() + seconds;
-    while (!condition()) {
-        if (MonotonicSeconds() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return Velto::Testing::WaitUntil(condition,
+                                     std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::duration<double>(seconds)),
+                                     std::chrono::milliseconds(20));
 }
 
 inline unsigned long FocusedXWindow() {

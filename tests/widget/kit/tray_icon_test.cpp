@@ -8,6 +8,7 @@
 #include "tests/support/panel_bus_reader.h"
 #include "tests/support/session_bus.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/wait_until.h"
 #include "tests/widget/kit/peer_process.h"
 
 #include <gtest/gtest.h>
@@ -30,13 +31,7 @@ using Testing::PeerProcess;
 constexpr int kWaitMs = 20'000;
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = kWaitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return Velto::Testing::WaitUntil(condition, std::chrono::milliseconds(timeoutMs));
 }
 
 struct LayoutItem {
