@@ -187,6 +187,15 @@ const TEXTS = {
   },
 };
 
+// The server's rule for a new item name: 1 to 255 bytes of UTF-8, not "." or
+// "..", no "/" and no control character. Anything else Linux allows is a name.
+const MAX_NAME_BYTES = 255;
+function isValidItemName(name) {
+  if (name === '' || name === '.' || name === '..') return false;
+  if (/[\u0000-\u001f\u007f/]/.test(name)) return false;
+  return new TextEncoder().encode(name).length <= MAX_NAME_BYTES;
+}
+
 const LANG = /^ko/i.test(navigator.language || '') ? 'ko' : 'en';
 
 function t(key, vars) {
@@ -1293,7 +1302,7 @@ function newFolder() {
     nameLabel: t('newFolderLabel'),
     name: '',
     submit: async ({ name }) => {
-      if (name === '') return t('e_badName');
+      if (!isValidItemName(name)) return t('e_badName');
       const reply = await api('POST', '/api/mkdir', { share, path: [...path, name].join('/') });
       return reply.ok ? null : errorText(reply.data);
     },
@@ -1318,7 +1327,7 @@ function renameSelected() {
     name: oldName,
     selectStem: true,
     submit: async ({ name }) => {
-      if (name === '') return t('e_badName');
+      if (!isValidItemName(name)) return t('e_badName');
       if (name === oldName) {
         unchanged = true;
         return null;

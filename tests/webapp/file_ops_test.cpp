@@ -92,7 +92,7 @@ TEST_F(FileOperations, MakeFolderCreatesMissingParentsAndReportsExistingOnes) {
         {R"({"share":"s","path":""})", 400, R"({"error":"badPath"})"},
         {R"({"share":"s","path":"a/../b"})", 400, R"({"error":"badPath"})"},
         {R"({"share":"s","path":7})", 400, R"({"error":"badPath"})"},
-        {R"({"share":"s","path":"nul"})", 400, R"({"error":"badPath"})"},
+        {R"({"share":"s","path":"a\tb"})", 400, R"({"error":"badPath"})"},
         {R"(["s","x"])", 400, R"({"error":"badRequest"})"},
         {R"({"share":"nodelete","path":"w"})", 201, "{}"},
     };
@@ -134,8 +134,8 @@ TEST_F(FileOperations, RenameNeverReplacesAnItem) {
         const char* reply;
     };
     const Case cases[] = {
-        {"report.txt", "report.", 400, R"({"error":"badName"})"},
-        {"report.txt", "con", 400, R"({"error":"badName"})"},
+        {"report.txt", "..", 400, R"({"error":"badName"})"},
+        {"report.txt", "new\x7f", 400, R"({"error":"badName"})"},
         {"report.txt", "a/b", 400, R"({"error":"badName"})"},
         {"report.txt", ".VCSUPLOAD-0123", 400, R"({"error":"badName"})"},
         {"report.txt", "", 400, R"({"error":"badName"})"},

@@ -143,6 +143,9 @@ TEST_F(FileRoutes, ListingLeavesOutWhatVisitorsCannotReach) {
         {"Photo.JPG", ""},
         {"movie.mkv", ""},
         {"noext", ""},
+        // Names other systems refuse are ordinary here.
+        {"aux.txt", ""},
+        {"trailing.", ""},
         {"old.txt", ""},
         {"sub", R"({"name":"sub","dir":true,"size":0,"modified":)" + modified + "}"},
     };

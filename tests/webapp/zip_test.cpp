@@ -274,7 +274,7 @@ TEST_F(ZipRoutes, PreparingRefusesBadSelections) {
         {"a bad name among too many", tooManyWithBad, 400, R"({"error":"badName"})"},
         {"slash", R"({"share":"docs","names":["a/b"]})", 400, R"({"error":"badName"})"},
         {"dot dot", R"({"share":"docs","names":[".."]})", 400, R"({"error":"badName"})"},
-        {"device name", R"({"share":"docs","names":["con.txt"]})", 400, R"({"error":"badName"})"},
+        {"control", R"({"share":"docs","names":["a\u0001"]})", 400, R"({"error":"badName"})"},
         {"not a string", R"({"share":"docs","names":["a.txt",5]})", 400, R"({"error":"badName"})"},
         {"unknown share", R"({"share":"nope","names":["a.txt"]})", 404, R"({"error":"notFound"})"},
         {"bad path", R"({"share":"docs","path":"../x","names":["a.txt"]})", 400,

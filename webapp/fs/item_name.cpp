@@ -3,32 +3,15 @@
 #include "base/ordinal_compare.h"
 #include "base/utf.h"
 
-#include <array>
-
 namespace Velto::Corvane {
 
 namespace {
-
-constexpr std::u16string_view kForbiddenUnits = u"\"*/:<>?\\|";
-constexpr std::array<std::u16string_view, 6> kReservedNames = {u"CON", u"PRN",    u"AUX",
-                                                               u"NUL", u"CONIN$", u"CONOUT$"};
-constexpr std::size_t kNumberedDeviceLength = 4;
-constexpr std::size_t kShortestDeviceName = 3;
-constexpr std::size_t kLongestDeviceName = 7;
 
 bool IsHighSurrogate(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
 bool IsLowSurrogate(char16_t unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-bool IsDeviceDigit(char16_t unit) {
-    return (unit >= u'0' && unit <= u'9') || unit == 0x00B9 || unit == 0x00B2 || unit == 0x00B3;
-}
-
-char16_t UpperAscii(char16_t unit) {
-    return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 0x20) : unit;
 }
 
 // Bytes the text takes in UTF-8; the text is well-formed.
@@ -66,46 +49,20 @@ bool IsWellFormedUtf16(std::u16string_view text) {
     return true;
 }
 
-bool IsReservedDeviceName(std::u16string_view name) {
-    std::u16string_view stem = name.substr(0, name.find(u'.'));
-    while (!stem.empty() && stem.back() == u' ')
-        stem.remove_suffix(1);
-    // Every device name is 3 to 7 units long; most names are not, and leave here.
-    if (stem.size() < kShortestDeviceName || stem.size() > kLongestDeviceName)
-        return false;
-
-    std::array<char16_t, kLongestDeviceName> buffer{};
-    for (std::size_t i = 0; i < stem.size(); ++i)
-        buffer[i] = UpperAscii(stem[i]);
-    const std::u16string_view upper(buffer.data(), stem.size());
-
-    for (const std::u16string_view reserved : kReservedNames) {
-        if (upper == reserved)
-            return true;
-    }
-    if (upper.size() != kNumberedDeviceLength)
-        return false;
-    const std::u16string_view head = upper.substr(0, 3);
-    return (head == u"COM" || head == u"LPT") && IsDeviceDigit(upper.back());
-}
-
 bool IsValidItemName(std::u16string_view name) {
     if (name.empty() || name.size() > kMaxItemNameUnits)
         return false;
     if (name == u"." || name == u"..")
         return false;
+    // Everything else Linux allows in a name is a name here: " * : < > ? \ |,
+    // a trailing dot or space and the old device names (CON, aux.c) are
+    // ordinary. Controls and DEL stay out: they would reach terminals, logs
+    // and headers.
     for (const char16_t unit : name) {
-        if (unit < 0x20 || unit == 0x7F)
-            return false;
-        // Every forbidden unit is ASCII punctuation below 0x80.
-        if (unit < 0x80 && kForbiddenUnits.find(unit) != std::u16string_view::npos)
+        if (unit < 0x20 || unit == 0x7F || unit == u'/')
             return false;
     }
-    if (name.back() == u'.' || name.back() == u' ')
-        return false;
-    if (!IsWellFormedUtf16(name) || Utf8Length(name) > kMaxItemNameBytes)
-        return false;
-    return !IsReservedDeviceName(name);
+    return IsWellFormedUtf16(name) && Utf8Length(name) <= kMaxItemNameBytes;
 }
 
 bool IsUploadTempName(std::u16string_view name) {

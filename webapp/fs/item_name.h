@@ -21,14 +21,10 @@ constexpr std::u16string_view kUploadTempPrefix = u".vcsupload-";
 // share's root.
 using PathComponents = std::vector<std::u16string>;
 
-// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9 (and the superscript
-// digits), judged on the part before the first "." without trailing spaces.
-bool IsReservedDeviceName(std::u16string_view name);
-
 // True for a name the web application may address, create or list: 1-255 code
-// units and at most 255 UTF-8 bytes, no unpaired surrogate, not "." or "..",
-// no control character, DEL or any of " * / : < > ? \ |, not ending in "." or
-// " ", and not a reserved device name.
+// units and at most 255 UTF-8 bytes (NAME_MAX), no unpaired surrogate, not "."
+// or "..", no "/", NUL, other control character or DEL. Any other name Linux
+// allows is valid, " * : < > ? \ | and a trailing dot or space included.
 bool IsValidItemName(std::u16string_view name);
 
 // A name of an unfinished upload: longer than 10 code units and beginning with

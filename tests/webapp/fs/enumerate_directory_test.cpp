@@ -56,8 +56,11 @@ TEST_F(EnumerateDirectoryTest, DescribesEachAddressableEntry) {
     tree.MakeLink(tree.Path("."), "share/link-out");
     tree.MakeFifo("share/fifo");
     tree.MakeLink("fifo", "share/link-to-fifo");
-    for (const char* unaddressable : {"\xff", "bad\xc3", "a:b", "back\\slash", "nul.txt", "dot."})
+    for (const char* unaddressable : {"\xff", "bad\xc3", "tab\there", "del\x7f"})
         tree.MakeFile(std::string("share/") + unaddressable, "x");
+    // Names other systems refuse are ordinary here.
+    for (const char* ordinary : {"a:b", "back\\slash", "nul.txt", "dot."})
+        tree.MakeFile(std::string("share/") + ordinary, "xy");
     const timespec times[2] = {{0, UTIME_OMIT}, {1600000000, 500}};
     ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path("share/file.txt").c_str(), times, 0), 0);
     const FileTime fileTime = (1600000000ull + 11644473600ull) * 10000000ull + 5ull;
@@ -81,6 +84,10 @@ TEST_F(EnumerateDirectoryTest, DescribesEachAddressableEntry) {
         {u"link-out", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0,
          IO_REPARSE_TAG_SYMLINK},
         {u"link-to-fifo", FILE_ATTRIBUTE_REPARSE_POINT, 0, IO_REPARSE_TAG_SYMLINK},
+        {u"a:b", FILE_ATTRIBUTE_NORMAL, 2, 0},
+        {u"back\\slash", FILE_ATTRIBUTE_NORMAL, 2, 0},
+        {u"nul.txt", FILE_ATTRIBUTE_NORMAL, 2, 0},
+        {u"dot.", FILE_ATTRIBUTE_NORMAL, 2, 0},
     };
     ASSERT_EQ(entries.size(), std::size(expected));
     for (const auto& e : expected) {
