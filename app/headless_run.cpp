@@ -9,7 +9,7 @@
 #include "base/utf.h"
 #include "config/access_log.h"
 #include "reach/upnp_state.h"
-#include "server/net/winsock_count.h"
+#include "server/net/sigpipe_ignore_count.h"
 #include "service/corvane_service.h"
 #include "webapp/embedded_assets.h"
 
@@ -87,10 +87,10 @@ int RunHeadless(const CommandLine& line, const EnvironmentSettings& settings) {
         return 1;
     }
 
-    const Velto::Result winsock = Velto::Net::AcquireWinsock();
-    if (Velto::Failed(winsock)) {
-        out.ErrorLine("Cannot prepare the network layer (error " + Velto::FormatResult(winsock) +
-                      ").");
+    const Velto::Result sigpipeIgnore = Velto::Net::AcquireSigpipeIgnore();
+    if (Velto::Failed(sigpipeIgnore)) {
+        out.ErrorLine("Cannot prepare the network layer (error " +
+                      Velto::FormatResult(sigpipeIgnore) + ").");
         return 1;
     }
     int exitCode = 0;
@@ -142,7 +142,7 @@ int RunHeadless(const CommandLine& line, const EnvironmentSettings& settings) {
         service.Stop();
         // Destroying the service waits for the router mapping to be removed.
     }
-    Velto::Net::ReleaseWinsock();
+    Velto::Net::ReleaseSigpipeIgnore();
     if (exitCode == 0)
         out.Line("Stopped.");
     return exitCode;

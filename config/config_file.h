@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/config.h"
-#include "config/json.h"
+#include "json/json.h"
 
 #include <string>
 

@@ -1,17 +1,16 @@
 #pragma once
 
-#include <stop_token>
-#include <string>
-#include <string_view>
+#include "web_client/web_exchange.h"
 
+#include <cstddef>
 #include <optional>
+#include <stop_token>
+#include <string_view>
 
 namespace Velto::Corvane {
 
-struct HttpReply {
-    long status{};
-    std::string body;
-};
+// A router's status code and reply body.
+using HttpReply = WebReply;
 
 // Largest response body accepted from a router.
 inline constexpr std::size_t kMaxHttpReplyBytes = 262144;

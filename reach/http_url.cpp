@@ -1,5 +1,6 @@
 #include "reach/http_url.h"
 
+#include "base/ascii_case.h"
 #include "base/ascii_text.h"
 
 namespace Velto::Corvane {
@@ -9,20 +10,11 @@ constexpr std::string_view kHttpScheme = "http://";
 constexpr std::size_t kMaxPortDigits = 5;
 constexpr std::uint32_t kMaxPort = 65535;
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 } // namespace
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (AsciiLower(text[i]) != AsciiLower(prefix[i]))
-            return false;
-    }
-    return true;
+    return text.size() >= prefix.size() &&
+           AsciiEqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
 std::optional<HttpUrl> ParseHttpUrl(std::string_view url) {

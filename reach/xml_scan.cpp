@@ -1,5 +1,6 @@
 #include "reach/xml_scan.h"
 
+#include "base/hex_digit.h"
 #include "base/utf.h"
 
 #include <array>
@@ -28,15 +29,9 @@ bool IsOpeningOf(std::string_view xml, std::size_t pos, std::string_view name) {
 }
 
 int DigitValue(char c, bool hex) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (!hex)
-        return -1;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    if (hex)
+        return HexDigitValue(c);
+    return c >= '0' && c <= '9' ? c - '0' : -1;
 }
 
 // The code point of a numeric reference body such as "#65" or "#x41"; nothing

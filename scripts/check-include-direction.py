@@ -13,17 +13,24 @@ import sys
 # prefix names a file's layer.
 ALLOWED = {
     "base": [],
-    "config": ["base"],
-    "reach": ["base"],
+    "json": ["base"],
+    "config": ["base", "json"],
+    "web_client": ["base"],
+    "reach": ["base", "web_client"],
     "server/net": ["base"],
     "server/cert": ["base"],
     "server/tls": ["base", "server/net", "server/cert"],
     "server/http": ["base", "server/net", "server/cert", "server/tls"],
     "webapp/fs": ["base", "config"],
-    "webapp": ["base", "config", "server/net", "server/cert", "server/tls", "server/http",
-               "webapp/fs"],
-    "service": ["base", "config", "reach", "server/net", "server/cert", "server/tls",
-                "server/http", "webapp/fs", "webapp"],
+    "webapp/zip": ["base", "webapp/fs"],
+    # The thumbnail helper is a program of its own; the server's side of it
+    # reads the reply format the helper declares.
+    "thumbnailer": ["base"],
+    "webapp/thumbnails": ["base", "thumbnailer"],
+    "webapp": ["base", "json", "config", "server/net", "server/cert", "server/tls", "server/http",
+               "webapp/fs", "webapp/zip", "webapp/thumbnails"],
+    "service": ["base", "json", "config", "reach", "server/net", "server/cert", "server/tls",
+                "server/http", "webapp/fs", "webapp/zip", "webapp/thumbnails", "webapp"],
     # The toolkit stands on base alone; inside it, each floor includes only
     # the floors beneath it.
     "widget": ["base"],
@@ -38,10 +45,10 @@ ALLOWED = {
                         "widget/menu", "widget/list"],
     "widget/kit": ["base", "widget/render", "widget/core", "widget/input", "widget/host",
                    "widget/menu", "widget/list", "widget/controls"],
-    "app": ["base", "config", "reach", "server/net", "server/cert", "server/tls", "server/http",
-            "webapp/fs", "webapp", "service", "widget", "widget/render", "widget/core",
-            "widget/input", "widget/host", "widget/menu", "widget/list", "widget/controls",
-            "widget/kit"],
+    "app": ["base", "json", "config", "web_client", "reach", "server/net", "server/cert",
+            "server/tls", "server/http", "webapp/fs", "webapp/zip", "webapp/thumbnails", "webapp",
+            "service", "widget", "widget/render", "widget/core", "widget/input", "widget/host",
+            "widget/menu", "widget/list", "widget/controls", "widget/kit"],
 }
 # Folders whose includes are not checked.
 FREE = ("tests", "bench", "build", "node_modules", ".git")

@@ -2,16 +2,16 @@
 
 #include "config/access_log.h"
 #include "config/config.h"
-#include "config/json.h"
 #include "server/http/http_handler.h"
 #include "webapp/asset_source.h"
 #include "webapp/attempt_limiter.h"
 #include "webapp/password_check_slots.h"
 #include "webapp/session_store.h"
 #include "webapp/share_target.h"
-#include "webapp/thumbnail_cache.h"
-#include "webapp/thumbnail_maker.h"
-#include "webapp/zip_job.h"
+#include "webapp/thumbnails/thumbnail_cache.h"
+#include "webapp/thumbnails/thumbnail_maker.h"
+#include "webapp/zip/zip_job.h"
+#include "json/json.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include "server/http/entity_tag.h"
 #include "server/http/request_helpers.h"
 #include "webapp/fs/open_item.h"
-#include "webapp/thumbnail_size.h"
+#include "webapp/thumbnails/thumbnail_size.h"
 
 namespace Velto::Corvane {
 

@@ -9,7 +9,7 @@
 #include "webapp/download_policy.h"
 #include "webapp/fs/getdents_enumerator.h"
 #include "webapp/fs/open_item.h"
-#include "webapp/zip_writer.h"
+#include "webapp/zip/zip_writer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -12,7 +12,7 @@
 #include "app/usage_stats.h"
 #include "base/result.h"
 #include "base/utf.h"
-#include "server/net/winsock_count.h"
+#include "server/net/sigpipe_ignore_count.h"
 #include "service/corvane_service.h"
 #include "webapp/embedded_assets.h"
 #include "widget/host/application.h"
@@ -160,7 +160,7 @@ int RunProgram(const CommandLine& line, const EnvironmentSettings& settings) {
         PrintError("veltocorvane: cannot find a folder for the settings: HOME is not set.\n");
         return kExitFailure;
     }
-    if (Velto::Failed(Velto::Net::AcquireWinsock()))
+    if (Velto::Failed(Velto::Net::AcquireSigpipeIgnore()))
         return kExitFailure;
 
     const std::unique_ptr<DialogShots> shots =
@@ -200,7 +200,7 @@ int RunProgram(const CommandLine& line, const EnvironmentSettings& settings) {
     }
     if (usageStats)
         StopUsageStats(std::chrono::milliseconds(kUsageStopWaitMs));
-    Velto::Net::ReleaseWinsock();
+    Velto::Net::ReleaseSigpipeIgnore();
     Kit::ConfigureKit({});
     return exitCode;
 }

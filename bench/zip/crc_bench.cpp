@@ -1,7 +1,7 @@
 // The CRC-32 of one 256 KiB read buffer (the ZIP writer's piece): zlib's
 // crc32, libdeflate's, and the writer's own Crc32Update, which must match the
 // faster one. Bytes per second are reported for each.
-#include "webapp/zip_crc32.h"
+#include "webapp/zip/zip_crc32.h"
 
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>

@@ -1,6 +1,6 @@
 #include "server/http/byte_range.h"
 
-#include "server/http/text_util.h"
+#include "base/ascii_text.h"
 
 #include <optional>
 

@@ -1,6 +1,7 @@
 #include "server/http/chunk_decoder.h"
 
-#include "server/http/text_util.h"
+#include "base/ascii_text.h"
+#include "base/hex_digit.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "server/http/cookie_value.h"
 
-#include "server/http/text_util.h"
+#include "base/ascii_text.h"
 
 namespace Velto::Corvane {
 

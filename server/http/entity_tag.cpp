@@ -1,6 +1,6 @@
 #include "server/http/entity_tag.h"
 
-#include "server/http/text_util.h"
+#include "server/http/list_elements.h"
 
 #include <cstdio>
 

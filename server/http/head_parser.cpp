@@ -1,7 +1,9 @@
 #include "server/http/head_parser.h"
 
+#include "base/ascii_case.h"
+#include "base/ascii_text.h"
+#include "server/http/list_elements.h"
 #include "server/http/request_helpers.h"
-#include "server/http/text_util.h"
 
 #include <algorithm>
 #include <string>
@@ -60,7 +62,7 @@ bool ParseHeaderLine(std::string_view line, RequestHead& head) {
     const std::string_view value = TrimSpaceTab(line.substr(colon + 1));
     if (value.find('\0') != std::string_view::npos || value.find('\r') != std::string_view::npos)
         return false;
-    head.headers.push_back({AsciiLower(name), std::string(value)});
+    head.headers.push_back({AsciiLowerCopy(name), std::string(value)});
     return true;
 }
 
@@ -138,8 +140,9 @@ std::optional<HeadAnalysis> AnalyseHead(const RequestHead& head) {
         if (field.name != "transfer-encoding")
             continue;
         haveTransferEncoding = true;
-        ForEachListElement(
-            field.value, [&](std::string_view element) { codings.push_back(AsciiLower(element)); });
+        ForEachListElement(field.value, [&](std::string_view element) {
+            codings.push_back(AsciiLowerCopy(element));
+        });
     }
 
     if (haveTransferEncoding) {

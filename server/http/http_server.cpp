@@ -11,8 +11,8 @@
 #include "server/http/percent_coding.h"
 #include "server/http/request_helpers.h"
 #include "server/http/response_writer.h"
+#include "server/net/sigpipe_ignore_count.h"
 #include "server/net/tcp_connection.h"
-#include "server/net/winsock_count.h"
 #include "server/tls/tls_handshake.h"
 #include "server/tls/tls_over_connection.h"
 #include "server/tls/tls_session.h"
@@ -48,7 +48,7 @@ std::uint64_t DeadlineAfter(std::uint32_t ms) {
 Result HttpServer::Start(const ServerOptions& options) {
     if (m_running.load())
         return kAlreadyRunning;
-    const Result acquired = Net::AcquireWinsock();
+    const Result acquired = Net::AcquireSigpipeIgnore();
     if (Failed(acquired))
         return acquired;
 
@@ -56,7 +56,7 @@ Result HttpServer::Start(const ServerOptions& options) {
     const Result opened =
         OpenListenSocket(options.port, options.loopbackOnly, m_listenSocket, m_boundPort);
     if (Failed(opened)) {
-        Net::ReleaseWinsock();
+        Net::ReleaseSigpipeIgnore();
         return opened;
     }
     m_running.store(true);
@@ -68,7 +68,7 @@ Result HttpServer::Start(const ServerOptions& options) {
         ReportCaughtException("HttpServer::Start");
         m_running.store(false);
         m_listenSocket.Reset();
-        Net::ReleaseWinsock();
+        Net::ReleaseSigpipeIgnore();
         return kNoThread;
     }
     return kOk;
@@ -98,7 +98,7 @@ void HttpServer::Stop() {
             slot.thread.join();
     }
     m_slots.clear();
-    Net::ReleaseWinsock();
+    Net::ReleaseSigpipeIgnore();
 }
 
 void HttpServer::ReapFinishedSlots() {

@@ -1,6 +1,6 @@
 #include "server/http/percent_coding.h"
 
-#include "server/http/text_util.h"
+#include "base/hex_digit.h"
 
 namespace Velto::Corvane {
 namespace {

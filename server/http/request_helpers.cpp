@@ -1,8 +1,9 @@
 #include "server/http/request_helpers.h"
 
+#include "base/ascii_case.h"
 #include "server/http/cookie_value.h"
+#include "server/http/list_elements.h"
 #include "server/http/percent_coding.h"
-#include "server/http/text_util.h"
 
 #include <array>
 #include <optional>
@@ -37,7 +38,7 @@ bool HeaderHasToken(const RequestHead& head, std::string_view name, std::string_
         if (field.name != name)
             continue;
         ForEachListElement(field.value, [&](std::string_view element) {
-            if (AsciiLower(element) == token)
+            if (AsciiLowerCopy(element) == token)
                 found = true;
         });
         if (found)

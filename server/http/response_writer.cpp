@@ -1,9 +1,9 @@
 #include "server/http/response_writer.h"
 
+#include "base/ascii_case.h"
 #include "base/interrupt_retry.h"
 #include "server/http/head_parser.h"
 #include "server/http/reason_phrase.h"
-#include "server/http/text_util.h"
 
 #include <unistd.h>
 
@@ -37,11 +37,7 @@ bool IsValidHeaderValue(std::string_view value) {
 }
 
 bool IsCacheControl(std::string_view name) {
-    constexpr std::string_view kName = "cache-control";
-    return name.size() == kName.size() &&
-           std::equal(name.begin(), name.end(), kName.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-           });
+    return AsciiEqualsIgnoreCase(name, "cache-control");
 }
 
 bool HasBodylessStatus(std::int32_t status) {

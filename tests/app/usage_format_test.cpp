@@ -4,7 +4,7 @@
 #include "app/os_release.h"
 #include "app/usage_language.h"
 #include "app/usage_request_body.h"
-#include "config/json.h"
+#include "json/json.h"
 
 #include <gtest/gtest.h>
 

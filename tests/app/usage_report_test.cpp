@@ -5,9 +5,9 @@
 
 #include "app/os_release.h"
 #include "app/usage_reporter.h"
-#include "config/json.h"
 #include "tests/app/collect_server.h"
 #include "tests/support/temp_home.h"
+#include "json/json.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "config/config_file.h"
-#include "config/json.h"
+#include "json/json.h"
 
 #include <cstddef>
 #include <cstdint>

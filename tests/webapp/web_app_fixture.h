@@ -2,11 +2,11 @@
 
 #include "config/access_log.h"
 #include "config/config.h"
-#include "config/json.h"
 #include "server/http/http_server.h"
 #include "tests/support/http_client.h"
 #include "webapp/embedded_assets.h"
 #include "webapp/web_app.h"
+#include "json/json.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "base/diag_log.h"
+#include "server/net/sigpipe_ignore_count.h"
 #include "server/net/tcp_connection.h"
-#include "server/net/winsock_count.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -334,19 +334,19 @@ TEST(TcpConnectionTest, SendFileSendsExactlyTheRange) {
     EXPECT_EQ(got, content.substr(content.size() - 10));
 }
 
-TEST(WinsockCountTest, ReleasesMatchAcquires) {
-    ASSERT_FALSE(IsWinsockStarted());
-    ASSERT_EQ(AcquireWinsock(), kOk);
-    ASSERT_EQ(AcquireWinsock(), kOk);
-    ReleaseWinsock();
-    EXPECT_TRUE(IsWinsockStarted());
-    ReleaseWinsock();
-    EXPECT_FALSE(IsWinsockStarted());
-    ReleaseWinsock();
-    EXPECT_FALSE(IsWinsockStarted());
-    ASSERT_EQ(AcquireWinsock(), kOk);
-    EXPECT_TRUE(IsWinsockStarted());
-    ReleaseWinsock();
+TEST(SigpipeIgnoreCountTest, ReleasesMatchAcquires) {
+    ASSERT_FALSE(IsSigpipeIgnoreHeld());
+    ASSERT_EQ(AcquireSigpipeIgnore(), kOk);
+    ASSERT_EQ(AcquireSigpipeIgnore(), kOk);
+    ReleaseSigpipeIgnore();
+    EXPECT_TRUE(IsSigpipeIgnoreHeld());
+    ReleaseSigpipeIgnore();
+    EXPECT_FALSE(IsSigpipeIgnoreHeld());
+    ReleaseSigpipeIgnore();
+    EXPECT_FALSE(IsSigpipeIgnoreHeld());
+    ASSERT_EQ(AcquireSigpipeIgnore(), kOk);
+    EXPECT_TRUE(IsSigpipeIgnoreHeld());
+    ReleaseSigpipeIgnore();
 }
 
 } // namespace

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "webapp/thumbnails/thumbnail_slots.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Velto::Corvane {
+
+// Makes JPEG thumbnails. Decoding happens only in the helper executable, one
+// process per thumbnail, never in this process (the files are visitors'
+// uploads); here the helper's pixels are flattened on white and encoded.
+class ThumbnailMaker {
+public:
+    // A helper that has not answered by then is killed: no thumbnail.
+    static constexpr std::chrono::milliseconds kHelperTimeout{10'000};
+
+    struct Options {
+        std::string helper; // empty: the installed helper
+        std::chrono::milliseconds timeout{kHelperTimeout};
+        std::size_t maxRunning{0}; // 0: one per processor core
+    };
+
+    ThumbnailMaker() : ThumbnailMaker(Options{}) {}
+    explicit ThumbnailMaker(Options options);
+    ThumbnailMaker(const ThumbnailMaker&) = delete;
+    ThumbnailMaker& operator=(const ThumbnailMaker&) = delete;
+
+    // The thumbnail of the open regular file `fd` fitting `pixels` x `pixels`,
+    // or none when the file has none (not an image or video, damaged, too
+    // large, or the helper failed). `name` is the item's name, a hint to its
+    // type. Waits while as many helpers run as there are slots.
+    std::optional<std::string> MakeThumbnail(int fd, std::string_view name, std::uint32_t pixels);
+
+    const std::string& Helper() const { return m_options.helper; }
+
+private:
+    Options m_options;
+    ThumbnailSlots m_slots;
+};
+
+// The helper executable: beside this program's own when it is installed
+// there, else the one of the build tree this program was built in.
+std::string DefaultThumbnailHelper();
+
+} // namespace Velto::Corvane
