@@ -15,6 +15,17 @@ function(velto_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "VELTO_SOURCE_DIR=${PROJECT_SOURCE_DIR};VELTO_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    # The quick tests (neither slow, gui nor browser) are what the sanitizer
+    # builds run; `quick_tests` builds just those and what they start.
+    set(quick TRUE)
+    foreach(label ${ARG_LABELS})
+        if(label MATCHES "^(slow|gui|browser)$")
+            set(quick FALSE)
+        endif()
+    endforeach()
+    if(quick)
+        set_property(GLOBAL APPEND PROPERTY VELTO_QUICK_TESTS ${name})
+    endif()
 endfunction()
 
 # velto_add_fuzzer(<name> SOURCES <files...> LIBS <libs...>)
