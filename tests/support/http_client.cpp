@@ -26,6 +26,12 @@ bool SameName(std::string_view a, std::string_view b) {
                       [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
+    return out;
+}
+
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
@@ -157,7 +163,7 @@ std::optional<ClientResponse> HttpClient::ReadResponse(bool headRequest) {
         const std::size_t colon = line.find(':');
         if (colon == std::string_view::npos)
             return std::nullopt;
-        response.headers.emplace_back(std::string(line.substr(0, colon)),
+        response.headers.emplace_back(Lower(line.substr(0, colon)),
                                       std::string(Trim(line.substr(colon + 1))));
         head.remove_prefix(lineEnd + 2);
     }

@@ -14,8 +14,9 @@ namespace Velto::Corvane::Testing {
 struct ClientResponse {
     std::string statusLine;
     int status{0};
-    std::vector<std::pair<std::string, std::string>> headers; // names as sent
-    std::string head;                                         // the raw head bytes
+    // In the order sent, names lower-cased (`head` keeps them as sent).
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string head; // the raw head bytes
     std::string body;
 
     // Header names match ASCII case-insensitively.
