@@ -38,8 +38,8 @@ TEST_APT_PACKAGES=(
     # notification tests, with small test peers in python3-dbus
     dbus-daemon python3-dbus python3-gi
     # desktop tests: a private X server, a small window manager, input
-    # synthesis, window and clipboard readers
-    xvfb xauth openbox xdotool x11-utils xclip
+    # synthesis, window and clipboard readers, X resources (xrdb)
+    xvfb xauth openbox xdotool x11-utils x11-xserver-utils xclip
     # the launcher entry's check
     desktop-file-utils
     # browser tests: Debian's chromium, driven by playwright-core from npm,

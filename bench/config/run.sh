@@ -5,13 +5,11 @@
 # Usage: bench/config/run.sh [build-dir] [rounds]   (default: build-bench, 5 rounds)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="${1:-${BUILD_DIR:-$ROOT/build-bench}}"
 ROUNDS="${2:-5}"
 
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTO_TESTS=OFF >/dev/null
-fi
-ninja -C "$BUILD" -j2 password_bench >/dev/null
+bench_build "$BUILD" password_bench
 
 ours=$("$BUILD/bench/config/password_bench" "$ROUNDS")
 

@@ -5,15 +5,13 @@
 #        (default: build-bench, 50000 records, 5 rounds, a folder under $TMPDIR)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="${1:-${BUILD_DIR:-$ROOT/build-bench}}"
 RECORDS="${2:-50000}"
 ROUNDS="${3:-5}"
 FOLDER="${4:-${TMPDIR:-/tmp}/velto-access-log-bench}"
 
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTO_TESTS=OFF >/dev/null
-fi
-ninja -C "$BUILD" -j2 access_log_bench >/dev/null
+bench_build "$BUILD" access_log_bench
 
 echo "== AccessLog::Append, one download record each, $RECORDS per thread =="
 "$BUILD/bench/config/access_log_bench" "$RECORDS" "$ROUNDS" "$FOLDER"

@@ -4,12 +4,10 @@
 # Usage: bench/fs/run.sh [build-dir]   (default: build-bench, a Release build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="${1:-${BUILD_DIR:-$ROOT/build-bench}}"
 
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTO_TESTS=OFF >/dev/null
-fi
-ninja -C "$BUILD" -j2 fs_bench >/dev/null
+bench_build "$BUILD" fs_bench
 
 echo "== file-system layer (kernel $(uname -r)) =="
 "$BUILD/bench/fs/fs_bench" --benchmark_min_time=0.5 "${@:2}"

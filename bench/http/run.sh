@@ -11,35 +11,24 @@
 #   bench/http/run.sh [build-dir]      (default: build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="${1:-$ROOT/build}"
 DURATION="${BENCH_DURATION:-5s}"
 ROUNDS="${ROUNDS:-3}"
 CONNECTIONS=32
 THREADS=2
 
-for tool in wrk nginx curl python3; do
-    command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
-done
-[ -f "$BUILD/build.ninja" ] || cmake -S "$ROOT" -B "$BUILD" -G Ninja >/dev/null
-ninja -C "$BUILD" http_bench_server >/dev/null
+bench_need wrk nginx curl python3
+bench_build "$BUILD" http_bench_server
 SERVER="$BUILD/bench/http/http_bench_server"
 
-WORK="$(mktemp -d /dev/shm/velto-http-bench.XXXXXX)"
+bench_work /dev/shm/velto-http-bench.XXXXXX
 chmod 755 "$WORK" # nginx workers may run as another user (root starts them as nobody)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    [ -n "${BENCH_KEEP:-}" ] && echo "kept $WORK" || rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
 # Our server: writes the body files into $WORK/www and prints "ready <port>".
 mkdir -p "$WORK/www"
 "$SERVER" 0 "$WORK/www" > "$WORK/ours.out" &
-pids+=($!)
+bench_track $!
 declare -A MAIN_PID=([ours]=$!)
 for _ in $(seq 100); do grep -q ready "$WORK/ours.out" 2>/dev/null && break; sleep 0.1; done
 OUR_PORT="$(awk '/ready/ {print $2}' "$WORK/ours.out")"
@@ -48,12 +37,12 @@ OUR_PORT="$(awk '/ready/ {print $2}' "$WORK/ours.out")"
 declare -A PORT
 start_nginx() { # <label> <workers>
     local dir="$WORK/$1" port
-    port="$(free_port)"
+    port="$(bench_free_port)"
     mkdir -p "$dir/tmp"
     sed -e "s|@WORKERS@|$2|" -e "s|@PORT@|$port|" -e "s|@ROOT@|$WORK/www|" -e "s|@WORK@|$dir|g" \
         "$ROOT/bench/http/nginx.conf.in" > "$dir/nginx.conf"
     nginx -p "$dir" -c "$dir/nginx.conf" -g "daemon off;" 2>"$dir/stderr" &
-    pids+=($!)
+    bench_track $!
     MAIN_PID[$1]=$!
     PORT[$1]=$port
     for _ in $(seq 100); do curl -sf --noproxy "*" -o /dev/null "http://127.0.0.1:$port/small.bin" && break; sleep 0.1; done
@@ -107,8 +96,6 @@ measure() {
         printf "%.1f %.1f %.1f %d\n", $2 / ($4 / 1e6), $3 / ($4 / 1e6) / 1e6, cpu * 1000 / $2, $5 }' <<<"$out"
 }
 
-median() { python3 -c "import statistics, sys; print(statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
-ratio() { python3 -c "print(round($1 / $2, 2))"; }
 
 declare -A RPS MBS CPU ERR
 loads=()
@@ -131,7 +118,7 @@ for body in small large; do
     for who in "${WHO[@]}"; do
         k="$who-$body"
         # shellcheck disable=SC2086
-        M_RPS[$k]=$(median ${RPS[$k]}); M_MBS[$k]=$(median ${MBS[$k]}); M_CPU[$k]=$(median ${CPU[$k]})
+        M_RPS[$k]=$(bench_median ${RPS[$k]}); M_MBS[$k]=$(bench_median ${MBS[$k]}); M_CPU[$k]=$(bench_median ${CPU[$k]})
         printf "%-26s %12s %10s %16s %7s\n" "$who $([ $body = small ] && echo 1 KiB || echo 64 MiB)" \
             "${M_RPS[$k]}" "${M_MBS[$k]}" "${M_CPU[$k]}" "${ERR[$k]}"
     done
@@ -142,9 +129,9 @@ for body in small large; do
     for who in ours ours-file; do
         for peer in nginx1 nginxn; do
             printf "%-30s requests %.2f   MB/s %.2f   CPU per request %.2f\n" "$who/$peer $body" \
-                "$(ratio "${M_RPS[$who-$body]}" "${M_RPS[$peer-$body]}")" \
-                "$(ratio "${M_MBS[$who-$body]}" "${M_MBS[$peer-$body]}")" \
-                "$(ratio "${M_CPU[$who-$body]}" "${M_CPU[$peer-$body]}")"
+                "$(bench_ratio "${M_RPS[$who-$body]}" "${M_RPS[$peer-$body]}")" \
+                "$(bench_ratio "${M_MBS[$who-$body]}" "${M_MBS[$peer-$body]}")" \
+                "$(bench_ratio "${M_CPU[$who-$body]}" "${M_CPU[$peer-$body]}")"
         done
     done
 done

@@ -4,10 +4,8 @@
 # Usage: bench/reach/run.sh [build-dir]   (default: build-bench)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="${1:-${BUILD_DIR:-$ROOT/build-bench}}"
 
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTO_TESTS=OFF >/dev/null
-fi
-ninja -C "$BUILD" -j2 reach_bench >/dev/null
+bench_build "$BUILD" reach_bench
 "$BUILD/bench/reach/reach_bench" --benchmark_min_time=0.2

@@ -8,28 +8,15 @@
 # handshake round (default 10), BENCH_ROUNDS.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build-bench}"
 SECONDS_PER_RUN="${BENCH_SECONDS:-10}"
 SIZE=$((1024 * 1024 * 1024))
 
-if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTO_TESTS=OFF >/dev/null
-fi
-ninja -C "$BUILD_DIR" tls_bench_server >/dev/null
+bench_need curl nginx openssl python3
+bench_build "$BUILD_DIR" tls_bench_server
 
-WORK="$(mktemp -d /dev/shm/velto-tls-bench.XXXXXX)"
-OURS_PID=""
-NGINX_PID=""
-cleanup() {
-    [ -n "$OURS_PID" ] && kill "$OURS_PID" 2>/dev/null && wait "$OURS_PID" 2>/dev/null
-    [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null && wait "$NGINX_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
+bench_work /dev/shm/velto-tls-bench.XXXXXX
 
 # nginx workers run as an unprivileged user and must read the file.
 chmod 755 "$WORK"
@@ -38,7 +25,7 @@ chmod 644 "$WORK/big.bin"
 
 # Our server makes the certificate; nginx gets the same certificate and key.
 "$BUILD_DIR/bench/tls/tls_bench_server" "$WORK/store" "$WORK/big.bin" 0 >"$WORK/ours.out" 2>&1 &
-OURS_PID=$!
+bench_track $!
 for _ in $(seq 100); do grep -q '^SHA1 ' "$WORK/ours.out" 2>/dev/null && break; sleep 0.1; done
 OURS_PORT="$(awk '/^PORT /{print $2}' "$WORK/ours.out")"
 SHA1="$(awk '/^SHA1 /{print $2}' "$WORK/ours.out")"
@@ -47,7 +34,7 @@ sed -n '/-----BEGIN CERTIFICATE-----/,/-----END CERTIFICATE-----/p' \
     "$WORK/store/certs/$SHA1.pem" >"$WORK/cert.pem"
 KEY="$(ls "$WORK"/store/keys/*.pem)"
 
-NGINX_PORT="$(free_port)"
+NGINX_PORT="$(bench_free_port)"
 mkdir -p "$WORK/nginx"
 cat >"$WORK/nginx/nginx.conf" <<CONF
 daemon off;
@@ -73,7 +60,7 @@ http {
 }
 CONF
 nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" -e "$WORK/nginx/error.log" &
-NGINX_PID=$!
+bench_track $!
 for _ in $(seq 100); do
     curl -sk --noproxy '*' -o /dev/null "https://127.0.0.1:$NGINX_PORT/" && break
     sleep 0.1
@@ -112,9 +99,7 @@ m = re.search(r"(\d+) connections in (\d+) real seconds", sys.argv[1])
 print("%.1f" % (int(m.group(1)) / max(int(m.group(2)), 1)) if m else "nan")' "$out"
 }
 
-median() { python3 -c "import sys, statistics; print('%.1f' % statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
-
-ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
+median() { printf '%.1f' "$(bench_median "$@")"; }
 
 echo "HTTPS benchmark (loopback, $(nproc) cores, $(openssl version | cut -d' ' -f1-2), nginx $(nginx -v 2>&1 | cut -d/ -f2))"
 # Rounds alternate between the servers so that load from elsewhere on the
@@ -136,5 +121,5 @@ NGINX_HS="$(median "${nginx_hs[@]}")"
 echo "rounds: download ours ${ours_dl[*]} / nginx ${nginx_dl[*]}; handshakes ours ${ours_hs[*]} / nginx ${nginx_hs[*]}"
 echo "negotiated: ours $(negotiated "$OURS_PORT"); nginx $(negotiated "$NGINX_PORT")"
 printf '%-34s %12s %12s %8s\n' "measure" "VeltoCorvane" "nginx" "ratio"
-printf '%-34s %12s %12s %8s\n' "1 GiB download, MB/s" "$OURS_DL" "$NGINX_DL" "$(ratio "$OURS_DL" "$NGINX_DL")"
-printf '%-34s %12s %12s %8s\n' "new handshakes per second" "$OURS_HS" "$NGINX_HS" "$(ratio "$OURS_HS" "$NGINX_HS")"
+printf '%-34s %12s %12s %8s\n' "1 GiB download, MB/s" "$OURS_DL" "$NGINX_DL" "$(bench_ratio "$OURS_DL" "$NGINX_DL")"
+printf '%-34s %12s %12s %8s\n' "new handshakes per second" "$OURS_HS" "$NGINX_HS" "$(bench_ratio "$OURS_HS" "$NGINX_HS")"

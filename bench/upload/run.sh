@@ -6,15 +6,17 @@
 #   2. 2 000 files of 4 KiB over 8 parallel connections (files/s, curl
 #      --parallel) against HFS 3 (npm "hfs", installed by this script into
 #      the build folder and configured to take uploads from anyone).
-# The servers alternate for ROUNDS rounds (default 3); each keeps its best.
+# Ours is the program users run (veltocorvane --headless) with a share that
+# takes uploads from guests. The servers alternate for ROUNDS rounds
+# (default 3); each keeps its best.
 # Everything runs in a network namespace of its own that has only loopback:
 # HFS looks for routers and public addresses when it starts, and no packet
 # of a benchmark may leave the machine.
 # Usage: bench/upload/run.sh [build dir]   (default: build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
-SERVER="$BUILD/bench/upload/upload_bench_server"
 HFS_VERSION="${HFS_VERSION:-0.52.9}"
 HFS_PREFIX="$BUILD/bench/upload/hfs-$HFS_VERSION"
 HFS_MAIN="$HFS_PREFIX/node_modules/hfs/src/index.js"
@@ -27,10 +29,8 @@ SMALL_BYTES=4096
 PARALLEL=8
 
 if [ -z "${VELTO_UPLOAD_BENCH_NETNS:-}" ]; then
-    for tool in curl dd node npm python3 unshare ip; do
-        command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
-    done
-    [ -x "$SERVER" ] || { echo "build $SERVER first: ninja -C $BUILD upload_bench_server"; exit 1; }
+    bench_need curl dd node npm python3 unshare ip
+    [ -x "$BUILD/app/veltocorvane" ] || { echo "build it first: ninja -C $BUILD veltocorvane"; exit 1; }
     # The peer comes from the npm registry, for this benchmark only.
     if [ ! -f "$HFS_MAIN" ]; then
         echo "Installing hfs $HFS_VERSION into $HFS_PREFIX"
@@ -43,15 +43,7 @@ if [ -z "${VELTO_UPLOAD_BENCH_NETNS:-}" ]; then
 fi
 
 ip link set lo up
-WORK="$(mktemp -d "${BENCH_DIR:-/var/tmp}/velto-upload-bench.XXXXXX")"
-OUR_PID=""
-HFS_PID=""
-cleanup() {
-    [ -n "$OUR_PID" ] && kill "$OUR_PID" 2>/dev/null && wait "$OUR_PID" 2>/dev/null || true
-    [ -n "$HFS_PID" ] && kill "$HFS_PID" 2>/dev/null && wait "$HFS_PID" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+bench_work "${BENCH_DIR:-/var/tmp}/velto-upload-bench.XXXXXX"
 
 mkdir -p "$WORK/src" "$WORK/ours" "$WORK/peer" "$WORK/dd" "$WORK/hfs"
 head -c $((BIG_MIB * 1024 * 1024)) /dev/zero > "$WORK/src/big.bin"
@@ -78,44 +70,33 @@ vfs:
       can_upload: true
 CONF
 
-"$SERVER" "$OUR_PORT" "$WORK/ours" > "$WORK/server.out" &
-OUR_PID=$!
+bench_start_ours "$BUILD" "$WORK/home" "$OUR_PORT" "$WORK/ours" '["read", "write"]'
 node "$HFS_MAIN" --cwd "$WORK/hfs" > "$WORK/hfs.out" 2>&1 &
-HFS_PID=$!
+bench_track $!
 
 OUR="http://127.0.0.1:$OUR_PORT/files/bench"
 PEER="http://127.0.0.1:$HFS_PORT/up"
-wait_for() {
-    for _ in $(seq 1 200); do
-        curl -s -o /dev/null "$1" && return 0
-        sleep 0.1
-    done
-    echo "no answer from $1"; cat "$WORK/hfs.out"; exit 1
-}
-wait_for "http://127.0.0.1:$OUR_PORT/api/shares"
-wait_for "$PEER/"
+bench_wait_for "http://127.0.0.1:$OUR_PORT/api/shares" 300 "$WORK/home/ours.out"
+bench_wait_for "$PEER/" 200 "$WORK/hfs.out"
 
-now() { date +%s.%N; }
 mbps() { python3 -c "print(round($1 / ($3 - $2) / 1e6, 1))"; }
 per_second() { python3 -c "print(round($1 / ($3 - $2), 1))"; }
-best() { python3 -c "import sys; print(max(float(x) for x in sys.argv[1:]))" "$@"; }
-ratio() { python3 -c "print(round($1 / $2, 2))"; }
 
 BIG_BYTES=$((BIG_MIB * 1024 * 1024))
 big_upload() { # MB/s of one 1 GiB upload to our server, checked by size
     local start end code
-    start=$(now)
+    start=$(bench_now)
     code=$(curl -s -o /dev/null -w '%{http_code}' -H 'x-veltocorvane: 1' -T "$WORK/src/big.bin" "$OUR/big.bin")
-    end=$(now)
+    end=$(bench_now)
     [ "$code" = 201 ] && [ "$(stat -c %s "$WORK/ours/big.bin")" = "$BIG_BYTES" ] || { echo "upload failed: $code"; exit 1; }
     rm -f "$WORK/ours/big.bin"
     mbps "$BIG_BYTES" "$start" "$end"
 }
 big_dd() {
     local start end
-    start=$(now)
+    start=$(bench_now)
     dd if="$WORK/src/big.bin" of="$WORK/dd/big.bin" bs=1M conv=fdatasync status=none
-    end=$(now)
+    end=$(bench_now)
     rm -f "$WORK/dd/big.bin"
     mbps "$BIG_BYTES" "$start" "$end"
 }
@@ -128,12 +109,12 @@ small_uploads() { # base URL, folder on disk, round
     for f in "$WORK"/src/small/*.bin; do
         printf 'upload-file = "%s"\nurl = "%s/r%s/%s"\noutput = "/dev/null"\n' "$f" "$base" "$3" "$(basename "$f")" >> "$list"
     done
-    start=$(now)
+    start=$(bench_now)
     # No "Expect: 100-continue": HFS never answers it, and curl would wait a
     # second on every file before sending it.
     curl -s --no-progress-meter --parallel --parallel-max "$PARALLEL" \
         -H 'x-veltocorvane: 1' -H 'Expect:' -K "$list"
-    end=$(now)
+    end=$(bench_now)
     count=$(find "$folder" -type f -size "${SMALL_BYTES}c" | wc -l)
     [ "$count" = "$SMALL_FILES" ] || { echo "$base: $count of $SMALL_FILES files arrived"; exit 1; }
     rm -rf "$folder"
@@ -150,10 +131,10 @@ for round in $(seq 1 "$ROUNDS"); do
     our_small+=("$(small_uploads "$OUR" "$WORK/ours" "$round")")
     peer_small+=("$(small_uploads "$PEER" "$WORK/peer" "$round")")
 done
-our_big=$(best "${our_big[@]}"); dd_big=$(best "${dd_big[@]}")
-our_small=$(best "${our_small[@]}"); peer_small=$(best "${peer_small[@]}")
+our_big=$(bench_best max "${our_big[@]}"); dd_big=$(bench_best max "${dd_big[@]}")
+our_small=$(bench_best max "${our_small[@]}"); peer_small=$(bench_best max "${peer_small[@]}")
 
 echo "best of $ROUNDS alternating rounds on $(df --output=fstype "$WORK" | tail -1) ($WORK); load average now: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-44s %12s %12s %8s\n' "measure" "ours" "peer" "ratio"
-printf '%-44s %12s %12s %8s\n' "1 GiB upload vs dd conv=fdatasync (MB/s)" "$our_big" "$dd_big" "$(ratio "$our_big" "$dd_big")"
-printf '%-44s %12s %12s %8s\n' "$SMALL_FILES x 4 KiB, $PARALLEL conns, vs HFS $HFS_VERSION (files/s)" "$our_small" "$peer_small" "$(ratio "$our_small" "$peer_small")"
+printf '%-44s %12s %12s %8s\n' "1 GiB upload vs dd conv=fdatasync (MB/s)" "$our_big" "$dd_big" "$(bench_ratio "$our_big" "$dd_big")"
+printf '%-44s %12s %12s %8s\n' "$SMALL_FILES x 4 KiB, $PARALLEL conns, vs HFS $HFS_VERSION (files/s)" "$our_small" "$peer_small" "$(bench_ratio "$our_small" "$peer_small")"

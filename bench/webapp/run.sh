@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Web application against nginx on the same tmpfs tree, in one run:
 #   1. one 1 GiB download (MB/s, curl),
-#   2. 1 KiB file GETs with keep-alive (requests/s, wrk, 2 threads, 32
-#      connections),
+#   2. 1 KiB file GETs with keep-alive (requests/s, wrk, 2 threads, 16
+#      connections: as many as our server takes from one address),
 #   3. listing a folder of 10 000 entries (ms, mean of 20, curl; nginx's
 #      autoindex in JSON form is the peer).
+# Ours is the program users run (veltocorvane --headless, with its own limits
+# and its access log), sharing the tree read-only for guests.
 # nginx runs twice, as configured in bench/webapp/nginx.conf.in: with one
 # worker process and with one per core. The three servers take turns for
 # ROUNDS rounds (default 3) and each figure is the median of its rounds
@@ -12,30 +14,21 @@
 # Usage: bench/webapp/run.sh [build dir]   (default: build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="${1:-$ROOT/build}"
-SERVER="$BUILD/bench/webapp/webapp_bench_server"
 OUR_PORT="${OUR_PORT:-18481}"
 NGINX1_PORT="${NGINX1_PORT:-18482}"
 NGINXN_PORT="${NGINXN_PORT:-18483}"
 WRK_SECONDS="${WRK_SECONDS:-5}"
 ROUNDS="${ROUNDS:-3}"
 DOWNLOADS_PER_ROUND="${DOWNLOADS_PER_ROUND:-3}"
+CONNECTIONS=16
 BIG_MIB=1024
 LIST_ENTRIES=10000
 LIST_RUNS=20
 
-for tool in curl wrk nginx python3; do
-    command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
-done
-[ -x "$SERVER" ] || { echo "build $SERVER first: ninja -C $BUILD webapp_bench_server"; exit 1; }
-
-WORK="$(mktemp -d /dev/shm/velto-webapp-bench.XXXXXX)"
-PIDS=()
-cleanup() {
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+bench_need curl wrk nginx python3
+bench_work /dev/shm/velto-webapp-bench.XXXXXX
 
 # nginx workers may run as another user: the tree must be world-readable.
 chmod 755 "$WORK"
@@ -57,30 +50,21 @@ start_nginx() { # <workers> <port>
     sed -e "s|@WORKERS@|$1|" -e "s|@PORT@|$2|" -e "s|@ROOT@|$TREE|" -e "s|@WORK@|$dir|g" \
         "$ROOT/bench/webapp/nginx.conf.in" > "$dir/nginx.conf"
     nginx -p "$dir" -c "$dir/nginx.conf" &
-    PIDS+=($!)
+    bench_track $!
 }
 declare -A MAIN_PID
 start_nginx 1 "$NGINX1_PORT"
 MAIN_PID[nginx1]=$!
 start_nginx auto "$NGINXN_PORT"
 MAIN_PID[nginxn]=$!
-"$SERVER" "$OUR_PORT" "$TREE" > "$WORK/server.out" &
-PIDS+=($!)
-MAIN_PID[ours]=$!
-
-wait_for() {
-    for _ in $(seq 1 100); do
-        curl -s -o /dev/null "$1" && return 0
-        sleep 0.1
-    done
-    echo "no answer from $1"; exit 1
-}
+bench_start_ours "$BUILD" "$WORK/ours" "$OUR_PORT" "$TREE" '["read"]'
+MAIN_PID[ours]=$OURS_PID
 OUR="http://127.0.0.1:$OUR_PORT"
 NGINX1="http://127.0.0.1:$NGINX1_PORT"
 NGINXN="http://127.0.0.1:$NGINXN_PORT"
-wait_for "$OUR/files/bench/small.bin"
-wait_for "$NGINX1/small.bin"
-wait_for "$NGINXN/small.bin"
+bench_wait_for "$OUR/files/bench/small.bin" 300 "$WORK/ours/ours.out"
+bench_wait_for "$NGINX1/small.bin"
+bench_wait_for "$NGINXN/small.bin"
 
 # All must serve the same bytes before their speed means anything.
 cmp <(curl -s "$OUR/files/bench/small.bin") "$TREE/small.bin"
@@ -112,7 +96,7 @@ download() { # <who> -> "MB/s server-CPU-ms-per-GiB" for one transfer
 gets() { # <who> -> "requests/s server-CPU-us-per-request"
     local before after out
     before=$(cpu_ticks "$1")
-    out=$(wrk -t2 -c32 -d"${WRK_SECONDS}s" "${SMALL[$1]}")
+    out=$(wrk -t2 -c"$CONNECTIONS" -d"${WRK_SECONDS}s" "${SMALL[$1]}")
     after=$(cpu_ticks "$1")
     awk -v cpu=$(((after - before) * TICK_MS)) '/requests in/ { n = $1 } /Requests\/sec/ { r = $2 }
         END { printf "%s %.1f\n", r, cpu * 1000 / n }' <<<"$out"
@@ -126,9 +110,6 @@ listing_ms() { # mean of LIST_RUNS
     done
     python3 -c "print(round($total * 1000 / $LIST_RUNS, 2))"
 }
-
-median() { python3 -c "import statistics, sys; print(statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
-ratio() { python3 -c "print(round($1 / $2, 2))"; }
 
 # The servers take turns, round after round, so that a busy machine slows
 # them alike.
@@ -158,18 +139,18 @@ for round in $(seq 1 "$ROUNDS"); do
 done
 for who in "${WHO[@]}"; do
     # shellcheck disable=SC2086
-    DL[$who]=$(median ${DL[$who]}); DLCPU[$who]=$(median ${DLCPU[$who]})
+    DL[$who]=$(bench_median ${DL[$who]}); DLCPU[$who]=$(bench_median ${DLCPU[$who]})
     # shellcheck disable=SC2086
-    RPS[$who]=$(median ${RPS[$who]}); RPSCPU[$who]=$(median ${RPSCPU[$who]})
+    RPS[$who]=$(bench_median ${RPS[$who]}); RPSCPU[$who]=$(bench_median ${RPSCPU[$who]})
     # shellcheck disable=SC2086
-    LS[$who]=$(median ${LS[$who]})
+    LS[$who]=$(bench_median ${LS[$who]})
 done
 
 echo "median of $ROUNDS alternating rounds on $(nproc) cores; 1-minute load at each round: ${loads[*]}; now: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-40s %10s %10s %10s %9s %9s\n' "measure" "webapp" "nginx w1" "nginx auto" "ratio w1" "ratio auto"
-row() { printf '%-40s %10s %10s %10s %9s %9s\n' "$1" "$2" "$3" "$4" "$(ratio "$2" "$3")" "$(ratio "$2" "$4")"; }
+row() { printf '%-40s %10s %10s %10s %9s %9s\n' "$1" "$2" "$3" "$4" "$(bench_ratio "$2" "$3")" "$(bench_ratio "$2" "$4")"; }
 row "1 GiB download (MB/s, higher)" "${DL[ours]}" "${DL[nginx1]}" "${DL[nginxn]}"
 row "  server CPU per GiB (ms, lower)" "${DLCPU[ours]}" "${DLCPU[nginx1]}" "${DLCPU[nginxn]}"
-row "1 KiB GET, 32 conns (req/s, higher)" "${RPS[ours]}" "${RPS[nginx1]}" "${RPS[nginxn]}"
+row "1 KiB GET, $CONNECTIONS conns (req/s, higher)" "${RPS[ours]}" "${RPS[nginx1]}" "${RPS[nginxn]}"
 row "  server CPU per request (us, lower)" "${RPSCPU[ours]}" "${RPSCPU[nginx1]}" "${RPSCPU[nginxn]}"
 row "list 10000 entries (ms, lower)" "${LS[ours]}" "${LS[nginx1]}" "${LS[nginxn]}"

@@ -4,12 +4,10 @@
 # Usage: bench/widget/run_controls.sh [build-dir] [frames]   (default: build-bench, 600 frames)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="${1:-${BUILD_DIR:-$ROOT/build-bench}}"
 FRAMES="${2:-600}"
 
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTO_TESTS=OFF >/dev/null
-fi
-ninja -C "$BUILD" -j2 widget_controls_bench >/dev/null
+bench_build "$BUILD" widget_controls_bench
 
 "$BUILD/bench/widget/widget_controls_bench" "$FRAMES"

@@ -3,8 +3,8 @@
 // Usage: widget_bench [frames]   Prints one line per figure, in ms.
 #include "bench/widget/demo_tree.h"
 #include "bench/widget/timing_canvas.h"
-#include "widget/input/headless_host.h"
 #include "widget/core/widget.h"
+#include "widget/input/headless_host.h"
 #include "widget/render/cairo_canvas.h"
 #include "widget/render/theme.h"
 

@@ -7,10 +7,13 @@
 #      same folder;
 #   3. thumbnails of 50 JPEGs of 12 megapixels: ours per image, cold (ms),
 #      against `vipsthumbnail` per image, and a cached hit's latency.
-# HFS is installed from npm into the work folder by this script (never in CI).
+# Ours is the program users run (veltocorvane --headless), sharing the tree
+# read-only for guests. HFS is installed from npm into the work folder by this
+# script (never in CI).
 # Usage: bench/zip/run.sh [build dir]   (default: build-zip)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/bench/lib.sh"
 BUILD="${1:-$ROOT/build-zip}"
 OUR_PORT="${OUR_PORT:-18491}"
 HFS_PORT="${HFS_PORT:-18492}"
@@ -20,21 +23,10 @@ SMALL_FILES=10000
 BIG_MIB=2048
 IMAGES=50
 
-for tool in curl python3 npm node ffmpeg vipsthumbnail; do
-    command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
-done
-ninja -C "$BUILD" zip_crc_bench webapp_bench_server veltocorvane-thumbnailer >/dev/null
-SERVER="$BUILD/bench/webapp/webapp_bench_server"
+bench_need curl python3 npm node ffmpeg vipsthumbnail
+ninja -C "$BUILD" zip_crc_bench veltocorvane veltocorvane-thumbnailer >/dev/null
 
-WORK="$(mktemp -d /dev/shm/velto-zip-bench.XXXXXX)"
-OUR_PID=""
-HFS_PID=""
-cleanup() {
-    [ -n "$OUR_PID" ] && kill "$OUR_PID" 2>/dev/null && wait "$OUR_PID" 2>/dev/null || true
-    [ -n "$HFS_PID" ] && kill "$HFS_PID" 2>/dev/null && wait "$HFS_PID" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+bench_work /dev/shm/velto-zip-bench.XXXXXX
 
 echo "== CRC-32 of 256 KiB pieces =="
 "$BUILD/bench/zip/zip_crc_bench" --benchmark_min_time=0.5 2>/dev/null | grep -E "^(Zlib|Libdeflate|ZipWriterCrc)"
@@ -74,21 +66,13 @@ vfs:
       source: $TREE
 CONF
 (cd "$WORK/hfs" && exec node_modules/.bin/hfs --cwd "$WORK/hfs" > "$WORK/hfs.out" 2>&1) &
-HFS_PID=$!
-"$SERVER" "$OUR_PORT" "$WORK/share" > "$WORK/server.out" &
-OUR_PID=$!
+bench_track $!
+bench_start_ours "$BUILD" "$WORK/home" "$OUR_PORT" "$WORK/share" '["read"]'
 
-wait_for() {
-    for _ in $(seq 1 300); do
-        curl -s -o /dev/null "$1" && return 0
-        sleep 0.1
-    done
-    echo "no answer from $1"; exit 1
-}
 OUR="http://127.0.0.1:$OUR_PORT"
 HFS="http://127.0.0.1:$HFS_PORT"
-wait_for "$OUR/api/shares"
-wait_for "$HFS/"
+bench_wait_for "$OUR/api/shares" 300 "$WORK/home/ours.out"
+bench_wait_for "$HFS/" 300
 
 our_zip_url() {
     curl -s -H 'x-veltocorvane: 1' -H 'Content-Type: application/json' \
@@ -126,9 +110,6 @@ ZIP_BYTES=$(stat -c %s "$WORK/our.zip")
 HFS_ZIP_BYTES=$(stat -c %s "$WORK/hfs.zip")
 rm -f "$WORK/our.zip" "$WORK/hfs.zip"
 
-mbps() { python3 -c "print(round($1 / $2 / 1e6, 1))"; }
-best() { python3 -c "import sys; v=[float(x) for x in sys.argv[2:]]; print(max(v) if sys.argv[1]=='max' else min(v))" "$@"; }
-ratio() { python3 -c "print(round($1 / $2, 2))"; }
 seconds_of() { # command... -> wall seconds
     local start end
     start=$(date +%s.%N)
@@ -145,9 +126,9 @@ download() { # fails unless the whole archive arrived
 
 cat_rates=(); our_rates=(); hfs_rates=(); hfs_empty=0
 for _ in $(seq 1 "$ROUNDS"); do
-    cat_rates+=("$(mbps "$TREE_BYTES" "$(seconds_of cat_tree)")")
+    cat_rates+=("$(bench_mbps "$TREE_BYTES" "$(seconds_of cat_tree)")")
     url="$OUR$(our_zip_url)"
-    our_rates+=("$(mbps "$ZIP_BYTES" "$(seconds_of download "$url" "$ZIP_BYTES")")")
+    our_rates+=("$(bench_mbps "$ZIP_BYTES" "$(seconds_of download "$url" "$ZIP_BYTES")")")
     # HFS's empty replies (see above) are retried; only a whole archive is timed.
     for _ in 1 2 3 4 5; do
         t=$(seconds_of download "$HFS/tree/?get=zip" "$HFS_ZIP_BYTES" 2>/dev/null) && break
@@ -155,11 +136,11 @@ for _ in $(seq 1 "$ROUNDS"); do
         t=""
     done
     [ -n "$t" ] || { echo "HFS sent no whole archive in five tries"; exit 1; }
-    hfs_rates+=("$(mbps "$HFS_ZIP_BYTES" "$t")")
+    hfs_rates+=("$(bench_mbps "$HFS_ZIP_BYTES" "$t")")
 done
-cat_rate=$(best max "${cat_rates[@]}")
-our_rate=$(best max "${our_rates[@]}")
-hfs_rate=$(best max "${hfs_rates[@]}")
+cat_rate=$(bench_best max "${cat_rates[@]}")
+our_rate=$(bench_best max "${our_rates[@]}")
+hfs_rate=$(bench_best max "${hfs_rates[@]}")
 
 # Thumbnails: every image once, cold, one after the other.
 thumb() { curl -s -o /dev/null -w '%{http_code} %{time_total}\n' "$OUR/api/thumb?share=bench&path=photos/$1&size=256"; }
@@ -187,7 +168,7 @@ echo "best of $ROUNDS rounds; load average now: $(cut -d' ' -f1-3 /proc/loadavg)
 echo "HFS answered $hfs_empty timed request(s) with an empty archive (retried, not timed)"
 echo "tree: $SMALL_FILES files of 1-16 KiB and one $BIG_MIB MiB file, $TREE_BYTES bytes on tmpfs"
 printf '%-40s %12s %12s %8s\n' "measure" "ours" "peer" "ratio"
-printf '%-40s %12s %12s %8s\n' "ZIP download vs cat to /dev/null (MB/s)" "$our_rate" "$cat_rate" "$(ratio "$our_rate" "$cat_rate")"
-printf '%-40s %12s %12s %8s\n' "ZIP download vs HFS 3 ZIP (MB/s)" "$our_rate" "$hfs_rate" "$(ratio "$our_rate" "$hfs_rate")"
-printf '%-40s %12s %12s %8s\n' "12 MP JPEG thumbnail, cold (ms, lower)" "$our_thumb_ms" "$vips_thumb_ms" "$(ratio "$our_thumb_ms" "$vips_thumb_ms")"
+printf '%-40s %12s %12s %8s\n' "ZIP download vs cat to /dev/null (MB/s)" "$our_rate" "$cat_rate" "$(bench_ratio "$our_rate" "$cat_rate")"
+printf '%-40s %12s %12s %8s\n' "ZIP download vs HFS 3 ZIP (MB/s)" "$our_rate" "$hfs_rate" "$(bench_ratio "$our_rate" "$hfs_rate")"
+printf '%-40s %12s %12s %8s\n' "12 MP JPEG thumbnail, cold (ms, lower)" "$our_thumb_ms" "$vips_thumb_ms" "$(bench_ratio "$our_thumb_ms" "$vips_thumb_ms")"
 printf '%-40s %12s %12s\n' "cached thumbnail, curl round trip (ms)" "$hit_ms" "-"

@@ -10,7 +10,7 @@
 #include "app/value_format.h"
 #include "base/clock.h"
 #include "base/environment_variable.h"
-#include "tests/support/netns_lab.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_home.h"
 
 #include <gtest/gtest.h>
@@ -32,9 +32,9 @@
 namespace App {
 namespace {
 
-using Velto::Corvane::Testing::BackgroundProcess;
-using Velto::Corvane::Testing::RunCommand;
 using Velto::Corvane::Testing::TempHome;
+using Velto::Testing::ChildProcess;
+using Velto::Testing::RunCommand;
 namespace fs = std::filesystem;
 
 // Generous: a busy machine may take long to start a program or a bus.
@@ -420,10 +420,9 @@ protected:
             << "</servicedir><policy context=\"default\"><allow send_destination=\"*\" "
                "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
                "</busconfig>\n";
-        m_bus = BackgroundProcess({"dbus-daemon", "--config-file=" + m_home->root + "/bus.conf",
-                                   "--nofork", "--nopidfile", "--print-address=1"},
-                                  "");
-        ASSERT_TRUE(m_bus.WaitForOutput("unix:path=", kWaitLimitMs));
+        m_bus = ChildProcess({"dbus-daemon", "--config-file=" + m_home->root + "/bus.conf",
+                              "--nofork", "--nopidfile", "--print-address=1"});
+        ASSERT_TRUE(m_bus.WaitForOutput("unix:path=", std::chrono::milliseconds(kWaitLimitMs)));
         m_home->Set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket);
     }
 
@@ -431,14 +430,14 @@ protected:
     std::optional<StubOpener> m_opener;
     std::string m_record;
     std::string m_item;
-    BackgroundProcess m_bus;
-    BackgroundProcess m_standIn;
+    ChildProcess m_bus;
+    ChildProcess m_standIn;
 };
 
 TEST_F(FileLocationTest, RunningFileManagerShowsTheItem) {
     StartBus(false);
-    m_standIn = BackgroundProcess({kSystemPython, StandInScript(), m_record}, "");
-    ASSERT_TRUE(m_standIn.WaitForOutput("ready", kWaitLimitMs));
+    m_standIn = ChildProcess({kSystemPython, StandInScript(), m_record});
+    ASSERT_TRUE(m_standIn.WaitForOutput("ready", std::chrono::milliseconds(kWaitLimitMs)));
 
     ASSERT_TRUE(ShellActions{Normal()}.OpenFileLocation(m_item));
     const auto shown = WaitForFile(m_record);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
+#include "tests/support/child_process.h"
 
 #include <map>
 #include <string>
@@ -27,28 +27,25 @@ public:
     ProgramRun(const std::vector<std::string>& arguments,
                const std::map<std::string, std::string>& environment, const std::string& folder,
                const std::vector<std::string>& prefix = {}, OutputTo output = OutputTo::File);
-    ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     // Waits (at most `limitMs`) until standard output holds `text`; false when
     // the program ended or the limit passed first.
     bool WaitForOutput(std::string_view text, int limitMs);
-    bool Signal(int signal) const;
+    bool Signal(int signal) const { return m_child.Signal(signal); }
     // Waits for the program to end; its exit code, or 128 + signal number.
     int Wait();
 
     // Everything written so far; with OutputTo::Pipe, reading the pipe empty.
-    std::string Output() const;
+    std::string Output();
     std::string Errors() const;
 
 private:
-    pid_t m_pid{-1};
-    int m_exitCode{-1};
+    OutputTo m_outputTo;
     std::string m_outputPath;
-    int m_outputPipe{-1}; // read end, with OutputTo::Pipe
-    mutable std::string m_piped;
     std::string m_errorPath;
+    Velto::Testing::ChildProcess m_child;
 };
 
 // Path of the built executable.

@@ -17,9 +17,10 @@
 namespace Velto::Corvane {
 namespace {
 
-using Testing::BackgroundProcess;
 using Testing::NetnsLab;
 using Testing::ScopedNetns;
+using Velto::Testing::ChildOptions;
+using Velto::Testing::ChildProcess;
 
 constexpr int kStartLimitMs = 15000;
 constexpr const char* kDescription = "VeltoCorvane";
@@ -141,11 +142,13 @@ public:
             return false;
         }
         miniupnpdLog = lab.Folder() + "/miniupnpd.log";
-        miniupnpd = BackgroundProcess{lab.ExecArgv(gw, {"miniupnpd", "-f", conf, "-d", "-P",
-                                                        lab.Folder() + "/miniupnpd.pid"}),
-                                      miniupnpdLog};
+        miniupnpd = ChildProcess{lab.ExecArgv(gw, {"miniupnpd", "-f", conf, "-d", "-P",
+                                                   lab.Folder() + "/miniupnpd.pid"}),
+                                 {.output = ChildOptions::Stream::File,
+                                  .outputFile = miniupnpdLog,
+                                  .appendOutput = true}};
         const ScopedNetns inA{a};
-        if (!miniupnpd.Running() || !inA.Entered() ||
+        if (!miniupnpd.Started() || !inA.Entered() ||
             !Testing::WaitForTcpListener(kGatewayLan, kMiniupnpdPort, kStartLimitMs)) {
             error = "miniupnpd did not start: " + ReadFile(miniupnpdLog);
             return false;
@@ -163,7 +166,7 @@ public:
     NetnsLab lab;
     std::string gw, a, b, isp;
     std::string miniupnpdLog;
-    BackgroundProcess miniupnpd;
+    ChildProcess miniupnpd;
     std::string error;
 };
 
@@ -302,8 +305,8 @@ public:
             "python3",     PeerScript(),         "--address", kResponderLan,
             "--http-port", std::to_string(port), "--log",     log};
         argv.insert(argv.end(), options.begin(), options.end());
-        responder = BackgroundProcess{lab.ExecArgv(gw, argv), ""};
-        if (!responder.WaitForOutput("ready", kStartLimitMs))
+        responder = ChildProcess{lab.ExecArgv(gw, argv)};
+        if (!responder.WaitForOutput("ready", std::chrono::milliseconds(kStartLimitMs)))
             return ::testing::AssertionFailure() << "the responder did not start";
         return ::testing::AssertionSuccess();
     }
@@ -312,7 +315,7 @@ public:
 
     NetnsLab lab;
     std::string gw, client;
-    BackgroundProcess responder;
+    ChildProcess responder;
     std::string log;
 
 private:

@@ -10,11 +10,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sched.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -24,26 +21,6 @@ namespace {
 constexpr const char* kNetnsDir = "/run/netns/";
 constexpr std::string_view kLabTag = "vcreach";
 constexpr int kPollSliceMs = 50;
-
-std::vector<char*> CArgv(const std::vector<std::string>& argv) {
-    std::vector<char*> out;
-    for (const auto& arg : argv)
-        out.push_back(const_cast<char*>(arg.c_str()));
-    out.push_back(nullptr);
-    return out;
-}
-
-// In the child between fork and exec: only async-signal-safe calls.
-[[noreturn]] void ExecChild(char* const* argv, int outputFd) {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    const int devnull = ::open("/dev/null", O_RDONLY);
-    if (devnull >= 0)
-        ::dup2(devnull, STDIN_FILENO);
-    ::dup2(outputFd, STDOUT_FILENO);
-    ::dup2(outputFd, STDERR_FILENO);
-    ::execvp(argv[0], argv);
-    ::_exit(127);
-}
 
 bool ProcessAlive(pid_t pid) {
     return ::kill(pid, 0) == 0 || errno != ESRCH;
@@ -86,101 +63,6 @@ void SweepStaleLabs() {
 }
 
 } // namespace
-
-CommandResult RunCommand(const std::vector<std::string>& argv) {
-    CommandResult result;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return result;
-    UniqueFd readEnd{fds[0]};
-    UniqueFd writeEnd{fds[1]};
-    auto cargv = CArgv(argv);
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return result;
-    if (pid == 0)
-        ExecChild(cargv.data(), writeEnd.Get());
-    writeEnd.Reset();
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(readEnd.Get(), buffer, sizeof buffer)) > 0 ||
-           (got < 0 && errno == EINTR)) {
-        if (got > 0)
-            result.output.append(buffer, static_cast<std::size_t>(got));
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-}
-
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
-                                     const std::string& logPath) {
-    int fds[2];
-    if (logPath.empty()) {
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            return;
-    } else {
-        fds[0] = -1;
-        fds[1] = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        if (fds[1] < 0)
-            return;
-    }
-    UniqueFd readEnd{fds[0]};
-    UniqueFd writeEnd{fds[1]};
-    auto cargv = CArgv(argv);
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return;
-    if (pid == 0)
-        ExecChild(cargv.data(), writeEnd.Get());
-    m_pid = pid;
-    m_output = std::move(readEnd);
-}
-
-BackgroundProcess::BackgroundProcess(BackgroundProcess&& other) noexcept
-    : m_pid(std::exchange(other.m_pid, -1)), m_output(std::move(other.m_output)) {}
-
-BackgroundProcess& BackgroundProcess::operator=(BackgroundProcess&& other) noexcept {
-    if (this != &other) {
-        Stop();
-        m_pid = std::exchange(other.m_pid, -1);
-        m_output = std::move(other.m_output);
-    }
-    return *this;
-}
-
-bool BackgroundProcess::WaitForOutput(std::string_view text, int limitMs) {
-    if (!m_output)
-        return false;
-    std::string seen;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd{m_output.Get(), POLLIN, 0};
-        if (::poll(&pfd, 1, kPollSliceMs) <= 0)
-            continue;
-        char buffer[512];
-        const ssize_t got = ::read(m_output.Get(), buffer, sizeof buffer);
-        if (got <= 0)
-            return false; // the program ended
-        seen.append(buffer, static_cast<std::size_t>(got));
-        if (seen.find(text) != std::string::npos)
-            return true;
-    }
-    return false;
-}
-
-void BackgroundProcess::Stop() {
-    if (m_pid <= 0)
-        return;
-    ::kill(m_pid, SIGKILL);
-    int status = 0;
-    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    m_pid = -1;
-    m_output.Reset();
-}
 
 ScopedNetns::ScopedNetns(const std::string& name) {
     m_home.Reset(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/unique_fd.h"
+#include "tests/support/child_process.h"
 
 #include <string>
 #include <string_view>
@@ -9,37 +10,9 @@
 
 namespace Velto::Corvane::Testing {
 
-struct CommandResult {
-    int exitCode{-1};
-    std::string output; // standard output and standard error together
-};
-
-// Runs a program to completion and captures what it prints.
-CommandResult RunCommand(const std::vector<std::string>& argv);
-
-// A program running in the background for the length of a test. It dies with
-// the test process (parent-death signal) and is killed and reaped on
-// destruction. Its standard output and error go to `logPath`, or to a pipe
-// that WaitForOutput reads when `logPath` is empty.
-class BackgroundProcess {
-public:
-    BackgroundProcess() = default;
-    BackgroundProcess(const std::vector<std::string>& argv, const std::string& logPath);
-    ~BackgroundProcess() { Stop(); }
-    BackgroundProcess(BackgroundProcess&& other) noexcept;
-    BackgroundProcess& operator=(BackgroundProcess&& other) noexcept;
-    BackgroundProcess(const BackgroundProcess&) = delete;
-    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-
-    bool Running() const { return m_pid > 0; }
-    // Waits (at most `limitMs`) until the program prints `text` on its pipe.
-    bool WaitForOutput(std::string_view text, int limitMs);
-    void Stop();
-
-private:
-    pid_t m_pid{-1};
-    UniqueFd m_output;
-};
+// Commands the lab runs, shared with the tests that use it.
+using Velto::Testing::CommandResult;
+using Velto::Testing::RunCommand;
 
 // Switches the calling thread into a named network namespace and back.
 class ScopedNetns {

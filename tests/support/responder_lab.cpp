@@ -31,13 +31,11 @@ std::string PeerScript() {
         return ::testing::AssertionFailure() << lab.Error();
     log = lab.Folder() + "/requests.log";
     searchLog = lab.Folder() + "/searches.log";
-    responder = BackgroundProcess{
-        lab.ExecArgv(gateway,
-                     {"python3", PeerScript(), "--address", kResponderLan, "--http-port", "5000",
-                      "--log", log, "--search-log", searchLog, "--location", kLocation,
-                      "--add-replies", addReplies}),
-        ""};
-    if (!responder.WaitForOutput("ready", kStartLimitMs))
+    responder = Velto::Testing::ChildProcess{
+        lab.ExecArgv(gateway, {"python3", PeerScript(), "--address", kResponderLan, "--http-port",
+                               "5000", "--log", log, "--search-log", searchLog, "--location",
+                               kLocation, "--add-replies", addReplies})};
+    if (!responder.WaitForOutput("ready", std::chrono::milliseconds(kStartLimitMs)))
         return ::testing::AssertionFailure() << "the responder did not start";
     return ::testing::AssertionSuccess();
 }

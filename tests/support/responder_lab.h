@@ -30,7 +30,7 @@ public:
 
     NetnsLab lab;
     std::string gateway, client, log, searchLog;
-    BackgroundProcess responder;
+    Velto::Testing::ChildProcess responder;
 };
 
 } // namespace Velto::Corvane::Testing

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
+#include "tests/support/child_process.h"
 
 #include <optional>
 #include <string>
@@ -20,7 +20,7 @@ public:
 
     // Starts the daemon and waits until it accepts connections.
     bool Start();
-    bool IsRunning() const { return m_daemon > 0; }
+    bool IsRunning() const { return m_daemon.Started(); }
     const std::string& Address() const { return m_address; }
     // A folder that lives as long as the bus, for the test's own files.
     const std::string& Folder() const { return m_folder; }
@@ -29,7 +29,7 @@ private:
     std::string m_folder;
     std::string m_address;
     std::optional<std::string> m_previousAddress;
-    pid_t m_daemon{0};
+    ChildProcess m_daemon;
 };
 
 } // namespace Velto::Testing

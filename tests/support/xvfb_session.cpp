@@ -2,11 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,13 +14,14 @@
 namespace Velto::Testing {
 namespace {
 
-// Where Xvfb writes the display number it chose, and dbus-daemon its
-// address.
+// Where Xvfb writes the display number it chose.
 constexpr int kReadyFd = 3;
 // Generous: CI starts these on two busy cores.
 constexpr int kStartMs = 30'000;
 constexpr int kStopMs = 5'000;
 constexpr int kPollMs = 10;
+// Exit codes from 128 up stand for a signal that ended the command.
+constexpr int kKilledExitCode = 128;
 
 using Clock = std::chrono::steady_clock;
 
@@ -32,81 +29,34 @@ Clock::time_point DeadlineIn(int ms) {
     return Clock::now() + std::chrono::milliseconds(ms);
 }
 
-// Forks a child that dies with this process. `prepare` runs in the child
-// before exec (descriptor set-up); stdout and stderr go to /dev/null unless
-// `prepare` redirects them.
-template <typename Prepare>
-pid_t SpawnChild(const std::vector<std::string>& argv, Prepare prepare) {
-    std::vector<char*> args;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid != 0)
-        return pid < 0 ? 0 : pid;
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent)
-        ::_exit(127);
-    const int null = ::open("/dev/null", O_RDWR);
-    ::dup2(null, STDIN_FILENO);
-    ::dup2(null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
-    prepare();
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-}
-
-// Asks a child to stop, then kills it when it does not.
-void StopChild(pid_t& pid) {
-    if (pid <= 0)
-        return;
-    ::kill(pid, SIGTERM);
-    const auto deadline = DeadlineIn(kStopMs);
-    while (::waitpid(pid, nullptr, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-            break;
-        }
-        ::usleep(kPollMs * 1000);
-    }
-    pid = 0;
+// The children of the session; each is asked to stop, then killed when it
+// does not.
+ChildOptions SessionChild() {
+    return {.output = ChildOptions::Stream::Null,
+            .errors = ChildOptions::Errors::Null,
+            .stopSignal = SIGTERM,
+            .stopGrace = std::chrono::milliseconds(kStopMs)};
 }
 
 } // namespace
 
 XvfbSession::XvfbSession(XvfbOptions options) : m_options(std::move(options)) {}
 
-// Reads what a starting child writes to the pipe, up to the first newline.
-static std::string ReadFirstLine(int fd) {
-    std::string line;
-    char buffer[256];
-    pollfd waiting{fd, POLLIN, 0};
-    while (line.find('\n') == std::string::npos && ::poll(&waiting, 1, kStartMs) > 0) {
-        const ssize_t n = ::read(fd, buffer, sizeof(buffer));
-        if (n <= 0)
-            break;
-        line.append(buffer, static_cast<std::size_t>(n));
-    }
-    const std::size_t end = line.find('\n');
-    return end == std::string::npos ? std::string{} : line.substr(0, end);
-}
-
 XvfbSession::~XvfbSession() {
-    StopChild(m_windowManager);
-    StopChild(m_bus);
-    StopChild(m_server);
-    if (!m_busFolder.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_busFolder, ignored);
-    }
+    m_windowManager.Stop();
+    m_bus.reset();
+    m_server.Stop();
     for (const auto& [name, value] : m_savedEnv) {
         if (value)
             ::setenv(name.c_str(), value->c_str(), 1);
         else
             ::unsetenv(name.c_str());
     }
+}
+
+const std::string& XvfbSession::BusAddress() const {
+    static const std::string none;
+    return m_bus ? m_bus->Address() : none;
 }
 
 void XvfbSession::SetEnv(const std::string& name, const std::optional<std::string>& value) {
@@ -121,7 +71,7 @@ void XvfbSession::SetEnv(const std::string& name, const std::optional<std::strin
 }
 
 bool XvfbSession::Start() {
-    if (m_server > 0)
+    if (m_server.Started())
         return false;
     // Nothing of the developer's desktop may leak in.
     SetEnv("WAYLAND_DISPLAY", std::nullopt);
@@ -138,20 +88,12 @@ bool XvfbSession::Start() {
 }
 
 bool XvfbSession::StartServer() {
-    int ready[2];
-    if (::pipe2(ready, O_CLOEXEC) != 0)
-        return false;
-    const std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(kReadyFd),
-                                           "-screen",   "0",          m_options.screen,
-                                           "-nolisten", "tcp",        "-noreset"};
-    m_server = SpawnChild(argv, [&] { ::dup2(ready[1], kReadyFd); });
-    ::close(ready[1]);
-    if (m_server <= 0) {
-        ::close(ready[0]);
-        return false;
-    }
-    const std::string number = ReadFirstLine(ready[0]);
-    ::close(ready[0]);
+    ChildOptions options = SessionChild();
+    options.noticeFd = kReadyFd;
+    m_server = ChildProcess({"Xvfb", "-displayfd", std::to_string(kReadyFd), "-screen", "0",
+                             m_options.screen, "-nolisten", "tcp", "-noreset"},
+                            std::move(options));
+    const std::string number = m_server.ReadNotice(std::chrono::milliseconds(kStartMs));
     if (number.empty())
         return false;
     m_display = ":" + number;
@@ -170,36 +112,13 @@ bool XvfbSession::StartServer() {
 }
 
 bool XvfbSession::StartBus() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velto-xbus-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        return false;
-    m_busFolder = pattern;
-    int ready[2];
-    if (::pipe2(ready, O_CLOEXEC) != 0)
-        return false;
-    const std::vector<std::string> argv = {"dbus-daemon",
-                                           "--session",
-                                           "--nofork",
-                                           "--nopidfile",
-                                           "--address=unix:path=" + m_busFolder + "/bus",
-                                           "--print-address=" + std::to_string(kReadyFd)};
-    m_bus = SpawnChild(argv, [&] { ::dup2(ready[1], kReadyFd); });
-    ::close(ready[1]);
-    if (m_bus <= 0) {
-        ::close(ready[0]);
-        return false;
-    }
-    m_busAddress = ReadFirstLine(ready[0]);
-    ::close(ready[0]);
-    if (m_busAddress.empty())
-        return false;
-    SetEnv("DBUS_SESSION_BUS_ADDRESS", m_busAddress);
-    return true;
+    m_bus.emplace();
+    return m_bus->Start();
 }
 
 bool XvfbSession::StartWindowManager() {
-    m_windowManager = SpawnChild({"openbox", "--sm-disable"}, [] {});
-    return m_windowManager > 0 && WaitForWindowManager();
+    m_windowManager = ChildProcess({"openbox", "--sm-disable"}, SessionChild());
+    return m_windowManager.Started() && WaitForWindowManager();
 }
 
 // True once the root window names a window manager.
@@ -226,8 +145,8 @@ static bool NamesAWindowManager(::Display* display) {
 // test that shows it, so the session is ready only once a window really
 // appears.
 static bool ManagesAWindow(::Display* display, Clock::time_point deadline) {
-    const ::Window probe = ::XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 8, 8,
-                                                 0, 0, 0);
+    const ::Window probe =
+        ::XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 8, 8, 0, 0, 0);
     bool shown = false;
     while (!shown && Clock::now() < deadline) {
         ::XMapWindow(display, probe);
@@ -262,47 +181,12 @@ bool XvfbSession::WaitForWindowManager() const {
 }
 
 CommandOutput XvfbSession::Run(const std::vector<std::string>& argv, int timeoutMs) const {
-    CommandOutput result;
-    if (argv.empty())
-        return result;
-    int output[2];
-    if (::pipe2(output, O_CLOEXEC) != 0)
-        return result;
-    pid_t pid = SpawnChild(argv, [&] { ::dup2(output[1], STDOUT_FILENO); });
-    ::close(output[1]);
-    if (pid <= 0) {
-        ::close(output[0]);
-        return result;
-    }
-    const auto deadline = DeadlineIn(timeoutMs);
-    bool timedOut = false;
-    char buffer[4096];
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
-            timedOut = true;
-            break;
-        }
-        pollfd waiting{output[0], POLLIN, 0};
-        if (::poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
-            continue;
-        const ssize_t n = ::read(output[0], buffer, sizeof(buffer));
-        if (n <= 0)
-            break;
-        result.out.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(output[0]);
-    if (timedOut) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        return result;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
-    return result;
+    ChildProcess child(argv, {.errors = ChildOptions::Errors::Null});
+    if (!child.Started())
+        return {};
+    const int exitCode = child.Wait(std::chrono::milliseconds(timeoutMs));
+    // A killed command has no exit status.
+    return {.status = exitCode < kKilledExitCode ? exitCode : -1, .out = child.Output()};
 }
 
 bool XvfbSession::MergeResources(const std::string& resources) const {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
+#include "tests/support/child_process.h"
+#include "tests/support/session_bus.h"
 
 #include <map>
 #include <optional>
@@ -49,11 +50,11 @@ public:
     // the window manager has taken the screen). False when any part failed;
     // what was started is stopped again by the destructor.
     bool Start();
-    bool IsRunning() const { return m_server > 0; }
+    bool IsRunning() const { return m_server.Started(); }
     // ":N".
     const std::string& Display() const { return m_display; }
     // The private bus's address; empty without one.
-    const std::string& BusAddress() const { return m_busAddress; }
+    const std::string& BusAddress() const;
 
     // Runs a program (searched in PATH) with the session's environment, waits
     // for it and returns its standard output. Standard error is dropped.
@@ -73,12 +74,11 @@ private:
 
     XvfbOptions m_options;
     std::string m_display;
-    pid_t m_server{0};
-    pid_t m_windowManager{0};
-    pid_t m_bus{0};
-    std::string m_busFolder;
-    std::string m_busAddress;
+    // The previous environment comes back after every child has stopped.
     std::map<std::string, std::optional<std::string>> m_savedEnv;
+    ChildProcess m_server;
+    std::optional<SessionBus> m_bus;
+    ChildProcess m_windowManager;
 };
 
 } // namespace Velto::Testing

@@ -1,6 +1,7 @@
 // A server process killed in the middle of an upload leaves no partial file
 // under the upload's name: only the hidden temporary file, which visitors
 // can never see.
+#include "tests/support/child_process.h"
 #include "tests/support/http_client.h"
 #include "tests/support/temp_home.h"
 
@@ -10,8 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace Velto::Corvane::Testing {
 namespace {
@@ -27,32 +26,10 @@ protected:
         m_share = std::filesystem::path(m_home.root) / "share";
         std::filesystem::create_directories(m_share);
 
-        int out[2];
-        ASSERT_EQ(::pipe(out), 0);
-        m_pid = ::fork();
-        ASSERT_GE(m_pid, 0);
-        if (m_pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::close(out[0]);
-            ::close(out[1]);
-            ::execl(VELTO_SHARE_SERVER, VELTO_SHARE_SERVER, m_share.c_str(), nullptr);
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        std::string line;
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n')
-            line.push_back(c);
-        ::close(out[0]);
-        m_port = static_cast<std::uint16_t>(std::atoi(line.c_str()));
+        m_server = Velto::Testing::ChildProcess({VELTO_SHARE_SERVER, m_share.string()});
+        ASSERT_TRUE(m_server.WaitForOutput("\n")) << "the server printed no port";
+        m_port = static_cast<std::uint16_t>(std::atoi(m_server.Output().c_str()));
         ASSERT_NE(m_port, 0) << "the server printed no port";
-    }
-
-    void TearDown() override {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
     }
 
     std::uintmax_t TempBytes() const {
@@ -64,7 +41,7 @@ protected:
 
     TempHome m_home;
     std::filesystem::path m_share;
-    pid_t m_pid{-1};
+    Velto::Testing::ChildProcess m_server;
     std::uint16_t m_port{0};
 };
 
@@ -79,9 +56,8 @@ TEST_F(KilledServer, NoPartialFileIsLeftVisible) {
         ASSERT_TRUE(client.SendRaw(piece));
     ASSERT_GE(TempBytes(), kWrittenBeforeKill);
 
-    ASSERT_EQ(::kill(m_pid, SIGKILL), 0);
-    ASSERT_EQ(::waitpid(m_pid, nullptr, 0), m_pid);
-    m_pid = -1;
+    ASSERT_TRUE(m_server.Signal(SIGKILL));
+    ASSERT_EQ(m_server.WaitForExit(), 128 + SIGKILL);
 
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(m_share))

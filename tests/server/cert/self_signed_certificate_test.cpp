@@ -4,8 +4,8 @@
 
 #include "base/utf.h"
 #include "server/cert/thumbprint.h"
-#include "tests/server/tls/peer_process.h"
 #include "tests/server/tls/tls_test_support.h"
+#include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 namespace Velto::Corvane {
 namespace {
 
-using Testing::RunPeer;
+using Testing::RunCommand;
 using Testing::TempFolder;
 
 constexpr std::int64_t kDay = 24 * 3600;
@@ -114,10 +114,10 @@ TEST_F(SelfSignedCertificateTest, FirstStartCreatesTheCertificateAndItsKey) {
 
     // What the certificate says, read by openssl.
     std::string text;
-    ASSERT_EQ(RunPeer({"openssl", "x509", "-in", CertFile(made.sha1).string(), "-noout", "-subject",
-                       "-issuer", "-dates", "-fingerprint", "-sha1", "-ext",
-                       "subjectAltName,extendedKeyUsage", "-text"},
-                      text),
+    ASSERT_EQ(RunCommand({"openssl", "x509", "-in", CertFile(made.sha1).string(), "-noout",
+                          "-subject", "-issuer", "-dates", "-fingerprint", "-sha1", "-ext",
+                          "subjectAltName,extendedKeyUsage", "-text"},
+                         text),
               0)
         << text;
     for (const std::string& expected : std::vector<std::string>{
@@ -133,8 +133,10 @@ TEST_F(SelfSignedCertificateTest, FirstStartCreatesTheCertificateAndItsKey) {
     // The key file belongs to the certificate.
     std::string certKey;
     std::string fileKey;
-    RunPeer({"openssl", "x509", "-in", CertFile(made.sha1).string(), "-noout", "-pubkey"}, certKey);
-    RunPeer({"openssl", "pkey", "-in", (Store() / "keys" / keyFile).string(), "-pubout"}, fileKey);
+    RunCommand({"openssl", "x509", "-in", CertFile(made.sha1).string(), "-noout", "-pubkey"},
+               certKey);
+    RunCommand({"openssl", "pkey", "-in", (Store() / "keys" / keyFile).string(), "-pubout"},
+               fileKey);
     EXPECT_FALSE(certKey.empty());
     EXPECT_EQ(certKey, fileKey);
 }
@@ -177,9 +179,9 @@ TEST_F(SelfSignedCertificateTest, ReplacementDecisions) {
          [&](const CertificateThumbprints& t) {
              const auto key = Store() / "keys" / (KeyNameOf(t.sha1) + ".pem");
              std::string output;
-             EXPECT_EQ(RunPeer({"openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt",
-                                "rsa_keygen_bits:2048", "-out", key.string()},
-                               output),
+             EXPECT_EQ(RunCommand({"openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt",
+                                   "rsa_keygen_bits:2048", "-out", key.string()},
+                                  output),
                        0)
                  << output;
              return t.sha1;
@@ -238,8 +240,8 @@ TEST_F(SelfSignedCertificateTest, NamesOfTheSelfContainedMode) {
     EXPECT_TRUE(KeyNameOf(made.sha1).starts_with("VeltoCorvaneCheck-"));
     std::string text;
     ASSERT_EQ(
-        RunPeer({"openssl", "x509", "-in", CertFile(made.sha1).string(), "-noout", "-subject"},
-                text),
+        RunCommand({"openssl", "x509", "-in", CertFile(made.sha1).string(), "-noout", "-subject"},
+                   text),
         0);
     EXPECT_EQ(text, "subject=CN = VeltoCorvane Check\n");
     std::ifstream stored(CertFile(made.sha1));

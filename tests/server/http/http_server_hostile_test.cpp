@@ -4,8 +4,9 @@
 #include "base/diag_log.h"
 #include "server/http/canned_response.h"
 #include "server/http/http_server.h"
-#include "tests/server/http/raw_http_client.h"
+#include "tests/server/http/patient_options.h"
 #include "tests/server/http/test_handler.h"
+#include "tests/support/http_client.h"
 
 #include <gtest/gtest.h>
 
@@ -23,29 +24,15 @@ namespace {
 using Corvane::CannedResponse;
 using Corvane::HttpServer;
 using Corvane::ServerOptions;
+using Corvane::Testing::ClientResponse;
+using Corvane::Testing::HttpClient;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint32_t kPatientMs = 600000;
-
-ServerOptions LoopbackOptions() {
-    ServerOptions options;
-    options.port = 0;
-    options.loopbackOnly = true;
-    options.headerTimeoutMs = kPatientMs;
-    options.idleTimeoutMs = kPatientMs;
-    options.ioTimeoutMs = kPatientMs;
-    return options;
-}
-
-std::string Get(std::string_view target) {
-    return "GET " + std::string(target) + " HTTP/1.1\r\nHost: test\r\n\r\n";
-}
-
 // One request on a new connection from `source`; the response or nullopt.
-std::optional<ParsedResponse> Exchange(std::uint16_t port, const char* source,
+std::optional<ClientResponse> Exchange(std::uint16_t port, const char* source,
                                        std::string_view target) {
-    RawHttpClient client(port, source);
-    if (!client.IsConnected() || !client.Send(Get(target)))
+    HttpClient client(port, source);
+    if (!client.IsConnected() || !client.SendRaw(Get(target)))
         return std::nullopt;
     return client.ReadResponse();
 }
@@ -73,10 +60,10 @@ TEST(HttpServerHostileTest, TrickledHeadIsDroppedAtItsDeadlineWhileOthersAreServ
     for (const Case c : {Case{"first request of the connection", false},
                          Case{"request after a served one", true}}) {
         SCOPED_TRACE(c.name);
-        RawHttpClient trickler(server.BoundPort());
+        HttpClient trickler(server.BoundPort());
         ASSERT_TRUE(trickler.IsConnected());
         if (c.afterServedRequest) {
-            ASSERT_TRUE(trickler.Send(Get("/info?first")));
+            ASSERT_TRUE(trickler.SendRaw(Get("/info?first")));
             ASSERT_TRUE(trickler.ReadResponse());
             // The long idle time-out covers the pause before the next head.
             std::this_thread::sleep_for(std::chrono::milliseconds(kHeaderMs));
@@ -85,7 +72,7 @@ TEST(HttpServerHostileTest, TrickledHeadIsDroppedAtItsDeadlineWhileOthersAreServ
         std::atomic<bool> stop{false};
         std::thread sender([&] {
             for (const char byte : head) {
-                if (stop.load() || !trickler.Send(std::string_view(&byte, 1)))
+                if (stop.load() || !trickler.SendRaw(std::string_view(&byte, 1)))
                     return;
                 std::this_thread::sleep_for(kByteEvery);
             }
@@ -116,16 +103,16 @@ TEST(HttpServerHostileTest, OneAddressGetsSixteenSlotsAndTheSeventeenthIsRefused
     ASSERT_EQ(server.Start(LoopbackOptions()), kOk);
     const std::uint16_t port = server.BoundPort();
 
-    std::vector<std::unique_ptr<RawHttpClient>> held;
+    std::vector<std::unique_ptr<HttpClient>> held;
     for (int i = 0; i < kPerAddress; ++i) {
-        held.push_back(std::make_unique<RawHttpClient>(port, "127.0.0.1"));
-        ASSERT_TRUE(held.back()->Send(Get("/info")));
+        held.push_back(std::make_unique<HttpClient>(port, "127.0.0.1"));
+        ASSERT_TRUE(held.back()->SendRaw(Get("/info")));
         const auto response = held.back()->ReadResponse();
         ASSERT_TRUE(response) << i;
         ASSERT_EQ(response->status, 200) << i;
     }
 
-    RawHttpClient seventeenth(port, "127.0.0.1");
+    HttpClient seventeenth(port, "127.0.0.1");
     ASSERT_TRUE(seventeenth.IsConnected());
     EXPECT_EQ(seventeenth.ReadUntilClose(), CannedResponse(503));
 
@@ -135,7 +122,7 @@ TEST(HttpServerHostileTest, OneAddressGetsSixteenSlotsAndTheSeventeenthIsRefused
 
     // The sixteen keep their slots...
     for (int i = 0; i < kPerAddress; ++i) {
-        ASSERT_TRUE(held[static_cast<std::size_t>(i)]->Send(Get("/info?again")));
+        ASSERT_TRUE(held[static_cast<std::size_t>(i)]->SendRaw(Get("/info?again")));
         const auto response = held[static_cast<std::size_t>(i)]->ReadResponse();
         ASSERT_TRUE(response) << i;
         EXPECT_EQ(response->status, 200) << i;
@@ -197,10 +184,10 @@ TEST(HttpServerHostileTest, HandlerThatThrowsEndsItsConnectionOnly) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
-        RawHttpClient client(server.BoundPort());
+        HttpClient client(server.BoundPort());
         // A second request waits behind the throwing one; it is never answered
         // on this connection.
-        ASSERT_TRUE(client.Send(Get(std::string("/throw?kind=") + c.kind) + Get("/info")));
+        ASSERT_TRUE(client.SendRaw(Get(std::string("/throw?kind=") + c.kind) + Get("/info")));
         const std::string wire = client.ReadUntilClose();
         EXPECT_TRUE(wire.starts_with("HTTP/1.1 " + std::to_string(c.status) + " ")) << wire;
         if (c.status == 500) {

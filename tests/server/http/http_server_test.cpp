@@ -1,7 +1,8 @@
 #include "server/http/canned_response.h"
 #include "server/http/http_server.h"
-#include "tests/server/http/raw_http_client.h"
+#include "tests/server/http/patient_options.h"
 #include "tests/server/http/test_handler.h"
+#include "tests/support/http_client.h"
 
 #include <gtest/gtest.h>
 
@@ -20,39 +21,22 @@ namespace {
 using Corvane::CannedResponse;
 using Corvane::HttpServer;
 using Corvane::ServerOptions;
-
-// Time-outs far beyond any test's run time: the tests below decide when a
-// connection ends, never a clock.
-constexpr std::uint32_t kPatientMs = 600000;
-
-ServerOptions LoopbackOptions() {
-    ServerOptions options;
-    options.port = 0;
-    options.loopbackOnly = true;
-    options.headerTimeoutMs = kPatientMs;
-    options.idleTimeoutMs = kPatientMs;
-    options.ioTimeoutMs = kPatientMs;
-    return options;
-}
-
-std::string Get(std::string_view target, std::string_view extra = {}) {
-    return "GET " + std::string(target) + " HTTP/1.1\r\nHost: test\r\n" + std::string(extra) +
-           "\r\n";
-}
+using Corvane::Testing::ClientResponse;
+using Corvane::Testing::HttpClient;
 
 class HttpServerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(server.Start(LoopbackOptions()), kOk); }
 
-    std::unique_ptr<RawHttpClient> Connect() {
-        auto client = std::make_unique<RawHttpClient>(server.BoundPort());
+    std::unique_ptr<HttpClient> Connect() {
+        auto client = std::make_unique<HttpClient>(server.BoundPort());
         EXPECT_TRUE(client->IsConnected());
         return client;
     }
 
-    std::optional<ParsedResponse> Exchange(std::string_view request, bool head = false) {
+    std::optional<ClientResponse> Exchange(std::string_view request, bool head = false) {
         auto client = Connect();
-        if (!client->Send(request))
+        if (!client->SendRaw(request))
             return std::nullopt;
         return client->ReadResponse(head);
     }
@@ -61,13 +45,13 @@ protected:
     // writes until it closes.
     std::string ExchangeUntilClose(std::string_view request) {
         auto client = Connect();
-        client->Send(request);
+        client->SendRaw(request);
         return client->ReadUntilClose();
     }
 
     // After the first answer on `client`: either the server closed the
     // connection, or the request pipelined behind it is answered with `body`.
-    static void ExpectClosedOrAnswered(RawHttpClient& client, bool closes, std::string_view body) {
+    static void ExpectClosedOrAnswered(HttpClient& client, bool closes, std::string_view body) {
         if (closes) {
             EXPECT_TRUE(client.PeerClosed());
             return;
@@ -221,7 +205,7 @@ TEST_F(HttpServerTest, MalformedChunkedBodyFailsTheReadAndClosesTheConnection) {
     for (const std::string& body : bodies) {
         SCOPED_TRACE(body.substr(0, 20));
         auto client = Connect();
-        client->Send(head + body + Get("/info"));
+        client->SendRaw(head + body + Get("/info"));
         const auto response = client->ReadResponse();
         ASSERT_TRUE(response);
         EXPECT_EQ(response->status, 413); // the test handler's answer to a failed read
@@ -233,7 +217,7 @@ TEST_F(HttpServerTest, MalformedChunkedBodyFailsTheReadAndClosesTheConnection) {
 TEST_F(HttpServerTest, ExpectContinueIsAnsweredOnlyWhenABodyIsPending) {
     // Zero-length body: no interim response, straight to the answer.
     auto empty = Connect();
-    empty->Send(
+    empty->SendRaw(
         "POST /echo HTTP/1.1\r\nHost: t\r\nExpect: 100-continue\r\nContent-Length: 0\r\n\r\n");
     const auto direct = empty->ReadResponse();
     ASSERT_TRUE(direct);
@@ -243,12 +227,12 @@ TEST_F(HttpServerTest, ExpectContinueIsAnsweredOnlyWhenABodyIsPending) {
     for (const char* version : {"HTTP/1.1", "HTTP/1.0"}) {
         SCOPED_TRACE(version);
         auto client = Connect();
-        client->Send(std::string("POST /echo ") + version +
-                     "\r\nHost: t\r\nExpect: 100-Continue\r\nContent-Length: 4\r\n\r\n");
+        client->SendRaw(std::string("POST /echo ") + version +
+                        "\r\nHost: t\r\nExpect: 100-Continue\r\nContent-Length: 4\r\n\r\n");
         const auto interim = client->ReadResponse();
         ASSERT_TRUE(interim);
         EXPECT_EQ(interim->head, "HTTP/1.1 100 Continue\r\n\r\n");
-        client->Send("data");
+        client->SendRaw("data");
         const auto final = client->ReadResponse();
         ASSERT_TRUE(final);
         EXPECT_EQ(final->status, 200);
@@ -258,11 +242,11 @@ TEST_F(HttpServerTest, ExpectContinueIsAnsweredOnlyWhenABodyIsPending) {
 
 TEST_F(HttpServerTest, PipelinedRequestsAreAnsweredInOrder) {
     auto client = Connect();
-    client->Send(Get("/info?first") +
-                 "POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 6\r\n\r\nsecond" +
-                 "POST /echo HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: "
-                 "chunked\r\n\r\n5\r\nthird\r\n0\r\n\r\n" +
-                 Get("/info?fourth"));
+    client->SendRaw(Get("/info?first") +
+                    "POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 6\r\n\r\nsecond" +
+                    "POST /echo HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: "
+                    "chunked\r\n\r\n5\r\nthird\r\n0\r\n\r\n" +
+                    Get("/info?fourth"));
     const std::vector<std::string> expected = {"GET|/info|first|127.0.0.1|0", "second", "third",
                                                "GET|/info|fourth|127.0.0.1|0"};
     for (const std::string& body : expected) {
@@ -282,18 +266,18 @@ TEST_F(HttpServerTest, ResponseHeadCarriesTheFixedHeaders) {
     EXPECT_EQ(plain->Header("Cache-Control"), "no-store");
     EXPECT_EQ(plain->Header("X-Content-Type-Options"), "nosniff");
     EXPECT_EQ(plain->Header("Referrer-Policy"), "no-referrer");
-    EXPECT_EQ(plain->HeaderCount("Connection"), 0);
+    EXPECT_EQ(plain->CountHeader("Connection"), 0u);
 
     const auto cached = Exchange(Get("/cache"));
     ASSERT_TRUE(cached);
-    EXPECT_EQ(cached->HeaderCount("cache-control"), 1);
+    EXPECT_EQ(cached->CountHeader("cache-control"), 1u);
     EXPECT_EQ(cached->Header("cache-control"), "max-age=5");
 
     // Statuses without a body carry no Content-Length; unknown codes have an empty phrase.
     const auto notModified = Exchange(Get("/status?code=304"));
     ASSERT_TRUE(notModified);
     EXPECT_EQ(notModified->statusLine, "HTTP/1.1 304 Not Modified");
-    EXPECT_EQ(notModified->HeaderCount("Content-Length"), 0);
+    EXPECT_EQ(notModified->CountHeader("Content-Length"), 0u);
     const auto unknown = Exchange(Get("/status?code=299"));
     ASSERT_TRUE(unknown);
     EXPECT_EQ(unknown->statusLine, "HTTP/1.1 299 ");
@@ -317,7 +301,7 @@ TEST_F(HttpServerTest, ConnectionPersistenceFollowsTheRequestAndTheHandler) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto client = Connect();
-        client->Send(c.request + Get("/info?again"));
+        client->SendRaw(c.request + Get("/info?again"));
         const auto first = client->ReadResponse();
         ASSERT_TRUE(first);
         EXPECT_EQ(first->Header("Connection") == "close", c.closes);
@@ -335,7 +319,7 @@ TEST_F(HttpServerTest, HandlerWithoutResponseGetsInternalServerError) {
 
 TEST_F(HttpServerTest, WritingPastTheDeclaredLengthFailsAndClosesTheConnection) {
     auto client = Connect();
-    client->Send(Get("/overwrite") + Get("/info"));
+    client->SendRaw(Get("/overwrite") + Get("/info"));
     const std::string all = client->ReadUntilClose();
     EXPECT_NE(all.find("Content-Length: 10\r\n"), std::string::npos);
     // Only the head went out: the rejected write sent nothing and the
@@ -351,7 +335,7 @@ TEST_F(HttpServerTest, HeadersThatCannotBeSerialisedFailTheResponseUnsent) {
     for (const char* kind : {"name", "value"}) {
         SCOPED_TRACE(kind);
         auto client = Connect();
-        client->Send(Get(std::string("/bad-header?kind=") + kind) + Get("/info"));
+        client->SendRaw(Get(std::string("/bad-header?kind=") + kind) + Get("/info"));
         // Nothing at all goes out, not even the 500 fallback: the head counts
         // as started, and the connection closes.
         EXPECT_EQ(client->ReadUntilClose(), "");
@@ -361,7 +345,7 @@ TEST_F(HttpServerTest, HeadersThatCannotBeSerialisedFailTheResponseUnsent) {
 
 TEST_F(HttpServerTest, HeadRequestSendsTheHeadOnlyAndKeepsTheConnection) {
     auto client = Connect();
-    client->Send("HEAD /head-1000 HTTP/1.1\r\nHost: t\r\n\r\n" + Get("/info"));
+    client->SendRaw("HEAD /head-1000 HTTP/1.1\r\nHost: t\r\n\r\n" + Get("/info"));
     const auto head = client->ReadResponse(true);
     ASSERT_TRUE(head);
     EXPECT_EQ(head->Header("Content-Length"), "1000");
@@ -378,7 +362,7 @@ TEST_F(HttpServerTest, HeadRequestSendsTheHeadOnlyAndKeepsTheConnection) {
 
 TEST_F(HttpServerTest, ChunkedResponsesAreFramedExactly) {
     auto client = Connect();
-    client->Send(Get("/chunked"));
+    client->SendRaw(Get("/chunked"));
     const auto response = client->ReadResponse();
     ASSERT_TRUE(response);
     EXPECT_EQ(response->Header("Transfer-Encoding"), "chunked");
@@ -403,8 +387,9 @@ TEST_F(HttpServerTest, UnreadBodyIsDrainedUpToOneMebibyte) {
     for (const Case c : {Case{kLimit, true}, Case{kLimit + 1, false}}) {
         SCOPED_TRACE(c.size);
         auto client = Connect();
-        client->Send("POST /ignore-body HTTP/1.1\r\nHost: t\r\nContent-Length: " +
-                     std::to_string(c.size) + "\r\n\r\n" + std::string(c.size, 'b') + Get("/info"));
+        client->SendRaw(
+            "POST /ignore-body HTTP/1.1\r\nHost: t\r\nContent-Length: " + std::to_string(c.size) +
+            "\r\n\r\n" + std::string(c.size, 'b') + Get("/info"));
         const auto first = client->ReadResponse();
         ASSERT_TRUE(first);
         EXPECT_EQ(first->body, "ok");
@@ -417,23 +402,23 @@ TEST_F(HttpServerTest, SixtyFifthConnectionIsRefusedWhileSixtyFourContinue) {
     // One address may hold only 16 slots, so the 64 come from four.
     const std::vector<std::string> sources = {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"};
     const auto sourceOf = [&](int i) { return sources[static_cast<std::size_t>(i) % 4]; };
-    std::vector<std::unique_ptr<RawHttpClient>> clients;
+    std::vector<std::unique_ptr<HttpClient>> clients;
     // Each connection proves it was admitted by getting an answer, so all 64
     // hold a slot before the next one arrives.
     for (int i = 0; i < kLimit; ++i) {
-        clients.push_back(std::make_unique<RawHttpClient>(server.BoundPort(), sourceOf(i).c_str()));
-        clients.back()->Send(Get("/info?n=" + std::to_string(i)));
+        clients.push_back(std::make_unique<HttpClient>(server.BoundPort(), sourceOf(i).c_str()));
+        clients.back()->SendRaw(Get("/info?n=" + std::to_string(i)));
         const auto response = clients.back()->ReadResponse();
         ASSERT_TRUE(response) << i;
         ASSERT_EQ(response->status, 200);
     }
 
-    RawHttpClient refused(server.BoundPort(), "127.0.0.5");
+    HttpClient refused(server.BoundPort(), "127.0.0.5");
     EXPECT_EQ(refused.ReadUntilClose(), CannedResponse(503));
     EXPECT_EQ(server.ActiveConnections(), kLimit);
 
     for (int i = 0; i < kLimit; ++i) {
-        clients[static_cast<std::size_t>(i)]->Send(Get("/info?again=" + std::to_string(i)));
+        clients[static_cast<std::size_t>(i)]->SendRaw(Get("/info?again=" + std::to_string(i)));
         const auto response = clients[static_cast<std::size_t>(i)]->ReadResponse();
         ASSERT_TRUE(response) << i;
         EXPECT_EQ(response->body,
@@ -443,10 +428,10 @@ TEST_F(HttpServerTest, SixtyFifthConnectionIsRefusedWhileSixtyFourContinue) {
 
 TEST_F(HttpServerTest, StopWakesIdleAndHalfSentConnections) {
     auto idle = Connect();
-    idle->Send(Get("/info"));
+    idle->SendRaw(Get("/info"));
     ASSERT_TRUE(idle->ReadResponse());
     auto halfSent = Connect();
-    halfSent->Send("GET /info HTTP/1.1\r\nHo");
+    halfSent->SendRaw("GET /info HTTP/1.1\r\nHo");
     // Time-outs are ten minutes: only the wake-up of Stop lets it return.
     server.Stop();
     EXPECT_FALSE(server.IsRunning());
@@ -481,7 +466,7 @@ TEST_F(HttpServerTest, StartRefusesARunningServerAndRestartsAfterStop) {
 TEST_F(HttpServerTest, CountersFollowTheTraffic) {
     const std::string request = Get("/info");
     auto client = Connect();
-    client->Send(request);
+    client->SendRaw(request);
     const auto response = client->ReadResponse();
     ASSERT_TRUE(response);
     server.Stop(); // joins the connection thread, so every count is in
@@ -552,14 +537,14 @@ TEST(HttpServerTimeoutTest, SilentAndIdleClientsAreDroppedWithoutAReply) {
     ASSERT_EQ(server.Start(options), kOk);
 
     // Never sends a byte: the header time-out ends it.
-    RawHttpClient silent(server.BoundPort());
+    HttpClient silent(server.BoundPort());
     ASSERT_TRUE(silent.IsConnected());
     // Starts a head and stalls in the middle of it.
-    RawHttpClient stalled(server.BoundPort());
-    ASSERT_TRUE(stalled.Send("GET /info HTTP/1.1\r\nHo"));
+    HttpClient stalled(server.BoundPort());
+    ASSERT_TRUE(stalled.SendRaw("GET /info HTTP/1.1\r\nHo"));
     // One request, then silence: the idle time-out ends it.
-    RawHttpClient idle(server.BoundPort());
-    ASSERT_TRUE(idle.Send(Get("/info")));
+    HttpClient idle(server.BoundPort());
+    ASSERT_TRUE(idle.SendRaw(Get("/info")));
     ASSERT_TRUE(idle.ReadResponse());
 
     EXPECT_EQ(silent.ReadUntilClose(), "");
@@ -578,10 +563,10 @@ TEST(HttpServerTimeoutTest, BodyWaitsUseTheIoTimeoutAndTheIdleOneReturnsAfterIt)
 
     // The body comes well after the short header and idle time-outs: the
     // receive that waits for it must run under the patient one...
-    RawHttpClient client(server.BoundPort());
-    ASSERT_TRUE(client.Send("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 5\r\n\r\n"));
+    HttpClient client(server.BoundPort());
+    ASSERT_TRUE(client.SendRaw("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 5\r\n\r\n"));
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    ASSERT_TRUE(client.Send("hello"));
+    ASSERT_TRUE(client.SendRaw("hello"));
     const auto response = client.ReadResponse();
     ASSERT_TRUE(response);
     EXPECT_EQ(response->body, "hello");
@@ -597,11 +582,11 @@ TEST(HttpServerDualStackTest, PeersAreWrittenInTheirOwnFamily) {
     ASSERT_EQ(server.Start(options), kOk);
     for (const bool ipv6 : {false, true}) {
         SCOPED_TRACE(ipv6 ? "IPv6" : "IPv4");
-        RawHttpClient client(server.BoundPort(), ipv6);
+        HttpClient client(server.BoundPort(), ipv6);
         if (ipv6 && !client.IsConnected())
             GTEST_SKIP() << "no IPv6 loopback here";
         ASSERT_TRUE(client.IsConnected());
-        client.Send(Get("/info"));
+        client.SendRaw(Get("/info"));
         const auto response = client.ReadResponse();
         ASSERT_TRUE(response);
         EXPECT_EQ(response->body, ipv6 ? "GET|/info||::1|0" : "GET|/info||127.0.0.1|0");

@@ -1,8 +1,9 @@
 #include "server/http/canned_response.h"
 #include "server/http/http_server.h"
 #include "server/tls/tls_credentials.h"
-#include "tests/server/http/raw_http_client.h"
+#include "tests/server/http/patient_options.h"
 #include "tests/server/http/test_handler.h"
+#include "tests/support/http_client.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -21,8 +22,7 @@ namespace Velto::Test {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::uint32_t kPatientMs = 600000;
+using Corvane::Testing::HttpClient;
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -72,14 +72,9 @@ protected:
     }
 
     Corvane::ServerOptions Options() const {
-        Corvane::ServerOptions options;
-        options.port = 0;
-        options.loopbackOnly = true;
+        Corvane::ServerOptions options = LoopbackOptions();
         options.tls = credentials;
         options.maxConnections = 2;
-        options.headerTimeoutMs = kPatientMs;
-        options.idleTimeoutMs = kPatientMs;
-        options.ioTimeoutMs = kPatientMs;
         return options;
     }
 
@@ -131,9 +126,9 @@ TEST_F(HttpTlsTest, FileBodiesTakeTheCopyingPathOverTls) {
 TEST_F(HttpTlsTest, FailedHandshakesCloseWithoutAReply) {
     // Plain HTTP to a TLS port: the handshake fails and no HTTP answer comes
     // back (at most a TLS alert), and the handler never runs.
-    RawHttpClient plain(server.BoundPort());
+    HttpClient plain(server.BoundPort());
     ASSERT_TRUE(plain.IsConnected());
-    plain.Send("GET /info HTTP/1.1\r\nHost: t\r\n\r\n");
+    plain.SendRaw("GET /info HTTP/1.1\r\nHost: t\r\n\r\n");
     EXPECT_FALSE(plain.ReadUntilClose().starts_with("HTTP/"));
     EXPECT_TRUE(handler.Seen().empty());
 
@@ -220,9 +215,9 @@ TEST_F(HttpTlsTest, RecordTrickledByteByByteIsDroppedAtTheHeadDeadline) {
 
 TEST_F(HttpTlsTest, RefusalAtTheConnectionLimitIsInClearText) {
     // Two silent connections hold both slots while their handshakes wait.
-    RawHttpClient first(server.BoundPort());
-    RawHttpClient second(server.BoundPort());
-    RawHttpClient refused(server.BoundPort());
+    HttpClient first(server.BoundPort());
+    HttpClient second(server.BoundPort());
+    HttpClient refused(server.BoundPort());
     ASSERT_TRUE(refused.IsConnected());
     EXPECT_EQ(refused.ReadUntilClose(), Corvane::CannedResponse(503));
 }

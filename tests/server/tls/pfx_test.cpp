@@ -2,8 +2,8 @@
 #include "base/utf.h"
 #include "server/tls/tls_credentials.h"
 #include "server/tls/tls_results.h"
-#include "tests/server/tls/peer_process.h"
 #include "tests/server/tls/tls_test_support.h"
+#include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ protected:
         if (legacy)
             args.push_back("-legacy");
         std::string output;
-        EXPECT_EQ(RunPeer(args, output), 0) << output;
+        EXPECT_EQ(RunCommand(args, output), 0) << output;
         return path;
     }
 
@@ -101,12 +101,13 @@ TEST_F(PfxTest, ServesTheCertificateOfThePfx) {
     auto echo = std::make_shared<EchoRecord>();
     TlsTestServer server(credentials, EchoLines(echo));
 
-    PeerProcess client(
+    ChildProcess client(
         {"openssl", "s_client", "-connect", "127.0.0.1:" + std::to_string(server.Port()), "-CAfile",
-         m_certificate.certPem.string(), "-verify_hostname", "localhost", "-verify_return_error"});
+         m_certificate.certPem.string(), "-verify_hostname", "localhost", "-verify_return_error"},
+        {.pipeInput = true});
     ASSERT_EQ(server.NextHandshakeResult(), kOk);
     client.Write("pfx\n");
-    ASSERT_TRUE(client.WaitFor("ECHO:pfx")) << client.Output();
+    ASSERT_TRUE(client.WaitForOutput("ECHO:pfx")) << client.Output();
     EXPECT_NE(client.Output().find("Verify return code: 0 (ok)"), std::string::npos);
 }
 

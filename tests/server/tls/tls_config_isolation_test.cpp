@@ -1,8 +1,8 @@
 // The TLS layer keeps its own settings even when the process has loaded an
 // OpenSSL configuration that would forbid them.
 #include "server/tls/tls_credentials.h"
-#include "tests/server/tls/peer_process.h"
 #include "tests/server/tls/tls_test_support.h"
+#include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +33,12 @@ TEST(TlsConfigIsolationTest, SystemConfigurationDoesNotChangeTheServer) {
     auto echo = std::make_shared<EchoRecord>();
     TlsTestServer server(credentials, EchoLines(echo));
 
-    PeerProcess client({"openssl", "s_client", "-connect",
-                        "127.0.0.1:" + std::to_string(server.Port()), "-tls1_2"},
-                       {"OPENSSL_CONF=/dev/null"});
+    ChildProcess client({"openssl", "s_client", "-connect",
+                         "127.0.0.1:" + std::to_string(server.Port()), "-tls1_2"},
+                        {.environment = {"OPENSSL_CONF=/dev/null"}, .pipeInput = true});
     EXPECT_EQ(server.NextHandshakeResult(), kOk) << "TLS 1.2 stays enabled";
     client.Write("still here\n");
-    EXPECT_TRUE(client.WaitFor("ECHO:still here")) << client.Output();
+    EXPECT_TRUE(client.WaitForOutput("ECHO:still here")) << client.Output();
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // and curl, over loopback.
 #include "server/tls/tls_credentials.h"
 #include "server/tls/tls_results.h"
-#include "tests/server/tls/peer_process.h"
 #include "tests/server/tls/tls_test_support.h"
+#include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -37,11 +37,11 @@ TEST_F(OpenSslPeerTest, ServesTls12AndTls13) {
     m_server = std::make_unique<TlsTestServer>(m_credentials, EchoLines(m_echo));
     for (const std::string version : {"-tls1_2", "-tls1_3"}) {
         SCOPED_TRACE(version);
-        PeerProcess client(SClient(version));
+        ChildProcess client(SClient(version), {.pipeInput = true});
         ASSERT_TRUE(client.Started());
         EXPECT_EQ(m_server->NextHandshakeResult(), kOk);
         client.Write("hello over tls\n");
-        ASSERT_TRUE(client.WaitFor("ECHO:hello over tls")) << client.Output();
+        ASSERT_TRUE(client.WaitForOutput("ECHO:hello over tls")) << client.Output();
         EXPECT_NE(client.Output().find(version == "-tls1_2" ? "TLSv1.2" : "TLSv1.3"),
                   std::string::npos);
         // The certificate the client saw is ours.
@@ -59,7 +59,7 @@ TEST_F(OpenSslPeerTest, RefusesTls11) {
     // The client is allowed everything it can do so that only our server refuses.
     std::vector<std::string> args = SClient("-tls1_1");
     args.insert(args.end(), {"-cipher", "DEFAULT:@SECLEVEL=0"});
-    PeerProcess client(args, {"OPENSSL_CONF=/dev/null"});
+    ChildProcess client(args, {.environment = {"OPENSSL_CONF=/dev/null"}, .pipeInput = true});
     ASSERT_TRUE(client.Started());
     EXPECT_EQ(m_server->NextHandshakeResult(), Net::kSecAlgorithmMismatch);
     client.CloseInput();
@@ -70,12 +70,12 @@ TEST_F(OpenSslPeerTest, RefusesTls11) {
 
 TEST_F(OpenSslPeerTest, RenegotiationUnderTls12DropsTheConnection) {
     m_server = std::make_unique<TlsTestServer>(m_credentials, EchoLines(m_echo));
-    PeerProcess client(SClient("-tls1_2"));
+    ChildProcess client(SClient("-tls1_2"), {.pipeInput = true});
     ASSERT_EQ(m_server->NextHandshakeResult(), kOk);
     client.Write("before\n");
-    ASSERT_TRUE(client.WaitFor("ECHO:before")) << client.Output();
+    ASSERT_TRUE(client.WaitForOutput("ECHO:before")) << client.Output();
     client.Write("R\n");
-    ASSERT_TRUE(client.WaitFor("RENEGOTIATING")) << client.Output();
+    ASSERT_TRUE(client.WaitForOutput("RENEGOTIATING")) << client.Output();
     m_server->WaitHandlerDone();
     {
         const std::lock_guard lock(m_echo->mutex);
@@ -91,20 +91,21 @@ TEST_F(OpenSslPeerTest, KeyUpdateUnderTls13KeepsServing) {
     m_server = std::make_unique<TlsTestServer>(m_credentials, EchoLines(m_echo));
     std::vector<std::string> args = SClient("-tls1_3");
     args.push_back("-msg");
-    PeerProcess client(args);
+    ChildProcess client(args, {.pipeInput = true});
     ASSERT_EQ(m_server->NextHandshakeResult(), kOk);
     client.Write("before\n");
-    ASSERT_TRUE(client.WaitFor("ECHO:before")) << client.Output();
+    ASSERT_TRUE(client.WaitForOutput("ECHO:before")) << client.Output();
     // 'k' rotates the client's keys; 'K' also asks the server to rotate its own.
     std::size_t updates = 0;
     for (const std::string command : {"k\n", "K\n"}) {
         SCOPED_TRACE(command.substr(0, 1));
         client.Write(command);
         // s_client reads a command line on its own; wait until it has acted.
-        ASSERT_TRUE(client.WaitForCount("KEYUPDATE", ++updates)) << client.Output();
+        ASSERT_TRUE(client.WaitForOutput("KEYUPDATE", kChildWaitLimit, ++updates))
+            << client.Output();
         const std::string line = "after " + command.substr(0, 1);
         client.Write(line + "\n");
-        ASSERT_TRUE(client.WaitFor("ECHO:" + line)) << client.Output();
+        ASSERT_TRUE(client.WaitForOutput("ECHO:" + line)) << client.Output();
     }
     // Only 'K' asked the server to rotate; it answered with one key update of its own.
     const std::string serverUpdate = "<<< TLS 1.3, Handshake [length 0005], KeyUpdate";
@@ -140,9 +141,9 @@ TEST_F(OpenSslPeerTest, CurlVerifiesOurCertificateForLocalhost) {
     const std::string resolve = "localhost:" + port + ":127.0.0.1";
 
     std::string output;
-    EXPECT_EQ(RunPeer({"curl", "-sS", "--noproxy", "*", "--resolve", resolve, "--cacert",
-                       m_certificate.certPem.string(), url},
-                      output),
+    EXPECT_EQ(RunCommand({"curl", "-sS", "--noproxy", "*", "--resolve", resolve, "--cacert",
+                          m_certificate.certPem.string(), url},
+                         output),
               0)
         << output;
     EXPECT_EQ(output, "hello https");
@@ -150,15 +151,15 @@ TEST_F(OpenSslPeerTest, CurlVerifiesOurCertificateForLocalhost) {
     m_server->WaitHandlerDone();
 
     // Without our certificate as the trust anchor curl must refuse (exit 60).
-    EXPECT_EQ(RunPeer({"curl", "-sS", "--noproxy", "*", "--resolve", resolve, url}, output), 60)
+    EXPECT_EQ(RunCommand({"curl", "-sS", "--noproxy", "*", "--resolve", resolve, url}, output), 60)
         << output;
     // And our certificate names no other host (exit 60 as well).
     const std::string other = "https://other.test:" + port + "/";
-    EXPECT_EQ(
-        RunPeer({"curl", "-sS", "--noproxy", "*", "--resolve", "other.test:" + port + ":127.0.0.1",
-                 "--cacert", m_certificate.certPem.string(), other},
-                output),
-        60)
+    EXPECT_EQ(RunCommand({"curl", "-sS", "--noproxy", "*", "--resolve",
+                          "other.test:" + port + ":127.0.0.1", "--cacert",
+                          m_certificate.certPem.string(), other},
+                         output),
+              60)
         << output;
 }
 

@@ -3,81 +3,17 @@
 #include "widget/kit/monitor_list.h"
 
 #include "tests/support/temp_home.h"
+#include "tests/support/xvfb_session.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstring>
 
 namespace Velto::Widget::Kit {
 namespace {
-
-constexpr int kDisplayFd = 3;
-constexpr int kServerStartMs = 30'000;
-
-// A private X server, stopped on destruction.
-class PrivateXServer {
-public:
-    ~PrivateXServer() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-    bool Start() {
-        int ready[2];
-        if (::pipe2(ready, O_CLOEXEC) != 0)
-            return false;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            // The server goes when this test goes, however it ends.
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, STDOUT_FILENO);
-            ::dup2(null, STDERR_FILENO);
-            ::dup2(ready[1], kDisplayFd);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1600x900x24", "-nolisten",
-                     "tcp", "-noreset", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(ready[1]);
-        if (m_pid < 0) {
-            m_pid = 0;
-            ::close(ready[0]);
-            return false;
-        }
-        std::string number;
-        char buffer[32];
-        pollfd waiting{ready[0], POLLIN, 0};
-        while (number.find('\n') == std::string::npos && ::poll(&waiting, 1, kServerStartMs) > 0) {
-            const ssize_t n = ::read(ready[0], buffer, sizeof(buffer));
-            if (n <= 0)
-                break;
-            number.append(buffer, static_cast<std::size_t>(n));
-        }
-        ::close(ready[0]);
-        if (number.find('\n') == std::string::npos)
-            return false;
-        m_display = ":" + number.substr(0, number.find('\n'));
-        return true;
-    }
-
-    const std::string& Name() const { return m_display; }
-
-private:
-    pid_t m_pid{0};
-    std::string m_display;
-};
 
 void SetCardinals(Display* display, const char* name, const std::vector<long>& values) {
     XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, name, False),
@@ -103,11 +39,11 @@ void AddMonitor(Display* display, const char* name, int x, int y, int width, int
 TEST(MonitorListXTest, MonitorsWorkAreaAndDpiOfTheDisplay) {
     Corvane::Testing::TempHome home;
     home.Unset("WAYLAND_DISPLAY");
-    PrivateXServer server;
+    Velto::Testing::XvfbSession server({.screen = "1600x900x24"});
     ASSERT_TRUE(server.Start());
-    home.Set("DISPLAY", server.Name());
+    home.Set("DISPLAY", server.Display());
 
-    Display* setup = XOpenDisplay(server.Name().c_str());
+    Display* setup = XOpenDisplay(server.Display().c_str());
     ASSERT_NE(setup, nullptr);
     // Without anything set: the screen as one monitor at 96 DPI.
     {

@@ -1,5 +1,6 @@
 // Reads the desktop's appearance from a stand-in portal on a private session
 // bus, and from nowhere at all.
+#include "tests/support/session_bus.h"
 #include "widget/render/system_theme.h"
 
 #include <gtest/gtest.h>
@@ -7,27 +8,17 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
-#include <spawn.h>
+#include <optional>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace Velto::Widget {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kReadyFd = 3; // where the bus prints its address
-constexpr int kBusStartMs = 10'000;
 
 int PortalRead(sd_bus_message* m, void*, sd_bus_error* error) {
     const char* ns = nullptr;
@@ -76,49 +67,15 @@ protected:
     }
     void TearDown() override {
         StopPortal();
-        if (m_daemon > 0) {
-            kill(m_daemon, SIGTERM);
-            waitpid(m_daemon, nullptr, 0);
-        }
+        m_bus.reset();
         std::error_code ignored;
         fs::remove_all(m_dir, ignored);
     }
 
-    // Starts a private bus and waits until it prints its address, which it
-    // does once it accepts connections.
+    // Starts a private bus; DBUS_SESSION_BUS_ADDRESS names it from then on.
     bool StartBus() {
-        const std::string socket = (m_dir / "bus").string();
-        const std::string address = "--address=unix:path=" + socket;
-        int ready[2];
-        if (pipe2(ready, O_CLOEXEC) != 0)
-            return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ready[1], kReadyFd);
-        const std::string printAddress = "--print-address=" + std::to_string(kReadyFd);
-        const char* argv[] = {"dbus-daemon",   "--session",          "--nofork", "--nopidfile",
-                              address.c_str(), printAddress.c_str(), nullptr};
-        const int spawned = posix_spawnp(&m_daemon, "dbus-daemon", &actions, nullptr,
-                                         const_cast<char* const*>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(ready[1]);
-        if (spawned != 0) {
-            m_daemon = 0;
-            close(ready[0]);
-            return false;
-        }
-        std::string printed;
-        char buffer[256];
-        pollfd waiting{ready[0], POLLIN, 0};
-        while (printed.find('\n') == std::string::npos && poll(&waiting, 1, kBusStartMs) > 0) {
-            const ssize_t n = read(ready[0], buffer, sizeof(buffer));
-            if (n <= 0)
-                break;
-            printed.append(buffer, static_cast<std::size_t>(n));
-        }
-        close(ready[0]);
-        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket).c_str(), 1);
-        return printed.find('\n') != std::string::npos;
+        m_bus.emplace();
+        return m_bus->Start();
     }
 
     bool StartPortal() {
@@ -151,7 +108,7 @@ protected:
     }
 
     fs::path m_dir;
-    pid_t m_daemon{0};
+    std::optional<Velto::Testing::SessionBus> m_bus;
     sd_bus* m_portalBus{nullptr};
     std::thread m_portal;
     std::atomic<bool> m_stop{false};

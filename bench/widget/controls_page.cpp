@@ -1,6 +1,5 @@
-// Renders every control in the light, dark and high-contrast themes to PNG
-// files with the headless renderer, for looking at them.
-// Usage: widget_controls_gallery OUTPUT_DIR [SCALE]
+#include "bench/widget/controls_page.h"
+
 #include "widget/controls/button.h"
 #include "widget/controls/check_box.h"
 #include "widget/controls/combo_box.h"
@@ -15,15 +14,12 @@
 #include "widget/input/key_codes.h"
 #include "widget/list/list_view.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+namespace Velto::Widget::Demo {
 namespace {
 
-using namespace Velto::Widget;
 using namespace Velto::Widget::Input;
 
 constexpr SizeF kPage{1260, 680};
@@ -65,7 +61,9 @@ template <typename T> T* Start(Stack& column, std::unique_ptr<T> widget) {
     return raw;
 }
 
-bool RenderPage(const Theme& theme, float scale, const std::string& path) {
+} // namespace
+
+bool RenderControlsPage(const Theme& theme, float scale, const std::string& path) {
     Files files;
     Stack page(Orientation::Horizontal, 24);
     page.SetMargin(Thickness{24, 20, 24, 20});
@@ -197,30 +195,4 @@ bool RenderPage(const Theme& theme, float scale, const std::string& path) {
     return Velto::Succeeded(canvas->WritePng(ring));
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR [SCALE]\n", argv[0]);
-        return 2;
-    }
-    const std::filesystem::path dir = argv[1];
-    const float scale = argc > 2 ? std::strtof(argv[2], nullptr) : 1.0f;
-    std::filesystem::create_directories(dir);
-    struct Variant {
-        const char* name;
-        Theme theme;
-    };
-    const Variant variants[] = {{"light", LightTheme(kDefaultAccent)},
-                                {"dark", DarkTheme(kDefaultAccent)},
-                                {"contrast", HighContrastTheme()}};
-    for (const Variant& v : variants) {
-        const std::string path = (dir / ("controls-" + std::string(v.name) + ".png")).string();
-        if (!RenderPage(v.theme, scale, path)) {
-            std::fprintf(stderr, "could not write %s\n", path.c_str());
-            return 1;
-        }
-        std::printf("%s\n", path.c_str());
-    }
-    return 0;
-}
+} // namespace Velto::Widget::Demo
