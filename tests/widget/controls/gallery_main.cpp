@@ -24,7 +24,7 @@
 namespace {
 
 using namespace Velto::Widget;
-using namespace Velto::Widget::Input;
+using namespace Velto::Widget::Controls;
 
 constexpr SizeF kPage{1260, 680};
 constexpr float kColumnWidth = 260;

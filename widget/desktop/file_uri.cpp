@@ -1,0 +1,66 @@
+#include "widget/desktop/file_uri.h"
+
+namespace Velto::Widget::Kit {
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> PathFromFileUri(std::string_view uri) {
+    constexpr std::string_view kScheme = "file://";
+    if (uri.size() < kScheme.size() ||
+        !EqualsIgnoreAsciiCase(uri.substr(0, kScheme.size()), kScheme))
+        return std::nullopt;
+    std::string_view rest = uri.substr(kScheme.size());
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view host = rest.substr(0, slash);
+    if (!host.empty() && !EqualsIgnoreAsciiCase(host, "localhost"))
+        return std::nullopt;
+    rest = rest.substr(slash);
+    // A query or fragment is not part of a file's path.
+    if (rest.find_first_of("?#") != std::string_view::npos)
+        return std::nullopt;
+    std::string path;
+    path.reserve(rest.size());
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] != '%') {
+            path.push_back(rest[i]);
+            continue;
+        }
+        if (i + 2 >= rest.size())
+            return std::nullopt;
+        const int high = HexValue(rest[i + 1]);
+        const int low = HexValue(rest[i + 2]);
+        if (high < 0 || low < 0 || (high == 0 && low == 0))
+            return std::nullopt;
+        path.push_back(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    return path;
+}
+
+} // namespace Velto::Widget::Kit
