@@ -1,5 +1,6 @@
 #include "widget/desktop/file_icon.h"
 
+#include "base/ascii_case.h"
 #include "base/environment_variable.h"
 #include "widget/desktop/desktop_icon_theme_name.h"
 #include "widget/desktop/icon_image_loader.h"
@@ -124,13 +125,8 @@ std::string FileTypeText(std::string_view path) {
     const std::size_t slash = path.find_last_of('/');
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const std::size_t dot = name.find('.');
-    std::string type =
-        dot == std::string_view::npos ? "." + std::string(name) : std::string(name.substr(dot));
-    for (char& c : type) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return type;
+    return AsciiLowered(dot == std::string_view::npos ? "." + std::string(name)
+                                                      : std::string(name.substr(dot)));
 }
 
 std::shared_ptr<const Bitmap> FileIcon(std::string_view path, int pixelSize) {

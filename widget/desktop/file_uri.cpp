@@ -1,32 +1,9 @@
 #include "widget/desktop/file_uri.h"
 
+#include "base/ascii_case.h"
+#include "base/hex_digit.h"
+
 namespace Velto::Widget::Kit {
-namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-        };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 std::optional<std::string> PathFromFileUri(std::string_view uri) {
     constexpr std::string_view kScheme = "file://";
@@ -53,8 +30,8 @@ std::optional<std::string> PathFromFileUri(std::string_view uri) {
         }
         if (i + 2 >= rest.size())
             return std::nullopt;
-        const int high = HexValue(rest[i + 1]);
-        const int low = HexValue(rest[i + 2]);
+        const int high = HexDigitValue(rest[i + 1]);
+        const int low = HexDigitValue(rest[i + 2]);
         if (high < 0 || low < 0 || (high == 0 && low == 0))
             return std::nullopt;
         path.push_back(static_cast<char>(high * 16 + low));

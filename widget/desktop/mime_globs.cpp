@@ -1,5 +1,6 @@
 #include "widget/desktop/mime_globs.h"
 
+#include "base/ascii_case.h"
 #include "base/file_util.h"
 
 #include <fnmatch.h>
@@ -12,15 +13,6 @@ namespace {
 
 // The lists of a desktop are a few hundred kilobytes.
 constexpr std::size_t kMaxListBytes = 8 << 20;
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 std::vector<std::string_view> Split(std::string_view line, char separator) {
     std::vector<std::string_view> fields;
@@ -120,7 +112,7 @@ void MimeGlobs::Add(Glob glob) {
     if (IsLiteral(glob.pattern)) {
         m_literals.push_back(std::move(glob));
     } else if (IsSimpleSuffix(glob.pattern)) {
-        const std::string extension = Lower(std::string_view(glob.pattern).substr(1));
+        const std::string extension = AsciiLowered(std::string_view(glob.pattern).substr(1));
         m_suffixes[extension].push_back(std::move(glob));
     } else {
         m_others.push_back(std::move(glob));
@@ -128,9 +120,9 @@ void MimeGlobs::Add(Glob glob) {
 }
 
 std::string MimeGlobs::TypeOf(std::string_view fileName) const {
-    const std::string lower = Lower(fileName);
+    const std::string lower = AsciiLowered(fileName);
     for (const Glob& glob : m_literals) {
-        if (glob.caseSensitive ? glob.pattern == fileName : Lower(glob.pattern) == lower)
+        if (glob.caseSensitive ? glob.pattern == fileName : AsciiLowered(glob.pattern) == lower)
             return glob.type;
     }
     const Glob* best = nullptr;
@@ -155,9 +147,10 @@ std::string MimeGlobs::TypeOf(std::string_view fileName) const {
     const std::string name(fileName);
     for (const Glob& glob : m_others) {
         const int flags = 0;
-        const bool matches = glob.caseSensitive
-                                 ? fnmatch(glob.pattern.c_str(), name.c_str(), flags) == 0
-                                 : fnmatch(Lower(glob.pattern).c_str(), lower.c_str(), flags) == 0;
+        const bool matches =
+            glob.caseSensitive
+                ? fnmatch(glob.pattern.c_str(), name.c_str(), flags) == 0
+                : fnmatch(AsciiLowered(glob.pattern).c_str(), lower.c_str(), flags) == 0;
         if (matches)
             consider(glob);
     }

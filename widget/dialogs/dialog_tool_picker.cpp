@@ -14,26 +14,6 @@ constexpr int kToolCancelled = 1;
 // it splits into pieces that do not exist, which are then refused.
 constexpr char kPathSeparator = '\n';
 
-std::vector<std::string> Patterns(const FileFilter& filter) {
-    std::vector<std::string> patterns;
-    const std::string text = Utf16ToUtf8(filter.pattern);
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(';', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string pattern = text.substr(start, end - start);
-        while (!pattern.empty() && pattern.front() == ' ')
-            pattern.erase(0, 1);
-        while (!pattern.empty() && pattern.back() == ' ')
-            pattern.pop_back();
-        if (!pattern.empty())
-            patterns.push_back(std::move(pattern));
-        start = end + 1;
-    }
-    return patterns;
-}
-
 std::string Join(const std::vector<std::string>& parts, char separator) {
     std::string joined;
     for (const std::string& part : parts) {
@@ -113,7 +93,7 @@ std::vector<std::string> ZenityArguments(const PickRequest& request) {
     if (!request.WantsFolders()) {
         // The first filter is the one selected.
         for (const FileFilter& filter : request.filters) {
-            const std::vector<std::string> patterns = Patterns(filter);
+            const std::vector<std::string> patterns = FilterPatterns(filter);
             if (patterns.empty())
                 continue;
             std::string name = Utf16ToUtf8(filter.description);
@@ -143,7 +123,7 @@ std::vector<std::string> KdialogArguments(const PickRequest& request) {
         args = {"--getopenfilename", folder};
         std::vector<std::string> lines;
         for (const FileFilter& filter : request.filters) {
-            const std::vector<std::string> patterns = Patterns(filter);
+            const std::vector<std::string> patterns = FilterPatterns(filter);
             if (!patterns.empty())
                 lines.push_back(Join(patterns, ' ') + "|" + Utf16ToUtf8(filter.description));
         }

@@ -74,24 +74,6 @@ int OnPortalOwner(sd_bus_message* signal, void* userdata, sd_bus_error*) {
     return 0;
 }
 
-std::vector<std::string> Globs(const FileFilter& filter) {
-    std::vector<std::string> globs;
-    const std::string text = Utf16ToUtf8(filter.pattern);
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(';', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string glob = text.substr(start, end - start);
-        const std::size_t first = glob.find_first_not_of(' ');
-        const std::size_t last = glob.find_last_not_of(' ');
-        if (first != std::string::npos)
-            globs.push_back(glob.substr(first, last - first + 1));
-        start = end + 1;
-    }
-    return globs;
-}
-
 int AppendFilter(sd_bus_message* m, const FileFilter& filter,
                  const std::vector<std::string>& globs) {
     int r = sd_bus_message_open_container(m, 'r', "sa(us)");
@@ -136,7 +118,7 @@ int AppendOptions(sd_bus_message* m, const PickRequest& request, const std::stri
     if (r >= 0 && !request.WantsFolders() && !request.filters.empty()) {
         std::vector<std::pair<const FileFilter*, std::vector<std::string>>> usable;
         for (const FileFilter& filter : request.filters) {
-            std::vector<std::string> globs = Globs(filter);
+            std::vector<std::string> globs = FilterPatterns(filter);
             if (!globs.empty())
                 usable.emplace_back(&filter, std::move(globs));
         }

@@ -257,6 +257,7 @@ TEST(FileUriTest, LocalUrisBecomePaths) {
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
         {"file:///home/a%20b/c.txt", "/home/a b/c.txt"},
         {"FILE://localhost/tmp/x", "/tmp/x"},
+        {"File://LocalHost/a%2fb%2F", "/a/b/"},
         {"file:///%ED%95%9C%EA%B8%80", "/한글"},
         {"file://otherhost/tmp/x", std::nullopt},
         {"https://example.com/x", std::nullopt},
@@ -268,6 +269,21 @@ TEST(FileUriTest, LocalUrisBecomePaths) {
     };
     for (const auto& [uri, path] : cases)
         EXPECT_EQ(PathFromFileUri(uri), path) << uri;
+}
+
+// Both the portal and the dialog tools get the patterns of a filter this way.
+TEST(FileFilterTest, PatternsAreTrimmedAndEmptyPiecesLeftOut) {
+    const std::vector<std::pair<std::u16string, std::vector<std::string>>> cases = {
+        {u"*.pfx;*.p12", {"*.pfx", "*.p12"}},
+        {u" *.pfx ; *.p12 ", {"*.pfx", "*.p12"}},
+        {u"*.a;;*.b;", {"*.a", "*.b"}},
+        {u"*", {"*"}},
+        {u"", {}},
+        {u" ; ", {}},
+        {u"*.한글", {"*.한글"}},
+    };
+    for (const auto& [pattern, expected] : cases)
+        EXPECT_EQ(FilterPatterns(FileFilter{u"Files", pattern}), expected) << Utf16ToUtf8(pattern);
 }
 
 } // namespace
