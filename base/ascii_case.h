@@ -6,8 +6,9 @@
 
 namespace Velto {
 
-// ASCII case folding for protocol text (header names, tokens, URL schemes):
-// only A-Z change; every other byte, UTF-8 included, stays as it is.
+// ASCII case folding for protocol and file-format text (header names, tokens,
+// URI schemes, glob patterns, file types): only A-Z change; every other byte,
+// UTF-8 included, stays as it is.
 constexpr char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }

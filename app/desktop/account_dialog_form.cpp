@@ -12,7 +12,7 @@
 namespace App {
 
 using namespace Velto::Widget;
-using Velto::Widget::Input::TextBox;
+using Velto::Widget::Controls::TextBox;
 
 namespace {
 

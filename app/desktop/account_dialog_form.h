@@ -13,7 +13,7 @@
 namespace Velto::Widget {
 class CheckBox;
 class Label;
-namespace Input {
+namespace Controls {
 class TextBox;
 }
 } // namespace Velto::Widget
@@ -41,9 +41,9 @@ public:
     const Velto::Corvane::Account& Result() const { return m_result; }
     AccountFormInput Input() const;
 
-    Velto::Widget::Input::TextBox* NameBox() const { return m_name; }
-    Velto::Widget::Input::TextBox* PasswordBox() const { return m_password; }
-    Velto::Widget::Input::TextBox* ConfirmationBox() const { return m_confirmation; }
+    Velto::Widget::Controls::TextBox* NameBox() const { return m_name; }
+    Velto::Widget::Controls::TextBox* PasswordBox() const { return m_password; }
+    Velto::Widget::Controls::TextBox* ConfirmationBox() const { return m_confirmation; }
     const std::vector<RightsBoxes>& Rights() const { return m_rights; }
     Velto::Widget::Label* ErrorLabel() const { return m_error; }
 
@@ -58,9 +58,9 @@ private:
     UiLanguage m_language{UiLanguage::Korean};
     Velto::Corvane::Account m_result;
 
-    Velto::Widget::Input::TextBox* m_name{nullptr};
-    Velto::Widget::Input::TextBox* m_password{nullptr};
-    Velto::Widget::Input::TextBox* m_confirmation{nullptr};
+    Velto::Widget::Controls::TextBox* m_name{nullptr};
+    Velto::Widget::Controls::TextBox* m_password{nullptr};
+    Velto::Widget::Controls::TextBox* m_confirmation{nullptr};
     std::vector<RightsBoxes> m_rights;
     Velto::Widget::Label* m_error{nullptr};
 };

@@ -7,15 +7,15 @@
 #include "base/utf.h"
 #include "widget/controls/button.h"
 #include "widget/core/stack.h"
-#include "widget/host/application.h"
-#include "widget/host/dialog.h"
-#include "widget/host/kit_settings.h"
-#include "widget/host/standard_labels.h"
-#include "widget/host/system_clipboard.h"
-#include "widget/host/theme_choice.h"
-#include "widget/host/window_options.h"
-#include "widget/kit/message_dialog.h"
-#include "widget/kit/pickers.h"
+#include "widget/dialogs/message_dialog.h"
+#include "widget/dialogs/pickers.h"
+#include "widget/window/application.h"
+#include "widget/window/dialog.h"
+#include "widget/window/kit_settings.h"
+#include "widget/window/standard_labels.h"
+#include "widget/window/system_clipboard.h"
+#include "widget/window/theme_choice.h"
+#include "widget/window/window_options.h"
 
 namespace App {
 
@@ -70,7 +70,7 @@ WindowServices DesktopWindow::MakeServices() {
         Application::Instance().Post(std::move(task));
     };
     services.copyText = [this](std::u16string_view text) {
-        return Input::TheSystemClipboard().SetText(&m_window, text);
+        return TheSystemClipboard().SetText(&m_window, text);
     };
     services.showMenu = [this](Widget& anchor, std::vector<MenuItem> items,
                                std::function<void(std::uint32_t)> chosen) {
@@ -117,7 +117,7 @@ bool DesktopWindow::Create() {
         return false;
     Kit::ApplyAppIcon(m_window);
     Kit::FollowThemeChoice(m_window, {});
-    Input::InstallTooltips(m_window, TooltipOptions{});
+    InstallTooltips(m_window, TooltipOptions{});
     m_window.SetCloseHook([this] { return m_main->RequestClose(); });
 
     // The files of one drop are shared together, after the drop's own

@@ -2,9 +2,9 @@
 
 #include "app/desktop/main_window.h"
 #include "app/ui_language.h"
-#include "widget/host/window.h"
-#include "widget/kit/file_drop_target.h"
+#include "widget/desktop/file_drop_target.h"
 #include "widget/menu/context_menu.h"
+#include "widget/window/window.h"
 
 #include <memory>
 #include <string>
@@ -50,7 +50,7 @@ private:
 
     Velto::Widget::Window m_window;
     // Kept so that the menu outlives the click that opened it.
-    Velto::Widget::Input::ContextMenu m_scopeMenu;
+    Velto::Widget::Menus::ContextMenu m_scopeMenu;
     Velto::Widget::Kit::FileDropTarget m_drops;
     std::unique_ptr<MainWindow> m_main;
 };

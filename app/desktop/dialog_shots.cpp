@@ -4,8 +4,8 @@
 #include "app/trace_file.h"
 #include "base/utf.h"
 #include "widget/core/widget.h"
-#include "widget/host/application.h"
-#include "widget/host/dialog.h"
+#include "widget/window/application.h"
+#include "widget/window/dialog.h"
 
 #include <algorithm>
 #include <limits>

@@ -7,10 +7,10 @@
 #include "widget/controls/button.h"
 #include "widget/controls/text_box.h"
 #include "widget/core/stack.h"
-#include "widget/host/application.h"
-#include "widget/host/dialog.h"
-#include "widget/kit/file_filter.h"
-#include "widget/kit/pickers.h"
+#include "widget/dialogs/file_filter.h"
+#include "widget/dialogs/pickers.h"
+#include "widget/window/application.h"
+#include "widget/window/dialog.h"
 
 namespace App {
 

@@ -4,10 +4,10 @@
 #include "app/desktop/edit_dialogs.h"
 #include "app/desktop/extra_page_set.h"
 #include "app/shell_actions.h"
-#include "widget/host/application.h"
-#include "widget/host/window.h"
-#include "widget/kit/file_filter.h"
-#include "widget/kit/pickers.h"
+#include "widget/dialogs/file_filter.h"
+#include "widget/dialogs/pickers.h"
+#include "widget/window/application.h"
+#include "widget/window/window.h"
 
 namespace App {
 

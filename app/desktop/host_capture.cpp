@@ -1,6 +1,6 @@
 #include "app/desktop/host_capture.h"
 
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/render/cairo_canvas.h"
 
 #include <chrono>
@@ -14,7 +14,7 @@ constexpr auto kSettleStep = std::chrono::milliseconds(16);
 
 } // namespace
 
-Velto::Result CaptureHostToPng(Velto::Widget::Host& host, Velto::Widget::SizeF size,
+Velto::Result CaptureHostToPng(Velto::Widget::InputRouter& host, Velto::Widget::SizeF size,
                                const std::string& path) {
     if (!(size.width > 0) || !(size.height > 0))
         return Velto::kInvalidArg;

@@ -6,7 +6,7 @@
 #include <string>
 
 namespace Velto::Widget {
-class Host;
+class InputRouter;
 }
 
 namespace App {
@@ -16,7 +16,7 @@ namespace App {
 // drawn with the host's theme and DPI scale. Running animations are let
 // finish first, for at most kCaptureSettleSeconds.
 inline constexpr double kCaptureSettleSeconds = 2.0;
-Velto::Result CaptureHostToPng(Velto::Widget::Host& host, Velto::Widget::SizeF size,
+Velto::Result CaptureHostToPng(Velto::Widget::InputRouter& host, Velto::Widget::SizeF size,
                                const std::string& path);
 
 } // namespace App

@@ -15,15 +15,15 @@
 #include "app/value_format.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
-#include "widget/host/application.h"
-#include "widget/host/kit_settings.h"
-#include "widget/host/standard_labels.h"
-#include "widget/host/system_clipboard.h"
-#include "widget/host/theme_choice.h"
-#include "widget/host/window.h"
-#include "widget/host/window_options.h"
-#include "widget/kit/message_dialog.h"
-#include "widget/kit/tray_icon.h"
+#include "widget/dialogs/message_dialog.h"
+#include "widget/tray/tray_icon.h"
+#include "widget/window/application.h"
+#include "widget/window/kit_settings.h"
+#include "widget/window/standard_labels.h"
+#include "widget/window/system_clipboard.h"
+#include "widget/window/theme_choice.h"
+#include "widget/window/window.h"
+#include "widget/window/window_options.h"
 
 #include <chrono>
 #include <cmath>
@@ -293,7 +293,7 @@ void Program::CopyAddress() {
     if (address.empty())
         return;
     // A failure leaves the clipboard as it was; nothing to tell.
-    Input::TheSystemClipboard().SetText(&m_window->Native(), address);
+    TheSystemClipboard().SetText(&m_window->Native(), address);
 }
 
 void Program::ToggleServer() {

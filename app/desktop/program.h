@@ -3,7 +3,7 @@
 #include "app/desktop/main_window.h"
 #include "app/environment_settings.h"
 #include "app/ui_language.h"
-#include "widget/kit/screen_point.h"
+#include "widget/desktop/screen_point.h"
 #include "widget/menu/context_menu.h"
 #include "widget/menu/menu_item.h"
 
@@ -107,7 +107,7 @@ private:
 
     // The tray menu for panels that ask the program to draw it, and the
     // off-screen window it opens on.
-    Velto::Widget::Input::ContextMenu m_trayMenu;
+    Velto::Widget::Menus::ContextMenu m_trayMenu;
     std::unique_ptr<Velto::Widget::Window> m_menuAnchor;
     std::unique_ptr<DesktopWindow> m_window;
 };

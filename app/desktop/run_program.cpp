@@ -12,16 +12,16 @@
 #include "app/usage_stats.h"
 #include "base/result.h"
 #include "base/utf.h"
+#include "instance/single_instance.h"
 #include "server/net/sigpipe_ignore_count.h"
 #include "service/corvane_service.h"
 #include "webapp/embedded_assets.h"
-#include "widget/host/application.h"
-#include "widget/host/dialog.h"
-#include "widget/host/kit_settings.h"
-#include "widget/host/window_options.h"
-#include "widget/kit/message_dialog.h"
-#include "widget/kit/single_instance.h"
-#include "widget/kit/tray_icon.h"
+#include "widget/dialogs/message_dialog.h"
+#include "widget/tray/tray_icon.h"
+#include "widget/window/application.h"
+#include "widget/window/dialog.h"
+#include "widget/window/kit_settings.h"
+#include "widget/window/window_options.h"
 
 #include <atomic>
 #include <chrono>
@@ -123,7 +123,7 @@ int RunProgram(const CommandLine& line, const EnvironmentSettings& settings) {
 
     // Decided before the display is needed, so that --quit and a second
     // start work from a terminal without one.
-    Kit::SingleInstance instance(InstanceName(settings), PostTask);
+    Velto::Instance::SingleInstance instance(InstanceName(settings), PostTask);
     if (instance.LockPath().empty()) {
         PrintError("veltocorvane: no private runtime folder ($XDG_RUNTIME_DIR), so another "
                    "running copy cannot be found; starting anyway.\n");

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ui_language.h"
-#include "widget/host/theme_choice.h"
+#include "widget/window/theme_choice.h"
 
 #include <cstddef>
 #include <functional>

@@ -33,9 +33,9 @@ using namespace Velto::Widget;
 using Velto::Corvane::CertificateKind;
 using Velto::Corvane::Config;
 using Velto::Corvane::ServiceStatus;
-using Velto::Widget::Input::ComboBox;
-using Velto::Widget::Input::NumberBox;
-using Velto::Widget::Input::TextBox;
+using Velto::Widget::Controls::ComboBox;
+using Velto::Widget::Controls::NumberBox;
+using Velto::Widget::Controls::TextBox;
 
 namespace {
 

@@ -18,11 +18,11 @@ class Stack;
 class Widget;
 } // namespace Velto::Widget
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 class ComboBox;
 class NumberBox;
 class TextBox;
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls
 
 namespace App {
 
@@ -63,18 +63,18 @@ public:
 
 private:
     struct Form {
-        Velto::Widget::Input::NumberBox* port{nullptr};
+        Velto::Widget::Controls::NumberBox* port{nullptr};
         Velto::Widget::CheckBox* startOnLaunch{nullptr};
         Velto::Widget::CheckBox* runAtSignIn{nullptr};
         Velto::Widget::CheckBox* showHidden{nullptr};
         Velto::Widget::CheckBox* upnp{nullptr};
         Velto::Widget::CheckBox* https{nullptr};
-        Velto::Widget::Input::ComboBox* certificate{nullptr};
-        Velto::Widget::Input::TextBox* pfxPath{nullptr};
+        Velto::Widget::Controls::ComboBox* certificate{nullptr};
+        Velto::Widget::Controls::TextBox* pfxPath{nullptr};
         Velto::Widget::Button* browse{nullptr};
-        Velto::Widget::Input::TextBox* pfxPassword{nullptr};
-        Velto::Widget::Input::ComboBox* language{nullptr};
-        Velto::Widget::Input::ComboBox* theme{nullptr};
+        Velto::Widget::Controls::TextBox* pfxPassword{nullptr};
+        Velto::Widget::Controls::ComboBox* language{nullptr};
+        Velto::Widget::Controls::ComboBox* theme{nullptr};
     };
 
     void Applied(const ConfigEditResult& result, const std::u16string& oldLanguage,

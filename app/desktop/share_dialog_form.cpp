@@ -16,9 +16,9 @@
 namespace App {
 
 using namespace Velto::Widget;
-using Velto::Widget::Input::ComboBox;
-using Velto::Widget::Input::NumberBox;
-using Velto::Widget::Input::TextBox;
+using Velto::Widget::Controls::ComboBox;
+using Velto::Widget::Controls::NumberBox;
+using Velto::Widget::Controls::TextBox;
 
 namespace {
 

@@ -13,11 +13,11 @@
 namespace Velto::Widget {
 class CheckBox;
 class Label;
-namespace Input {
+namespace Controls {
 class ComboBox;
 class NumberBox;
 class TextBox;
-} // namespace Input
+} // namespace Controls
 } // namespace Velto::Widget
 
 namespace App {
@@ -49,13 +49,13 @@ public:
     void Browse();
     ShareFormInput Input() const;
 
-    Velto::Widget::Input::TextBox* NameBox() const { return m_name; }
-    Velto::Widget::Input::TextBox* PathBox() const { return m_path; }
-    Velto::Widget::Input::TextBox* PasswordBox() const { return m_password; }
+    Velto::Widget::Controls::TextBox* NameBox() const { return m_name; }
+    Velto::Widget::Controls::TextBox* PathBox() const { return m_path; }
+    Velto::Widget::Controls::TextBox* PasswordBox() const { return m_password; }
     Velto::Widget::CheckBox* AskPasswordBox() const { return m_askPassword; }
     Velto::Widget::CheckBox* ReadOnlyBox() const { return m_readOnly; }
-    Velto::Widget::Input::ComboBox* GuestBox() const { return m_guest; }
-    Velto::Widget::Input::NumberBox* UploadBox() const { return m_upload; }
+    Velto::Widget::Controls::ComboBox* GuestBox() const { return m_guest; }
+    Velto::Widget::Controls::NumberBox* UploadBox() const { return m_upload; }
     Velto::Widget::Label* ErrorLabel() const { return m_error; }
 
 private:
@@ -68,13 +68,13 @@ private:
     Pickers m_pickers;
     Velto::Corvane::Share m_result;
 
-    Velto::Widget::Input::TextBox* m_name{nullptr};
-    Velto::Widget::Input::TextBox* m_path{nullptr};
+    Velto::Widget::Controls::TextBox* m_name{nullptr};
+    Velto::Widget::Controls::TextBox* m_path{nullptr};
     Velto::Widget::CheckBox* m_readOnly{nullptr};
-    Velto::Widget::Input::ComboBox* m_guest{nullptr};
+    Velto::Widget::Controls::ComboBox* m_guest{nullptr};
     Velto::Widget::CheckBox* m_askPassword{nullptr};
-    Velto::Widget::Input::TextBox* m_password{nullptr};
-    Velto::Widget::Input::NumberBox* m_upload{nullptr};
+    Velto::Widget::Controls::TextBox* m_password{nullptr};
+    Velto::Widget::Controls::NumberBox* m_upload{nullptr};
     Velto::Widget::Label* m_error{nullptr};
 };
 

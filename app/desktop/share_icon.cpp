@@ -1,7 +1,7 @@
 #include "app/desktop/share_icon.h"
 
 #include "base/utf.h"
-#include "widget/kit/file_icon.h"
+#include "widget/desktop/file_icon.h"
 
 namespace App {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "widget/kit/tray_icon_image.h"
 #include "widget/render/bitmap.h"
+#include "widget/tray/tray_icon_image.h"
 
 #include <memory>
 

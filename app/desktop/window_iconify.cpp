@@ -1,6 +1,6 @@
 #include "app/desktop/window_iconify.h"
 
-#include "widget/host/window.h"
+#include "widget/window/window.h"
 
 #include <SDL.h>
 

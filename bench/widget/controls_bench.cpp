@@ -96,7 +96,7 @@ std::vector<double> ScrollList(int frames, float scale) {
 
 // One character typed (or erased) and the frame that shows it.
 std::vector<double> TypeIntoLongText(int keystrokes, bool erase) {
-    Input::TextBox box;
+    Controls::TextBox box;
     HeadlessHost host(box, LightTheme(kDefaultAccent));
     std::u16string text;
     for (std::size_t i = 0; i < kTextLength; ++i)

@@ -20,7 +20,7 @@
 namespace Velto::Widget::Demo {
 namespace {
 
-using namespace Velto::Widget::Input;
+using namespace Velto::Widget::Controls;
 
 constexpr SizeF kPage{1260, 680};
 constexpr float kColumnWidth = 260;

@@ -74,7 +74,7 @@ public:
     void OnFocusChanged(bool focused) override;
     void DrawFocusVisual(Canvas& canvas) override;
     void OnThemeChanged() override;
-    void DropDeviceResources() override { m_layout.reset(); }
+    void DropTextLayouts() override { m_layout.reset(); }
 
 protected:
     // What a click does (after the checks of Click).

@@ -1,16 +1,16 @@
 #include "widget/controls/combo_box.h"
 
 #include "widget/controls/combo_popup.h"
-#include "widget/host/window.h"
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/input/key_codes.h"
 #include "widget/render/canvas.h"
+#include "widget/window/window.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 constexpr double kMsPerSecond = 1000;
@@ -26,7 +26,7 @@ ComboBox::~ComboBox() {
 }
 
 double ComboBox::NowMs() const {
-    const auto* host = dynamic_cast<const Host*>(GetHost());
+    const auto* host = dynamic_cast<const InputRouter*>(GetHost());
     return host != nullptr ? host->Now() * kMsPerSecond : 0;
 }
 
@@ -61,7 +61,7 @@ void ComboBox::SetPlaceholder(std::u16string text) {
 bool ComboBox::Open() {
     if (IsOpen())
         return true;
-    auto* host = dynamic_cast<Host*>(GetHost());
+    auto* host = dynamic_cast<InputRouter*>(GetHost());
     auto* window = dynamic_cast<Window*>(host);
     if ((!m_presenter && window == nullptr) || host == nullptr || !IsEnabled())
         return false;
@@ -303,4 +303,4 @@ void ComboBox::Draw(Canvas& canvas) {
                          kChevronSize, enabled ? theme.textSecondary : theme.textTertiary);
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

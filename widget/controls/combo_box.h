@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 class ComboPopup;
 
@@ -70,7 +70,7 @@ public:
     void OnFocusChanged(bool focused) override;
     void DrawFocusVisual(Canvas& canvas) override;
     void OnThemeChanged() override { m_layout.reset(); }
-    void DropDeviceResources() override { m_layout.reset(); }
+    void DropTextLayouts() override { m_layout.reset(); }
 
 protected:
     SizeF MeasureOverride(SizeF available) override;
@@ -100,4 +100,4 @@ private:
     bool m_pressed{false};
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <utility>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 constexpr float kRowInsetX = 4;
@@ -213,4 +213,4 @@ void ComboPanel::DrawRow(Canvas& canvas, std::int64_t row, const RectF& band) {
         text);
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

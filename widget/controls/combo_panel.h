@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 // The list a combo box drops down: its items in rows of 32 DIPs, the
 // selected one current. Keys and clicks choose an item or dismiss the list.
@@ -61,4 +61,4 @@ private:
     std::function<void()> m_onDismissed;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <optional>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 int Pixels(float dips, float scale) {
@@ -52,4 +52,4 @@ bool ComboPopup::ShowFor(Window& owner, ComboPanel& panel, const RectF& anchor, 
     return IsShown();
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "widget/host/popup.h"
 #include "widget/render/geometry.h"
+#include "widget/window/popup.h"
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 class ComboPanel;
 
@@ -24,4 +24,4 @@ public:
     void Release();
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

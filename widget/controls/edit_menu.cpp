@@ -1,6 +1,6 @@
 #include "widget/controls/edit_menu.h"
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 MenuItem Command(std::uint32_t id, const std::u16string& text, std::u16string shortcut,
@@ -34,4 +34,4 @@ std::vector<MenuItem> BuildEditMenu(const EditMenuTexts& texts, const EditMenuSt
     };
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

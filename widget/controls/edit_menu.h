@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 // The texts of a text box's edit menu, in the English of the standard
 // labels; the owner passes the labels of the window's language.
@@ -42,4 +42,4 @@ struct EditMenuState {
 // with their shortcut texts; items that cannot act are disabled.
 std::vector<MenuItem> BuildEditMenu(const EditMenuTexts& texts, const EditMenuState& state);
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 bool IsLowSurrogate(char16_t c) {
@@ -216,4 +216,4 @@ std::size_t EditModel::DisplayCaret() const {
     return m_caret + m_compositionCursor;
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 // The text of a single-line text box with its caret, selection, undo
 // history and input-method composition; no drawing. Positions are UTF-16
@@ -101,4 +101,4 @@ private:
     std::size_t m_compositionCursor{0};
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

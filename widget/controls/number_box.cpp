@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 NumberBox::NumberBox() {
     m_text = Add(std::make_unique<TextBox>());
@@ -151,4 +151,4 @@ void NumberBox::DrawChildren(Canvas& canvas) {
                           IsEnabled() ? theme.textSecondary : theme.textTertiary);
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

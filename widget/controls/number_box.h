@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 // A text box for a number in a range: typed text is committed on Enter,
 // on losing focus and before every step; the arrow keys, Page Up and Down,
@@ -73,4 +73,4 @@ private:
     std::function<void(double)> m_onValueChanged;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

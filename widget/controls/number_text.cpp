@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 constexpr int kMaxDecimals = 15;
@@ -83,4 +83,4 @@ std::u16string FormatNumber(double value, int decimals) {
     return std::u16string(text.begin(), text.end());
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

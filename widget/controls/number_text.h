@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 // The rules of a number box's text, apart from any widget.
 struct NumberFormat {
@@ -30,4 +30,4 @@ double ClampNumber(double value, const NumberFormat& format);
 // "%.*f" with the decimals, in the C locale.
 std::u16string FormatNumber(double value, int decimals);
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -2,7 +2,7 @@
 
 #include "widget/render/canvas.h"
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 SpinButton::SpinButton(char32_t glyph, std::function<void()> step)
     : m_glyph(glyph), m_step(std::move(step)) {}
@@ -85,4 +85,4 @@ void SpinButton::Draw(Canvas& canvas) {
                          kGlyphSize, ink);
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 // One arrow of a number box: a press steps at once, and holding it steps
 // again after a pause and then repeatedly until the release.
@@ -41,4 +41,4 @@ private:
     std::uint64_t m_timer{0};
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

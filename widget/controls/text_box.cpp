@@ -1,21 +1,21 @@
 #include "widget/controls/text_box.h"
 
-#include "widget/host/keyboard_state.h"
-#include "widget/host/standard_labels.h"
-#include "widget/host/system_clipboard.h"
-#include "widget/host/window.h"
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/input/key_codes.h"
 #include "widget/list/code_points.h"
 #include "widget/list/icu_text_boundary.h"
 #include "widget/list/system_timing.h"
 #include "widget/menu/context_menu.h"
 #include "widget/render/canvas.h"
+#include "widget/window/keyboard_state.h"
+#include "widget/window/standard_labels.h"
+#include "widget/window/system_clipboard.h"
+#include "widget/window/window.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 constexpr std::uint32_t kKeyInsert = 45;
@@ -99,7 +99,7 @@ TextClipboard TextBox::ActiveClipboard() const {
 }
 
 std::int64_t TextBox::NowMs() const {
-    const auto* host = dynamic_cast<const Host*>(GetHost());
+    const auto* host = dynamic_cast<const InputRouter*>(GetHost());
     return host != nullptr ? static_cast<std::int64_t>(host->Now() * kMsPerSecond) : 0;
 }
 
@@ -335,10 +335,10 @@ SizeF TextBox::MeasureOverride(SizeF available) {
 }
 
 void TextBox::OnThemeChanged() {
-    DropDeviceResources();
+    DropTextLayouts();
 }
 
-void TextBox::DropDeviceResources() {
+void TextBox::DropTextLayouts() {
     m_layout.reset();
     m_placeholderLayout.reset();
 }
@@ -558,7 +558,7 @@ void TextBox::ShowContextMenu(PointF at) {
     if (window == nullptr)
         return;
     if (m_editMenu == nullptr)
-        m_editMenu = std::make_unique<ContextMenu>();
+        m_editMenu = std::make_unique<Menus::ContextMenu>();
     m_editMenu->SetItems(EditMenuItems());
     // The choice arrives from a posted task, after the menu has closed.
     m_editMenu->SetOnItemChosen([self = std::weak_ptr<TextBox*>(m_self)](MenuItem item) {
@@ -821,4 +821,4 @@ void TextBox::Draw(Canvas& canvas) {
         DrawCapsLockBadge(canvas);
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

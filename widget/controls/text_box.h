@@ -16,11 +16,12 @@
 
 namespace Velto::Widget {
 class Window;
+namespace Menus {
+class ContextMenu;
+} // namespace Menus
 } // namespace Velto::Widget
 
-namespace Velto::Widget::Input {
-
-class ContextMenu;
+namespace Velto::Widget::Controls {
 
 // A single-line text input, also a password box: caret and selection by
 // keys and pointer over word and character boundaries, undo and redo, the
@@ -122,7 +123,7 @@ public:
     void OnCaptureLost() override;
     void OnFocusChanged(bool focused) override;
     void OnThemeChanged() override;
-    void DropDeviceResources() override;
+    void DropTextLayouts() override;
 
 protected:
     SizeF MeasureOverride(SizeF available) override;
@@ -173,7 +174,7 @@ private:
     bool m_menuTextsSet{false};
     // The edit menu a box in a toolkit window opens itself, and a token its
     // posted choice checks, since the box may be gone by then.
-    std::unique_ptr<ContextMenu> m_editMenu;
+    std::unique_ptr<Menus::ContextMenu> m_editMenu;
     std::shared_ptr<TextBox*> m_self{std::make_shared<TextBox*>(this)};
     std::function<void()> m_onTextChanged;
     std::function<void()> m_onEnter;
@@ -192,4 +193,4 @@ private:
     mutable std::unique_ptr<TextLayout> m_placeholderLayout;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

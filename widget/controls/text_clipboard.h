@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 // How a text box reaches the clipboard: plain text in and out. The window
 // layer connects it to the desktop clipboard; without it, copying and
@@ -17,4 +17,4 @@ struct TextClipboard {
     std::function<bool()> hasText;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

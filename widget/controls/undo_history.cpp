@@ -1,6 +1,6 @@
 #include "widget/controls/undo_history.h"
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 bool UndoHistory::TryMerge(const EditRecord& edit) {
     if (m_undo.empty())
@@ -70,4 +70,4 @@ void UndoHistory::Clear() {
     m_redo.clear();
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

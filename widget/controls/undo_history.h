@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 
 // What an edit was, for merging runs of typing and deleting into one step.
 enum class EditKind : std::int32_t {
@@ -53,4 +53,4 @@ private:
     std::vector<EditRecord> m_redo;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

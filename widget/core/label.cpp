@@ -37,7 +37,7 @@ TextFormat FormatForStyle(const Theme& theme, TextStyle style, bool bold) {
     return format;
 }
 
-void Label::DropLayouts() {
+void Label::DropTextLayouts() {
     m_current = nullptr;
     m_natural.reset();
     m_bounded.reset();
@@ -93,7 +93,7 @@ void Label::OnAccessKey() {
 }
 
 void Label::TextChanged() {
-    DropLayouts();
+    DropTextLayouts();
     InvalidateMeasure();
 }
 

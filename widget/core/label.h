@@ -52,8 +52,8 @@ public:
     void OnAccessKey() override;
 
     std::string_view ClassName() const override { return "Label"; }
-    void OnThemeChanged() override { DropLayouts(); }
-    void DropDeviceResources() override { DropLayouts(); }
+    void OnThemeChanged() override { DropTextLayouts(); }
+    void DropTextLayouts() override;
 
 protected:
     SizeF MeasureOverride(SizeF available) override;
@@ -66,7 +66,6 @@ private:
     std::unique_ptr<TextLayout> Build(float maxWidth) const;
     bool NeedsWidth() const;
     void TextChanged();
-    void DropLayouts();
     void ParseAccessKey();
 
     std::u16string m_text;

@@ -20,7 +20,7 @@ enum class AccessibilityEvent : std::int32_t {
     StructureChanged,
 };
 
-// What a widget tree asks of whoever shows it (the routing Host of a native
+// What a widget tree asks of whoever shows it (the InputRouter of a native
 // window or popup, or the headless host that renders trees to images). Every
 // call is made on the UI thread.
 class TreeHost {

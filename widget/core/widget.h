@@ -164,7 +164,9 @@ public:
     virtual RectF CaretRect() const { return RectF{}; }
     virtual void DrawFocusVisual(Canvas&) {}
     virtual void OnThemeChanged() {}
-    virtual void DropDeviceResources() {}
+    // Forgets the text layouts cached for drawing; they are built again,
+    // with the current theme and fonts, when next drawn.
+    virtual void DropTextLayouts() {}
     virtual bool TakesHitsItself() const { return false; }
 
 protected:

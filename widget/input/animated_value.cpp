@@ -1,6 +1,6 @@
 #include "widget/core/widget.h"
 #include "widget/input/animator.h"
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 
 namespace Velto::Widget {
 namespace {
@@ -9,8 +9,8 @@ namespace {
 // blue mean nothing.
 constexpr float kTransparentAlpha = 0.001f;
 
-Host* RoutingHostOf(const Widget& widget) {
-    return dynamic_cast<Host*>(widget.GetHost());
+InputRouter* RouterOf(const Widget& widget) {
+    return dynamic_cast<InputRouter*>(widget.GetHost());
 }
 
 } // namespace
@@ -23,14 +23,14 @@ AnimatedValue::~AnimatedValue() {
 }
 
 bool AnimatedValue::IsAnimating() const {
-    return m_animation != 0 && m_host == RoutingHostOf(m_owner) &&
-           m_host->GetAnimator().IsRunning(m_animation);
+    return m_animation != 0 && m_router == RouterOf(m_owner) &&
+           m_router->GetAnimator().IsRunning(m_animation);
 }
 
 void AnimatedValue::AnimateTo(float target, double seconds, Easing easing) {
     Cancel();
     m_target = target;
-    Host* host = RoutingHostOf(m_owner);
+    InputRouter* host = RouterOf(m_owner);
     if (target == m_value || host == nullptr || !host->AnimationsEnabled() || !(seconds > 0)) {
         Store(target);
         return;
@@ -43,10 +43,10 @@ void AnimatedValue::AnimateTo(float target, double seconds, Easing easing) {
     animation.tick = [this](float value) { Store(value); };
     animation.done = [this] {
         m_animation = 0;
-        m_host = nullptr;
+        m_router = nullptr;
     };
     animation.owner = &m_owner;
-    m_host = host;
+    m_router = host;
     m_animation = host->GetAnimator().Add(std::move(animation), host->Now());
     // Animations advance once per painted frame, so the first one is asked for.
     host->RequestPaint();
@@ -59,12 +59,12 @@ void AnimatedValue::Set(float value) {
 }
 
 void AnimatedValue::Cancel() {
-    // The animation ran on m_host; when the owner has left that host since,
+    // The animation ran on m_router; when the owner has left that router since,
     // the host dropped it already (and may be gone).
-    if (m_animation != 0 && m_host != nullptr && m_host == RoutingHostOf(m_owner))
-        m_host->GetAnimator().Cancel(m_animation);
+    if (m_animation != 0 && m_router != nullptr && m_router == RouterOf(m_owner))
+        m_router->GetAnimator().Cancel(m_animation);
     m_animation = 0;
-    m_host = nullptr;
+    m_router = nullptr;
 }
 
 void AnimatedValue::Store(float value) {

@@ -8,7 +8,7 @@
 
 namespace Velto::Widget {
 
-class Host;
+class InputRouter;
 class Widget;
 
 // How an animation's progress t (clamped to [0, 1]) maps to its value.
@@ -97,7 +97,7 @@ private:
     Widget& m_owner;
     float m_value{0};
     float m_target{0};
-    Host* m_host{nullptr}; // the host m_animation runs on
+    InputRouter* m_router{nullptr}; // the router m_animation runs on
     std::uint64_t m_animation{0};
     std::function<void(float)> m_onChanged;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/result.h"
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/render/cairo_canvas.h"
 #include "widget/render/geometry.h"
 #include "widget/render/theme.h"
@@ -18,10 +18,10 @@ class Widget;
 // A host without a window: it lays a widget tree out and renders it into an
 // image at a given size, DPI scale and theme, with no display. Screenshot
 // tests and the program's screenshot mode use it, and tests drive the
-// toolkit's input routing through it: they send events to the Host entry
+// toolkit's input routing through it: they send events to the InputRouter entry
 // points and move a fake clock that fires timers. The tree stays the
 // caller's; it is attached for the host's lifetime.
-class HeadlessHost final : public Host {
+class HeadlessHost final : public InputRouter {
 public:
     HeadlessHost(Widget& root, const Theme& theme, float dpiScale = 1.0f);
     ~HeadlessHost() override;

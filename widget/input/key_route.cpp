@@ -1,16 +1,16 @@
 #include "widget/input/key_route.h"
 
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 
 namespace Velto::Widget {
 
-KeyRoute::KeyRoute(Host& host, RouteHandlers handlers) : m_host(&host) {
-    m_id = host.AddRoute(*this, std::move(handlers));
+KeyRoute::KeyRoute(InputRouter& router, RouteHandlers handlers) : m_router(&router) {
+    m_id = router.AddRoute(*this, std::move(handlers));
 }
 
 KeyRoute::~KeyRoute() {
-    if (m_host != nullptr)
-        m_host->RemoveRoute(m_id);
+    if (m_router != nullptr)
+        m_router->RemoveRoute(m_id);
 }
 
 } // namespace Velto::Widget

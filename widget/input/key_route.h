@@ -7,7 +7,7 @@
 
 namespace Velto::Widget {
 
-class Host;
+class InputRouter;
 
 // Callables that see input before the widget tree; each returns true to
 // consume the input. An empty callable passes the input on.
@@ -18,23 +18,23 @@ struct RouteHandlers {
     std::function<bool(const ImeEvent&)> ime;
 };
 
-// While it lives, puts its handlers on top of the host's route stack; the
+// While it lives, puts its handlers on top of the router's route stack; the
 // newest route is asked first. Menus and drop-downs use it to see keys
 // before the focused widget. A route may be destroyed from inside one of its
-// own handlers. When the host goes first, the route simply stops working.
+// own handlers. When the router goes first, the route simply stops working.
 class KeyRoute {
 public:
-    KeyRoute(Host& host, RouteHandlers handlers);
+    KeyRoute(InputRouter& router, RouteHandlers handlers);
     ~KeyRoute();
     KeyRoute(const KeyRoute&) = delete;
     KeyRoute& operator=(const KeyRoute&) = delete;
 
-    Host* GetHost() const { return m_host; }
+    InputRouter* Router() const { return m_router; }
 
 private:
-    friend class Host;
+    friend class InputRouter;
 
-    Host* m_host{nullptr};
+    InputRouter* m_router{nullptr};
     std::uint64_t m_id{0};
 };
 

@@ -39,7 +39,7 @@ public:
     bool IsDraggingColumn() const { return m_drag == Drag::Move && m_moving; }
     // Ends a column drag or resize without applying it.
     void CancelDrag();
-    void DropTextLayouts() { m_titles.clear(); }
+    void DropTextLayouts() override { m_titles.clear(); }
 
     std::string_view ClassName() const override { return "ListHeader"; }
     bool TakesHitsItself() const override { return true; }

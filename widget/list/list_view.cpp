@@ -1,7 +1,7 @@
 // Columns, data, layout and drawing of the list view.
 #include "widget/list/list_view.h"
 
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/render/canvas.h"
 
 #include <algorithm>
@@ -208,10 +208,10 @@ ListView::CachedRow& ListView::RowTexts(std::int64_t row) {
 }
 
 void ListView::OnThemeChanged() {
-    DropDeviceResources();
+    DropTextLayouts();
 }
 
-void ListView::DropDeviceResources() {
+void ListView::DropTextLayouts() {
     DropRowCache();
     m_emptyLayout.reset();
     m_header->DropTextLayouts();

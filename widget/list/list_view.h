@@ -121,7 +121,7 @@ public:
     void OnCaptureLost() override;
     void OnFocusChanged(bool focused) override;
     void OnThemeChanged() override;
-    void DropDeviceResources() override;
+    void DropTextLayouts() override;
 
 protected:
     SizeF MeasureOverride(SizeF available) override;

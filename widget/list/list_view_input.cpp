@@ -1,7 +1,7 @@
 // Keyboard, pointer, type-ahead and rubber band of the list view.
 #include "widget/list/list_view.h"
 
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/input/key_codes.h"
 #include "widget/list/system_timing.h"
 
@@ -28,7 +28,7 @@ bool HasShift(std::uint32_t m) {
 } // namespace
 
 double ListView::NowMs() const {
-    const auto* host = dynamic_cast<const Host*>(GetHost());
+    const auto* host = dynamic_cast<const InputRouter*>(GetHost());
     return host != nullptr ? host->Now() * kMsPerSecond : 0;
 }
 

@@ -1,6 +1,6 @@
 #include "widget/list/virtual_rows_view.h"
 
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/render/canvas.h"
 
 #include <algorithm>
@@ -11,8 +11,8 @@ namespace {
 
 constexpr double kMsPerSecond = 1000;
 
-Host* RoutingHost(const Widget& widget) {
-    return dynamic_cast<Host*>(widget.GetHost());
+InputRouter* RouterOf(const Widget& widget) {
+    return dynamic_cast<InputRouter*>(widget.GetHost());
 }
 
 } // namespace
@@ -83,7 +83,7 @@ void VirtualRowsView::ScrollToOffset(double offset) {
 
 void VirtualRowsView::AnimateScrollTo(double offset) {
     offset = std::clamp(offset, 0.0, MaxScrollOffset());
-    Host* host = RoutingHost(*this);
+    InputRouter* host = RouterOf(*this);
     if (!m_smoothScrolling || host == nullptr || !host->AnimationsEnabled()) {
         ScrollToOffset(offset);
         return;
@@ -93,7 +93,7 @@ void VirtualRowsView::AnimateScrollTo(double offset) {
 }
 
 void VirtualRowsView::Fling(double velocity) {
-    Host* host = RoutingHost(*this);
+    InputRouter* host = RouterOf(*this);
     if (host == nullptr || !host->AnimationsEnabled())
         return;
     m_motion.Fling(m_offset, velocity, MaxScrollOffset());
@@ -102,7 +102,7 @@ void VirtualRowsView::Fling(double velocity) {
 
 void VirtualRowsView::StartScrollAnimation() {
     m_verticalBar->Reveal();
-    Host* host = RoutingHost(*this);
+    InputRouter* host = RouterOf(*this);
     if (host == nullptr)
         return;
     if (m_animation != 0 && host->GetAnimator().IsRunning(m_animation))
@@ -129,7 +129,7 @@ void VirtualRowsView::StopScrollAnimation() {
     m_motion.Stop();
     if (m_animation == 0)
         return;
-    if (Host* host = RoutingHost(*this))
+    if (InputRouter* host = RouterOf(*this))
         host->GetAnimator().Cancel(m_animation);
     m_animation = 0;
 }

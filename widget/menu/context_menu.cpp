@@ -1,14 +1,14 @@
 #include "widget/menu/context_menu.h"
 
-#include "widget/host/application.h"
-#include "widget/host/window.h"
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/menu/global_pointer.h"
 #include "widget/menu/menu_popup.h"
+#include "widget/window/application.h"
+#include "widget/window/window.h"
 
 #include <cmath>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 ContextMenu::~ContextMenu() {
     // The session's handlers point back here: drop them before it closes.
@@ -29,7 +29,7 @@ bool ContextMenu::Open(MenuServices services, const PixelRect& anchor, bool from
     // Access keys show underlined for a menu opened from the keyboard, or
     // while the owner window shows its cues.
     const bool cues =
-        fromKeyboard || (services.keyHost != nullptr && services.keyHost->AccessKeyCuesShown());
+        fromKeyboard || (services.keyRouter != nullptr && services.keyRouter->AccessKeyCuesShown());
     auto session = MenuSession::Create(std::move(services), m_items);
     session->SetHoverDelay(m_hoverDelay);
     session->SetAccessKeyCues(cues);
@@ -55,7 +55,7 @@ bool ContextMenu::Open(MenuServices services, const PixelRect& anchor, bool from
 
 MenuServices ContextMenu::ServicesFor(Window& window) {
     MenuServices services;
-    services.keyHost = &window;
+    services.keyRouter = &window;
     services.post = [](std::function<void()> task) {
         Application::Instance().Post(std::move(task));
     };
@@ -103,4 +103,4 @@ void ContextMenu::Close() {
         m_session->Close();
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

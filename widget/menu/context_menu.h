@@ -16,7 +16,7 @@ namespace Velto::Widget {
 class Window;
 } // namespace Velto::Widget
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 // A menu that pops up at a point or under a widget: it keeps the items and
 // the handlers, and each showing runs a MenuSession. Check and radio marks
@@ -80,4 +80,4 @@ private:
     std::shared_ptr<MenuSession> m_session;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

@@ -3,7 +3,7 @@
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 std::optional<PointF> GlobalPointerPosition(SDL_Window* window) {
     if (window == nullptr)
@@ -26,4 +26,4 @@ std::optional<PointF> GlobalPointerPosition(SDL_Window* window) {
     return PointF{static_cast<float>(rootX), static_cast<float>(rootY)};
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

@@ -6,7 +6,7 @@
 
 struct SDL_Window;
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 // Where the pointer is on the screen, in pixels, asked of the X server
 // through the connection of the given window (none when it is not on X11).
@@ -15,4 +15,4 @@ namespace Velto::Widget::Input {
 // reports them while the pointer is outside it.
 std::optional<PointF> GlobalPointerPosition(SDL_Window* window);
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

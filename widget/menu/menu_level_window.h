@@ -2,7 +2,7 @@
 
 #include "widget/menu/popup_placement.h"
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 class MenuPanel;
 
@@ -26,4 +26,4 @@ public:
     virtual PixelRect ScreenBounds() const = 0;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 namespace {
 
 constexpr float kUnderlineThickness = 1;
@@ -262,4 +262,4 @@ void MenuPanel::DrawItem(Canvas& canvas, const MenuItem& item, const Row& row, b
     }
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 // Lays out and draws one level of a menu: the items stacked in bands, a
 // leading column for check and radio marks or icons, the texts, a column of
@@ -110,4 +110,4 @@ private:
     PointerSink m_pointerSink;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

@@ -4,7 +4,7 @@
 #include "widget/menu/menu_panel.h"
 #include "widget/menu/menu_session.h"
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 MenuPopup::MenuPopup(std::weak_ptr<MenuSession> session) : m_session(std::move(session)) {
     auto panel = std::make_unique<MenuPanel>();
@@ -66,4 +66,4 @@ void MenuPopup::OnOwnerMovedOrDeactivated() {
         Popup::Hide();
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

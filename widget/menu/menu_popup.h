@@ -1,11 +1,11 @@
 #pragma once
 
-#include "widget/host/popup.h"
 #include "widget/menu/menu_level_window.h"
+#include "widget/window/popup.h"
 
 #include <memory>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 class MenuPanel;
 class MenuSession;
@@ -39,4 +39,4 @@ private:
     PixelRect m_bounds;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

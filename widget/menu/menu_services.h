@@ -8,10 +8,10 @@
 #include <optional>
 
 namespace Velto::Widget {
-class Host;
+class InputRouter;
 } // namespace Velto::Widget
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 class MenuLevelWindow;
 class MenuSession;
@@ -22,7 +22,7 @@ struct MenuServices {
     // The host whose window keeps the keyboard while the menu is open: the
     // menu's key route goes on it, and so does its submenu timer. None: the
     // menu takes no keys.
-    Host* keyHost{nullptr};
+    InputRouter* keyRouter{nullptr};
     // Runs a task on the UI thread after the current input has been handled
     // (Application::Post). Without it, the chosen item's handler runs right
     // after the menu has closed.
@@ -37,4 +37,4 @@ struct MenuServices {
     std::function<std::unique_ptr<MenuLevelWindow>(MenuSession& session, int level)> createLevel;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

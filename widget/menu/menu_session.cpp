@@ -1,6 +1,6 @@
 #include "widget/menu/menu_session.h"
 
-#include "widget/input/host.h"
+#include "widget/input/input_router.h"
 #include "widget/input/key_codes.h"
 #include "widget/input/key_route.h"
 #include "widget/input/upper_case.h"
@@ -10,7 +10,7 @@
 #include <cmath>
 #include <utility>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 std::shared_ptr<MenuSession> MenuSession::Create(MenuServices services,
                                                  std::vector<MenuItem> items) {
@@ -28,9 +28,9 @@ MenuSession::~MenuSession() {
     m_retired.clear();
 }
 
-Host* MenuSession::TimerHost() const {
-    // The route forgets its host when the host goes first.
-    return m_route ? m_route->GetHost() : nullptr;
+InputRouter* MenuSession::TimerRouter() const {
+    // The route forgets its router when the router goes first.
+    return m_route ? m_route->Router() : nullptr;
 }
 
 bool MenuSession::Open(const PixelRect& anchor, bool selectFirst) {
@@ -42,13 +42,13 @@ bool MenuSession::Open(const PixelRect& anchor, bool selectFirst) {
     m_lastPointer.reset();
     if (m_services.pointerPosition)
         m_lastPointer = m_services.pointerPosition();
-    if (m_services.keyHost != nullptr) {
+    if (m_services.keyRouter != nullptr) {
         RouteHandlers handlers;
         handlers.keyDown = [this](const KeyEvent& event) { return KeyDown(event); };
         // Characters typed while the menu is open belong to it, not to the
         // focused widget underneath.
         handlers.character = [this](const CharEvent&) { return m_open; };
-        m_route = std::make_unique<KeyRoute>(*m_services.keyHost, std::move(handlers));
+        m_route = std::make_unique<KeyRoute>(*m_services.keyRouter, std::move(handlers));
     }
     if (!OpenLevel(m_items, -1, anchor, false, selectFirst)) {
         const ClosedHandler closed = std::exchange(m_closed, nullptr);
@@ -184,7 +184,7 @@ void MenuSession::HotChanged(int level, int index, bool fromKeyboard) {
 }
 
 void MenuSession::StartSubmenuTimer(int level, int index) {
-    Host* host = TimerHost();
+    InputRouter* host = TimerRouter();
     if (host == nullptr) {
         OpenSubmenu(level, index, false);
         return;
@@ -208,7 +208,7 @@ void MenuSession::StartSubmenuTimer(int level, int index) {
 void MenuSession::CancelSubmenuTimer() {
     if (m_submenuTimer == 0)
         return;
-    if (Host* host = TimerHost())
+    if (InputRouter* host = TimerRouter())
         host->KillTimer(m_submenuTimer);
     m_submenuTimer = 0;
 }
@@ -508,4 +508,4 @@ void MenuSession::CaptureLost() {
     Retire(0);
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

@@ -16,7 +16,7 @@ namespace Velto::Widget {
 class KeyRoute;
 } // namespace Velto::Widget
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 class MenuLevelWindow;
 
@@ -128,7 +128,7 @@ private:
     int StepSelectable(int level, int from, bool forward) const;
     void AccessKey(int level, char32_t key);
     void Dispose(std::vector<std::unique_ptr<MenuLevelWindow>> windows);
-    Host* TimerHost() const;
+    InputRouter* TimerRouter() const;
 
     MenuServices m_services;
     std::vector<MenuItem> m_items;
@@ -153,4 +153,4 @@ private:
     std::optional<PointF> m_lastPointer;
 };
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

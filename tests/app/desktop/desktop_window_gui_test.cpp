@@ -21,10 +21,10 @@
 #include "widget/controls/text_box.h"
 #include "widget/controls/toggle_switch.h"
 #include "widget/core/label.h"
-#include "widget/host/application.h"
-#include "widget/host/dialog.h"
-#include "widget/host/kit_settings.h"
-#include "widget/host/theme_choice.h"
+#include "widget/window/application.h"
+#include "widget/window/dialog.h"
+#include "widget/window/kit_settings.h"
+#include "widget/window/theme_choice.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -228,7 +228,7 @@ TEST_F(DesktopWindowGuiTest, TheShareDialogRefusesATakenName) {
     std::filesystem::create_directories(home / "docs2");
     std::ofstream(pickFile) << (home / "docs2").string() << "\n";
     Open("en");
-    Input::TextBox* name = nullptr;
+    Controls::TextBox* name = nullptr;
     bool takenShown = false;
     bool invalidShown = false;
     const auto key = [](const char* which) {
@@ -240,7 +240,7 @@ TEST_F(DesktopWindowGuiTest, TheShareDialogRefusesATakenName) {
     auto run = StartSteps({
         {DialogActive,
          [&] {
-             name = FindFirst<Input::TextBox>(g_openDialog->Root());
+             name = FindFirst<Controls::TextBox>(g_openDialog->Root());
              name->SetText(u"DOCS");
          }},
         {[] { return true; }, key("Return")},
@@ -294,9 +294,9 @@ TEST_F(DesktopWindowGuiTest, AccountRightsReachConfigJsonNormalised) {
     auto run = StartSteps({
         {DialogActive,
          [] {
-             std::vector<Input::TextBox*> boxes;
+             std::vector<Controls::TextBox*> boxes;
              std::function<void(Widget*)> collect = [&](Widget* widget) {
-                 if (auto* box = dynamic_cast<Input::TextBox*>(widget))
+                 if (auto* box = dynamic_cast<Controls::TextBox*>(widget))
                      boxes.push_back(box);
                  for (const auto& child : widget->Children())
                      collect(child.get());

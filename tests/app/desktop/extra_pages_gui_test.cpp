@@ -19,9 +19,9 @@
 #include "widget/controls/number_box.h"
 #include "widget/controls/text_box.h"
 #include "widget/core/label.h"
-#include "widget/host/application.h"
-#include "widget/host/dialog.h"
 #include "widget/list/list_view.h"
+#include "widget/window/application.h"
+#include "widget/window/dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +40,8 @@ using Velto::Testing::XvfbSession;
 
 using namespace App::Testing;
 
-void CollectTextBoxes(Widget* widget, std::vector<Input::TextBox*>& boxes) {
-    if (auto* box = dynamic_cast<Input::TextBox*>(widget))
+void CollectTextBoxes(Widget* widget, std::vector<Controls::TextBox*>& boxes) {
+    if (auto* box = dynamic_cast<Controls::TextBox*>(widget))
         boxes.push_back(box);
     for (const auto& child : widget->Children())
         CollectTextBoxes(child.get(), boxes);
@@ -120,7 +120,7 @@ TEST_F(ExtraPagesGuiTest, ApplyMovesTheServerToANewPortAndThenServesHttps) {
     Open(MainWindow::kSettingsPage);
 
     const std::uint16_t newPort = Velto::Corvane::Testing::FreeLoopbackPort();
-    Shown<Input::NumberBox>(u"settings.port").SetValue(newPort);
+    Shown<Controls::NumberBox>(u"settings.port").SetValue(newPort);
     // Apply lies below the window's fold at its first size: pressed directly.
     Shown<Button>(u"settings.apply").Click();
     ASSERT_TRUE(RunUntil([&] {
@@ -191,7 +191,7 @@ TEST_F(ExtraPagesGuiTest, AnAccountAddedOnThePageSignsIn) {
     auto run = StartSteps({
         {[] { return g_openDialog != nullptr && g_openDialog->IsActive(); },
          [] {
-             std::vector<Input::TextBox*> boxes;
+             std::vector<Controls::TextBox*> boxes;
              CollectTextBoxes(g_openDialog->Root(), boxes);
              ASSERT_GE(boxes.size(), 3u);
              boxes[0]->SetText(u"kim");

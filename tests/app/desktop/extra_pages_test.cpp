@@ -41,9 +41,9 @@ using Velto::Corvane::AccessFlags;
 using Velto::Corvane::AccessLogEntry;
 using Velto::Corvane::Account;
 using Velto::Corvane::Config;
-using Velto::Widget::Input::ComboBox;
-using Velto::Widget::Input::NumberBox;
-using Velto::Widget::Input::TextBox;
+using Velto::Widget::Controls::ComboBox;
+using Velto::Widget::Controls::NumberBox;
+using Velto::Widget::Controls::TextBox;
 using Velto::Widget::List::ListView;
 
 std::string U8(std::u16string_view text) {

@@ -11,7 +11,7 @@
 #include "tests/support/service_fixture.h"
 #include "tests/support/wait_until.h"
 #include "tests/support/xvfb_session.h"
-#include "tests/widget/kit/peer_process.h"
+#include "tests/widget/desktop/peer_process.h"
 
 #include <X11/Xlib.h>
 #include <gtest/gtest.h>

@@ -7,10 +7,10 @@
 #include "service/corvane_service.h"
 #include "tests/support/service_fixture.h"
 #include "tests/support/xvfb_session.h"
-#include "widget/host/application.h"
-#include "widget/host/standard_labels.h"
-#include "widget/host/theme_choice.h"
-#include "widget/kit/tray_icon.h"
+#include "widget/tray/tray_icon.h"
+#include "widget/window/application.h"
+#include "widget/window/standard_labels.h"
+#include "widget/window/theme_choice.h"
 
 #include <gtest/gtest.h>
 

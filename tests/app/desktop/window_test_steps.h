@@ -7,9 +7,9 @@
 #include "base/utf.h"
 #include "widget/core/label.h"
 #include "widget/core/widget.h"
-#include "widget/host/application.h"
-#include "widget/host/dialog.h"
-#include "widget/host/kit_settings.h"
+#include "widget/window/application.h"
+#include "widget/window/dialog.h"
+#include "widget/window/kit_settings.h"
 
 #include <chrono>
 #include <functional>

@@ -7,26 +7,26 @@
 #include "widget/controls/combo_popup.h"
 #include "widget/controls/text_box.h"
 #include "widget/core/stack.h"
-#include "widget/host/standard_labels.h"
 #include "widget/list/list_data_source.h"
 #include "widget/list/list_view.h"
 #include "widget/menu/menu_popup.h"
+#include "widget/window/standard_labels.h"
 
 #include <cmath>
 #include <string>
 #include <vector>
 
 // Last: it brings in Xlib and its macros.
-#include "tests/widget/host/gui_rig.h"
+#include "tests/widget/window/gui_rig.h"
 
 namespace Velto::Widget::Testing {
 namespace {
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
-using Input::ComboBox;
-using Input::ComboPopup;
-using Input::TextBox;
+using Controls::ComboBox;
+using Controls::ComboPopup;
+using Controls::TextBox;
 
 constexpr std::int64_t kListRows = 300;
 
@@ -193,7 +193,7 @@ TEST(ControlsGuiTest, TheEditMenuOpensInItsOwnPopupAndActs) {
     // Shift+F10 opens the menu at the caret without taking the keyboard
     // from the window; P (Paste) chooses by its access key.
     EXPECT_TRUE(Drive(Keys({"shift+F10"}), [&] {
-        return dynamic_cast<const Input::MenuPopup*>(ShownPopupOf(*w.window)) != nullptr;
+        return dynamic_cast<const Menus::MenuPopup*>(ShownPopupOf(*w.window)) != nullptr;
     }));
     const std::vector<MenuItem> items = w.box->EditMenuItems();
     ASSERT_EQ(items.size(), 8u);

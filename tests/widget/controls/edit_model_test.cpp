@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 class EditModelTest : public ::testing::Test {
@@ -151,4 +151,4 @@ TEST_F(EditModelTest, CompositionShowsAtTheCaretAndCommitsAsOneStep) {
 }
 
 } // namespace
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -13,7 +13,7 @@
 
 #include <optional>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 ImeEvent Ime(ImeEventKind kind, std::u16string text = {}, int cursor = 0) {
@@ -362,4 +362,4 @@ TEST(ComboBox, ListHeightAndMeasure) {
 }
 
 } // namespace
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Controls {
 namespace {
 
 TEST(NumberText, ParseAndClamp) {
@@ -69,4 +69,4 @@ TEST(NumberText, FormatsWithTheDecimalsInTheCLocale) {
 }
 
 } // namespace
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Controls

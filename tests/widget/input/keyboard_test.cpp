@@ -61,7 +61,7 @@ struct FocusTree {
     }
 };
 
-TEST(HostFocus, TabOrderWrapsBothWaysAndSkipsHiddenAndDisabled) {
+TEST(RouterFocus, TabOrderWrapsBothWaysAndSkipsHiddenAndDisabled) {
     struct Step {
         std::uint32_t key;
         std::uint32_t modifiers;
@@ -92,7 +92,7 @@ TEST(HostFocus, TabOrderWrapsBothWaysAndSkipsHiddenAndDisabled) {
     EXPECT_EQ(fresh.host.Focused(), fresh.r1);
 }
 
-TEST(HostFocus, RefusesWidgetsThatCannotTakeFocusAndTellsTheChange) {
+TEST(RouterFocus, RefusesWidgetsThatCannotTakeFocusAndTellsTheChange) {
     FocusTree tree;
     EXPECT_FALSE(tree.host.SetFocus(tree.hidden, false));
     EXPECT_FALSE(tree.host.SetFocus(tree.disabled, false));
@@ -112,7 +112,7 @@ TEST(HostFocus, RefusesWidgetsThatCannotTakeFocusAndTellsTheChange) {
     EXPECT_EQ(tree.log.back(), "r1:blur");
 }
 
-TEST(HostFocus, TheFocusRingIsDrawnOnlyForKeyboardFocus) {
+TEST(RouterFocus, TheFocusRingIsDrawnOnlyForKeyboardFocus) {
     FocusTree tree;
     const auto rings = [&tree] {
         tree.log.clear();
@@ -125,7 +125,7 @@ TEST(HostFocus, TheFocusRingIsDrawnOnlyForKeyboardFocus) {
     EXPECT_EQ(rings(), 0);
 }
 
-TEST(HostFocus, ArrowKeysMoveWithinTheGroupAndWrap) {
+TEST(RouterFocus, ArrowKeysMoveWithinTheGroupAndWrap) {
     struct Step {
         std::uint32_t key;
         std::uint32_t modifiers;
@@ -150,7 +150,7 @@ TEST(HostFocus, ArrowKeysMoveWithinTheGroupAndWrap) {
     EXPECT_EQ(tree.host.Focused(), tree.a);
 }
 
-TEST(HostKeys, GoToTheFocusedWidgetThenItsAncestorsUntilHandled) {
+TEST(RouterKeys, GoToTheFocusedWidgetThenItsAncestorsUntilHandled) {
     FocusTree tree;
     tree.r1->RequestFocus();
     tree.log.clear();
@@ -171,7 +171,7 @@ TEST(HostKeys, GoToTheFocusedWidgetThenItsAncestorsUntilHandled) {
     EXPECT_EQ(tree.log, (Log{"root:down88"}));
 }
 
-TEST(HostKeys, AWidgetRemovedDuringTheDispatchEndsTheWalk) {
+TEST(RouterKeys, AWidgetRemovedDuringTheDispatchEndsTheWalk) {
     Log log;
     RecordingWidget root("root", log);
     HeadlessHost host(root, DetachedTheme());
@@ -188,7 +188,7 @@ TEST(HostKeys, AWidgetRemovedDuringTheDispatchEndsTheWalk) {
     EXPECT_TRUE(root.Children().empty());
 }
 
-TEST(HostKeys, UnhandledKeysReachTheHostHook) {
+TEST(RouterKeys, UnhandledKeysReachTheHostHook) {
     FocusTree tree;
     std::vector<std::uint32_t> unhandled;
     tree.host.SetUnhandledKeyHandler([&](const KeyEvent& e) {
@@ -204,7 +204,7 @@ TEST(HostKeys, UnhandledKeysReachTheHostHook) {
     EXPECT_EQ(unhandled, (std::vector<std::uint32_t>{kKeyEnter, kKeyEscape}));
 }
 
-TEST(HostKeys, RoutesSeeKeysFirstNewestFirstAndMayEndThemselves) {
+TEST(RouterKeys, RoutesSeeKeysFirstNewestFirstAndMayEndThemselves) {
     FocusTree tree;
     tree.a->RequestFocus();
     tree.log.clear();
@@ -238,7 +238,7 @@ TEST(HostKeys, RoutesSeeKeysFirstNewestFirstAndMayEndThemselves) {
     EXPECT_EQ(seen.size(), 3u);
 }
 
-TEST(HostKeys, TheCharacterOfAKeyThatEndedItsRouteIsNotTyped) {
+TEST(RouterKeys, TheCharacterOfAKeyThatEndedItsRouteIsNotTyped) {
     FocusTree tree;
     tree.a->RequestFocus();
     tree.log.clear();
@@ -260,16 +260,16 @@ TEST(HostKeys, TheCharacterOfAKeyThatEndedItsRouteIsNotTyped) {
     EXPECT_EQ(tree.log, (Log{"a:down81", "root:down81", "a:char113", "root:char113"}));
 }
 
-TEST(HostKeys, ARouteMayOutliveItsHost) {
+TEST(RouterKeys, ARouteMayOutliveItsRouter) {
     Log log;
     RecordingWidget root("root", log);
     auto host = std::make_unique<HeadlessHost>(root, DetachedTheme());
     KeyRoute route(*host, RouteHandlers{});
     host.reset();
-    EXPECT_EQ(route.GetHost(), nullptr);
+    EXPECT_EQ(route.Router(), nullptr);
 }
 
-TEST(HostChars, SurrogatesAreJoinedAndControlCharactersDropped) {
+TEST(RouterChars, SurrogatesAreJoinedAndControlCharactersDropped) {
     struct Case {
         std::vector<char32_t> units;
         Log delivered;
@@ -296,7 +296,7 @@ TEST(HostChars, SurrogatesAreJoinedAndControlCharactersDropped) {
     }
 }
 
-TEST(HostAccessKeys, AltLetterAlternatesBetweenWidgetsWithTheSameKey) {
+TEST(RouterAccessKeys, AltLetterAlternatesBetweenWidgetsWithTheSameKey) {
     FocusTree tree;
     tree.a->accessKey = U'S';
     tree.b->accessKey = U's'; // compared upper-cased
@@ -316,7 +316,7 @@ TEST(HostAccessKeys, AltLetterAlternatesBetweenWidgetsWithTheSameKey) {
     EXPECT_EQ(tree.log, (Log{"r1:char115", "group:char115", "root:char115"}));
 }
 
-TEST(HostAccessKeys, AltShowsTheCuesAndEscapeOrAFocusChangeHidesThem) {
+TEST(RouterAccessKeys, AltShowsTheCuesAndEscapeOrAFocusChangeHidesThem) {
     FocusTree tree;
     EXPECT_FALSE(tree.host.KeyDown(Key(kKeyAlt, kModAlt))) << "Alt itself stays unhandled";
     EXPECT_TRUE(tree.host.AccessKeyCuesShown());
@@ -338,7 +338,7 @@ TEST(HostAccessKeys, AltShowsTheCuesAndEscapeOrAFocusChangeHidesThem) {
     EXPECT_EQ(tree.log.front(), "a:down18");
 }
 
-TEST(HostIme, GoesToAFocusedWidgetThatAllowsItAndPlacesTheCandidates) {
+TEST(RouterIme, GoesToAFocusedWidgetThatAllowsItAndPlacesTheCandidates) {
     Log log;
     Stack root;
     HeadlessHost host(root, DetachedTheme(), 2.0f);
@@ -371,7 +371,7 @@ TEST(HostIme, GoesToAFocusedWidgetThatAllowsItAndPlacesTheCandidates) {
 namespace Velto::Widget {
 namespace {
 
-TEST(HostTree, ANewRootReplacesTheOldTreeAndItsState) {
+TEST(RouterTree, ANewRootReplacesTheOldTreeAndItsState) {
     Log log;
     RecordingWidget owner("owner", log);
     HeadlessHost host(owner, DetachedTheme());
@@ -394,7 +394,7 @@ TEST(HostTree, ANewRootReplacesTheOldTreeAndItsState) {
     EXPECT_EQ(secondRoot->ActualWidth(), 40);
 }
 
-TEST(HostTree, ACallerOwnedRootDestroyedFirstIsForgotten) {
+TEST(RouterTree, ACallerOwnedRootDestroyedFirstIsForgotten) {
     Log log;
     auto root = std::make_unique<RecordingWidget>("root", log);
     root->hittable = true;

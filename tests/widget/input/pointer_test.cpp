@@ -47,7 +47,7 @@ struct PointerTree {
     }
 };
 
-TEST(HostHover, EnterAndLeaveFollowTheChainUnderThePointer) {
+TEST(RouterHover, EnterAndLeaveFollowTheChainUnderThePointer) {
     PointerTree tree;
     struct Step {
         float x, y;
@@ -76,7 +76,7 @@ TEST(HostHover, EnterAndLeaveFollowTheChainUnderThePointer) {
     EXPECT_EQ(tree.host.Hovered(), nullptr);
 }
 
-TEST(HostHover, HidingOrRemovingTheHoveredWidgetForgetsIt) {
+TEST(RouterHover, HidingOrRemovingTheHoveredWidgetForgetsIt) {
     PointerTree tree;
     tree.host.PointerMove(At(20, 20));
     tree.log.clear();
@@ -91,7 +91,7 @@ TEST(HostHover, HidingOrRemovingTheHoveredWidgetForgetsIt) {
     EXPECT_EQ(tree.host.Hovered(), tree.panel);
 }
 
-TEST(HostPointer, PressesGoToTheHitWidgetAndItsAncestorsUntilHandled) {
+TEST(RouterPointer, PressesGoToTheHitWidgetAndItsAncestorsUntilHandled) {
     PointerTree tree;
     tree.host.PointerDown(At(20, 20, PointerButton::Left));
     EXPECT_EQ(tree.log, (Log{"button:press", "panel:press", "root:press"}));
@@ -104,7 +104,7 @@ TEST(HostPointer, PressesGoToTheHitWidgetAndItsAncestorsUntilHandled) {
     EXPECT_TRUE(tree.log.empty()) << "outside the window nothing is hit";
 }
 
-TEST(HostPointer, CaptureTakesEveryPointerEventUntilReleased) {
+TEST(RouterPointer, CaptureTakesEveryPointerEventUntilReleased) {
     PointerTree tree;
     tree.button->handlePointer = true;
     tree.host.PointerMove(At(20, 20));
@@ -138,7 +138,7 @@ TEST(HostPointer, CaptureTakesEveryPointerEventUntilReleased) {
     EXPECT_EQ(tree.host.Capture(), nullptr);
 }
 
-TEST(HostPointer, AWidgetRemovedDuringThePressIsNotVisitedAgain) {
+TEST(RouterPointer, AWidgetRemovedDuringThePressIsNotVisitedAgain) {
     PointerTree tree;
     tree.button->onEvent = [&tree] { tree.root.RemoveChild(tree.panel); };
     EXPECT_FALSE(tree.host.PointerDown(At(20, 20, PointerButton::Left)));
@@ -149,7 +149,7 @@ TEST(HostPointer, AWidgetRemovedDuringThePressIsNotVisitedAgain) {
     EXPECT_EQ(tree.host.Hovered(), nullptr);
 }
 
-TEST(HostPointer, TheCursorIsTheShapeTheWidgetUnderThePointerAsksFor) {
+TEST(RouterPointer, TheCursorIsTheShapeTheWidgetUnderThePointerAsksFor) {
     PointerTree tree;
     tree.button->cursor = CursorShape::Hand;
     tree.other->cursor = CursorShape::IBeam;

@@ -18,7 +18,7 @@ struct TimerTree {
     HeadlessHost host{root, DetachedTheme()};
 };
 
-TEST(HostTimers, ARepeatingTimerOfIntervalZeroFiresAtMostEveryMillisecond) {
+TEST(RouterTimers, ARepeatingTimerOfIntervalZeroFiresAtMostEveryMillisecond) {
     TimerTree tree;
     std::vector<double> firings;
     tree.host.SetTimer(
@@ -26,10 +26,10 @@ TEST(HostTimers, ARepeatingTimerOfIntervalZeroFiresAtMostEveryMillisecond) {
     tree.host.AdvanceTime(0.0105);
     ASSERT_EQ(firings.size(), 11u); // at 0, 0.001, ... 0.010
     for (std::size_t i = 1; i < firings.size(); ++i)
-        EXPECT_GE(firings[i] - firings[i - 1], Host::kMinTimerInterval * 0.999);
+        EXPECT_GE(firings[i] - firings[i - 1], InputRouter::kMinTimerInterval * 0.999);
 }
 
-TEST(HostTimers, AOneShotTimerIsGoneBeforeItsCallbackSoItMayStartAnother) {
+TEST(RouterTimers, AOneShotTimerIsGoneBeforeItsCallbackSoItMayStartAnother) {
     TimerTree tree;
     int second = 0;
     bool wasGone = false;
@@ -50,7 +50,7 @@ TEST(HostTimers, AOneShotTimerIsGoneBeforeItsCallbackSoItMayStartAnother) {
     EXPECT_FALSE(tree.host.NativeTimerDue()) << "stopped once no timer is left";
 }
 
-TEST(HostTimers, TheNativeTimerFollowsTheEarliestDueTimer) {
+TEST(RouterTimers, TheNativeTimerFollowsTheEarliestDueTimer) {
     TimerTree tree;
     const std::uint64_t late = tree.host.SetTimer(
         nullptr, 1.0, [] {}, false);
@@ -64,7 +64,7 @@ TEST(HostTimers, TheNativeTimerFollowsTheEarliestDueTimer) {
     EXPECT_FALSE(tree.host.NativeTimerDue());
 }
 
-TEST(HostTimers, TimersOfARemovedWidgetAreDroppedEvenWhenAlreadyDue) {
+TEST(RouterTimers, TimersOfARemovedWidgetAreDroppedEvenWhenAlreadyDue) {
     TimerTree tree;
     auto* doomed = tree.child->Add(std::make_unique<RecordingWidget>("doomed", tree.log));
     int fired = 0;
@@ -87,7 +87,7 @@ TEST(HostTimers, TimersOfARemovedWidgetAreDroppedEvenWhenAlreadyDue) {
               0u);
 }
 
-TEST(HostTimers, ATimerKilledByAnEarlierCallbackOfTheSamePassDoesNotRun) {
+TEST(RouterTimers, ATimerKilledByAnEarlierCallbackOfTheSamePassDoesNotRun) {
     TimerTree tree;
     std::uint64_t second = 0;
     int runs = 0;

@@ -32,7 +32,7 @@ struct TipTree {
         icon = Place(*first, "icon", 0, 10);
         second = Place(root, "second", 100, 50);
         second->SetTooltip(u"Other");
-        Input::InstallTooltips(host);
+        InstallTooltips(host);
         host.Layout(SizeF{200, 100});
     }
     RecordingWidget* Place(Widget& parent, std::string name, float x, float size) {

@@ -9,7 +9,7 @@
 #include "widget/menu/menu_session.h"
 
 // Last: it brings in Xlib and its macros.
-#include "tests/widget/host/gui_rig.h"
+#include "tests/widget/window/gui_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +20,9 @@ namespace {
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
-using Input::ContextMenu;
-using Input::MenuPanel;
-using Input::MenuPopup;
+using Menus::ContextMenu;
+using Menus::MenuPanel;
+using Menus::MenuPopup;
 
 MenuItem Item(std::uint32_t id, std::u16string text) {
     MenuItem item;
@@ -66,7 +66,7 @@ struct Owner {
 
 // The X window of an open level.
 unsigned long LevelXWindow(const ContextMenu& menu, int level) {
-    Input::MenuSession* session = menu.Session();
+    Menus::MenuSession* session = menu.Session();
     if (session == nullptr)
         return 0;
     auto* popup = dynamic_cast<MenuPopup*>(session->LevelWindow(level));
@@ -75,7 +75,7 @@ unsigned long LevelXWindow(const ContextMenu& menu, int level) {
 
 // The screen point at the middle of an item of an open level.
 std::pair<int, int> ItemOnScreen(const ContextMenu& menu, int level, int index) {
-    Input::MenuLevelWindow* window = menu.Session()->LevelWindow(level);
+    Menus::MenuLevelWindow* window = menu.Session()->LevelWindow(level);
     const PixelRect bounds = window->ScreenBounds();
     const RectF band = window->Panel().ItemBounds(index);
     const float scale = window->DpiScale();

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 namespace {
 
 float TextWidth(std::u16string_view text) {
@@ -224,4 +224,4 @@ TEST(PopupPlacement, BelowAndBesideAnAnchor) {
 }
 
 } // namespace
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

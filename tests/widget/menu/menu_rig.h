@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 
 class FakeLevel final : public MenuLevelWindow {
 public:
@@ -90,7 +90,7 @@ struct MenuRig {
 
     MenuServices Services() {
         MenuServices services;
-        services.keyHost = &host;
+        services.keyRouter = &host;
         services.post = [this](std::function<void()> task) { posted.push_back(std::move(task)); };
         services.workAreaAt = [this](int, int) { return workArea; };
         services.createLevel = [this](MenuSession&, int level) -> std::unique_ptr<MenuLevelWindow> {
@@ -162,4 +162,4 @@ inline MenuItem Check(std::uint32_t id, std::u16string text, bool checked) {
     return item;
 }
 
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-namespace Velto::Widget::Input {
+namespace Velto::Widget::Menus {
 namespace {
 
 std::vector<MenuItem> Mixed() {
@@ -443,4 +443,4 @@ TEST_F(PlacedTest, AMenuTallerThanTheWorkAreaStartsAtItsTop) {
 }
 
 } // namespace
-} // namespace Velto::Widget::Input
+} // namespace Velto::Widget::Menus
