@@ -1,8 +1,9 @@
 #include "app/desktop/access_log_page.h"
 
-#include "app/desktop/main_window.h"
+#include "app/desktop/service_commands.h"
 #include "app/desktop/table_page.h"
 #include "app/desktop/window_glyphs.h"
+#include "app/desktop/window_services.h"
 #include "app/text_format.h"
 #include "app/text_table.h"
 #include "app/value_format.h"
@@ -65,9 +66,15 @@ TableSource::Row AccessLogRow(const AccessLogEntry& entry, UiLanguage language) 
     return row;
 }
 
-AccessLogPage::AccessLogPage(MainWindow& window, Velto::Corvane::AccessLog& log,
-                             const PageDialogs& dialogs)
-    : m_window(window), m_log(log), m_dialogs(dialogs), m_language(window.Language()) {}
+AccessLogPage::AccessLogPage(PageContext& context)
+    : Page(context), m_log(context.commands.Log()), m_language(context.language) {
+    AddChild(Build());
+}
+
+// The list reads the rows it draws: it goes first.
+AccessLogPage::~AccessLogPage() {
+    ClearChildren();
+}
 
 std::unique_ptr<Widget> AccessLogPage::Build() {
     const UiLanguage language = m_language;
@@ -83,7 +90,7 @@ std::unique_ptr<Widget> AccessLogPage::Build() {
                           {Text(TextId::LogResult, language), 80},
                           {Text(TextId::LogSize, language), 80, true},
                       },
-                      m_window.Table());
+                      m_table);
     m_list = page.list;
     auto clear = page.buttons->Add(
         MakePageButton(Text(TextId::ClearList, language), kClearGlyph, false, u"log.clear"));
@@ -91,10 +98,11 @@ std::unique_ptr<Widget> AccessLogPage::Build() {
     auto open = page.buttons->Add(MakePageButton(Text(TextId::OpenLogFolder, language),
                                                  Glyph::kOpenFolder, false, u"log.openFolder"));
     const std::string folder = m_log.LogsFolder();
-    open->SetEnabled(!folder.empty() && static_cast<bool>(m_dialogs.openFolder));
+    const auto& openFolder = Context().services.openFolder;
+    open->SetEnabled(!folder.empty() && static_cast<bool>(openFolder));
     open->SetOnClick([this, folder] {
-        if (m_dialogs.openFolder)
-            m_dialogs.openFolder(folder);
+        if (Context().services.openFolder)
+            Context().services.openFolder(folder);
     });
     Fill();
     return std::move(page.root);
@@ -117,10 +125,9 @@ void AccessLogPage::Fill() {
     if (!m_list)
         return;
     const std::vector<AccessLogEntry> entries = m_log.Snapshot();
-    TableSource& table = m_window.Table();
-    table.Clear();
+    m_table.Clear();
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-        table.AddRow(AccessLogRow(*entry, m_language));
+        m_table.AddRow(AccessLogRow(*entry, m_language));
     m_shown = SignatureOf(entries);
     m_list->Reload();
 }

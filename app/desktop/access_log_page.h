@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/desktop/page_dialogs.h"
+#include "app/desktop/page.h"
 #include "app/desktop/table_source.h"
 #include "app/ui_language.h"
 #include "config/access_log.h"
@@ -19,15 +19,15 @@ class ListView;
 
 namespace App {
 
-class MainWindow;
-
 // The access-log page: the most recent visitor actions, newest first. Clear
 // list empties the in-memory list only; the daily files stay.
-class AccessLogPage {
+class AccessLogPage final : public Page {
 public:
-    AccessLogPage(MainWindow& window, Velto::Corvane::AccessLog& log, const PageDialogs& dialogs);
+    explicit AccessLogPage(PageContext& context);
+    ~AccessLogPage() override;
 
-    std::unique_ptr<Velto::Widget::Widget> Build();
+    // New entries since the last fill show.
+    void Refresh(const Velto::Corvane::ServiceStatus&) override { FillIfChanged(); }
     // Refills the table from the log's recent entries.
     void Fill();
     // Refills only when the log changed since the last fill, so that the
@@ -47,11 +47,12 @@ private:
         bool operator==(const Signature&) const = default;
     };
     static Signature SignatureOf(const std::vector<Velto::Corvane::AccessLogEntry>& entries);
+    std::unique_ptr<Velto::Widget::Widget> Build();
 
-    MainWindow& m_window;
     Velto::Corvane::AccessLog& m_log;
-    const PageDialogs& m_dialogs;
     UiLanguage m_language{UiLanguage::Korean};
+    // The list's rows; the list goes before it (see the destructor).
+    TableSource m_table;
     Velto::Widget::List::ListView* m_list{nullptr};
     Signature m_shown;
 };

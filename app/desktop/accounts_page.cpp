@@ -1,10 +1,10 @@
 #include "app/desktop/accounts_page.h"
 
-#include "app/desktop/main_window.h"
+#include "app/desktop/service_commands.h"
 #include "app/desktop/share_list_edits.h"
 #include "app/desktop/table_page.h"
-#include "app/desktop/table_source.h"
 #include "app/desktop/window_glyphs.h"
+#include "app/desktop/window_services.h"
 #include "app/text_format.h"
 #include "app/text_table.h"
 #include "app/usage_stats.h"
@@ -55,10 +55,14 @@ std::u16string AccountPermissionsText(const Config& config, const Account& accou
     return text.empty() ? Text(TextId::PermissionsNone, language) : text;
 }
 
-AccountsPage::AccountsPage(MainWindow& window, const PageDialogs& dialogs)
-    : m_window(window), m_dialogs(dialogs), m_language(window.Language()) {}
+AccountsPage::AccountsPage(PageContext& context) : Page(context), m_language(context.language) {
+    AddChild(Build());
+}
 
-AccountsPage::~AccountsPage() = default;
+// The list reads the rows it draws: it goes first.
+AccountsPage::~AccountsPage() {
+    ClearChildren();
+}
 
 std::unique_ptr<Widget> AccountsPage::Build() {
     TablePage page = MakeTablePage(Text(TextId::Accounts, m_language),
@@ -66,20 +70,20 @@ std::unique_ptr<Widget> AccountsPage::Build() {
                                    Text(TextId::NoAccounts, m_language),
                                    {{Text(TextId::NameHeader, m_language), kNameWidth},
                                     {Text(TextId::Permissions, m_language), kPermissionsWidth}},
-                                   m_window.Table());
+                                   m_table);
     m_list = page.list;
 
     // Dialogs open after the click has been handled: the page may be rebuilt
     // while one is open.
     auto add = page.buttons->Add(
         MakePageButton(Text(TextId::Add, m_language), Glyph::kAdd, true, u"accounts.add"));
-    add->SetOnClick([this] { Later([this] { EditAccount(true); }); });
+    add->SetOnClick([this] { Post([this] { EditAccount(true); }); });
     auto edit = page.buttons->Add(
         MakePageButton(Text(TextId::Edit, m_language), Glyph::kEdit, false, u"accounts.edit"));
-    edit->SetOnClick([this] { Later([this] { EditAccount(false); }); });
+    edit->SetOnClick([this] { Post([this] { EditAccount(false); }); });
     auto remove = page.buttons->Add(
         MakePageButton(Text(TextId::Delete, m_language), kDeleteGlyph, false, u"accounts.delete"));
-    remove->SetOnClick([this] { Later([this] { DeleteAccount(); }); });
+    remove->SetOnClick([this] { Post([this] { DeleteAccount(); }); });
     m_accountButtons = {edit, remove};
 
     m_list->SetOnSelectionChanged([this](const Models::SelectionChange&) { UpdateButtons(); });
@@ -87,34 +91,20 @@ std::unique_ptr<Widget> AccountsPage::Build() {
     m_list->SetOnRowActivated([this](std::int64_t row) {
         if (m_list && row >= 0 && row < m_list->Selection().RowCount())
             m_list->SelectOnly(row);
-        Later([this] { EditAccount(false); });
+        Post([this] { EditAccount(false); });
     });
     Fill();
     return std::move(page.root);
 }
 
-void AccountsPage::Later(std::function<void()> action) {
-    const auto& post = m_window.Services().post;
-    if (!post) {
-        action();
-        return;
-    }
-    std::weak_ptr<bool> alive = m_alive;
-    post([alive, action = std::move(action)] {
-        if (alive.lock())
-            action();
-    });
-}
-
 void AccountsPage::Fill() {
     if (!m_list)
         return;
-    const Config config = m_window.Commands().Current();
-    TableSource& table = m_window.Table();
-    table.Clear();
+    const Config config = Context().commands.Current();
+    m_table.Clear();
     m_names.clear();
     for (const Account& account : config.accounts) {
-        table.AddRow({account.name, AccountPermissionsText(config, account, m_language)});
+        m_table.AddRow({account.name, AccountPermissionsText(config, account, m_language)});
         m_names.push_back(account.name);
     }
     m_list->Reload();
@@ -137,9 +127,10 @@ std::int64_t AccountsPage::SelectedRow() const {
 }
 
 void AccountsPage::EditAccount(bool isNew) {
-    if (!m_list || !m_dialogs.editAccount)
+    const auto& editAccount = Context().services.editAccount;
+    if (!m_list || !editAccount)
         return;
-    const Config config = m_window.Commands().Current();
+    const Config config = Context().commands.Current();
     Account account;
     std::u16string originalName;
     if (!isNew) {
@@ -153,13 +144,13 @@ void AccountsPage::EditAccount(bool isNew) {
             return;
         account = *found;
     }
-    if (!m_dialogs.editAccount(config, account, isNew))
+    if (!editAccount(config, account, isNew))
         return;
     if (isNew)
         ReportFeature("add_account");
 
     // Idempotent: the change may meet a configuration that already holds it.
-    m_window.Commands().Change(
+    Context().commands.Change(
         [isNew, originalName, account](Config& edited) {
             if (isNew) {
                 if (Account* existing = FindByName(edited, account.name))
@@ -179,7 +170,7 @@ void AccountsPage::EditAccount(bool isNew) {
         [](const ConfigEditResult&) {});
 
     Fill();
-    const Config now = m_window.Commands().Current();
+    const Config now = Context().commands.Current();
     const auto shown = std::find_if(
         now.accounts.begin(), now.accounts.end(),
         [&account](const Account& candidate) { return candidate.name == account.name; });
@@ -193,11 +184,11 @@ void AccountsPage::DeleteAccount() {
     if (row < 0)
         return;
     const std::u16string name = m_names[static_cast<std::size_t>(row)];
-    const auto& ask = m_window.Services().ask;
+    const auto& ask = Context().services.ask;
     if (!ask || !ask(Text(TextId::Delete, m_language),
                      Format(TextId::ConfirmDeleteAccount, m_language, {name})))
         return;
-    m_window.Commands().Change(
+    Context().commands.Change(
         [name](Config& edited) {
             const auto before = edited.accounts.size();
             std::erase_if(edited.accounts,

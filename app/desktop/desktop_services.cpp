@@ -1,5 +1,6 @@
 #include "app/desktop/desktop_services.h"
 
+#include "app/autostart.h"
 #include "app/desktop/share_icon.h"
 #include "app/shell_actions.h"
 #include "base/utf.h"
@@ -23,6 +24,9 @@ void AddDesktopShellServices(WindowServices& services) {
             OpenFolder(path);
     };
     services.shareIcon = ShareIcon;
+    services.openFolder = [](const std::string& folder) { return OpenFolder(folder); };
+    services.isAutostartEnabled = [] { return IsAutostartEnabled(); };
+    services.setAutostart = [](bool enable) { return SetAutostart(enable); };
 }
 
 } // namespace App

@@ -14,6 +14,7 @@
 #include "widget/host/system_clipboard.h"
 #include "widget/host/theme_choice.h"
 #include "widget/host/window_options.h"
+#include "widget/kit/file_filter.h"
 #include "widget/kit/message_dialog.h"
 #include "widget/kit/pickers.h"
 
@@ -83,6 +84,10 @@ WindowServices DesktopWindow::MakeServices() {
                                 bool isNew) {
         return EditShareDialog(&m_window, config, share, isNew, m_main->Language());
     };
+    services.editAccount = [this](const Velto::Corvane::Config& config,
+                                  Velto::Corvane::Account& account, bool isNew) {
+        return EditAccountDialog(&m_window, config, account, isNew, m_main->Language());
+    };
     services.ask = [this](const std::u16string& title, const std::u16string& text) {
         return ShowMessageBox(m_window, title, text, Kit::MessageButtons::YesNo,
                               Kit::MessageIcon::Question) == Kit::kMessageYes;
@@ -100,6 +105,11 @@ WindowServices DesktopWindow::MakeServices() {
     };
     services.pickFiles = [this](const std::u16string& title) {
         return Kit::PickMany(PickerOwnerOf(m_window), title, false);
+    };
+    services.pickFile = [this](const std::u16string& title, const std::u16string& description,
+                               const std::u16string& patterns) {
+        const Kit::FileFilter filters[] = {{description, patterns}};
+        return Kit::PickFile(PickerOwnerOf(m_window), title, filters);
     };
     return services;
 }

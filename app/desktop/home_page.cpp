@@ -2,10 +2,14 @@
 
 #include "app/desktop/address_list.h"
 #include "app/desktop/reachability.h"
+#include "app/desktop/service_commands.h"
+#include "app/desktop/share_actions.h"
 #include "app/desktop/shares_view.h"
 #include "app/desktop/window_cards.h"
 #include "app/desktop/window_glyphs.h"
+#include "app/desktop/window_services.h"
 #include "app/text_table.h"
+#include "app/usage_stats.h"
 #include "base/utf.h"
 #include "server/http/percent_coding.h"
 #include "widget/controls/button.h"
@@ -51,24 +55,35 @@ std::u16string ShareAddress(const std::u16string& serverAddress, const Share& sh
 
 } // namespace
 
-HomePage::HomePage(UiLanguage language, AddressChoice& choice, HomeActions actions)
-    : m_language(language), m_choice(choice), m_actions(std::move(actions)) {}
-
-void HomePage::Report(std::string_view feature) const {
-    if (m_actions.report)
-        m_actions.report(feature);
+HomePage::HomePage(PageContext& context, AddressChoice& choice)
+    : Page(context), m_language(context.language), m_choice(choice) {
+    AddChild(Build());
+    FillShares(context.commands.Current());
 }
 
-void HomePage::Post(std::function<void()> task) const {
-    std::weak_ptr<bool> alive = m_alive;
-    auto guarded = [alive, task = std::move(task)] {
-        if (alive.lock())
-            task();
-    };
-    if (m_actions.post)
-        m_actions.post(std::move(guarded));
-    else
-        guarded();
+void HomePage::ShareFolder() {
+    // The window's context outlives the page, which the picker's loop may end.
+    PageContext& context = Context();
+    if (!context.services.pickFolder)
+        return;
+    if (auto folder = context.services.pickFolder(Text(TextId::ChooseFolderTitle, m_language)))
+        context.shares.AddPaths({*folder});
+}
+
+void HomePage::ShareFiles() {
+    PageContext& context = Context();
+    if (!context.services.pickFiles)
+        return;
+    auto files = context.services.pickFiles(Text(TextId::ChooseFilesTitle, m_language));
+    if (!files.empty())
+        context.shares.AddPaths(files);
+}
+
+void HomePage::ShowQr() {
+    ReportFeature("show_qr");
+    if (m_shownAddress.empty() || !Context().services.showQr)
+        return;
+    Context().services.showQr(m_shownAddress);
 }
 
 std::unique_ptr<Widget> HomePage::Build() {
@@ -104,16 +119,10 @@ std::unique_ptr<Widget> HomePage::Build() {
     buttons->SetMargin(Thickness{0, 0, 0, 10});
     auto files = buttons->Add(MakeButton(Text(TextId::ShareFiles, m_language), Glyph::kAddFiles,
                                          ButtonStyle::Standard, u"share.addFiles"));
-    files->SetOnClick([this] {
-        if (m_actions.shareFiles)
-            Post(m_actions.shareFiles);
-    });
+    files->SetOnClick([this] { Post([this] { ShareFiles(); }); });
     auto folder = buttons->Add(MakeButton(Text(TextId::ShareFolder, m_language), Glyph::kAdd,
                                           ButtonStyle::Accent, u"share.add"));
-    folder->SetOnClick([this] {
-        if (m_actions.shareFolder)
-            Post(m_actions.shareFolder);
-    });
+    folder->SetOnClick([this] { Post([this] { ShareFolder(); }); });
     heading->AddAt(std::move(buttons), 0, 1);
     sharesGrid->AddAt(std::move(heading), 0, 0);
     sharesGrid->AddAt(std::make_unique<Separator>(), 1, 0);
@@ -154,9 +163,9 @@ void HomePage::UpdateConnection(const ServiceStatus& status) {
         start->SetOnClick([this] {
             Post([this] {
                 const bool alreadyRunning =
-                    m_actions.readStatus && m_actions.readStatus().state == ServiceStatus::Running;
-                if (!alreadyRunning && m_actions.startServer)
-                    m_actions.startServer();
+                    Context().commands.Status().state == ServiceStatus::Running;
+                if (!alreadyRunning && Context().toggleServer)
+                    Context().toggleServer();
             });
         });
     } else {
@@ -174,8 +183,9 @@ void HomePage::UpdateConnection(const ServiceStatus& status) {
             auto copy = buttons->Add(MakeButton(Text(TextId::Copy, m_language), Glyph::kCopy,
                                                 ButtonStyle::Standard, u"address.copy"));
             copy->SetOnClick([this, copy] {
-                Report("copy_address");
-                if (!m_actions.copyText || !m_actions.copyText(m_shownAddress))
+                ReportFeature("copy_address");
+                const auto& copyText = Context().services.copyText;
+                if (!copyText || !copyText(m_shownAddress))
                     return;
                 copy->SetText(Text(TextId::Copied, m_language));
                 copy->SetIcon(Glyph::kCheckMark);
@@ -190,16 +200,13 @@ void HomePage::UpdateConnection(const ServiceStatus& status) {
             auto open = buttons->Add(
                 MakeIconButton(Glyph::kOpenInBrowser, Text(TextId::OpenInBrowser, m_language)));
             open->SetOnClick([this] {
-                Report("open_in_browser");
-                if (m_actions.openAddress)
-                    m_actions.openAddress(m_shownAddress);
+                ReportFeature("open_in_browser");
+                if (Context().services.openAddress)
+                    Context().services.openAddress(m_shownAddress);
             });
             auto qr = buttons->Add(
                 MakeIconButton(Glyph::kQrCode, Text(TextId::QrCode, m_language), u"address.qr"));
-            qr->SetOnClick([this] {
-                if (m_actions.showQr)
-                    Post(m_actions.showQr);
-            });
+            qr->SetOnClick([this] { Post([this] { ShowQr(); }); });
         } else if (m_choice.internetScope) {
             auto none = MakeLabel(Text(TextId::NoInternetAddress, m_language), TextStyle::Body,
                                   Tone::Secondary);
@@ -232,21 +239,19 @@ void HomePage::UpdateConnection(const ServiceStatus& status) {
     if (reachability)
         m_cardStack->AddChild(std::move(reachability));
     // The share rows' copy buttons follow the address shown.
-    if (m_actions.readConfig)
-        FillShares(m_actions.readConfig());
+    FillShares(Context().commands.Current());
 }
 
 void HomePage::ShowScopeMenu(Widget& anchor) {
-    if (!m_actions.showMenu)
+    const auto& showMenu = Context().services.showMenu;
+    if (!showMenu)
         return;
-    m_actions.showMenu(anchor, ScopeMenuItems(m_localList, m_choice, m_language),
-                       [this](std::uint32_t id) {
-                           Post([this, id] {
-                               m_choice = ChooseScopeItem(m_choice, id);
-                               if (m_actions.readStatus)
-                                   UpdateConnection(m_actions.readStatus());
-                           });
-                       });
+    showMenu(anchor, ScopeMenuItems(m_localList, m_choice, m_language), [this](std::uint32_t id) {
+        Post([this, id] {
+            m_choice = ChooseScopeItem(m_choice, id);
+            UpdateConnection(Context().commands.Status());
+        });
+    });
 }
 
 void HomePage::FillShares(const Velto::Corvane::Config& config) {
@@ -255,7 +260,7 @@ void HomePage::FillShares(const Velto::Corvane::Config& config) {
     m_sharesHost->ClearChildren();
     ShareRowParts parts;
     parts.buttons = [this](const Share& share) { return BuildShareButtons(share); };
-    parts.icon = m_actions.shareIcon;
+    parts.icon = Context().services.shareIcon;
     m_sharesHost->AddChild(BuildSharesView(config, m_language, parts));
 }
 
@@ -266,8 +271,8 @@ std::unique_ptr<Widget> HomePage::BuildShareButtons(const Share& share) {
     auto copy = stack->Add(MakeIconButton(Glyph::kLink, copyTip));
     copy->SetEnabled(!m_shownAddress.empty());
     copy->SetOnClick([this, copy, share] {
-        if (m_shownAddress.empty() || !m_actions.copyText ||
-            !m_actions.copyText(ShareAddress(m_shownAddress, share)))
+        const auto& copyText = Context().services.copyText;
+        if (m_shownAddress.empty() || !copyText || !copyText(ShareAddress(m_shownAddress, share)))
             return;
         copy->SetIcon(Glyph::kCheckMark);
         copy->StartTimer(
@@ -277,22 +282,16 @@ std::unique_ptr<Widget> HomePage::BuildShareButtons(const Share& share) {
         Text(share.file ? TextId::OpenFileLocation : TextId::OpenFolder, m_language);
     auto open = stack->Add(MakeIconButton(Glyph::kOpenFolder, openTip));
     open->SetOnClick([this, share] {
-        if (m_actions.openShareLocation)
-            m_actions.openShareLocation(share);
+        if (Context().services.openShareLocation)
+            Context().services.openShareLocation(share);
     });
     auto edit = stack->Add(MakeIconButton(Glyph::kEdit, Text(TextId::Edit, m_language),
                                           u"share.edit." + Velto::Utf8ToUtf16(share.id)));
     const std::string id = share.id;
-    edit->SetOnClick([this, id] {
-        if (m_actions.editShare)
-            Post([this, id] { m_actions.editShare(id); });
-    });
+    edit->SetOnClick([this, id] { Post([this, id] { Context().shares.EditShare(id); }); });
     auto stop =
         stack->Add(MakeIconButton(Glyph::kStopSharing, Text(TextId::StopSharing, m_language)));
-    stop->SetOnClick([this, id] {
-        if (m_actions.stopSharing)
-            Post([this, id] { m_actions.stopSharing(id); });
-    });
+    stop->SetOnClick([this, id] { Post([this, id] { Context().shares.StopSharing(id); }); });
     return stack;
 }
 

@@ -23,12 +23,13 @@ struct ShotTheme {
 constexpr std::array<ShotTheme, 2> kThemes{
     {{ThemeChoice::Light, "light"}, {ThemeChoice::Dark, "dark"}}};
 
-struct ExtraPage {
-    MainWindow::Page page;
+// The pages after the home page, each captured at its own height.
+struct OtherPage {
+    MainWindow::PageId page;
     const char* name;
     float height;
 };
-constexpr std::array<ExtraPage, 3> kExtraPages{{
+constexpr std::array<OtherPage, 3> kOtherPages{{
     {MainWindow::kAccountsPage, "2-accounts", ScreenshotMode::kPageHeight},
     {MainWindow::kLogPage, "3-log", ScreenshotMode::kPageHeight},
     {MainWindow::kSettingsPage, "4-settings", ScreenshotMode::kSettingsHeight},
@@ -60,13 +61,11 @@ void ScreenshotMode::CaptureLanguage(UiLanguage language) {
 
     main.ShowPage(MainWindow::kHomePage);
     CapturePage("1-home", kPageWidth, kPageHeight, language);
-    if (m_hooks.hasExtraPages) {
-        for (const ExtraPage& page : kExtraPages) {
-            main.ShowPage(page.page);
-            CapturePage(page.name, kPageWidth, page.height, language);
-        }
-        main.ShowPage(MainWindow::kHomePage);
+    for (const OtherPage& page : kOtherPages) {
+        main.ShowPage(page.page);
+        CapturePage(page.name, kPageWidth, page.height, language);
     }
+    main.ShowPage(MainWindow::kHomePage);
 
     main.SetScope(true);
     CapturePage("1-home-internet", kPageWidth, kPageHeight, language);

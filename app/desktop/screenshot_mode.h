@@ -31,9 +31,6 @@ public:
         // Switches the program's texts to the language and rebuilds the
         // main window in it.
         std::function<void(UiLanguage)> switchLanguage;
-        // Whether the accounts, access-log and settings pages are there to
-        // be captured.
-        bool hasExtraPages{false};
     };
 
     ScreenshotMode(DesktopWindow& window, Velto::Corvane::CorvaneService& service,

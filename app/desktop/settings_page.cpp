@@ -1,17 +1,17 @@
 #include "app/desktop/settings_page.h"
 
 #include "app/desktop/form_grid.h"
-#include "app/desktop/main_window.h"
+#include "app/desktop/service_commands.h"
 #include "app/desktop/share_form.h"
 #include "app/desktop/window_cards.h"
 #include "app/desktop/window_glyphs.h"
+#include "app/desktop/window_services.h"
 #include "app/text_table.h"
 #include "app/trace_file.h"
 #include "app/usage_stats.h"
 #include "base/utf.h"
 #include "config/secret_protection.h"
 #include "server/cert/self_signed_certificate.h"
-#include "service/corvane_service.h"
 #include "widget/controls/button.h"
 #include "widget/controls/check_box.h"
 #include "widget/controls/combo_box.h"
@@ -134,14 +134,15 @@ std::u16string ChoiceValue(int index, std::u16string_view first, std::u16string_
 
 } // namespace
 
-SettingsPage::SettingsPage(MainWindow& window, const PageDialogs& dialogs, Hooks hooks)
-    : m_window(window), m_dialogs(dialogs), m_hooks(std::move(hooks)),
-      m_language(window.Language()) {}
+SettingsPage::SettingsPage(PageContext& context) : Page(context), m_language(context.language) {
+    AddChild(Build());
+}
 
 SettingsPage::~SettingsPage() = default;
 
 std::unique_ptr<Widget> SettingsPage::Build() {
-    const Config config = m_window.Commands().Current();
+    const Config config = Context().commands.Current();
+    const WindowServices& services = Context().services;
     const UiLanguage language = m_language;
     auto page = std::make_unique<Stack>(Orientation::Vertical, kPageSpacing);
     page->SetMargin(kPageMargin);
@@ -157,8 +158,8 @@ std::unique_ptr<Widget> SettingsPage::Build() {
     m_form.startOnLaunch =
         AddCheck(*server, Text(TextId::StartServerOnLaunch, language), config.startServerOnLaunch);
     m_form.runAtSignIn = AddCheck(*server, Text(TextId::RunAtSignIn, language),
-                                  m_dialogs.isAutostartEnabled && m_dialogs.isAutostartEnabled());
-    m_form.runAtSignIn->SetEnabled(static_cast<bool>(m_dialogs.setAutostart));
+                                  services.isAutostartEnabled && services.isAutostartEnabled());
+    m_form.runAtSignIn->SetEnabled(static_cast<bool>(services.setAutostart));
     m_form.showHidden =
         AddCheck(*server, Text(TextId::ShowHiddenFiles, language), config.showHidden);
 
@@ -227,24 +228,13 @@ std::unique_ptr<Widget> SettingsPage::Build() {
 
     m_form.https->SetOnChange([this](CheckState) { UpdateHttpsEnabled(); });
     m_form.certificate->SetOnSelectionChanged([this](int) { UpdateHttpsEnabled(); });
-    m_form.browse->SetOnClick([this] {
-        std::weak_ptr<bool> alive = m_alive;
-        const auto& post = m_window.Services().post;
-        if (!post) {
-            BrowsePfx();
-            return;
-        }
-        post([this, alive] {
-            if (alive.lock())
-                BrowsePfx();
-        });
-    });
+    m_form.browse->SetOnClick([this] { Post([this] { BrowsePfx(); }); });
 
     auto scroller = std::make_unique<ScrollViewer>();
     scroller->SetScrollModes(ScrollMode::Scrollable, ScrollMode::Disabled);
     scroller->SetContent(std::move(page));
     UpdateHttpsEnabled();
-    UpdateCertificateInfo(m_window.Service().GetStatus());
+    UpdateCertificateInfo(Context().commands.Status());
     return scroller;
 }
 
@@ -255,16 +245,17 @@ void SettingsPage::UpdateHttpsEnabled() {
     const bool pfx = https && m_form.certificate->GetSelectedIndex() == kPfxItem;
     m_form.certificate->SetEnabled(https);
     m_form.pfxPath->SetEnabled(pfx);
-    m_form.browse->SetEnabled(pfx && static_cast<bool>(m_dialogs.pickFile));
+    m_form.browse->SetEnabled(pfx && static_cast<bool>(Context().services.pickFile));
     m_form.pfxPassword->SetEnabled(pfx);
 }
 
 void SettingsPage::BrowsePfx() {
-    if (!m_form.pfxPath || !m_dialogs.pickFile)
+    const auto& pickFile = Context().services.pickFile;
+    if (!m_form.pfxPath || !pickFile)
         return;
-    const auto chosen = m_dialogs.pickFile(Text(TextId::ChoosePfxTitle, m_language),
-                                           Text(TextId::CertificateFilesFilter, m_language),
-                                           std::u16string{kPfxPatterns});
+    const auto chosen =
+        pickFile(Text(TextId::ChoosePfxTitle, m_language),
+                 Text(TextId::CertificateFilesFilter, m_language), std::u16string{kPfxPatterns});
     if (chosen)
         m_form.pfxPath->SetText(Velto::Utf8ToUtf16(*chosen));
 }
@@ -281,7 +272,7 @@ void SettingsPage::Apply() {
     if (!m_form.port || m_applying)
         return;
     ReportFeature("apply_settings");
-    const Config current = m_window.Commands().Current();
+    const Config current = Context().commands.Current();
     const std::u16string oldLanguage = current.language;
     const std::u16string oldTheme = current.theme;
 
@@ -309,15 +300,16 @@ void SettingsPage::Apply() {
     const std::u16string theme = ChoiceValue(m_form.theme->GetSelectedIndex(), u"light", u"dark");
 
     const bool runAtSignIn = IsChecked(m_form.runAtSignIn);
-    if (m_dialogs.setAutostart && m_dialogs.isAutostartEnabled &&
-        runAtSignIn != m_dialogs.isAutostartEnabled() && !m_dialogs.setAutostart(runAtSignIn)) {
-        if (m_window.Services().showError)
-            m_window.Services().showError(Text(TextId::RunAtSignInFailed, m_language));
+    const WindowServices& services = Context().services;
+    if (services.setAutostart && services.isAutostartEnabled &&
+        runAtSignIn != services.isAutostartEnabled() && !services.setAutostart(runAtSignIn)) {
+        if (services.showError)
+            services.showError(Text(TextId::RunAtSignInFailed, m_language));
     }
 
     m_applying = true;
-    std::weak_ptr<bool> alive = m_alive;
-    m_window.Commands().Change(
+    std::weak_ptr<bool> alive = Alive();
+    Context().commands.Change(
         [=](Config& config) {
             config.port = port;
             config.startServerOnLaunch = startOnLaunch;
@@ -341,22 +333,17 @@ void SettingsPage::Apply() {
 void SettingsPage::Applied(const ConfigEditResult& result, const std::u16string& oldLanguage,
                            const std::u16string& oldTheme) {
     m_applying = false;
-    const Config config = m_window.Commands().Current();
+    const Config config = Context().commands.Current();
     Trace("settings applied port=" + std::to_string(config.port) + (config.https ? " https" : ""));
 
-    // The hooks may rebuild the window, and this page with it.
-    std::weak_ptr<bool> alive = m_alive;
-    MainWindow& window = m_window;
-    const Hooks hooks = m_hooks;
-    window.Refresh();
-    if (window.GetHooks().onServerStateChanged)
-        window.GetHooks().onServerStateChanged();
-    if (alive.lock() && (config.language != oldLanguage || config.theme != oldTheme)) {
-        if (hooks.appearanceChanged)
-            hooks.appearanceChanged();
-        else if (window.GetHooks().onAppearanceChanged)
-            window.GetHooks().onAppearanceChanged();
-    }
+    // The window and the program may rebuild the window, and this page with it.
+    std::weak_ptr<bool> alive = Alive();
+    PageContext& context = Context();
+    if (context.settingsApplied)
+        context.settingsApplied();
+    if (alive.lock() && (config.language != oldLanguage || config.theme != oldTheme) &&
+        context.lookChanged)
+        context.lookChanged();
     if (!alive.lock())
         return;
     ShowStatus(Text(result.saved ? TextId::SettingsSaved : TextId::SettingsNotSaved, m_language),
@@ -368,7 +355,7 @@ void SettingsPage::Applied(const ConfigEditResult& result, const std::u16string&
 void SettingsPage::UpdateCertificateInfo(const ServiceStatus& status) {
     if (!m_certInfoHost)
         return;
-    const Config config = m_window.Commands().Current();
+    const Config config = Context().commands.Current();
     const bool shown =
         status.state == ServiceStatus::Running && status.https && !status.thumbprint.empty();
     const bool pfx = config.certificate == CertificateKind::Pfx;

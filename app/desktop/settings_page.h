@@ -1,12 +1,11 @@
 #pragma once
 
 #include "app/desktop/config_edit.h"
-#include "app/desktop/page_dialogs.h"
+#include "app/desktop/page.h"
 #include "app/ui_language.h"
 #include "config/config.h"
 #include "service/service_status.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,13 +25,11 @@ class TextBox;
 
 namespace App {
 
-class MainWindow;
-
 // The settings page: port and start-up, internet access, HTTPS with its
 // certificate, language and colours. It shows the configuration as it was
 // when the page was built; only Apply hands a change to the service, which
 // restarts a running server where the listening socket depends on it.
-class SettingsPage {
+class SettingsPage final : public Page {
 public:
     static constexpr float kLabelColumn = 130;
     static constexpr float kPortWidth = 120;
@@ -41,17 +38,13 @@ public:
     static constexpr float kCheckHintIndent = 28;
     static constexpr float kApplyMinWidth = 120;
 
-    struct Hooks {
-        // The language or the colour choice changed.
-        std::function<void()> appearanceChanged;
-    };
+    explicit SettingsPage(PageContext& context);
+    ~SettingsPage() override;
 
-    SettingsPage(MainWindow& window, const PageDialogs& dialogs, Hooks hooks);
-    ~SettingsPage();
-    SettingsPage(const SettingsPage&) = delete;
-    SettingsPage& operator=(const SettingsPage&) = delete;
-
-    std::unique_ptr<Velto::Widget::Widget> Build();
+    // The certificate's fingerprint shows while the server runs with HTTPS.
+    void Refresh(const Velto::Corvane::ServiceStatus& status) override {
+        UpdateCertificateInfo(status);
+    }
     void UpdateHttpsEnabled();
     void BrowsePfx();
     void Apply();
@@ -77,20 +70,17 @@ private:
         Velto::Widget::Input::ComboBox* theme{nullptr};
     };
 
+    std::unique_ptr<Velto::Widget::Widget> Build();
     void Applied(const ConfigEditResult& result, const std::u16string& oldLanguage,
                  const std::u16string& oldTheme);
     void ShowStatus(const std::u16string& text, bool success);
 
-    MainWindow& m_window;
-    const PageDialogs& m_dialogs;
-    Hooks m_hooks;
     UiLanguage m_language{UiLanguage::Korean};
     Form m_form;
     Velto::Widget::Stack* m_certInfoHost{nullptr};
     Velto::Widget::Label* m_statusLabel{nullptr};
     std::u16string m_certSignature;
     bool m_applying{false};
-    std::shared_ptr<bool> m_alive{std::make_shared<bool>(true)};
 };
 
 } // namespace App

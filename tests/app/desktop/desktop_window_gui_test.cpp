@@ -8,6 +8,7 @@
 #include "app/desktop/config_edit.h"
 #include "app/desktop/desktop_window.h"
 #include "app/desktop/edit_dialogs.h"
+#include "app/desktop/home_page.h"
 #include "app/text_format.h"
 #include "app/text_table.h"
 #include "base/utf.h"

@@ -5,7 +5,6 @@
 // a few seconds, and an account added through the real dialog signs in.
 
 #include "app/desktop/desktop_window.h"
-#include "app/desktop/extra_pages.h"
 #include "app/text_table.h"
 #include "base/utf.h"
 #include "server/cert/self_signed_certificate.h"
@@ -74,10 +73,9 @@ protected:
         ServiceFixture::TearDown();
     }
 
-    void Open(MainWindow::Page page) {
+    void Open(MainWindow::PageId page) {
         window =
             std::make_unique<DesktopWindow>(Service(), MainWindow::Hooks{}, UiLanguage::English);
-        window->Main().SetExtraPages(MakeExtraPages(Service(), ExtraPageHooks{}));
         ASSERT_TRUE(window->Create());
         window->Show(false);
         ASSERT_TRUE(RunUntil([this] { return window->Native().IsActive(); }));

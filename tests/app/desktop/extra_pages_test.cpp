@@ -5,7 +5,6 @@
 
 #include "app/desktop/access_log_page.h"
 #include "app/desktop/accounts_page.h"
-#include "app/desktop/extra_page_set.h"
 #include "app/desktop/main_window.h"
 #include "app/text_format.h"
 #include "app/text_table.h"
@@ -122,17 +121,18 @@ protected:
             return answer;
         };
         services.showError = [this](const std::u16string& text) { errors.push_back(U8(text)); };
+        AddDialogs(services);
         MainWindow::Hooks hooks;
         hooks.onServerStateChanged = [this] { ++stateChanges; };
+        hooks.onAppearanceChanged = [this] { ++lookChanges; };
         window = std::make_unique<MainWindow>(Service(), std::move(services), hooks, language);
-        window->SetExtraPages(MakeExtraPageSet(
-            Service(), [this](MainWindow&) { return Dialogs(); }, [this] { ++lookChanges; }));
         window->Create();
         Layout();
     }
 
-    PageDialogs Dialogs() {
-        PageDialogs dialogs;
+    // The account dialog, the certificate picker, the file manager and the
+    // start-at-sign-in entry, as scripted.
+    void AddDialogs(WindowServices& dialogs) {
         dialogs.editAccount = [this](const Config&, Account& account, bool isNew) {
             dialogOpened.push_back(isNew ? "new" : U8(account.name));
             if (!accountReply)
@@ -156,10 +156,9 @@ protected:
             autostart = enable;
             return true;
         };
-        return dialogs;
     }
 
-    void Show(MainWindow::Page page) {
+    void Show(MainWindow::PageId page) {
         window->ShowPage(page);
         Pump();
     }
@@ -171,7 +170,7 @@ protected:
         return *list;
     }
     std::string Cell(std::int64_t row, std::int32_t column) {
-        return U8(window->Table().CellText(row, column));
+        return U8(List().Source()->CellText(row, column));
     }
     template <typename T> T& Control(std::u16string_view id) {
         T* found = FindById<T>(window->Root(), id);
@@ -529,7 +528,7 @@ TEST_F(ExtraPagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
     entry.size = 0;
     Service().Log().Append(entry);
 
-    const std::pair<MainWindow::Page, const char*> pages[] = {
+    const std::pair<MainWindow::PageId, const char*> pages[] = {
         {MainWindow::kAccountsPage, "accounts"},
         {MainWindow::kLogPage, "log"},
         {MainWindow::kSettingsPage, "settings"}};
