@@ -1,8 +1,8 @@
 #include "app/desktop/desktop_services.h"
 
-#include "app/autostart.h"
-#include "app/desktop/share_icon.h"
-#include "app/shell_actions.h"
+#include "app/desktop/settings/autostart.h"
+#include "app/desktop/shares/share_icon.h"
+#include "app/desktop/shell/shell_actions.h"
 #include "base/utf.h"
 
 #include <filesystem>

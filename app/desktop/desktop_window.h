@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/desktop/main_window.h"
-#include "app/ui_language.h"
+#include "app/texts/ui_language.h"
 #include "widget/host/window.h"
 #include "widget/kit/file_drop_target.h"
 #include "widget/menu/context_menu.h"

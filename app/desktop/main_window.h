@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/desktop/connection_view.h"
+#include "app/desktop/home/connection_view.h"
 #include "app/desktop/page_context.h"
 #include "app/desktop/service_commands.h"
-#include "app/desktop/share_actions.h"
+#include "app/desktop/shares/share_actions.h"
 #include "app/desktop/window_services.h"
-#include "app/ui_language.h"
+#include "app/texts/ui_language.h"
 
 #include <cstdint>
 #include <functional>

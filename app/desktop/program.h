@@ -2,8 +2,8 @@
 
 #include "app/desktop/main_window.h"
 #include "app/desktop/tray/tray_controller.h"
-#include "app/environment_settings.h"
-#include "app/ui_language.h"
+#include "app/run/environment_settings.h"
+#include "app/texts/ui_language.h"
 
 #include <atomic>
 #include <memory>

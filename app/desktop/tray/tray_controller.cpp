@@ -1,8 +1,8 @@
 #include "app/desktop/tray/tray_controller.h"
 
-#include "app/desktop/tray_icons.h"
-#include "app/text_table.h"
-#include "app/trace_file.h"
+#include "app/desktop/tray/tray_icons.h"
+#include "app/run/trace_file.h"
+#include "app/texts/text_table.h"
 #include "widget/host/application.h"
 #include "widget/host/kit_settings.h"
 #include "widget/host/theme_choice.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/desktop/tray_menu.h"
-#include "app/environment_settings.h"
-#include "app/ui_language.h"
+#include "app/desktop/tray/tray_menu.h"
+#include "app/run/environment_settings.h"
+#include "app/texts/ui_language.h"
 #include "widget/kit/screen_point.h"
 #include "widget/menu/context_menu.h"
 #include "widget/menu/menu_item.h"

@@ -4,11 +4,11 @@
 // in use shows its failure, the page buttons switch pages, dropped folders
 // reach config.json and the address copies.
 
-#include "app/desktop/home_page.h"
+#include "app/desktop/home/home_page.h"
 #include "app/desktop/main_window.h"
-#include "app/desktop/share_icon.h"
-#include "app/text_format.h"
-#include "app/text_table.h"
+#include "app/desktop/shares/share_icon.h"
+#include "app/texts/text_format.h"
+#include "app/texts/text_table.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
 #include "tests/app/desktop/headless_main_window.h"
