@@ -1,8 +1,8 @@
 #include "app/command_line.h"
 #include "app/desktop/run_program.h"
-#include "app/environment_settings.h"
-#include "app/headless_run.h"
-#include "app/stop_signals.h"
+#include "app/headless/headless_run.h"
+#include "app/run/environment_settings.h"
+#include "app/run/stop_signals.h"
 
 #include <cstdio>
 #include <string_view>

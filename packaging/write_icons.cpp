@@ -2,7 +2,7 @@
 //   veltocorvane_icons <folder> <size>...
 // gives <folder>/<size>x<size>/apps/veltocorvane.png for each size, drawn
 // at that size by the same code as the tray icon.
-#include "app/desktop/tray_icons.h"
+#include "app/desktop/tray/tray_icons.h"
 #include "widget/render/cairo_canvas.h"
 
 #include <charconv>

@@ -2,12 +2,21 @@
 """Fails when an #include crosses a layer the wrong way.
 
 Each source folder is a layer that may include only itself and the layers
-listed for it (a layer's sub-folders belong to it unless listed on their own).
+listed for it (a layer's sub-folders belong to it unless listed on their own;
+a single file may be a layer of its own).
 Tests and benchmarks may include anything. Usage: check-include-direction.py [ROOT]
 """
 import pathlib
 import re
 import sys
+
+# Everything below the program, and the toolkit's floors.
+SERVER_SIDE = ["base", "json", "config", "web_client", "reach", "server/net", "server/cert",
+               "server/tls", "server/http", "webapp/fs", "webapp/zip", "webapp/thumbnails",
+               "webapp", "service"]
+TOOLKIT = ["widget", "widget/render", "widget/core", "widget/input", "widget/window",
+           "widget/menu", "widget/list", "widget/controls", "widget/desktop", "widget/dialogs",
+           "widget/tray"]
 
 # Layer -> the layers it may include besides itself. The longest matching
 # prefix names a file's layer.
@@ -50,11 +59,12 @@ ALLOWED = {
                     "widget/menu", "widget/desktop"],
     # The single-instance guard and its command channel hold no widget code.
     "instance": ["base"],
-    "app": ["base", "json", "config", "web_client", "reach", "server/net", "server/cert",
-            "server/tls", "server/http", "webapp/fs", "webapp/zip", "webapp/thumbnails", "webapp",
-            "service", "instance", "widget", "widget/render", "widget/core", "widget/input",
-            "widget/window", "widget/menu", "widget/list", "widget/controls", "widget/desktop",
-            "widget/dialogs", "widget/tray"],
+    # The program's parts without a window never reach the toolkit; the
+    # desktop program stands on them and on the toolkit; the entry point
+    # picks one of the two runs.
+    "app": SERVER_SIDE,
+    "app/desktop": SERVER_SIDE + ["app", "instance"] + TOOLKIT,
+    "app/main.cpp": SERVER_SIDE + ["app", "app/desktop"],
 }
 # Folders whose includes are not checked.
 FREE = ("tests", "bench", "build", "node_modules", ".git")

@@ -1,7 +1,8 @@
 #include "app/desktop/desktop_services.h"
 
-#include "app/desktop/share_icon.h"
-#include "app/shell_actions.h"
+#include "app/desktop/settings/autostart.h"
+#include "app/desktop/shares/share_icon.h"
+#include "app/desktop/shell/shell_actions.h"
 #include "base/utf.h"
 
 #include <filesystem>
@@ -23,6 +24,9 @@ void AddDesktopShellServices(WindowServices& services) {
             OpenFolder(path);
     };
     services.shareIcon = ShareIcon;
+    services.openFolder = [](const std::string& folder) { return OpenFolder(folder); };
+    services.isAutostartEnabled = [] { return IsAutostartEnabled(); };
+    services.setAutostart = [](bool enable) { return SetAutostart(enable); };
 }
 
 } // namespace App

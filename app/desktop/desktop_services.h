@@ -5,7 +5,8 @@
 namespace App {
 
 // Fills the services that need no window: the browser and the file manager
-// through the program's shell actions, and the desktop's icons for shares.
+// through the program's shell actions, the desktop's icons for shares and
+// the start-at-sign-in entry.
 void AddDesktopShellServices(WindowServices& services);
 
 } // namespace App

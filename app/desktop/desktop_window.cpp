@@ -1,14 +1,14 @@
 #include "app/desktop/desktop_window.h"
 
+#include "app/desktop/accounts/account_dialog.h"
 #include "app/desktop/desktop_services.h"
-#include "app/desktop/edit_dialogs.h"
-#include "app/text_table.h"
-#include "app/trace_file.h"
+#include "app/desktop/qr/qr_dialog.h"
+#include "app/desktop/shares/share_dialog.h"
+#include "app/run/trace_file.h"
+#include "app/texts/text_table.h"
 #include "base/utf.h"
 #include "widget/controls/button.h"
 #include "widget/core/stack.h"
-#include "widget/dialogs/message_dialog.h"
-#include "widget/dialogs/pickers.h"
 #include "widget/window/application.h"
 #include "widget/window/dialog.h"
 #include "widget/window/kit_settings.h"
@@ -16,6 +16,9 @@
 #include "widget/window/system_clipboard.h"
 #include "widget/window/theme_choice.h"
 #include "widget/window/window_options.h"
+#include "widget/dialogs/file_filter.h"
+#include "widget/dialogs/message_dialog.h"
+#include "widget/dialogs/pickers.h"
 
 namespace App {
 
@@ -83,6 +86,10 @@ WindowServices DesktopWindow::MakeServices() {
                                 bool isNew) {
         return EditShareDialog(&m_window, config, share, isNew, m_main->Language());
     };
+    services.editAccount = [this](const Velto::Corvane::Config& config,
+                                  Velto::Corvane::Account& account, bool isNew) {
+        return EditAccountDialog(&m_window, config, account, isNew, m_main->Language());
+    };
     services.ask = [this](const std::u16string& title, const std::u16string& text) {
         return ShowMessageBox(m_window, title, text, Kit::MessageButtons::YesNo,
                               Kit::MessageIcon::Question) == Kit::kMessageYes;
@@ -100,6 +107,11 @@ WindowServices DesktopWindow::MakeServices() {
     };
     services.pickFiles = [this](const std::u16string& title) {
         return Kit::PickMany(PickerOwnerOf(m_window), title, false);
+    };
+    services.pickFile = [this](const std::u16string& title, const std::u16string& description,
+                               const std::u16string& patterns) {
+        const Kit::FileFilter filters[] = {{description, patterns}};
+        return Kit::PickFile(PickerOwnerOf(m_window), title, filters);
     };
     return services;
 }

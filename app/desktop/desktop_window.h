@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/desktop/main_window.h"
-#include "app/ui_language.h"
+#include "app/texts/ui_language.h"
+#include "widget/window/window.h"
 #include "widget/desktop/file_drop_target.h"
 #include "widget/menu/context_menu.h"
-#include "widget/window/window.h"
 
 #include <memory>
 #include <string>

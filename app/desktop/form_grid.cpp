@@ -1,6 +1,6 @@
 #include "app/desktop/form_grid.h"
 
-#include "app/desktop/share_form.h"
+#include "app/desktop/shares/share_dialog_checks.h"
 #include "app/desktop/window_cards.h"
 
 namespace App {

@@ -1,13 +1,17 @@
 #include "app/desktop/main_window.h"
 
-#include "app/desktop/address_list.h"
+#include "app/desktop/accounts/accounts_page.h"
+#include "app/desktop/home/address_list.h"
+#include "app/desktop/home/home_page.h"
+#include "app/desktop/log/access_log_page.h"
 #include "app/desktop/server_status_text.h"
+#include "app/desktop/settings/settings_page.h"
 #include "app/desktop/window_cards.h"
 #include "app/desktop/window_glyphs.h"
-#include "app/text_table.h"
-#include "app/trace_file.h"
-#include "app/usage_stats.h"
-#include "app/value_format.h"
+#include "app/run/trace_file.h"
+#include "app/texts/text_table.h"
+#include "app/texts/value_format.h"
+#include "app/usage/usage_stats.h"
 #include "service/corvane_service.h"
 #include "widget/controls/button.h"
 #include "widget/controls/toggle_button.h"
@@ -28,7 +32,7 @@ using Velto::Corvane::ServiceStatus;
 namespace {
 
 struct NavigationButton {
-    MainWindow::Page page;
+    MainWindow::PageId page;
     TextId text;
     char32_t glyph;
     const char16_t* automationId;
@@ -79,6 +83,28 @@ ShareActions::Hooks MainWindow::ShareHooks() {
     return hooks;
 }
 
+PageContext MainWindow::MakePageContext() {
+    return PageContext{
+        .language = m_language,
+        .commands = m_commands,
+        .shares = m_shares,
+        .services = m_services,
+        .post = [this](std::function<void()> task) { Post(std::move(task)); },
+        .toggleServer = [this] { ToggleServer(); },
+        .settingsApplied =
+            [this] {
+                UpdateStatus();
+                if (m_hooks.onServerStateChanged)
+                    m_hooks.onServerStateChanged();
+            },
+        .lookChanged =
+            [this] {
+                if (m_hooks.onAppearanceChanged)
+                    m_hooks.onAppearanceChanged();
+            },
+    };
+}
+
 MainWindow::MainWindow(Velto::Corvane::CorvaneService& service, WindowServices services,
                        Hooks hooks, UiLanguage language)
     : m_service(service), m_services(std::move(services)), m_hooks(std::move(hooks)),
@@ -87,9 +113,15 @@ MainWindow::MainWindow(Velto::Corvane::CorvaneService& service, WindowServices s
                                            if (post)
                                                post(std::move(task));
                                        }),
-      m_shares(m_commands, language, ShareHooks()) {}
+      m_shares(m_commands, language, ShareHooks()), m_pageContext(MakePageContext()) {}
 
-MainWindow::~MainWindow() = default;
+// The page goes with the window whose context it uses.
+MainWindow::~MainWindow() {
+    m_current = nullptr;
+    m_home = nullptr;
+    if (m_contentHost)
+        m_contentHost->ClearChildren();
+}
 
 void MainWindow::Post(std::function<void()> task) {
     std::weak_ptr<bool> alive = m_alive;
@@ -111,12 +143,14 @@ void MainWindow::Create() {
 
 void MainWindow::Rebuild(UiLanguage language) {
     m_language = language;
+    m_pageContext.language = language;
     m_shares.SetLanguage(language);
     Create();
 }
 
 void MainWindow::BuildFrame() {
-    m_home.reset();
+    m_current = nullptr;
+    m_home = nullptr;
     m_serverSwitch = nullptr;
 
     auto grid = std::make_unique<Grid>();
@@ -158,49 +192,32 @@ void MainWindow::ShowPage(std::int32_t page) {
     m_page = ClampPage(page);
     if (!m_headerHost)
         return;
-    m_home.reset();
+    m_current = nullptr;
+    m_home = nullptr;
     m_serverSwitch = nullptr;
     m_headerHost->ClearChildren();
     m_headerHost->AddChild(BuildHeader());
     m_contentHost->ClearChildren();
-    m_tableSource = std::make_unique<TableSource>();
-
-    if (m_page == kHomePage) {
-        HomeActions actions;
-        actions.post = [this](std::function<void()> task) { Post(std::move(task)); };
-        actions.readStatus = [this] { return m_service.GetStatus(); };
-        actions.readConfig = [this] { return m_commands.Current(); };
-        actions.report = [](std::string_view feature) { ReportFeature(feature); };
-        actions.copyText = m_services.copyText;
-        actions.openAddress = m_services.openAddress;
-        actions.openShareLocation = m_services.openShareLocation;
-        actions.showMenu = m_services.showMenu;
-        actions.showQr = [this] { ShowQr(); };
-        actions.startServer = [this] { ToggleServer(); };
-        actions.shareFolder = [this] {
-            if (!m_services.pickFolder)
-                return;
-            if (auto folder = m_services.pickFolder(Text(TextId::ChooseFolderTitle, m_language)))
-                AddPaths({*folder});
-        };
-        actions.shareFiles = [this] {
-            if (!m_services.pickFiles)
-                return;
-            auto files = m_services.pickFiles(Text(TextId::ChooseFilesTitle, m_language));
-            if (!files.empty())
-                AddPaths(files);
-        };
-        actions.editShare = [this](const std::string& id) { m_shares.EditShare(id); };
-        actions.stopSharing = [this](const std::string& id) { m_shares.StopSharing(id); };
-        actions.shareIcon = m_services.shareIcon;
-        m_home = std::make_unique<HomePage>(m_language, m_choice, std::move(actions));
-        m_contentHost->AddChild(m_home->Build());
-        m_home->FillShares(m_commands.Current());
-    } else if (m_extraPages.build) {
-        if (auto content = m_extraPages.build(*this, static_cast<Page>(m_page)))
-            m_contentHost->AddChild(std::move(content));
-    }
+    std::unique_ptr<Page> shown = MakePage();
+    m_current = shown.get();
+    m_contentHost->AddChild(std::move(shown));
     UpdateStatus();
+}
+
+std::unique_ptr<Page> MainWindow::MakePage() {
+    switch (m_page) {
+    case kAccountsPage:
+        return std::make_unique<AccountsPage>(m_pageContext);
+    case kLogPage:
+        return std::make_unique<AccessLogPage>(m_pageContext);
+    case kSettingsPage:
+        return std::make_unique<SettingsPage>(m_pageContext);
+    default: {
+        auto home = std::make_unique<HomePage>(m_pageContext, m_choice);
+        m_home = home.get();
+        return home;
+    }
+    }
 }
 
 std::unique_ptr<Widget> MainWindow::BuildHeader() {
@@ -249,7 +266,7 @@ std::unique_ptr<Widget> MainWindow::BuildHeader() {
         button->SetAutomationId(entry.automationId);
         button->SetChecked(entry.page == m_page);
         ToggleButton* raw = button.get();
-        const Page page = entry.page;
+        const PageId page = entry.page;
         button->SetOnClick([this, raw, page] {
             if (page != m_page) {
                 Post([this, page] { ShowPage(page); });
@@ -289,10 +306,8 @@ void MainWindow::UpdateStatus() {
     m_statsLabel->SetVisible(running);
     m_statsLabel->SetText(TrafficText(status, m_language));
 
-    if (m_home)
-        m_home->UpdateConnection(status);
-    if (m_extraPages.refresh && m_page != kHomePage)
-        m_extraPages.refresh(*this);
+    if (m_current)
+        m_current->Refresh(status);
 }
 
 void MainWindow::SetScope(bool internet) {
@@ -302,10 +317,10 @@ void MainWindow::SetScope(bool internet) {
 }
 
 void MainWindow::ShowQr() {
-    ReportFeature("show_qr");
-    if (!m_home || m_home->ShownAddress().empty() || !m_services.showQr)
-        return;
-    m_services.showQr(m_home->ShownAddress());
+    if (m_home)
+        m_home->ShowQr();
+    else
+        ReportFeature("show_qr");
 }
 
 void MainWindow::AddPaths(const std::vector<std::string>& paths) {

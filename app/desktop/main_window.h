@@ -1,12 +1,11 @@
 #pragma once
 
-#include "app/desktop/connection_view.h"
-#include "app/desktop/home_page.h"
+#include "app/desktop/home/connection_view.h"
+#include "app/desktop/page_context.h"
 #include "app/desktop/service_commands.h"
-#include "app/desktop/share_actions.h"
-#include "app/desktop/table_source.h"
+#include "app/desktop/shares/share_actions.h"
 #include "app/desktop/window_services.h"
-#include "app/ui_language.h"
+#include "app/texts/ui_language.h"
 
 #include <cstdint>
 #include <functional>
@@ -26,14 +25,23 @@ class ToggleSwitch;
 
 namespace App {
 
+class HomePage;
+class Page;
+
 // The program's one window: a header with the page title, the server switch
-// and the page buttons; the start-failure card; the current page; and the
+// and the page buttons; the start-failure card; the current page, a widget of
+// the window's tree made for one narrow context of the window's; and the
 // traffic line. It owns no server logic: it shows the service's status every
 // two seconds and hands every change to the service as a new configuration.
 // All of it runs on the UI thread.
 class MainWindow {
 public:
-    enum Page : std::int32_t { kHomePage = 0, kAccountsPage = 1, kLogPage = 2, kSettingsPage = 3 };
+    enum PageId : std::int32_t {
+        kHomePage = 0,
+        kAccountsPage = 1,
+        kLogPage = 2,
+        kSettingsPage = 3
+    };
     static constexpr double kStatusSeconds = 2.0;
     static constexpr float kInitialWidth = 940;
     static constexpr float kInitialHeight = 680;
@@ -43,21 +51,11 @@ public:
         std::function<void()> onAppearanceChanged;
     };
 
-    // The accounts, access-log and settings pages are built elsewhere: the
-    // window asks for a page's widgets when it shows it and tells the page
-    // to refresh whenever the status is read.
-    struct ExtraPages {
-        std::function<std::unique_ptr<Velto::Widget::Widget>(MainWindow& window, Page page)> build;
-        std::function<void(MainWindow& window)> refresh;
-    };
-
     MainWindow(Velto::Corvane::CorvaneService& service, WindowServices services, Hooks hooks,
                UiLanguage language);
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
-
-    void SetExtraPages(ExtraPages pages) { m_extraPages = std::move(pages); }
 
     // Builds the frame and shows the current page.
     void Create();
@@ -81,13 +79,8 @@ public:
     UiLanguage Language() const { return m_language; }
     const AddressChoice& Choice() const { return m_choice; }
     // The home page while it is shown.
-    HomePage* Home() const { return m_home.get(); }
-    // For the pages built elsewhere.
-    Velto::Corvane::CorvaneService& Service() { return m_service; }
+    HomePage* Home() const { return m_home; }
     ServiceCommands& Commands() { return m_commands; }
-    ShareActions& Shares() { return m_shares; }
-    const WindowServices& Services() const { return m_services; }
-    TableSource& Table() { return *m_tableSource; }
     const Hooks& GetHooks() const { return m_hooks; }
     // Whether a start or stop is under way (the switch waits for it).
     bool ServerBusy() const { return m_serverBusy; }
@@ -96,6 +89,8 @@ private:
     ShareActions::Hooks ShareHooks();
     void BuildFrame();
     std::unique_ptr<Velto::Widget::Widget> BuildHeader();
+    std::unique_ptr<Page> MakePage();
+    PageContext MakePageContext();
     void UpdateStatus();
     void Post(std::function<void()> task);
     void ServerToggled();
@@ -117,14 +112,15 @@ private:
     Velto::Widget::Border* m_contentHost{nullptr};
     Velto::Widget::Label* m_statsLabel{nullptr};
     Velto::Widget::ToggleSwitch* m_serverSwitch{nullptr};
-    std::unique_ptr<HomePage> m_home;
-    std::unique_ptr<TableSource> m_tableSource{std::make_unique<TableSource>()};
-    ExtraPages m_extraPages;
+    // The page shown, owned by the tree; the home page again, typed.
+    Page* m_current{nullptr};
+    HomePage* m_home{nullptr};
 
     // Tasks posted by the window do nothing once it is gone.
     std::shared_ptr<bool> m_alive{std::make_shared<bool>(true)};
     ServiceCommands m_commands;
-    ShareActions m_shares; // after m_commands: goes first
+    ShareActions m_shares;     // after m_commands: goes first
+    PageContext m_pageContext; // after what it refers to
 };
 
 } // namespace App

@@ -1,32 +1,24 @@
 #include "app/desktop/program.h"
 
 #include "app/desktop/desktop_window.h"
-#include "app/desktop/dialog_shots.h"
-#include "app/desktop/extra_pages.h"
-#include "app/desktop/no_tray_notice.h"
-#include "app/desktop/screenshot_mode.h"
-#include "app/desktop/tray_host_presence.h"
-#include "app/desktop/tray_icons.h"
-#include "app/desktop/tray_menu.h"
+#include "app/desktop/screenshots/dialog_shots.h"
+#include "app/desktop/screenshots/screenshot_mode.h"
+#include "app/desktop/tray/no_tray_notice.h"
+#include "app/desktop/tray/tray_host_presence.h"
 #include "app/desktop/window_iconify.h"
-#include "app/text_format.h"
-#include "app/text_table.h"
-#include "app/trace_file.h"
-#include "app/value_format.h"
+#include "app/run/trace_file.h"
+#include "app/texts/text_format.h"
+#include "app/texts/text_table.h"
+#include "app/texts/value_format.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
-#include "widget/dialogs/message_dialog.h"
-#include "widget/tray/tray_icon.h"
 #include "widget/window/application.h"
 #include "widget/window/kit_settings.h"
 #include "widget/window/standard_labels.h"
 #include "widget/window/system_clipboard.h"
 #include "widget/window/theme_choice.h"
 #include "widget/window/window.h"
-#include "widget/window/window_options.h"
-
-#include <chrono>
-#include <cmath>
+#include "widget/dialogs/message_dialog.h"
 
 namespace App {
 
@@ -37,12 +29,6 @@ namespace {
 
 constexpr std::u16string_view kQuitCommand = u"quit";
 constexpr std::u16string_view kDropPrefix = u"drop:";
-constexpr char kTrayId[] = "VeltoCorvane";
-// The tray menu's anchor: one pixel, off every screen.
-constexpr int kAnchorPosition = -32000;
-constexpr int kAnchorSize = 1;
-// How long the anchor may take to be placed before the menu opens on it.
-constexpr std::chrono::milliseconds kAnchorSettleTime{2000};
 
 Kit::ThemeChoice ThemeChoiceFor(std::u16string_view theme) {
     if (theme == u"light")
@@ -60,11 +46,11 @@ void Post(std::function<void()> task) {
 
 Program::Program(Velto::Corvane::CorvaneService& service, Kit::TrayIcon& tray,
                  const EnvironmentSettings& settings, std::string configPath)
-    : m_service(service), m_tray(tray), m_settings(settings), m_configPath(std::move(configPath)) {}
+    : m_service(service), m_settings(settings), m_configPath(std::move(configPath)),
+      m_tray(tray, settings, TrayHooks()) {}
 
 Program::~Program() {
     Detach();
-    m_trayMenu.Close();
     if (m_window)
         m_window->Main().SetCloseHook({});
 }
@@ -82,16 +68,12 @@ bool Program::Start(bool showWindow) {
     ApplyLook();
 
     m_window = std::make_unique<DesktopWindow>(m_service, MakeHooks(), m_language);
-    ExtraPageHooks pageHooks;
-    pageHooks.applyLook = LookChanged();
-    m_window->Main().SetExtraPages(MakeExtraPages(m_service, std::move(pageHooks)));
-    m_hasExtraPages = true;
     if (!m_window->Create()) {
         m_window.reset();
         return false;
     }
     m_window->Main().SetCloseHook([this] { return OnClose(); });
-    AddTray();
+    m_tray.Add();
 
     // Other threads only raise a flag and, when it was down, post one
     // refresh: a burst of changes makes a single one.
@@ -184,106 +166,24 @@ std::function<void()> Program::LookChanged() {
     };
 }
 
-void Program::AddTray() {
-    Kit::TrayOptions options;
-    options.icon = TrayIconFor(false);
-    options.tooltip = Text(TextId::TrayServerOff, m_language);
-    options.hidden = m_settings.trayHidden;
-    options.useShell = !m_settings.trayHidden;
-    options.id = kTrayId;
-    m_tray.SetOnTrace([](std::string_view line) { Trace(line); });
-    const std::weak_ptr<bool> alive = m_alive;
-    m_tray.SetOnSelect([this, alive](Kit::ScreenPoint) {
-        if (alive.lock())
-            ShowWindow();
-    });
-    m_tray.SetOnContextMenu([this, alive](Kit::ScreenPoint point) {
-        if (alive.lock())
-            ShowTrayMenu(point);
-    });
-    m_tray.SetMenuProvider(
-        [this, alive] { return alive.lock() ? TrayMenuItems() : std::vector<MenuItem>{}; });
-    m_tray.SetMenu(TrayMenuItems());
-    m_tray.Add(options);
+TrayController::Hooks Program::TrayHooks() {
+    TrayController::Hooks hooks;
+    hooks.state = [this] {
+        TrayMenuState state;
+        state.running = m_service.IsRunning();
+        state.hasAddress = m_window && !m_window->Main().FirstLocalAddress().empty();
+        return state;
+    };
+    hooks.language = [this] { return m_language; };
+    hooks.showWindow = Guarded(&Program::ShowWindow);
+    hooks.toggleServer = Guarded(&Program::ToggleServer);
+    hooks.copyAddress = Guarded(&Program::CopyAddress);
+    hooks.exit = Guarded(&Program::Exit);
+    return hooks;
 }
 
 void Program::UpdateTray() {
-    const bool running = m_service.IsRunning();
-    m_tray.SetIcon(TrayIconFor(running));
-    m_tray.SetTooltip(Text(running ? TextId::TrayServerOn : TextId::TrayServerOff, m_language));
-    // Panels that do not ask before opening the menu see the current one.
-    m_tray.SetMenu(TrayMenuItems());
-}
-
-std::vector<MenuItem> Program::TrayMenuItems() {
-    TrayMenuState state;
-    state.running = m_service.IsRunning();
-    state.hasAddress = m_window && !m_window->Main().FirstLocalAddress().empty();
-    std::vector<MenuItem> items = BuildTrayMenu(state, m_language);
-    for (MenuItem& item : items) {
-        switch (item.id) {
-        case kTrayOpen:
-            item.command = Guarded(&Program::ShowWindow);
-            break;
-        case kTrayToggleServer:
-            item.command = Guarded(&Program::ToggleServer);
-            break;
-        case kTrayCopyAddress:
-            item.command = Guarded(&Program::CopyAddress);
-            break;
-        case kTrayExit:
-            item.command = Guarded(&Program::Exit);
-            break;
-        default:
-            break;
-        }
-    }
-    return items;
-}
-
-void Program::ShowTrayMenu(Kit::ScreenPoint point) {
-    if (m_openingTrayMenu)
-        return;
-    if (!m_menuAnchor) {
-        WindowOptions options;
-        options.hasBounds = true;
-        options.boundsX = kAnchorPosition;
-        options.boundsY = kAnchorPosition;
-        options.boundsWidth = kAnchorSize;
-        options.boundsHeight = kAnchorSize;
-        options.frame = 1;
-        options.toolWindow = true;
-        options.resizable = false;
-        Kit::ApplyWindowOptionsHook(options);
-        auto anchor = std::make_unique<Velto::Widget::Window>();
-        if (!anchor->Create(options))
-            return;
-        Kit::FollowThemeChoice(*anchor, {});
-        m_menuAnchor = std::move(anchor);
-    }
-    // Parked (automated runs) the menu never takes the foreground.
-    const bool activate = !m_settings.parkWindows;
-    m_menuAnchor->Show(activate);
-    // The window manager places and focuses the anchor after it is mapped;
-    // a menu opened before that would close at once as its owner moves.
-    m_openingTrayMenu = true;
-    const auto settled = std::chrono::steady_clock::now() + kAnchorSettleTime;
-    Application::Instance().RunUntil([&] {
-        return (activate && m_menuAnchor->IsActive()) || std::chrono::steady_clock::now() > settled;
-    });
-    m_openingTrayMenu = false;
-    if (m_exiting)
-        return;
-    m_trayMenu.SetItems(TrayMenuItems());
-    const std::weak_ptr<bool> alive = m_alive;
-    m_trayMenu.SetOnClosed([this, alive] {
-        if (alive.lock() && m_menuAnchor)
-            m_menuAnchor->Hide();
-    });
-    const Velto::Widget::ScreenBounds client = m_menuAnchor->ClientScreenBounds();
-    const float scale = m_menuAnchor->DpiScale();
-    m_trayMenu.Show(*m_menuAnchor, PointF{static_cast<float>(point.x - client.x) / scale,
-                                          static_cast<float>(point.y - client.y) / scale});
+    m_tray.Update();
 }
 
 void Program::CopyAddress() {
@@ -336,15 +236,14 @@ bool Program::OnClose() {
 }
 
 void Program::ShowCloseNotice(bool trayShown) {
-    Kit::TrayBalloon balloon;
-    balloon.title = Text(TextId::StillRunningTitle, m_language);
-    balloon.text = trayShown ? Text(TextId::StillRunningMessage, m_language)
-                             : std::u16string(NoTrayNoticeText(m_language));
-    if (m_tray.ShowBalloon(balloon, Guarded(&Program::ShowWindow)) || trayShown)
+    const std::u16string title = Text(TextId::StillRunningTitle, m_language);
+    const std::u16string text = trayShown ? Text(TextId::StillRunningMessage, m_language)
+                                          : std::u16string(NoTrayNoticeText(m_language));
+    if (m_tray.ShowNotice(title, text) || trayShown)
         return;
     // Without a session bus there is no notification either: the
     // minimised window tells it itself.
-    Kit::ShowMessage(&m_window->Native(), balloon.title, balloon.text, Kit::MessageButtons::Ok,
+    Kit::ShowMessage(&m_window->Native(), title, text, Kit::MessageButtons::Ok,
                      Kit::MessageIcon::Information);
 }
 
@@ -352,6 +251,7 @@ void Program::Exit() {
     if (m_exiting)
         return;
     m_exiting = true;
+    m_tray.Stop();
     m_service.Stop();
     Trace("exit");
     if (m_window) {
@@ -386,7 +286,6 @@ std::size_t Program::TakeScreenshots(const DialogShots& dialogs) {
         return 1;
     ScreenshotMode::Hooks hooks;
     hooks.switchLanguage = [this](UiLanguage language) { SwitchLanguage(language); };
-    hooks.hasExtraPages = m_hasExtraPages;
     ScreenshotMode mode(*m_window, m_service, dialogs, std::move(hooks));
     return mode.Run();
 }

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "app/desktop/main_window.h"
-#include "app/environment_settings.h"
-#include "app/ui_language.h"
-#include "widget/desktop/screen_point.h"
-#include "widget/menu/context_menu.h"
-#include "widget/menu/menu_item.h"
+#include "app/desktop/tray/tray_controller.h"
+#include "app/run/environment_settings.h"
+#include "app/texts/ui_language.h"
 
 #include <atomic>
 #include <memory>
@@ -15,10 +13,6 @@
 
 namespace Velto::Corvane {
 class CorvaneService;
-}
-
-namespace Velto::Widget {
-class Window;
 }
 
 namespace Velto::Widget::Kit {
@@ -32,8 +26,8 @@ class DialogShots;
 
 // The desktop program's application object, on the UI thread from start-up
 // to the end of the loop: it starts the server at launch when the settings
-// ask for it, keeps the tray icon and its menu in step with the server,
-// decides what closing the window means, carries out the commands a second
+// ask for it, keeps the tray icon (through its controller) in step with the
+// server, decides what closing the window means, carries out the commands a second
 // copy forwards, applies the language and colours, and runs the screenshot
 // mode. It owns the main window; the service and the tray icon are the
 // entry point's.
@@ -53,13 +47,7 @@ public:
     void OnCommand(std::u16string_view command);
     // The window's close hook; always false, as the program decides.
     bool OnClose();
-    void AddTray();
     void UpdateTray();
-    // Opens the tray menu at a point of the screen (pixels), for panels that
-    // ask the program to show it.
-    void ShowTrayMenu(Velto::Widget::Kit::ScreenPoint point);
-    // The tray menu for the server's current state, with its commands.
-    std::vector<Velto::Widget::MenuItem> TrayMenuItems();
     // Stops the server and ends the loop with 0 (once).
     void Exit();
     // The configured language and colour choice.
@@ -88,27 +76,22 @@ private:
     // The look hook: applies the configured look and rebuilds the window in
     // it, from a task of its own.
     std::function<void()> LookChanged();
+    TrayController::Hooks TrayHooks();
     void CopyAddress();
     void ShowCloseNotice(bool trayShown);
     // Wraps a command so that it does nothing once the program is gone.
     std::function<void()> Guarded(void (Program::*method)());
 
     Velto::Corvane::CorvaneService& m_service;
-    Velto::Widget::Kit::TrayIcon& m_tray;
     const EnvironmentSettings& m_settings;
     std::string m_configPath;
     UiLanguage m_language{UiLanguage::Korean};
     bool m_noticeShown{false};
     bool m_exiting{false};
-    bool m_hasExtraPages{false};
-    bool m_openingTrayMenu{false};
     std::shared_ptr<Pending> m_pending{std::make_shared<Pending>()};
     std::shared_ptr<bool> m_alive{std::make_shared<bool>(true)};
 
-    // The tray menu for panels that ask the program to draw it, and the
-    // off-screen window it opens on.
-    Velto::Widget::Menus::ContextMenu m_trayMenu;
-    std::unique_ptr<Velto::Widget::Window> m_menuAnchor;
+    TrayController m_tray; // after m_alive, which its hooks check
     std::unique_ptr<DesktopWindow> m_window;
 };
 

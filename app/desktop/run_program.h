@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "app/environment_settings.h"
+#include "app/run/environment_settings.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 #include "app/desktop/server_status_text.h"
 
-#include "app/text_format.h"
-#include "app/text_table.h"
-#include "app/value_format.h"
+#include "app/texts/text_format.h"
+#include "app/texts/text_table.h"
+#include "app/texts/value_format.h"
 #include "base/result.h"
 #include "base/utf.h"
 

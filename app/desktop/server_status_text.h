@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ui_language.h"
+#include "app/texts/ui_language.h"
 #include "service/service_status.h"
 
 #include <cstdint>

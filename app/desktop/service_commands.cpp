@@ -19,6 +19,14 @@ Velto::Corvane::Config ServiceCommands::Current() const {
     return config;
 }
 
+Velto::Corvane::ServiceStatus ServiceCommands::Status() const {
+    return m_service.GetStatus();
+}
+
+Velto::Corvane::AccessLog& ServiceCommands::Log() {
+    return m_service.Log();
+}
+
 void ServiceCommands::Change(Edit edit, std::function<void(const ConfigEditResult&)> done) {
     auto shared = std::make_shared<const Edit>(std::move(edit));
     m_pending.push_back(shared);

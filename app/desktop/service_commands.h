@@ -4,6 +4,7 @@
 #include "app/desktop/service_worker.h"
 #include "base/result.h"
 #include "config/config.h"
+#include "service/service_status.h"
 
 #include <cstdint>
 #include <functional>
@@ -11,8 +12,9 @@
 #include <memory>
 
 namespace Velto::Corvane {
+class AccessLog;
 class CorvaneService;
-}
+} // namespace Velto::Corvane
 
 namespace App {
 
@@ -38,6 +40,9 @@ public:
     // The service's configuration with the changes still under way.
     Velto::Corvane::Config Current() const;
     bool HasPendingChanges() const { return !m_pending.empty(); }
+    // The service's status and access log, read on the calling thread.
+    Velto::Corvane::ServiceStatus Status() const;
+    Velto::Corvane::AccessLog& Log();
 
     void Change(Edit edit, std::function<void(const ConfigEditResult&)> done);
     // `done` gets the start's result and the port it listens on.

@@ -1,6 +1,6 @@
 #include "app/desktop/stop_signal_watch.h"
 
-#include "app/stop_signals.h"
+#include "app/run/stop_signals.h"
 #include "base/interrupt_retry.h"
 
 #include <poll.h>

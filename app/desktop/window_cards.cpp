@@ -1,7 +1,7 @@
 #include "app/desktop/window_cards.h"
 
 #include "app/desktop/window_glyphs.h"
-#include "app/text_table.h"
+#include "app/texts/text_table.h"
 #include "widget/core/grid.h"
 #include "widget/core/icon.h"
 #include "widget/core/stack.h"

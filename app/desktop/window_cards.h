@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/desktop/reachability.h"
-#include "app/ui_language.h"
+#include "app/desktop/home/reachability.h"
+#include "app/texts/ui_language.h"
 #include "widget/core/border.h"
 #include "widget/core/label.h"
 

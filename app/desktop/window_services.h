@@ -13,9 +13,10 @@
 
 namespace App {
 
-// What the main window needs from the native window and the desktop around
-// it: its content and title, the UI thread's task queue, the clipboard, the
-// modal dialogs, questions and pickers it owns, and its popup menu. The
+// What the main window and its pages need from the native window and the
+// desktop around it: its content and title, the UI thread's task queue, the
+// clipboard, the modal dialogs, questions and pickers it owns, its popup
+// menu, the file manager and the start-at-sign-in entry. The
 // program fills it from the toolkit's window; screenshots and tests fill it
 // with a headless host. Empty callbacks leave their action out.
 struct WindowServices {
@@ -35,15 +36,27 @@ struct WindowServices {
     std::function<bool(const Velto::Corvane::Config& config, Velto::Corvane::Share& share,
                        bool isNew)>
         editShare;
+    // True when the user confirmed; only then is `account` changed.
+    std::function<bool(const Velto::Corvane::Config& config, Velto::Corvane::Account& account,
+                       bool isNew)>
+        editAccount;
     std::function<bool(const std::u16string& title, const std::u16string& text)> ask;
     std::function<void(const std::u16string& text)> inform;
     std::function<void(const std::u16string& text)> showError;
     std::function<std::optional<std::string>(const std::u16string& title)> pickFolder;
     std::function<std::vector<std::string>(const std::u16string& title)> pickFiles;
+    // One file, filtered to the given description and patterns ("*.pfx;*.p12").
+    std::function<std::optional<std::string>(const std::u16string& title,
+                                             const std::u16string& description,
+                                             const std::u16string& patterns)>
+        pickFile;
     std::function<void(std::u16string_view url)> openAddress;
     std::function<void(const Velto::Corvane::Share& share)> openShareLocation;
     std::function<std::shared_ptr<const Velto::Widget::Bitmap>(const Velto::Corvane::Share&)>
         shareIcon;
+    std::function<bool(const std::string& folder)> openFolder;
+    std::function<bool()> isAutostartEnabled;
+    std::function<bool(bool enable)> setAutostart;
 };
 
 } // namespace App

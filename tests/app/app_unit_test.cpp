@@ -2,10 +2,10 @@
 // options and the run-only shares (over real files in a temporary folder).
 
 #include "app/command_line.h"
-#include "app/environment_settings.h"
-#include "app/server_addresses.h"
-#include "app/service_options_for_run.h"
-#include "app/temporary_shares.h"
+#include "app/headless/server_addresses.h"
+#include "app/headless/temporary_shares.h"
+#include "app/run/environment_settings.h"
+#include "app/run/service_options_for_run.h"
 #include "base/environment_variable.h"
 #include "base/utf.h"
 #include "tests/support/temp_home.h"

@@ -2,8 +2,8 @@
 // its version choice at the capacity limits, its format information, and the
 // terminal rendering.
 
-#include "app/qr_encoder.h"
-#include "app/terminal_qr.h"
+#include "app/qr/qr_encoder.h"
+#include "app/qr/terminal_qr.h"
 #include "tests/support/netns_lab.h"
 
 #include <gtest/gtest.h>

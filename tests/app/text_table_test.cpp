@@ -1,9 +1,9 @@
 // The desktop program's texts: the table in both languages, placeholder
 // replacement and the choice of language from the setting and the environment.
 
-#include "app/text_format.h"
-#include "app/text_table.h"
-#include "app/ui_language.h"
+#include "app/texts/text_format.h"
+#include "app/texts/text_table.h"
+#include "app/texts/ui_language.h"
 #include "base/utf.h"
 
 #include <gtest/gtest.h>

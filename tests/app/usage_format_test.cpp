@@ -1,9 +1,9 @@
 // What a usage report says and how: the JSON text of a batch, feature names,
 // the language tag and the system's release.
 
-#include "app/os_release.h"
-#include "app/usage_language.h"
-#include "app/usage_request_body.h"
+#include "app/usage/os_release.h"
+#include "app/usage/usage_language.h"
+#include "app/usage/usage_request_body.h"
 #include "json/json.h"
 
 #include <gtest/gtest.h>

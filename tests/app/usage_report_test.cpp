@@ -3,11 +3,11 @@
 // client id kept between runs, the queue's bound, and that a hanging,
 // endless or missing service never holds the program.
 
-#include "app/os_release.h"
-#include "app/usage_reporter.h"
+#include "app/usage/os_release.h"
+#include "app/usage/usage_reporter.h"
+#include "json/json.h"
 #include "tests/app/collect_server.h"
 #include "tests/support/temp_home.h"
-#include "json/json.h"
 
 #include <gtest/gtest.h>
 

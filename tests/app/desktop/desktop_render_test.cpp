@@ -3,12 +3,12 @@
 // of pushing the tags away, and each language and colour scheme renders (the
 // pictures stay in the build folder for a look).
 
-#include "app/desktop/qr_dialog_content.h"
-#include "app/desktop/reachability.h"
+#include "app/desktop/home/reachability.h"
+#include "app/desktop/qr/qr_dialog_content.h"
 #include "app/desktop/server_status_text.h"
-#include "app/desktop/shares_view.h"
+#include "app/desktop/shares/share_list_view.h"
 #include "app/desktop/window_cards.h"
-#include "app/text_table.h"
+#include "app/texts/text_table.h"
 #include "tests/support/netns_lab.h"
 #include "widget/core/grid.h"
 #include "widget/core/label.h"

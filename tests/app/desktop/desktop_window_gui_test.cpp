@@ -5,11 +5,12 @@
 // listed to a visitor over HTTP; the share dialog refuses a taken name; the
 // address copies to the X clipboard.
 
+#include "app/desktop/accounts/account_dialog.h"
 #include "app/desktop/config_edit.h"
 #include "app/desktop/desktop_window.h"
-#include "app/desktop/edit_dialogs.h"
-#include "app/text_format.h"
-#include "app/text_table.h"
+#include "app/desktop/home/home_page.h"
+#include "app/texts/text_format.h"
+#include "app/texts/text_table.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
 #include "tests/app/desktop/window_test_steps.h"

@@ -2,9 +2,9 @@
 // named in the error line with the focus on its field, accepted input is
 // written back, and the rights boxes hang together.
 
-#include "app/desktop/account_dialog_form.h"
-#include "app/desktop/share_dialog_form.h"
-#include "app/text_table.h"
+#include "app/desktop/accounts/account_dialog_content.h"
+#include "app/desktop/shares/share_dialog_content.h"
+#include "app/texts/text_table.h"
 #include "base/utf.h"
 #include "config/password_hash.h"
 #include "widget/controls/check_box.h"
@@ -90,7 +90,7 @@ protected:
 TEST_F(ShareDialogTest, RefusedInputNamesTheProblemAndFocusesTheField) {
     Share share;
     share.id = "new";
-    ShareDialogForm form{config, share, true, kEn, {}};
+    ShareDialogContent form{config, share, true, kEn, {}};
     Shown shown{form.Build()};
     EXPECT_EQ(U8Title(form), "Add shared folder");
     EXPECT_FALSE(form.ErrorLabel()->IsVisible());
@@ -133,7 +133,7 @@ TEST_F(ShareDialogTest, ConfirmedInputIsWrittenBack) {
     share.guest = static_cast<AccessFlags>(5);
     share.password = "stored-hash";
     share.maxUploadBytes = 3 * kBytesPerMegabyte + 1;
-    ShareDialogForm form{config, share, false, kEn, {}};
+    ShareDialogContent form{config, share, false, kEn, {}};
     Shown shown{form.Build()};
     EXPECT_EQ(form.GuestBox()->GetSelectedIndex(), 1); // read and delete shows as read
     EXPECT_EQ(form.UploadBox()->GetValue(), 4);
@@ -153,12 +153,12 @@ TEST_F(ShareDialogTest, BrowseFillsThePathAndAnEmptyName) {
     Share share;
     share.id = "new";
     std::string initial;
-    ShareDialogForm::Pickers pickers;
+    ShareDialogContent::Pickers pickers;
     pickers.folder = [&](const std::u16string&, const std::string& start) {
         initial = start;
         return std::optional<std::string>((temp.path / "Photos").string());
     };
-    ShareDialogForm form{config, share, true, kEn, pickers};
+    ShareDialogContent form{config, share, true, kEn, pickers};
     Shown shown{form.Build()};
     form.PathBox()->SetText(u"/srv");
     form.Browse();
@@ -177,7 +177,7 @@ TEST_F(ShareDialogTest, AFileShareOffersTwoGuestChoicesAndStaysReadOnly) {
     share.file = true;
     share.guest = static_cast<AccessFlags>(7);
     share.path = (temp.path / "a.txt").u16string();
-    ShareDialogForm form{config, share, true, kEn, {}};
+    ShareDialogContent form{config, share, true, kEn, {}};
     Shown shown{form.Build()};
     EXPECT_EQ(U8Title(form), "Add shared file");
     EXPECT_EQ(form.GuestBox()->Items().size(), 2u);
@@ -213,7 +213,7 @@ Config AccountConfig() {
 TEST(AccountDialogTest, RefusesDuplicatesAndMismatchesAndStoresNormalisedRights) {
     const Config config = AccountConfig();
     Account fresh;
-    AccountDialogForm form{config, fresh, true, kEn};
+    AccountDialogContent form{config, fresh, true, kEn};
     Shown shown{form.Build()};
     EXPECT_EQ(Velto::Utf16ToUtf8(form.Title()), "Add account");
     ASSERT_EQ(form.Rights().size(), 2u);
@@ -248,7 +248,7 @@ TEST(AccountDialogTest, RefusesDuplicatesAndMismatchesAndStoresNormalisedRights)
 
 TEST(AccountDialogTest, EditingKeepsThePasswordAndTheReadOnlyShareRights) {
     const Config config = AccountConfig();
-    AccountDialogForm form{config, config.accounts[0], false, kEn};
+    AccountDialogContent form{config, config.accounts[0], false, kEn};
     Shown shown{form.Build()};
     EXPECT_EQ(form.PasswordBox()->Placeholder(), Text(TextId::LeaveEmptyToKeep, kEn));
     EXPECT_EQ(form.Rights()[1].write->State(), CheckState::Checked); // disabled, still shown
@@ -259,7 +259,7 @@ TEST(AccountDialogTest, EditingKeepsThePasswordAndTheReadOnlyShareRights) {
     EXPECT_EQ(form.Result().access.at("s2"), static_cast<AccessFlags>(7));
 
     Config empty;
-    AccountDialogForm none{empty, Account{}, true, kEn};
+    AccountDialogContent none{empty, Account{}, true, kEn};
     Shown shownNone{none.Build()};
     EXPECT_TRUE(none.Rights().empty());
 }
@@ -286,12 +286,12 @@ TEST(EditDialogPictures, BothDialogsInEachLanguageAndTheme) {
         for (const auto& theme : themes) {
             const std::string suffix = std::string(language.name) + "-" + theme.name + ".png";
             SCOPED_TRACE(suffix);
-            ShareDialogForm share{config, config.shares[0], false, language.language, {}};
+            ShareDialogContent share{config, config.shares[0], false, language.language, {}};
             Shown shownShare{share.Build(), theme.theme};
             EXPECT_EQ(shownShare.host->RenderToPng(kDialogSize,
                                                    (ShotFolder() / ("share-" + suffix)).string()),
                       0);
-            AccountDialogForm account{config, config.accounts[0], false, language.language};
+            AccountDialogContent account{config, config.accounts[0], false, language.language};
             Shown shownAccount{account.Build(), theme.theme};
             EXPECT_EQ(shownAccount.host->RenderToPng(
                           kDialogSize, (ShotFolder() / ("account-" + suffix)).string()),

@@ -4,10 +4,11 @@
 // in use shows its failure, the page buttons switch pages, dropped folders
 // reach config.json and the address copies.
 
+#include "app/desktop/home/home_page.h"
 #include "app/desktop/main_window.h"
-#include "app/desktop/share_icon.h"
-#include "app/text_format.h"
-#include "app/text_table.h"
+#include "app/desktop/shares/share_icon.h"
+#include "app/texts/text_format.h"
+#include "app/texts/text_table.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
 #include "tests/app/desktop/headless_main_window.h"
@@ -17,6 +18,7 @@
 #include "widget/controls/toggle_switch.h"
 #include "widget/core/label.h"
 #include "widget/input/headless_host.h"
+#include "widget/list/list_view.h"
 #include "widget/menu/menu_item.h"
 #include "widget/render/theme.h"
 
@@ -56,6 +58,16 @@ template <typename T> T* FindByName(Widget& widget, std::u16string_view name) {
             return found;
     for (const auto& child : widget.Children()) {
         if (T* found = FindByName<T>(*child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+template <typename T> T* FindFirst(Widget& widget) {
+    if (T* found = dynamic_cast<T*>(&widget))
+        return found;
+    for (const auto& child : widget.Children()) {
+        if (T* found = FindFirst<T>(*child))
             return found;
     }
     return nullptr;
@@ -291,14 +303,8 @@ TEST_F(MainWindowTest, ScopeMenuSwitchesToTheInternetAndBack) {
     Service().Stop();
 }
 
-TEST_F(MainWindowTest, TheStatusIsReadEveryTwoSecondsAndOtherPagesComeFromOutside) {
+TEST_F(MainWindowTest, TheStatusIsReadEveryTwoSecondsAndReachesThePageShown) {
     Open(UiLanguage::English);
-    int refreshes = 0;
-    window->SetExtraPages(MainWindow::ExtraPages{
-        [](MainWindow&, MainWindow::Page page) {
-            return std::make_unique<Label>(u"page " + Velto::Utf8ToUtf16(std::to_string(page)));
-        },
-        [&refreshes](MainWindow&) { ++refreshes; }});
 
     // Started behind the window's back: the next reading shows it.
     ASSERT_EQ(Service().Start(), 0);
@@ -308,14 +314,25 @@ TEST_F(MainWindowTest, TheStatusIsReadEveryTwoSecondsAndOtherPagesComeFromOutsid
     EXPECT_EQ(U8(Switch().Text()), "Server on");
     EXPECT_EQ(stateChanges, 0); // only the window's own actions call the hook
 
-    window->ShowPage(MainWindow::kAccountsPage);
+    // The page shown hears every reading: the log page lists what was
+    // logged behind its back at the next one.
+    window->ShowPage(MainWindow::kLogPage);
     Layout();
-    EXPECT_NE(FindLabel(window->Root(), u"page 1"), nullptr);
-    EXPECT_NE(FindLabel(window->Root(), u"Accounts"), nullptr);
-    const int afterShow = refreshes;
-    EXPECT_GE(afterShow, 1);
-    host->AdvanceTime(2 * MainWindow::kStatusSeconds + 0.1);
-    EXPECT_EQ(refreshes, afterShow + 2);
+    EXPECT_NE(FindLabel(window->Root(), T(TextId::AccessLog)), nullptr);
+    const auto* list = FindFirst<List::ListView>(window->Root());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Source()->RowCount(), 0);
+    for (int entry = 1; entry <= 2; ++entry) {
+        Velto::Corvane::AccessLogEntry logged;
+        logged.address = "127.0.0.1";
+        logged.action = "download";
+        logged.detail = u"/docs/a.txt";
+        logged.result = 200;
+        Service().Log().Append(logged);
+        EXPECT_EQ(list->Source()->RowCount(), entry - 1);
+        host->AdvanceTime(MainWindow::kStatusSeconds + 0.1);
+        EXPECT_EQ(list->Source()->RowCount(), entry);
+    }
     Service().Stop();
     host->AdvanceTime(MainWindow::kStatusSeconds);
     EXPECT_FALSE(Switch().IsOn());

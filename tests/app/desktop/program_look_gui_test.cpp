@@ -3,7 +3,7 @@
 // program applies them and rebuilds its window in the new look.
 #include "app/desktop/desktop_window.h"
 #include "app/desktop/program.h"
-#include "app/environment_settings.h"
+#include "app/run/environment_settings.h"
 #include "service/corvane_service.h"
 #include "tests/support/service_fixture.h"
 #include "tests/support/xvfb_session.h"

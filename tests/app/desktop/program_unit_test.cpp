@@ -1,10 +1,10 @@
 // The desktop program's small pure pieces: the tray menu for each server
 // state and language, the command a second copy forwards, the file names of
 // dialog captures, and the drawn icons.
-#include "app/desktop/dialog_shots.h"
 #include "app/desktop/run_program.h"
-#include "app/desktop/tray_icons.h"
-#include "app/desktop/tray_menu.h"
+#include "app/desktop/screenshots/dialog_shots.h"
+#include "app/desktop/tray/tray_icons.h"
+#include "app/desktop/tray/tray_menu.h"
 #include "base/utf.h"
 #include "widget/render/cairo_canvas.h"
 

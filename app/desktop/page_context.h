@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/texts/ui_language.h"
+
+#include <functional>
+
+namespace App {
+
+class ServiceCommands;
+class ShareActions;
+struct WindowServices;
+
+// What a page may use of the window around it: the service through the
+// window's commands, the share actions, the window's dialogs, questions,
+// pickers and shell actions, the UI language, and the few window-wide
+// actions a page starts. The window owns it and outlives the pages it shows;
+// a page keeps nothing of it past its own life.
+struct PageContext {
+    UiLanguage language{UiLanguage::Korean};
+    ServiceCommands& commands;
+    ShareActions& shares;
+    const WindowServices& services;
+    // Runs a task on the UI thread after the current widget callback has
+    // returned: actions that rebuild the page must not destroy the widget
+    // whose callback runs.
+    std::function<void(std::function<void()>)> post;
+    // The window's server switch: starts a stopped server, stops a running one.
+    std::function<void()> toggleServer;
+    // Settings were applied: the window reads the status again and tells the
+    // program, which keeps the tray in step.
+    std::function<void()> settingsApplied;
+    // The language or the colour choice changed; the program builds its
+    // windows in the new look.
+    std::function<void()> lookChanged;
+};
+
+} // namespace App

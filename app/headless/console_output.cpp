@@ -1,0 +1,125 @@
+#include "app/headless/console_output.h"
+
+#include <unistd.h>
+
+#include <system_error>
+
+namespace App {
+namespace {
+
+// How long the writer waits for a stalled reader before it looks whether the
+// run is ending.
+constexpr int kStallWaitMs = 100;
+
+std::string DropReport(std::uint64_t dropped) {
+    return "\xE2\x80\xA6 " + std::to_string(dropped) + (dropped == 1 ? " line" : " lines") +
+           " dropped";
+}
+
+} // namespace
+
+ConsoleOutput::ConsoleOutput() : ConsoleOutput(STDOUT_FILENO, STDERR_FILENO) {}
+
+ConsoleOutput::ConsoleOutput(int outputFd, int errorFd) : m_output(outputFd), m_error(errorFd) {
+    try {
+        m_writer = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // Lines are then written by the callers themselves.
+    }
+}
+
+ConsoleOutput::~ConsoleOutput() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_flushDeadline = std::chrono::steady_clock::now() + kFinalFlushLimit;
+    }
+    m_wake.notify_one();
+    if (m_writer.joinable())
+        m_writer.join();
+}
+
+void ConsoleOutput::Line(std::string_view text) {
+    Queue(text, false);
+}
+
+void ConsoleOutput::ErrorLine(std::string_view text) {
+    Queue(text, true);
+}
+
+void ConsoleOutput::Queue(std::string_view text, bool error) {
+    // m_writer is set once, before any line comes.
+    if (!m_writer.joinable()) {
+        std::string line{text};
+        line.push_back('\n');
+        const std::lock_guard direct(m_directMutex);
+        WriteWhole(error ? m_error : m_output, line);
+        return;
+    }
+    std::unique_lock lock(m_mutex);
+    if (m_queue.size() >= kMaxQueuedLines || m_queuedBytes + text.size() > kMaxQueuedBytes) {
+        ++m_dropped;
+        return;
+    }
+    const bool wasEmpty = m_queue.empty();
+    m_queue.push_back({std::string{text}, error, m_dropped});
+    m_queuedBytes += text.size();
+    m_dropped = 0;
+    lock.unlock();
+    // The writer waits only on an empty queue.
+    if (wasEmpty)
+        m_wake.notify_one();
+}
+
+void ConsoleOutput::Run() {
+    for (;;) {
+        QueuedLine line;
+        bool reportOnly = false;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return !m_queue.empty() || m_dropped > 0 || m_stopping; });
+            if (!m_queue.empty()) {
+                line = std::move(m_queue.front());
+                m_queue.pop_front();
+                m_queuedBytes -= line.text.size();
+            } else if (m_dropped > 0) {
+                // Everything queued is out, so output flows again: report
+                // the lines that did not fit, even if no other line follows.
+                line.droppedBefore = std::exchange(m_dropped, 0);
+                reportOnly = true;
+            } else {
+                return;
+            }
+        }
+        ConsoleStream& stream = line.error ? m_error : m_output;
+        std::string bytes;
+        if (line.droppedBefore > 0)
+            bytes = DropReport(line.droppedBefore) + "\n";
+        if (!reportOnly)
+            bytes += line.text + "\n";
+        if (!WriteWhole(stream, bytes))
+            return;
+    }
+}
+
+bool ConsoleOutput::WriteWhole(ConsoleStream& stream, std::string_view bytes) {
+    for (;;) {
+        switch (stream.WriteSome(bytes)) {
+        case ConsoleStream::Status::Done:
+        case ConsoleStream::Status::Broken: // nobody reads any more: nothing to keep
+            return true;
+        case ConsoleStream::Status::Stalled:
+            break;
+        }
+        if (PastFinalFlush())
+            return false;
+        stream.WaitWritable(kStallWaitMs);
+    }
+}
+
+bool ConsoleOutput::PastFinalFlush() {
+    const std::lock_guard lock(m_mutex);
+    return m_stopping && std::chrono::steady_clock::now() >= m_flushDeadline;
+}
+
+} // namespace App
