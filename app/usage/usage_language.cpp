@@ -1,5 +1,7 @@
 #include "app/usage/usage_language.h"
 
+#include "base/ascii_case.h"
+
 #include <string_view>
 
 namespace App {
@@ -13,12 +15,7 @@ bool IsCLocale(std::string_view locale) {
 std::string Tag(std::string_view locale) {
     std::string tag;
     for (const char c : locale.substr(0, locale.find_first_of(".@"))) {
-        if (c == '_')
-            tag += '-';
-        else if (c >= 'A' && c <= 'Z')
-            tag += static_cast<char>(c - 'A' + 'a');
-        else
-            tag += c;
+        tag += c == '_' ? '-' : Velto::AsciiLower(c);
     }
     return tag;
 }

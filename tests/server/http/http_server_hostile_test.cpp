@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-namespace Velto::Test {
+namespace Velto::Testing {
 namespace {
 
 using Corvane::CannedResponse;
@@ -208,4 +208,4 @@ TEST(HttpServerHostileTest, HandlerThatThrowsEndsItsConnectionOnly) {
 }
 
 } // namespace
-} // namespace Velto::Test
+} // namespace Velto::Testing

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-namespace Velto::Test {
+namespace Velto::Testing {
 namespace {
 
 using Corvane::CannedResponse;
@@ -594,4 +594,4 @@ TEST(HttpServerDualStackTest, PeersAreWrittenInTheirOwnFamily) {
 }
 
 } // namespace
-} // namespace Velto::Test
+} // namespace Velto::Testing

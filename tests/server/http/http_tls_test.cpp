@@ -18,7 +18,7 @@
 #include <sstream>
 #include <string>
 
-namespace Velto::Test {
+namespace Velto::Testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -223,4 +223,4 @@ TEST_F(HttpTlsTest, RefusalAtTheConnectionLimitIsInClearText) {
 }
 
 } // namespace
-} // namespace Velto::Test
+} // namespace Velto::Testing

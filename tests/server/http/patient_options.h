@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace Velto::Test {
+namespace Velto::Testing {
 
 // Time-outs far beyond any test's run time: the tests decide when a
 // connection ends, never a clock.
@@ -30,4 +30,4 @@ inline std::string Get(std::string_view target, std::string_view extra = {}) {
            "\r\n";
 }
 
-} // namespace Velto::Test
+} // namespace Velto::Testing

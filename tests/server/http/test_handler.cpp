@@ -8,7 +8,7 @@
 
 #include "base/unique_fd.h"
 
-namespace Velto::Test {
+namespace Velto::Testing {
 namespace {
 
 constexpr std::uint64_t kMaxEchoBytes = 64 * 1024 * 1024;
@@ -120,4 +120,4 @@ SeenRequest TestHandler::Last() const {
     return m_seen.empty() ? SeenRequest{} : m_seen.back();
 }
 
-} // namespace Velto::Test
+} // namespace Velto::Testing

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace Velto::Test {
+namespace Velto::Testing {
 
 // What the test handler saw of one request.
 struct SeenRequest {
@@ -53,4 +53,4 @@ private:
     std::vector<SeenRequest> m_seen;
 };
 
-} // namespace Velto::Test
+} // namespace Velto::Testing

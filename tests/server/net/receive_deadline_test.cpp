@@ -18,7 +18,7 @@
 #include <memory>
 #include <thread>
 
-namespace Velto::Test {
+namespace Velto::Testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -160,4 +160,4 @@ TEST(ReceiveDeadlineTest, ConnectionIoHoldsTheDeadlineOverAnyTransport) {
 }
 
 } // namespace
-} // namespace Velto::Test
+} // namespace Velto::Testing

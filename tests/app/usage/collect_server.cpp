@@ -1,4 +1,4 @@
-#include "tests/app/collect_server.h"
+#include "tests/app/usage/collect_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

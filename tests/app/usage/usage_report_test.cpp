@@ -6,7 +6,7 @@
 #include "app/usage/os_release.h"
 #include "app/usage/usage_reporter.h"
 #include "json/json.h"
-#include "tests/app/collect_server.h"
+#include "tests/app/usage/collect_server.h"
 #include "tests/support/temp_home.h"
 
 #include <gtest/gtest.h>
