@@ -12,6 +12,7 @@
 #include "base/utf.h"
 #include "service/corvane_service.h"
 #include "tests/app/desktop/headless_main_window.h"
+#include "tests/app/desktop/widget_find.h"
 #include "tests/support/service_fixture.h"
 #include "widget/controls/button.h"
 #include "widget/controls/toggle_button.h"
@@ -33,45 +34,12 @@
 namespace App {
 namespace {
 
+using namespace App::Testing;
+
 using namespace Velto::Widget;
 using Velto::Corvane::Config;
 using Velto::Corvane::ServiceStatus;
 using Velto::Corvane::Share;
-
-std::string U8(std::u16string_view text) {
-    return Velto::Utf16ToUtf8(text);
-}
-
-template <typename T> T* FindById(Widget& widget, std::u16string_view id) {
-    if (widget.AutomationId() == id)
-        return dynamic_cast<T*>(&widget);
-    for (const auto& child : widget.Children()) {
-        if (T* found = FindById<T>(*child, id))
-            return found;
-    }
-    return nullptr;
-}
-
-template <typename T> T* FindByName(Widget& widget, std::u16string_view name) {
-    if (widget.AccessibleName() == name)
-        if (T* found = dynamic_cast<T*>(&widget))
-            return found;
-    for (const auto& child : widget.Children()) {
-        if (T* found = FindByName<T>(*child, name))
-            return found;
-    }
-    return nullptr;
-}
-
-template <typename T> T* FindFirst(Widget& widget) {
-    if (T* found = dynamic_cast<T*>(&widget))
-        return found;
-    for (const auto& child : widget.Children()) {
-        if (T* found = FindFirst<T>(*child))
-            return found;
-    }
-    return nullptr;
-}
 
 const Label* FindLabel(const Widget& widget, std::u16string_view text) {
     if (const auto* label = dynamic_cast<const Label*>(&widget);

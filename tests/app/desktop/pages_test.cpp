@@ -13,6 +13,7 @@
 #include "server/cert/self_signed_certificate.h"
 #include "service/corvane_service.h"
 #include "tests/app/desktop/headless_main_window.h"
+#include "tests/app/desktop/widget_find.h"
 #include "tests/support/service_fixture.h"
 #include "widget/controls/button.h"
 #include "widget/controls/check_box.h"
@@ -35,6 +36,8 @@
 namespace App {
 namespace {
 
+using namespace App::Testing;
+
 using namespace Velto::Widget;
 using Velto::Corvane::AccessFlags;
 using Velto::Corvane::AccessLogEntry;
@@ -44,30 +47,6 @@ using Velto::Widget::Controls::ComboBox;
 using Velto::Widget::Controls::NumberBox;
 using Velto::Widget::Controls::TextBox;
 using Velto::Widget::List::ListView;
-
-std::string U8(std::u16string_view text) {
-    return Velto::Utf16ToUtf8(text);
-}
-
-template <typename T> T* FindById(Widget& widget, std::u16string_view id) {
-    if (widget.AutomationId() == id)
-        return dynamic_cast<T*>(&widget);
-    for (const auto& child : widget.Children()) {
-        if (T* found = FindById<T>(*child, id))
-            return found;
-    }
-    return nullptr;
-}
-
-template <typename T> T* FindFirst(Widget& widget) {
-    if (T* found = dynamic_cast<T*>(&widget))
-        return found;
-    for (const auto& child : widget.Children()) {
-        if (T* found = FindFirst<T>(*child))
-            return found;
-    }
-    return nullptr;
-}
 
 CheckBox* FindCheck(Widget& widget, std::u16string_view text) {
     if (auto* box = dynamic_cast<CheckBox*>(&widget); box && box->Text() == text)

@@ -1,10 +1,10 @@
 #pragma once
 
 // What the window tests on a private X server share: finding widgets in a
-// window's tree, running the UI loop until something happened, and steps
+// window's tree (widget_find.h), running the UI loop until something happened, and steps
 // that run inside a modal dialog's own loop.
 
-#include "base/utf.h"
+#include "tests/app/desktop/widget_find.h"
 #include "widget/core/label.h"
 #include "widget/core/widget.h"
 #include "widget/window/application.h"
@@ -27,50 +27,6 @@ using Velto::Widget::Label;
 using Velto::Widget::Widget;
 
 inline constexpr double kDeadlineSeconds = 30;
-
-inline std::string U8(std::u16string_view text) {
-    return Velto::Utf16ToUtf8(text);
-}
-
-template <typename T> T* FindById(Widget* widget, std::u16string_view id) {
-    if (!widget)
-        return nullptr;
-    if (widget->AutomationId() == id) {
-        if (T* found = dynamic_cast<T*>(widget))
-            return found;
-    }
-    for (const auto& child : widget->Children()) {
-        if (T* found = FindById<T>(child.get(), id))
-            return found;
-    }
-    return nullptr;
-}
-
-template <typename T> T* FindFirst(Widget* widget) {
-    if (!widget)
-        return nullptr;
-    if (T* found = dynamic_cast<T*>(widget))
-        return found;
-    for (const auto& child : widget->Children()) {
-        if (T* found = FindFirst<T>(child.get()))
-            return found;
-    }
-    return nullptr;
-}
-
-template <typename T> T* FindByName(Widget* widget, std::u16string_view name) {
-    if (!widget)
-        return nullptr;
-    if (widget->AccessibleName() == name) {
-        if (T* found = dynamic_cast<T*>(widget))
-            return found;
-    }
-    for (const auto& child : widget->Children()) {
-        if (T* found = FindByName<T>(child.get(), name))
-            return found;
-    }
-    return nullptr;
-}
 
 inline const Label* FindLabel(const Widget* widget, std::u16string_view text) {
     if (!widget)
