@@ -75,6 +75,7 @@ const TEXTS = {
     parent: '상위 폴더',
     clearSelection: '선택 해제',
     selectAll: '모두 선택',
+    loading: '불러오는 중…',
     e_badLogin: '사용자 이름이나 비밀번호가 틀렸습니다.',
     e_badPassword: '비밀번호가 틀렸습니다.',
     e_tooMany: '너무 여러 번 틀렸습니다. {s}초 뒤에 다시 시도하세요.',
@@ -165,6 +166,7 @@ const TEXTS = {
     parent: 'Up one level',
     clearSelection: 'Clear selection',
     selectAll: 'Select all',
+    loading: 'Loading…',
     e_badLogin: 'The user name or password is wrong.',
     e_badPassword: 'The password is wrong.',
     e_tooMany: 'Too many wrong tries. Try again in {s} seconds.',
@@ -225,6 +227,8 @@ function errorText(reply) {
 const TEXT_PREVIEW_BYTES = 1048576;
 const SLIDE_MS = 4000;
 const TOAST_MS = 4000;
+// A listing that takes longer than this shows that it is on its way.
+const LOADING_DELAY_MS = 300;
 const PARALLEL_UPLOADS = 2;
 const THUMB_LIST_PX = 96;
 const THUMB_TILE_PX = 320;
@@ -685,6 +689,17 @@ function setSummary(...nodes) {
   ui.summary.hidden = nodes.length === 0;
 }
 
+// Shows a spinner in the empty folder area when the answer with this ticket
+// is slow to come; any rendering of the answer replaces it.
+function showLoadingLater(ticket) {
+  setTimeout(() => {
+    if (ticket !== state.loading || ui.content.getAttribute('aria-busy') !== 'true') return;
+    if (ui.content.childElementCount > 0 || !ui.message.hidden) return;
+    ui.content.replaceChildren(el('div', { class: 'panel loading-state', role: 'status' },
+      el('span', { class: 'spinner', 'aria-hidden': 'true' }), el('span', { text: t('loading') })));
+  }, LOADING_DELAY_MS);
+}
+
 function clearContent() {
   view.rows = new Map();
   view.windowed = null;
@@ -714,6 +729,7 @@ async function showShares() {
   renderCrumbs();
   const ticket = ++state.loading;
   ui.content.setAttribute('aria-busy', 'true');
+  showLoadingLater(ticket);
   const [reply] = await Promise.all([api('GET', '/api/shares'), sessionLoaded]);
   if (ticket !== state.loading) return;
   ui.content.setAttribute('aria-busy', 'false');
@@ -824,6 +840,7 @@ async function loadFolder() {
   }
   const ticket = ++state.loading;
   ui.content.setAttribute('aria-busy', 'true');
+  showLoadingLater(ticket);
   const query = new URLSearchParams({ share, path: path.join('/') });
   const reply = await api('GET', '/api/list?' + query.toString());
   if (ticket !== state.loading) return;

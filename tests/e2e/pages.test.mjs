@@ -280,6 +280,37 @@ describe('folder view', () => {
     await page.context().close();
   });
 
+  for (const layout of ['list', 'grid']) {
+    test(`a slow listing shows that it is loading (${layout})`, async () => {
+      const page = await openPage(browser, server, {
+        beforeLoad: (p) => p.addInitScript((value) => localStorage.setItem('vcs.view', value), layout),
+      });
+      await settled(page);
+      let release;
+      const held = new Promise((resolve) => {
+        release = resolve;
+      });
+      await page.route('**/api/list?*', async (route) => {
+        await held;
+        await route.continue();
+      });
+      await page.evaluate(() => {
+        location.hash = '#/pics';
+      });
+      const spinner = page.locator('#content .loading-state');
+      await spinner.waitFor();
+      assert.equal(await spinner.getAttribute('role'), 'status');
+      assert.equal((await spinner.textContent()).trim(), 'Loading…');
+      assert.ok(await page.locator('#content .loading-state .spinner').isVisible());
+      release();
+      await settled(page);
+      assert.equal(await spinner.count(), 0);
+      assert.equal(await page.locator(layout === 'grid' ? '.tile' : '.row').count(), 7);
+      await page.unrouteAll({ behavior: 'ignoreErrors' });
+      await page.context().close();
+    });
+  }
+
   test('names that look like markup or attributes stay text', async () => {
     const page = await openPage(browser, server, { hash: '#/linux' });
     await settled(page);
