@@ -76,6 +76,8 @@ const TEXTS = {
     clearSelection: '선택 해제',
     selectAll: '모두 선택',
     loading: '불러오는 중…',
+    retry: '다시 시도',
+    toShares: '공유 목록으로',
     e_badLogin: '사용자 이름이나 비밀번호가 틀렸습니다.',
     e_badPassword: '비밀번호가 틀렸습니다.',
     e_tooMany: '너무 여러 번 틀렸습니다. {s}초 뒤에 다시 시도하세요.',
@@ -167,6 +169,8 @@ const TEXTS = {
     clearSelection: 'Clear selection',
     selectAll: 'Select all',
     loading: 'Loading…',
+    retry: 'Retry',
+    toShares: 'Shared folders',
     e_badLogin: 'The user name or password is wrong.',
     e_badPassword: 'The password is wrong.',
     e_tooMany: 'Too many wrong tries. Try again in {s} seconds.',
@@ -432,7 +436,7 @@ function start() {
   document.documentElement.lang = LANG;
   for (const id of ['crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'sort',
     'viewButton', 'writeTools', 'newFolderButton', 'uploadFolderButton', 'uploadButton', 'content',
-    'message', 'summary', 'fileInput', 'folderInput', 'selectionTools', 'clearSelection',
+    'message', 'messageActions', 'summary', 'fileInput', 'folderInput', 'selectionTools', 'clearSelection',
     'selectionCount', 'downloadButton', 'renameButton', 'deleteButton', 'drop', 'uploads',
     'uploadTitle', 'uploadsCancel', 'uploadsClose', 'uploadList', 'toast', 'dialog', 'dialogForm',
     'dialogTitle', 'dialogText', 'dialogNameRow', 'dialogNameLabel', 'dialogName',
@@ -468,6 +472,15 @@ function updateFilterPlaceholder() {
 
 function wireEvents() {
   window.addEventListener('hashchange', route);
+  // A link to the place already shown loads it again (the browser sends no
+  // hashchange for it), so the home link also works after an error.
+  document.querySelector('header.bar').addEventListener('click', (event) => {
+    const link = event.target.closest('a[href^="#"]');
+    if (!link || event.button !== 0 || event.ctrlKey || event.metaKey || event.shiftKey || event.altKey) return;
+    if (link.getAttribute('href') !== (location.hash.length > 1 ? location.hash : '#/')) return;
+    event.preventDefault();
+    route();
+  });
   window.addEventListener('scroll', scheduleWindow, { passive: true });
   window.addEventListener('resize', () => {
     if (!view.windowed) return;
@@ -653,13 +666,15 @@ function route() {
   loadFolder();
 }
 
-function renderCrumbs() {
+// `linked` false names the place without links to its parents, for a place
+// that could not be opened: its parents may not exist either.
+function renderCrumbs(linked = true) {
   const names = state.share === null ? [] : [state.share, ...state.path];
   const nodes = [];
   const home = el('a', { class: 'crumb home', href: '#/' }, icon('home'));
   setLabel(home, t('shares'));
   nodes.push(home);
-  if (names.length > 1) {
+  if (names.length > 1 && linked) {
     const up = el('a', { class: 'crumb up', href: locationFor(names[0], names.slice(1, -1)), text: '…' });
     setLabel(up, t('parent'));
     nodes.push(el('span', { class: 'crumb-sep up' }, icon('right')), up);
@@ -670,6 +685,8 @@ function renderCrumbs() {
     nodes.push(el('span', { class: 'crumb-sep' + middle }, icon('right')));
     if (last) {
       nodes.push(el('span', { class: 'crumb current', text: name, 'aria-current': 'page', title: name }));
+    } else if (!linked) {
+      nodes.push(el('span', { class: 'crumb plain' + middle, text: name }));
     } else {
       nodes.push(el('a', { class: 'crumb' + middle, href: locationFor(names[0], names.slice(1, index + 1)), text: name }));
     }
@@ -682,6 +699,22 @@ function setMessage(text, isError) {
   ui.message.textContent = text || '';
   ui.message.hidden = !text;
   ui.message.classList.toggle('error', Boolean(isError));
+  ui.messageActions.replaceChildren();
+  ui.messageActions.hidden = true;
+}
+
+// The reason a listing failed, with the ways on: signing in when that is
+// what it needs, trying again, and the share list.
+function showLoadError(data) {
+  setMessage(errorText(data), true);
+  const actions = [];
+  if (data.error === 'signIn') actions.push(signInButton('button primary'));
+  const retry = el('button', { class: actions.length ? 'button secondary' : 'button primary', type: 'button', text: t('retry') });
+  retry.addEventListener('click', route);
+  actions.push(retry);
+  if (state.share !== null) actions.push(el('a', { class: 'button secondary', href: '#/', text: t('toShares') }));
+  ui.messageActions.replaceChildren(...actions);
+  ui.messageActions.hidden = false;
 }
 
 function setSummary(...nodes) {
@@ -737,7 +770,7 @@ async function showShares() {
   setMessage('');
   setSummary();
   if (!reply.ok) {
-    setMessage(errorText(reply.data), true);
+    showLoadError(reply.data);
     return;
   }
   const shares = (Array.isArray(reply.data.shares) ? reply.data.shares : [])
@@ -873,7 +906,8 @@ async function loadFolder() {
     setSummary();
     updateSelection();
     ui.content.setAttribute('aria-busy', 'false');
-    setMessage(errorText(reply.data), true);
+    renderCrumbs(false);
+    showLoadError(reply.data);
     return;
   }
 

@@ -311,6 +311,45 @@ describe('folder view', () => {
     });
   }
 
+  test('an error offers Retry and the share list; the home link loads the list again', async () => {
+    const page = await openPage(browser, server);
+    await settled(page);
+    // The server cannot be reached for a while.
+    await page.route('**/api/**', (route) => route.abort());
+    await openFolder(page, '#/pics/slow');
+    assert.equal(await page.textContent('#message'), 'Cannot reach the server.');
+    assert.deepEqual(await page.locator('#messageActions > *').allTextContents(), ['Retry', 'Shared folders']);
+    await page.unrouteAll({ behavior: 'ignoreErrors' });
+    await page.click('#messageActions >> text=Retry');
+    await settled(page);
+    assert.deepEqual(await shownNames(page), ['one.txt']);
+    assert.equal(await page.isVisible('#messageActions'), false);
+
+    await page.route('**/api/**', (route) => route.abort());
+    await openFolder(page, '#/');
+    assert.equal(await page.textContent('#message'), 'Cannot reach the server.');
+    assert.deepEqual(await page.locator('#messageActions > *').allTextContents(), ['Retry']);
+    await page.unrouteAll({ behavior: 'ignoreErrors' });
+    await page.click('.crumb.home');
+    await settled(page);
+    assert.deepEqual(await page.locator('.share-name').allTextContents(), ['docs', 'pics', 'big', 'linux']);
+    assert.equal(await page.isVisible('#message'), false);
+    await page.context().close();
+  });
+
+  test('a place that is not there links to none of its parents', async () => {
+    const page = await openPage(browser, server, { hash: '#/nothing/here/at-all' });
+    await settled(page);
+    assert.equal(await page.isVisible('#message'), true);
+    assert.deepEqual(await page.locator('#crumbs a').evaluateAll((links) => links.map((link) => link.getAttribute('href'))), ['#/']);
+    assert.equal(await page.textContent('.crumb.current'), 'at-all');
+    await page.click('#messageActions >> text=Shared folders');
+    await page.waitForFunction(() => location.hash === '#/');
+    await settled(page);
+    assert.equal(await page.locator('.share-name').count(), 4);
+    await page.context().close();
+  });
+
   test('names that look like markup or attributes stay text', async () => {
     const page = await openPage(browser, server, { hash: '#/linux' });
     await settled(page);
