@@ -259,6 +259,13 @@ describe('file operations', () => {
     assert.deepEqual(visibleEntries(folder), ['other.txt', 'summary.txt']);
     assert.equal(await page.textContent('#selectionCount'), '1 selected');
     assert.equal(await page.locator('#content .row.selected a.name').textContent(), 'summary.txt');
+    // The toast stands above the selection bar, on a desktop and on a phone.
+    for (const size of [null, { width: 390, height: 844 }]) {
+      if (size) await page.setViewportSize(size);
+      const toast = await page.locator('#toast').boundingBox();
+      const bar = await page.locator('#selectionTools').boundingBox();
+      assert.ok(toast.y + toast.height <= bar.y, `toast ${JSON.stringify(toast)} over the bar ${JSON.stringify(bar)}`);
+    }
     const body = JSON.parse(log.filter((entry) => entry.path === '/api/rename').at(-1).body);
     assert.deepEqual(body, { share: 'box', path: 'renamed/report.final.txt', newName: 'summary.txt' });
     await page.context().close();
