@@ -77,6 +77,9 @@ const TEXTS = {
     selectAll: '모두 선택',
     loading: '불러오는 중…',
     retry: '다시 시도',
+    sortBy: '정렬 기준',
+    ascending: '오름차순',
+    descending: '내림차순',
     toShares: '공유 목록으로',
     e_badLogin: '사용자 이름이나 비밀번호가 틀렸습니다.',
     e_badPassword: '비밀번호가 틀렸습니다.',
@@ -170,6 +173,9 @@ const TEXTS = {
     selectAll: 'Select all',
     loading: 'Loading…',
     retry: 'Retry',
+    sortBy: 'Sort by',
+    ascending: 'Ascending',
+    descending: 'Descending',
     toShares: 'Shared folders',
     e_badLogin: 'The user name or password is wrong.',
     e_badPassword: 'The password is wrong.',
@@ -434,7 +440,7 @@ function isNarrow() {
 
 function start() {
   document.documentElement.lang = LANG;
-  for (const id of ['crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'sort',
+  for (const id of ['crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'sort', 'sortDir',
     'viewButton', 'writeTools', 'newFolderButton', 'uploadFolderButton', 'uploadButton', 'content',
     'message', 'messageActions', 'summary', 'fileInput', 'folderInput', 'selectionTools', 'clearSelection',
     'selectionCount', 'downloadButton', 'renameButton', 'deleteButton', 'drop', 'uploads',
@@ -461,6 +467,7 @@ function applyTexts() {
   };
   for (const [id, key] of Object.entries(labels)) setLabel(ui[id], t(key));
   ui.crumbs.setAttribute('aria-label', t('shares'));
+  ui.sort.setAttribute('aria-label', t('sortBy'));
   updateFilterPlaceholder();
 }
 
@@ -489,7 +496,10 @@ function wireEvents() {
     view.rows = new Map();
     startWindow(view.windowed);
   });
-  window.matchMedia(NARROW_QUERY).addEventListener('change', updateFilterPlaceholder);
+  window.matchMedia(NARROW_QUERY).addEventListener('change', () => {
+    updateFilterPlaceholder();
+    updateSortTools();
+  });
   window.addEventListener('beforeunload', (event) => {
     if (uploads.running.size > 0 || uploads.queue.length > 0) event.preventDefault();
   });
@@ -503,7 +513,8 @@ function wireEvents() {
     state.filter = ui.filter.value;
     applyFilter();
   });
-  ui.sort.addEventListener('change', () => setSort(ui.sort.value));
+  ui.sort.addEventListener('change', () => setSortKey(ui.sort.value));
+  ui.sortDir.addEventListener('click', () => setSort(state.sort));
   ui.viewButton.addEventListener('click', () => {
     state.view = state.view === 'list' ? 'grid' : 'list';
     storageSet(localStorage, 'vcs.view', state.view);
@@ -948,12 +959,25 @@ function filterItems(items) {
   return items.filter((item) => item.lower.includes(needle));
 }
 
+// A column header sets its key, or reverses the order when it is the key already.
 function setSort(key) {
   if (key === state.sort) state.descending = !state.descending;
   else {
     state.sort = key;
     state.descending = key !== 'name';
   }
+  sortChanged();
+}
+
+// The sort box only sets the key; the direction button next to it reverses.
+function setSortKey(key) {
+  if (key === state.sort) return;
+  state.sort = key;
+  state.descending = key !== 'name';
+  sortChanged();
+}
+
+function sortChanged() {
   storageSet(localStorage, 'vcs.sort', state.sort);
   storageSet(localStorage, 'vcs.desc', state.descending ? '1' : '0');
   view.sorted = sortItems(state.items);
@@ -971,13 +995,23 @@ function renderFolder() {
   ui.findTools.hidden = !showFind;
   ui.writeTools.hidden = !canWrite;
   ui.toolbar.hidden = !showFind && !canWrite;
-  ui.sort.hidden = state.view !== 'grid';
-  ui.sort.value = state.sort;
+  updateSortTools();
   const other = state.view === 'list' ? 'grid' : 'list';
   setIcon(ui.viewButton, other);
   setLabel(ui.viewButton, other === 'grid' ? t('gridView') : t('listView'));
   renderItems();
   renderFolderSummary();
+}
+
+// Tiles have no column headers, and a phone's list has room for the name's
+// only: there the sort box and the direction button sort.
+function updateSortTools() {
+  const boxed = state.view === 'grid' || isNarrow();
+  ui.sort.hidden = !boxed;
+  ui.sortDir.hidden = !boxed;
+  ui.sort.value = state.sort;
+  ui.sortDir.textContent = state.descending ? '↓' : '↑';
+  setLabel(ui.sortDir, state.descending ? t('descending') : t('ascending'));
 }
 
 function renderFolderSummary() {

@@ -194,6 +194,31 @@ describe('folder view', () => {
     await page.context().close();
   });
 
+  test('on a phone one sort box with a visible direction sorts list and tiles', async () => {
+    const page = await openPage(browser, server, { hash: '#/docs', width: 390, height: 844, isMobile: true });
+    await settled(page);
+    const direction = async () => [await page.textContent('#sortDir'), await page.getAttribute('#sortDir', 'aria-label')];
+    for (const layout of ['list', 'tiles']) {
+      assert.equal(await page.isVisible('#sort'), true, layout);
+      assert.equal(await page.getAttribute('#sort', 'aria-label'), 'Sort by');
+      assert.equal(await page.locator('.sort-button:visible').count(), 0, layout);
+      assert.deepEqual(await direction(), ['↑', 'Ascending']);
+      await page.selectOption('#sort', 'size');
+      assert.deepEqual(await direction(), ['↓', 'Descending']);
+      assert.deepEqual(await shownNames(page), ['a-folder', 'b', 'File3.txt', 'file2.txt', 'file10.txt', QUOTED]);
+      // Choosing the same key again keeps the order; the button reverses it.
+      await page.selectOption('#sort', 'size');
+      assert.deepEqual(await direction(), ['↓', 'Descending']);
+      await page.click('#sortDir');
+      assert.deepEqual(await direction(), ['↑', 'Ascending']);
+      assert.deepEqual(await shownNames(page), ['a-folder', 'b', 'file2.txt', 'file10.txt', QUOTED, 'File3.txt']);
+      await page.selectOption('#sort', 'name');
+      assert.deepEqual(await shownNames(page), ['a-folder', 'b', 'file2.txt', 'File3.txt', 'file10.txt', QUOTED]);
+      await page.click('#viewButton');
+    }
+    await page.context().close();
+  });
+
   test('filters by a part of the name in any case', async () => {
     const page = await openPage(browser, server, { hash: '#/docs' });
     await settled(page);
