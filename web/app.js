@@ -440,7 +440,7 @@ function isNarrow() {
 
 function start() {
   document.documentElement.lang = LANG;
-  for (const id of ['crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'sort', 'sortDir',
+  for (const id of ['pageTitle', 'crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'sort', 'sortDir',
     'viewButton', 'writeTools', 'newFolderButton', 'uploadFolderButton', 'uploadButton', 'content',
     'message', 'messageActions', 'summary', 'fileInput', 'folderInput', 'selectionTools', 'clearSelection',
     'selectionCount', 'downloadButton', 'renameButton', 'deleteButton', 'drop', 'uploads',
@@ -703,6 +703,7 @@ function renderCrumbs(linked = true) {
     }
   });
   ui.crumbs.replaceChildren(...nodes);
+  ui.pageTitle.textContent = names.length ? names[names.length - 1] : t('shares');
   document.title = names.length ? names[names.length - 1] + ' - VeltoCorvane' : 'VeltoCorvane';
 }
 
@@ -1065,7 +1066,8 @@ function listHead() {
     if (active) text += state.descending ? ' ↓' : ' ↑';
     const button = el('button', { type: 'button', class: 'sort-button ' + className + (active ? ' active' : ''), text });
     button.dataset.sort = key;
-    if (active) button.setAttribute('aria-sort', state.descending ? 'descending' : 'ascending');
+    // The list is no table, so the order is said in the active header's name.
+    if (active) button.setAttribute('aria-label', t(key) + ', ' + (state.descending ? t('descending') : t('ascending')));
     head.append(button);
   }
   return head;

@@ -9,7 +9,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import {
-  launchBrowser, makeJpeg, needRoutes, openPage, screenshot, Server, settled, share, tempRoot, writeTree,
+  axeFindings, launchBrowser, makeJpeg, needRoutes, openPage, screenshot, Server, settled, share, tempRoot, writeTree,
 } from './support/harness.mjs';
 
 // Names that look like markup or attributes, and names other systems refuse
@@ -568,6 +568,54 @@ describe('viewer', () => {
     assert.equal(download.suggestedFilename(), 'data.bin');
     assert.equal(fs.statSync(await download.path()).size, 2048);
     assert.equal(await page.isVisible('#viewer'), false);
+    await page.context().close();
+  });
+});
+
+describe('accessibility', () => {
+  const sizes = { desktop: { width: 1280, height: 800 }, phone: { width: 390, height: 844, isMobile: true } };
+  for (const colorScheme of ['light', 'dark']) {
+    for (const [device, size] of Object.entries(sizes)) {
+      test(`axe-core finds nothing critical or serious on the main screens (${colorScheme}, ${device})`, async () => {
+        const page = await openPage(browser, server, { colorScheme, ...size, bypassCSP: true });
+        const findings = [];
+        const audit = async (screen) => {
+          for (const line of await axeFindings(page)) findings.push(`${screen}: ${line}`);
+        };
+        await settled(page);
+        await audit('share list');
+        await openFolder(page, '#/docs');
+        await audit('folder list');
+        await page.locator('#content .row').nth(3).locator('input.check').check();
+        await audit('selection');
+        await page.click('#newFolderButton');
+        await page.click('#dialogOk');
+        await page.waitForSelector('#dialogError:not([hidden])');
+        await audit('dialog');
+        await page.keyboard.press('Escape');
+        await openFolder(page, '#/pics');
+        await page.click('#viewButton');
+        await audit('tiles');
+        await page.click('#viewButton');
+        await page.click('a.name >> text=a.jpg');
+        await page.waitForSelector('#viewer:not([hidden])');
+        await audit('viewer');
+        await page.keyboard.press('Escape');
+        await openFolder(page, '#/nothing/here');
+        await audit('error');
+        assert.deepEqual(findings, []);
+        await page.context().close();
+      });
+    }
+  }
+
+  test('every screen has one h1 naming the place', async () => {
+    const page = await openPage(browser, server, { width: 390, height: 844, isMobile: true });
+    await settled(page);
+    assert.deepEqual(await page.locator('h1').allTextContents(), ['Shared']);
+    assert.equal(await page.getAttribute('.brand', 'aria-label'), 'VeltoCorvane');
+    await openFolder(page, '#/docs/b');
+    assert.deepEqual(await page.locator('h1').allTextContents(), ['b']);
     await page.context().close();
   });
 });
