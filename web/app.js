@@ -81,6 +81,7 @@ const TEXTS = {
     ascending: '오름차순',
     descending: '내림차순',
     toShares: '공유 목록으로',
+    imageFailed: '사진을 불러오지 못했습니다.',
     e_badLogin: '사용자 이름이나 비밀번호가 틀렸습니다.',
     e_badPassword: '비밀번호가 틀렸습니다.',
     e_tooMany: '너무 여러 번 틀렸습니다. {s}초 뒤에 다시 시도하세요.',
@@ -177,6 +178,7 @@ const TEXTS = {
     ascending: 'Ascending',
     descending: 'Descending',
     toShares: 'Shared folders',
+    imageFailed: 'The image could not be loaded.',
     e_badLogin: 'The user name or password is wrong.',
     e_badPassword: 'The password is wrong.',
     e_tooMany: 'Too many wrong tries. Try again in {s} seconds.',
@@ -1593,7 +1595,9 @@ function showViewerItem() {
   ui.viewerSlideshow.hidden = !several;
   let node;
   if (item.kind === 'image') {
-    node = el('img', { alt: item.name, src: url + '?view=1' });
+    node = el('img', { alt: item.name });
+    node.addEventListener('error', () => showImageFailure(url, ticket), { once: true });
+    node.src = url + '?view=1';
   } else if (item.kind === 'video') {
     node = el('video', { controls: true, autoplay: true, playsinline: true, preload: 'metadata' });
     node.src = url + '?view=1';
@@ -1653,6 +1657,29 @@ async function loadTextPreview(node, url, item, ticket) {
   let text = new TextDecoder('utf-8').decode(bytes.subarray(0, end));
   if (truncated) text += '\n\n' + t('truncated');
   node.textContent = text;
+}
+
+// In place of the browser's broken-picture sign: the failure in words, with
+// the server's reason when it gives one.
+async function showImageFailure(url, ticket) {
+  if (ticket !== viewer.ticket) return;
+  showViewerMessage(t('imageFailed'));
+  let reason = '';
+  try {
+    const response = await fetch(url + '?view=1', { credentials: 'same-origin', headers: { Range: 'bytes=0-0' } });
+    if (!response.ok && response.status !== 416) {
+      let data = {};
+      try {
+        data = await response.json();
+      } catch {
+        data = {};
+      }
+      reason = errorText(typeof data.error === 'string' ? data : { error: 'failed' });
+    }
+  } catch {
+    reason = t('e_network');
+  }
+  if (reason && ticket === viewer.ticket) showViewerMessage(t('imageFailed') + ' ' + reason);
 }
 
 function showViewerMessage(text) {

@@ -540,6 +540,25 @@ describe('viewer', () => {
     await page.context().close();
   });
 
+  test('a picture that cannot be loaded is said so, with the reason the server gives', async () => {
+    const page = await openPage(browser, server, { hash: '#/pics' });
+    await settled(page);
+    await page.route('**/files/pics/b.jpg?view=1', (route) => route.fulfill({ status: 404, contentType: 'application/json', body: '{"error":"notFound"}' }));
+    await page.route('**/files/pics/c.jpg?view=1', (route) => route.fulfill({ status: 200, contentType: 'image/jpeg', body: 'not a picture' }));
+    const message = () => page.textContent('#viewerStage .viewer-message');
+    await page.click('a.name >> text=b.jpg');
+    await page.waitForFunction(() => /Not found/.test(document.querySelector('#viewerStage .viewer-message')?.textContent));
+    assert.equal(await message(), 'The image could not be loaded. Not found. It may have been moved or deleted.');
+    await page.click('#viewerNext');
+    await page.waitForSelector('#viewerStage .viewer-message');
+    assert.equal(await message(), 'The image could not be loaded.');
+    assert.equal(await page.locator('#viewerStage img').count(), 0);
+    await page.click('#viewerNext');
+    await page.locator('#viewerStage img').evaluate((img) => img.decode());
+    await page.unrouteAll({ behavior: 'ignoreErrors' });
+    await page.context().close();
+  });
+
   test('previews the first MiB of a 3 MB text file with the truncation note', async () => {
     const page = await openPage(browser, server, { hash: '#/pics' });
     await settled(page);
