@@ -587,6 +587,16 @@ describe('viewer', () => {
     assert.equal(download.suggestedFilename(), 'data.bin');
     assert.equal(fs.statSync(await download.path()).size, 2048);
     assert.equal(await page.isVisible('#viewer'), false);
+
+    // A download the server refuses is said in the page.
+    await page.route('**/files/pics/data.bin', (route) => route.fulfill({ status: 404, contentType: 'application/json', body: '{"error":"notFound"}' }));
+    let downloads = 0;
+    page.on('download', () => downloads++);
+    await page.click('a.name >> text=data.bin');
+    await page.waitForFunction(() => !document.getElementById('toast').hidden);
+    assert.equal(await page.textContent('#toast'), 'The download failed. Not found. It may have been moved or deleted.');
+    assert.equal(downloads, 0);
+    await page.unrouteAll({ behavior: 'ignoreErrors' });
     await page.context().close();
   });
 });
