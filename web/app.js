@@ -1568,7 +1568,8 @@ async function onDialogSubmit(event) {
   if (error) {
     ui.dialogError.textContent = error;
     ui.dialogError.hidden = false;
-    const field = !ui.dialogPasswordRow.hidden && ui.dialogNameRow.hidden ? ui.dialogPassword
+    // A wrong password is the likelier mistake than a wrong name.
+    const field = !ui.dialogPasswordRow.hidden ? ui.dialogPassword
       : !ui.dialogNameRow.hidden ? ui.dialogName : ui.dialogOk;
     field.focus();
     if (field instanceof HTMLInputElement) field.select();
@@ -1592,9 +1593,18 @@ function openViewer(item) {
   viewer.path = state.path.slice();
   viewer.restoreFocus = document.activeElement;
   ui.viewer.hidden = false;
+  setPageInert(true);
   document.body.style.overflow = 'hidden';
   showViewerItem();
   ui.viewerClose.focus();
+}
+
+// While the viewer shows, the page behind it takes no focus, clicks or
+// screen-reader reading.
+function setPageInert(on) {
+  for (const node of [document.querySelector('header.bar'), document.querySelector('main'), ui.selectionTools, ui.uploads]) {
+    node.inert = on;
+  }
 }
 
 function closeViewer() {
@@ -1603,6 +1613,7 @@ function closeViewer() {
   viewer.ticket++;
   ui.viewerStage.replaceChildren();
   ui.viewer.hidden = true;
+  setPageInert(false);
   document.body.style.overflow = '';
   const focus = viewer.restoreFocus;
   viewer.restoreFocus = null;

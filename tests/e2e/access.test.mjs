@@ -69,6 +69,7 @@ describe('accounts', () => {
     assert.equal(await page.evaluate(() => document.activeElement.id), 'dialogName');
     await signIn(page, 'mina', 'wrong horse');
     await dialogError(page, '사용자 이름이나 비밀번호가 틀렸습니다.');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'dialogPassword');
     await signIn(page, '  mina ', 'right horse');
     await page.waitForSelector('#dialog', { state: 'hidden' });
     await page.waitForFunction(() => document.getElementById('userName').textContent === 'mina');

@@ -514,6 +514,10 @@ describe('viewer', () => {
     await page.waitForSelector('#viewer:not([hidden])');
     const title = () => page.textContent('#viewerTitle');
     assert.equal(await title(), 'b.jpg');
+    // Nothing of the page behind shows through or takes focus.
+    const behind = () => page.evaluate(() => ['header.bar', 'main', '#selectionTools', '#uploads'].map((selector) => document.querySelector(selector).inert));
+    assert.deepEqual(await behind(), [true, true, true, true]);
+    assert.equal(await page.evaluate(() => getComputedStyle(document.getElementById('viewer')).backgroundColor), 'rgb(8, 10, 14)');
     assert.match(await page.getAttribute('#viewerStage img', 'src'), /\/files\/pics\/b\.jpg\?view=1$/);
     await page.click('#viewerNext');
     assert.equal(await title(), 'c.jpg');
@@ -537,6 +541,7 @@ describe('viewer', () => {
 
     await page.keyboard.press('Escape');
     assert.equal(await page.isVisible('#viewer'), false);
+    assert.deepEqual(await behind(), [false, false, false, false]);
     await page.context().close();
   });
 
