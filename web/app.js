@@ -83,6 +83,8 @@ const TEXTS = {
     toShares: '공유 목록으로',
     imageFailed: '사진을 불러오지 못했습니다.',
     downloadFailed: '내려받지 못했습니다.',
+    savedAs: '완료: ‘{name}’(으)로 저장',
+    filteredFrom: '(전체 {n}개 중)',
     e_badLogin: '사용자 이름이나 비밀번호가 틀렸습니다.',
     e_badPassword: '비밀번호가 틀렸습니다.',
     e_tooMany: '너무 여러 번 틀렸습니다. {s}초 뒤에 다시 시도하세요.',
@@ -181,6 +183,8 @@ const TEXTS = {
     toShares: 'Shared folders',
     imageFailed: 'The image could not be loaded.',
     downloadFailed: 'The download failed.',
+    savedAs: 'Done: saved as “{name}”',
+    filteredFrom: '(filtered from {n})',
     e_badLogin: 'The user name or password is wrong.',
     e_badPassword: 'The password is wrong.',
     e_tooMany: 'Too many wrong tries. Try again in {s} seconds.',
@@ -365,6 +369,13 @@ function formatShortDate(ms) {
     return dateFormats.monthDay.format(date);
   }
   return dateFormats.monthDayYear.format(date);
+}
+
+const countFormat = new Intl.NumberFormat(LANG);
+
+// Counts with the language's thousands separators.
+function formatCount(n) {
+  return countFormat.format(n);
 }
 
 const collator = new Intl.Collator(LANG, { numeric: true, sensitivity: 'base' });
@@ -818,7 +829,7 @@ async function showShares() {
   for (const share of shares) list.append(el('li', null, shareRow(share)));
   ui.content.replaceChildren(el('div', { class: 'panel' }, list));
 
-  const summary = [document.createTextNode(shares.length === 1 ? t('shares1') : t('sharesCount', { n: shares.length }))];
+  const summary = [document.createTextNode(shares.length === 1 ? t('shares1') : t('sharesCount', { n: formatCount(shares.length) }))];
   if (wantsSignIn) summary.push(el('span', { class: 'hint', text: t('signInHint') }), signInButton('text-button'));
   setSummary(...summary);
 }
@@ -1019,12 +1030,15 @@ function updateSortTools() {
   setLabel(ui.sortDir, state.descending ? t('descending') : t('ascending'));
 }
 
+// Counts what the filter lets through, and then of how many.
 function renderFolderSummary() {
-  const folders = state.items.filter((item) => item.dir).length;
-  const files = state.items.length - folders;
+  const counted = state.filter === '' ? state.items : view.shown;
+  const folders = counted.filter((item) => item.dir).length;
+  const files = counted.length - folders;
   const parts = [];
-  if (folders > 0) parts.push(folders === 1 ? t('folder1') : t('folders', { n: folders }));
-  if (files > 0) parts.push(files === 1 ? t('file1') : t('files', { n: files }));
+  if (folders > 0) parts.push(folders === 1 ? t('folder1') : t('folders', { n: formatCount(folders) }));
+  if (files > 0) parts.push(files === 1 ? t('file1') : t('files', { n: formatCount(files) }));
+  if (parts.length > 0 && counted !== state.items) parts[parts.length - 1] += ' ' + t('filteredFrom', { n: formatCount(state.items.length) });
   if (parts.length === 0) setSummary();
   else setSummary(document.createTextNode(parts.join(' · ')));
 }
@@ -1336,7 +1350,7 @@ function updateSelection() {
     all.indeterminate = selectedShown > 0 && selectedShown < view.shown.length;
   }
   ui.selectionTools.hidden = count === 0 || state.share === null;
-  ui.selectionCount.textContent = t('selected', { n: count });
+  ui.selectionCount.textContent = t('selected', { n: formatCount(count) });
   ui.deleteButton.hidden = !state.permissions.includes('delete');
   ui.renameButton.hidden = !(state.permissions.includes('write') && count === 1);
 }
@@ -1472,7 +1486,7 @@ function deleteSelected() {
   let count = names.length;
   openDialog({
     title: t('deleteTitle'),
-    text: t('deleteText', { n: names.length }),
+    text: t('deleteText', { n: formatCount(names.length) }),
     danger: true,
     okText: t('delete'),
     submit: async () => {
@@ -1483,7 +1497,7 @@ function deleteSelected() {
     },
   }).then((ok) => {
     if (ok) {
-      toast(t('deleted', { n: count }));
+      toast(t('deleted', { n: formatCount(count) }));
       state.selected.clear();
       updateSelection();
     }
@@ -1912,7 +1926,16 @@ function sendUpload(entry) {
   xhr.addEventListener('load', () => {
     if (xhr.status >= 200 && xhr.status < 300) {
       entry.bar.value = 100;
-      finishUpload(entry, 'done', t('done'));
+      // A taken name makes the server store the file under a numbered one.
+      let stored = '';
+      try {
+        const reply = JSON.parse(xhr.responseText);
+        if (reply && typeof reply.name === 'string') stored = reply.name;
+      } catch {
+        stored = '';
+      }
+      const asSent = entry.rel[entry.rel.length - 1];
+      finishUpload(entry, 'done', stored && stored !== asSent ? t('savedAs', { name: stored }) : t('done'));
     } else {
       let data = {};
       try {

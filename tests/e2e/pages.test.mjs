@@ -452,6 +452,15 @@ describe('folder view', () => {
     test(`the breadcrumb on a ${device} shows ${crumbs.join(' › ')}`, async () => {
       const page = await openPage(browser, server, { hash: '#/docs/b', ...size });
       await settled(page);
+      if (device === 'phone') {
+        // Every control at the top and in the selection bar is at least 44 × 44 px.
+        await page.locator('#content .row input.check').first().check();
+        const small = await page.locator('header a, header button, #toolbar button, #toolbar select, #toolbar input, #selectionTools button')
+          .evaluateAll((nodes) => nodes.filter((node) => node.offsetParent !== null).map((node) => [node.id || node.className, node.getBoundingClientRect()])
+            .filter(([, box]) => box.width < 44 || box.height < 44).map(([name, box]) => `${name} ${box.width}×${box.height}`));
+        assert.deepEqual(small, []);
+        await page.keyboard.press('Escape');
+      }
       const shown = await page.locator('#crumbs .crumb:not(.home)').evaluateAll((nodes) =>
         nodes.filter((node) => node.offsetParent !== null).map((node) => node.textContent));
       assert.deepEqual(shown, crumbs);
@@ -490,12 +499,13 @@ describe('folder view', () => {
     await page.fill('#filter', 'item-9999');
     await settled(page);
     assert.deepEqual(await shownNames(page), ['item-9999.txt']);
+    assert.equal(await page.locator('#summary').textContent(), '1 file (filtered from 10,000)');
     await page.fill('#filter', '');
     await settled(page);
-    assert.equal(await page.locator('#summary').textContent(), `${BIG_FOLDER_ITEMS} files`);
+    assert.equal(await page.locator('#summary').textContent(), '10,000 files');
     await page.locator('#content .row input.check').first().focus();
     await page.keyboard.press('Control+A');
-    assert.equal(await page.textContent('#selectionCount'), `${BIG_FOLDER_ITEMS} selected`);
+    assert.equal(await page.textContent('#selectionCount'), '10,000 selected');
     await page.evaluate(() => window.scrollTo(0, 5000 * 53));
     await page.waitForFunction(() => [...document.querySelectorAll('#content a.name')].some((link) => link.textContent === 'item-5000.txt'));
     const row = page.locator('#content .row', { has: page.locator('a.name:text-is("item-5000.txt")') });

@@ -201,6 +201,18 @@ describe('upload', () => {
     assert.deepEqual(visibleEntries(folder), ['part1.bin', 'part2.bin']);
     await page.context().close();
   });
+
+  test('a file stored under a numbered name says the name it got', async (t) => {
+    if (!(await needRoutes(t, server, 'box', ['upload']))) return;
+    const folder = folderFor('numbered', { 'a.txt': 'first' });
+    const page = await openPage(browser, server, { hash: '#/box/numbered' });
+    await settled(page);
+    await page.setInputFiles('#fileInput', [{ name: 'a.txt', mimeType: 'text/plain', buffer: Buffer.from('second') }]);
+    await waitForUploadTitle(page, 'Upload finished (1/1)');
+    assert.equal(await page.textContent('#uploadList .upload-state'), 'Done: saved as “a (2).txt”');
+    assert.deepEqual(visibleEntries(folder), ['a (2).txt', 'a.txt']);
+    await page.context().close();
+  });
 });
 
 describe('file operations', () => {
