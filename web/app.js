@@ -85,6 +85,10 @@ const TEXTS = {
     downloadFailed: '내려받지 못했습니다.',
     savedAs: '완료: ‘{name}’(으)로 저장',
     filteredFrom: '(전체 {n}개 중)',
+    nameEmpty: '이름을 입력하세요.',
+    nameDots: '이름은 ‘.’이나 ‘..’일 수 없습니다.',
+    nameChars: '이름에 ‘/’나 제어 문자를 쓸 수 없습니다.',
+    nameLong: '이름이 255바이트보다 깁니다.',
     e_badLogin: '사용자 이름이나 비밀번호가 틀렸습니다.',
     e_badPassword: '비밀번호가 틀렸습니다.',
     e_tooMany: '너무 여러 번 틀렸습니다. {s}초 뒤에 다시 시도하세요.',
@@ -185,6 +189,10 @@ const TEXTS = {
     downloadFailed: 'The download failed.',
     savedAs: 'Done: saved as “{name}”',
     filteredFrom: '(filtered from {n})',
+    nameEmpty: 'Enter a name.',
+    nameDots: 'A name cannot be “.” or “..”.',
+    nameChars: 'A name cannot contain “/” or control characters.',
+    nameLong: 'The name is longer than 255 bytes.',
     e_badLogin: 'The user name or password is wrong.',
     e_badPassword: 'The password is wrong.',
     e_tooMany: 'Too many wrong tries. Try again in {s} seconds.',
@@ -209,11 +217,14 @@ const TEXTS = {
 
 // The server's rule for a new item name: 1 to 255 bytes of UTF-8, not "." or
 // "..", no "/" and no control character. Anything else Linux allows is a name.
+// Gives the text that says what is wrong with the name, or null.
 const MAX_NAME_BYTES = 255;
-function isValidItemName(name) {
-  if (name === '' || name === '.' || name === '..') return false;
-  if (/[\u0000-\u001f\u007f/]/.test(name)) return false;
-  return new TextEncoder().encode(name).length <= MAX_NAME_BYTES;
+function nameProblem(name) {
+  if (name === '') return t('nameEmpty');
+  if (name === '.' || name === '..') return t('nameDots');
+  if (/[\u0000-\u001f\u007f/]/.test(name)) return t('nameChars');
+  if (new TextEncoder().encode(name).length > MAX_NAME_BYTES) return t('nameLong');
+  return null;
 }
 
 const LANG = /^ko/i.test(navigator.language || '') ? 'ko' : 'en';
@@ -1432,7 +1443,8 @@ function newFolder() {
     nameLabel: t('newFolderLabel'),
     name: '',
     submit: async ({ name }) => {
-      if (!isValidItemName(name)) return t('e_badName');
+      const problem = nameProblem(name);
+      if (problem) return problem;
       const reply = await api('POST', '/api/mkdir', { share, path: [...path, name].join('/') });
       return reply.ok ? null : errorText(reply.data);
     },
@@ -1457,7 +1469,8 @@ function renameSelected() {
     name: oldName,
     selectStem: true,
     submit: async ({ name }) => {
-      if (!isValidItemName(name)) return t('e_badName');
+      const problem = nameProblem(name);
+      if (problem) return problem;
       if (name === oldName) {
         unchanged = true;
         return null;

@@ -225,9 +225,18 @@ describe('file operations', () => {
     await page.click('#newFolderButton');
     assert.equal(await page.textContent('#dialogTitle'), 'New folder');
     assert.equal(await page.evaluate(() => document.activeElement.id), 'dialogName');
-    await page.fill('#dialogName', '   ');
-    await page.click('#dialogOk');
-    assert.equal(await page.textContent('#dialogError'), 'The name has characters that cannot be used.');
+    // Names the server would refuse are refused here, saying what is wrong.
+    for (const [name, problem] of [
+      ['   ', 'Enter a name.'],
+      ['a/b', 'A name cannot contain “/” or control characters.'],
+      ['tab\there', 'A name cannot contain “/” or control characters.'],
+      ['..', 'A name cannot be “.” or “..”.'],
+      ['가'.repeat(86), 'The name is longer than 255 bytes.'],
+    ]) {
+      await page.fill('#dialogName', name);
+      await page.click('#dialogOk');
+      assert.equal(await page.textContent('#dialogError'), problem, name);
+    }
     assert.equal(log.filter((entry) => entry.path === '/api/mkdir').length, 0);
     await page.fill('#dialogName', 'taken');
     await page.click('#dialogOk');
