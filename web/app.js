@@ -607,6 +607,8 @@ function wireEvents() {
   ui.viewerPrev.addEventListener('click', () => moveViewer(-1, true));
   ui.viewerNext.addEventListener('click', () => moveViewer(1, true));
   ui.viewerSlideshow.addEventListener('click', toggleSlideshow);
+  ui.viewerStage.addEventListener('touchstart', onViewerTouchStart, { passive: true });
+  ui.viewerStage.addEventListener('touchend', onViewerTouchEnd, { passive: true });
 
   document.addEventListener('keydown', onDocumentKey);
 }
@@ -1757,6 +1759,23 @@ function moveViewer(step, stop) {
   if (count < 2) return;
   viewer.index = (viewer.index + step + count) % count;
   showViewerItem();
+}
+
+// A swipe sideways over the picture moves to the next or previous one.
+const SWIPE_PX = 50;
+let swipeStart = null;
+
+function onViewerTouchStart(event) {
+  swipeStart = event.touches.length === 1 ? { x: event.touches[0].clientX, y: event.touches[0].clientY } : null;
+}
+
+function onViewerTouchEnd(event) {
+  const start = swipeStart;
+  swipeStart = null;
+  if (!start || event.changedTouches.length !== 1 || viewer.items.length < 2) return;
+  const dx = event.changedTouches[0].clientX - start.x;
+  const dy = event.changedTouches[0].clientY - start.y;
+  if (Math.abs(dx) >= SWIPE_PX && Math.abs(dx) > 2 * Math.abs(dy)) moveViewer(dx < 0 ? 1 : -1, true);
 }
 
 function toggleSlideshow() {

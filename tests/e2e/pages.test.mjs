@@ -555,6 +555,31 @@ describe('viewer', () => {
     await page.context().close();
   });
 
+  test('on a touch screen a sideways swipe moves between the pictures', async () => {
+    const page = await openPage(browser, server, { hash: '#/pics', width: 390, height: 844, isMobile: true });
+    await settled(page);
+    await page.click('a.name >> text=b.jpg');
+    await page.waitForSelector('#viewer:not([hidden])');
+    const cdp = await page.context().newCDPSession(page);
+    const swipe = async (fromX, toX, y = 400, toY = y) => {
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: fromX, y }] });
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: [{ x: (fromX + toX) / 2, y: (y + toY) / 2 }] });
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: [{ x: toX, y: toY }] });
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+    };
+    const title = () => page.textContent('#viewerTitle');
+    await swipe(320, 80);
+    assert.equal(await title(), 'c.jpg');
+    await swipe(80, 320);
+    await swipe(80, 320);
+    assert.equal(await title(), 'a.jpg');
+    // Short or mostly upright moves are no swipe.
+    await swipe(200, 170);
+    await swipe(200, 120, 200, 500);
+    assert.equal(await title(), 'a.jpg');
+    await page.context().close();
+  });
+
   test('a picture that cannot be loaded is said so, with the reason the server gives', async () => {
     const page = await openPage(browser, server, { hash: '#/pics' });
     await settled(page);
