@@ -449,6 +449,9 @@ const view = {
   layout: null, // {grid, columns, stride (px from one row to the next), width, gap}
   firstItem: 0, // index of the first item in the page
   anchor: -1, // index in view.shown where a Shift range starts
+  place: null, // the mark of the history entry shown
+  places: new Map(), // per history mark: {key, y, focus} when that entry was left
+  restore: null, // the place to return to once the listing arrives
 };
 
 const ui = {};
@@ -477,6 +480,8 @@ function start() {
     'viewerNext']) {
     ui[id] = $(id);
   }
+  // The page puts back the scroll position itself, once a listing is there.
+  if ('scrollRestoration' in history) history.scrollRestoration = 'manual';
   applyTexts();
   wireEvents();
   sessionLoaded = loadSession();
@@ -695,6 +700,18 @@ function parseLocation() {
 
 function route() {
   closeViewer();
+  rememberPlace();
+  // Each history entry gets a mark when first shown; an entry that has one is
+  // a return by Back or Forward, which goes back to where it was left.
+  const mark = history.state && typeof history.state.place === 'string' ? history.state.place : null;
+  if (mark === null) {
+    view.place = Date.now().toString(36) + Math.random().toString(36).slice(2);
+    history.replaceState({ place: view.place }, '');
+    view.restore = null;
+  } else {
+    view.place = mark;
+    view.restore = view.places.get(mark) || null;
+  }
   const parts = parseLocation();
   if (parts.length === 0) {
     showShares();
@@ -707,6 +724,25 @@ function route() {
 
 // `linked` false names the place without links to its parents, for a place
 // that could not be opened: its parents may not exist either.
+// Notes the scroll position and the focused item of the folder being left.
+function rememberPlace() {
+  if (view.place === null || view.folderKey === null) return;
+  const holder = document.activeElement instanceof Element ? document.activeElement.closest('#content [data-index]') : null;
+  const item = holder ? view.shown[Number(holder.dataset.index)] : null;
+  view.places.set(view.place, { key: view.folderKey, y: window.scrollY, focus: item ? item.name : null });
+}
+
+function restorePlace(key) {
+  const place = view.restore;
+  view.restore = null;
+  if (!place || place.key !== key) return;
+  window.scrollTo(0, place.y);
+  updateWindow();
+  if (place.focus === null) return;
+  const node = view.rows.get(view.shown.findIndex((item) => item.name === place.focus));
+  node?.querySelector('a.name')?.focus({ preventScroll: true });
+}
+
 function renderCrumbs(linked = true) {
   const names = state.share === null ? [] : [state.share, ...state.path];
   const nodes = [];
@@ -963,6 +999,7 @@ async function loadFolder() {
   }
   view.sorted = sortItems(items);
   renderFolder();
+  if (changed) restorePlace(key);
 }
 
 function refreshFolder() {
@@ -1163,8 +1200,11 @@ function updateWindow() {
   }
   const first = firstLine * columns;
   const last = Math.min(count - 1, (lastLine + 1) * columns - 1);
+  // The item with the focus stays even when it scrolls away, so that the focus
+  // does not fall back to the page.
+  const active = document.activeElement;
   for (const [index, node] of view.rows) {
-    if (index < first || index > last) {
+    if ((index < first || index > last) && !node.contains(active)) {
       node.remove();
       view.rows.delete(index);
     }
@@ -1302,7 +1342,13 @@ function onContentClick(event) {
   }
 }
 
+const ARROW_STEPS = { ArrowDown: 'down', ArrowUp: 'up', ArrowLeft: 'left', ArrowRight: 'right' };
+
 function onContentKey(event) {
+  if (ARROW_STEPS[event.key] && !event.altKey && !event.ctrlKey && !event.metaKey && !event.shiftKey) {
+    moveFocus(event);
+    return;
+  }
   if (event.key !== 'Enter') return;
   const target = event.target;
   if (target instanceof HTMLInputElement && target.classList.contains('check')) {
@@ -1313,6 +1359,34 @@ function onContentKey(event) {
       openItem(item);
     }
   }
+}
+
+// Arrow keys move the focus from item to item: up and down by rows, left and
+// right along the tiles.
+function moveFocus(event) {
+  const holder = event.target instanceof Element ? event.target.closest('[data-index]') : null;
+  if (!holder || !view.layout) return;
+  const direction = ARROW_STEPS[event.key];
+  const { grid, columns } = view.layout;
+  if (!grid && (direction === 'left' || direction === 'right')) return;
+  const step = direction === 'down' ? columns : direction === 'up' ? -columns : direction === 'right' ? 1 : -1;
+  const index = Number(holder.dataset.index) + step;
+  event.preventDefault();
+  if (index < 0 || index >= view.shown.length) return;
+  focusItem(index, event.target.classList.contains('check') ? 'input.check' : 'a.name');
+}
+
+// Scrolls the item into view between the top bar and the selection bar, and
+// gives it the focus.
+function focusItem(index, selector) {
+  const { columns, stride } = view.layout;
+  const top = view.windowed.getBoundingClientRect().top + Math.floor(index / columns) * stride;
+  const header = document.querySelector('header.bar').getBoundingClientRect().bottom;
+  const bottomMargin = ui.selectionTools.hidden ? 8 : 80;
+  if (top < header + 8) window.scrollBy(0, top - header - 8);
+  else if (top + stride > window.innerHeight - bottomMargin) window.scrollBy(0, top + stride - window.innerHeight + bottomMargin);
+  updateWindow();
+  view.rows.get(index)?.querySelector(selector)?.focus({ preventScroll: true });
 }
 
 function toggleItem(index) {

@@ -515,6 +515,61 @@ describe('folder view', () => {
   });
 });
 
+describe('returning and the keyboard', () => {
+  const focusedName = (page) => page.evaluate(() => (document.activeElement.matches('a.name') ? document.activeElement.textContent : document.activeElement.tagName));
+
+  test('Back returns to the scroll position and the focused item', async () => {
+    const page = await openPage(browser, server, { hash: '#/big' });
+    await settled(page);
+    await page.evaluate(() => window.scrollTo(0, 378 * 53));
+    await page.waitForFunction(() => [...document.querySelectorAll('#content a.name')].some((link) => link.textContent === 'item-381.txt'));
+    await page.locator('#content a.name', { hasText: /^item-381\.txt$/ }).focus();
+    const y = await page.evaluate(() => window.scrollY);
+    await openFolder(page, '#/docs');
+    assert.equal(await page.evaluate(() => window.scrollY), 0);
+    await page.goBack();
+    await page.waitForFunction(() => location.hash === '#/big');
+    await settled(page);
+    assert.equal(await page.evaluate(() => window.scrollY), y);
+    assert.equal(await focusedName(page), 'item-381.txt');
+    // A new visit by a link starts at the top.
+    await openFolder(page, '#/docs');
+    await openFolder(page, '#/big');
+    assert.equal(await page.evaluate(() => window.scrollY), 0);
+    await page.context().close();
+  });
+
+  test('arrow keys move the focus through the list and the tiles; scrolling keeps it', async () => {
+    const page = await openPage(browser, server, { hash: '#/big' });
+    await settled(page);
+    await page.locator('#content a.name', { hasText: /^item-1\.txt$/ }).focus();
+    for (let n = 0; n < 30; n++) await page.keyboard.press('ArrowDown');
+    assert.equal(await focusedName(page), 'item-31.txt');
+    const box = await page.evaluate(() => document.activeElement.getBoundingClientRect().toJSON());
+    assert.ok(box.top >= 56 && box.bottom <= 800, `the focused row is on screen at ${box.top}`);
+    await page.keyboard.press('ArrowUp');
+    assert.equal(await focusedName(page), 'item-30.txt');
+    // Scrolling the focused row far away keeps the focus on it.
+    await page.evaluate(() => window.scrollTo(0, 5000 * 53));
+    await page.waitForFunction(() => [...document.querySelectorAll('#content a.name')].some((link) => link.textContent === 'item-5000.txt'));
+    assert.equal(await focusedName(page), 'item-30.txt');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await focusedName(page), 'item-31.txt');
+
+    await page.click('#viewButton');
+    await settled(page);
+    const columns = await page.evaluate(() => new Set([...document.querySelectorAll('.tile')].map((tile) => tile.style.left)).size);
+    await page.locator('#content a.name', { hasText: /^item-1\.txt$/ }).focus();
+    await page.keyboard.press('ArrowRight');
+    assert.equal(await focusedName(page), 'item-2.txt');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await focusedName(page), `item-${2 + columns}.txt`);
+    await page.keyboard.press('ArrowLeft');
+    assert.equal(await focusedName(page), `item-${1 + columns}.txt`);
+    await page.context().close();
+  });
+});
+
 describe('viewer', () => {
   test('walks the image gallery, wraps around, plays a slide show and closes with Escape', async () => {
     const page = await openPage(browser, server, { hash: '#/pics' });
