@@ -446,7 +446,7 @@ const view = {
   shown: [],
   rows: new Map(), // element per index of view.shown, for the items in the page
   windowed: null, // the container of the items while a folder shows
-  layout: null, // {grid, columns, stride (px from one row to the next), width, gap}
+  layout: null, // {grid, columns, stride (px from one row to the next), width, gap, height (of a tile)}
   firstItem: 0, // index of the first item in the page
   anchor: -1, // index in view.shown where a Shift range starts
   place: null, // the mark of the history entry shown
@@ -1156,13 +1156,15 @@ function startWindow(container) {
     const space = container.clientWidth;
     const columns = Math.max(1, Math.floor((space + gap) / (least + gap)));
     const width = (space - gap * (columns - 1)) / columns;
-    const probe = makeTile(view.shown[0], 0);
+    // Every tile is as tall as one with a name of two lines; a shorter name
+    // leaves the room below the size, not between the name and the size.
+    const probe = makeTile({ ...view.shown[0], name: 'W '.repeat(100) }, 0);
     probe.style.width = width + 'px';
     probe.style.visibility = 'hidden';
     container.append(probe);
     const height = probe.getBoundingClientRect().height;
     probe.remove();
-    view.layout = { grid: true, columns, width, gap, stride: height + gap };
+    view.layout = { grid: true, columns, width, gap, height, stride: height + gap };
     container.style.height = Math.max(0, Math.ceil(count / columns) * view.layout.stride - gap) + 'px';
   } else {
     const stride = parseFloat(style.getPropertyValue('--row-height')) || 53;
@@ -1220,6 +1222,7 @@ function updateWindow() {
       node.style.top = Math.floor(index / columns) * stride + 'px';
       node.style.left = (index % columns) * (width + gap) + 'px';
       node.style.width = width + 'px';
+      node.style.height = view.layout.height + 'px';
     } else {
       node = makeRow(view.shown[index], index);
       node.style.top = index * stride + 'px';

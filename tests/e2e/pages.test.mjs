@@ -264,6 +264,14 @@ describe('folder view', () => {
     assert.equal(await page.isVisible('#sort'), true);
     assert.equal(await page.locator('.tile').count(), 7);
     await page.waitForFunction(() => document.querySelectorAll('.tile-thumb img, .tile-thumb svg.kind-image').length === 3);
+    // One-line names keep no empty line above the size; all tiles are equally tall.
+    const tiles = await page.locator('.tile').evaluateAll((nodes) => nodes.map((tile) => {
+      const name = tile.querySelector('.name').getBoundingClientRect();
+      const meta = tile.querySelector('.tile-meta').getBoundingClientRect();
+      return { height: tile.getBoundingClientRect().height, gap: meta.top - name.bottom, lines: Math.round(name.height / parseFloat(getComputedStyle(tile.querySelector('.name')).lineHeight)) };
+    }));
+    assert.equal(new Set(tiles.map((tile) => tile.height)).size, 1);
+    for (const tile of tiles) assert.deepEqual([tile.lines, tile.gap], [1, 0]);
     assert.ok(asked.length >= 1);
     for (const query of asked) assert.equal(query.get('size'), '320');
     await page.click('#viewButton');
