@@ -76,20 +76,16 @@ for svc in miniupnpd nginx; do
     fi
 done
 
-# playwright-core (the version pinned in package.json and package-lock.json)
+# playwright-core and axe-core (the versions pinned in package.json and package-lock.json)
 # into node_modules/ of the checkout. It never downloads a browser of its own:
 # the browser tests drive Debian's /usr/bin/chromium.
 if ! command -v npm >/dev/null 2>&1; then
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends nodejs npm
 fi
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-want="$(sed -n 's/.*"playwright-core": *"\([^"]*\)".*/\1/p' "$ROOT/package.json")"
-have=""
-installed="$ROOT/node_modules/playwright-core/package.json"
-if [ -f "$installed" ]; then
-    have="$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p' "$installed" | head -n 1)"
-fi
-if [ "$want" != "$have" ]; then
-    echo "Installing playwright-core $want"
+# npm ls fails when a package of package.json is missing or at another
+# version, so a newly added one is installed too.
+if ! (cd "$ROOT" && npm ls --depth=0 >/dev/null 2>&1); then
+    echo "Installing the npm packages of package.json"
     (cd "$ROOT" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 fi

@@ -75,6 +75,20 @@ const TEXTS = {
     parent: '상위 폴더',
     clearSelection: '선택 해제',
     selectAll: '모두 선택',
+    loading: '불러오는 중…',
+    retry: '다시 시도',
+    sortBy: '정렬 기준',
+    ascending: '오름차순',
+    descending: '내림차순',
+    toShares: '공유 목록으로',
+    imageFailed: '사진을 불러오지 못했습니다.',
+    downloadFailed: '내려받지 못했습니다.',
+    savedAs: '완료: ‘{name}’(으)로 저장',
+    filteredFrom: '(전체 {n}개 중)',
+    nameEmpty: '이름을 입력하세요.',
+    nameDots: '이름은 ‘.’이나 ‘..’일 수 없습니다.',
+    nameChars: '이름에 ‘/’나 제어 문자를 쓸 수 없습니다.',
+    nameLong: '이름이 255바이트보다 깁니다.',
     e_badLogin: '사용자 이름이나 비밀번호가 틀렸습니다.',
     e_badPassword: '비밀번호가 틀렸습니다.',
     e_tooMany: '너무 여러 번 틀렸습니다. {s}초 뒤에 다시 시도하세요.',
@@ -165,6 +179,20 @@ const TEXTS = {
     parent: 'Up one level',
     clearSelection: 'Clear selection',
     selectAll: 'Select all',
+    loading: 'Loading…',
+    retry: 'Retry',
+    sortBy: 'Sort by',
+    ascending: 'Ascending',
+    descending: 'Descending',
+    toShares: 'Shared folders',
+    imageFailed: 'The image could not be loaded.',
+    downloadFailed: 'The download failed.',
+    savedAs: 'Done: saved as “{name}”',
+    filteredFrom: '(filtered from {n})',
+    nameEmpty: 'Enter a name.',
+    nameDots: 'A name cannot be “.” or “..”.',
+    nameChars: 'A name cannot contain “/” or control characters.',
+    nameLong: 'The name is longer than 255 bytes.',
     e_badLogin: 'The user name or password is wrong.',
     e_badPassword: 'The password is wrong.',
     e_tooMany: 'Too many wrong tries. Try again in {s} seconds.',
@@ -189,11 +217,14 @@ const TEXTS = {
 
 // The server's rule for a new item name: 1 to 255 bytes of UTF-8, not "." or
 // "..", no "/" and no control character. Anything else Linux allows is a name.
+// Gives the text that says what is wrong with the name, or null.
 const MAX_NAME_BYTES = 255;
-function isValidItemName(name) {
-  if (name === '' || name === '.' || name === '..') return false;
-  if (/[\u0000-\u001f\u007f/]/.test(name)) return false;
-  return new TextEncoder().encode(name).length <= MAX_NAME_BYTES;
+function nameProblem(name) {
+  if (name === '') return t('nameEmpty');
+  if (name === '.' || name === '..') return t('nameDots');
+  if (/[\u0000-\u001f\u007f/]/.test(name)) return t('nameChars');
+  if (new TextEncoder().encode(name).length > MAX_NAME_BYTES) return t('nameLong');
+  return null;
 }
 
 const LANG = /^ko/i.test(navigator.language || '') ? 'ko' : 'en';
@@ -225,6 +256,8 @@ function errorText(reply) {
 const TEXT_PREVIEW_BYTES = 1048576;
 const SLIDE_MS = 4000;
 const TOAST_MS = 4000;
+// A listing that takes longer than this shows that it is on its way.
+const LOADING_DELAY_MS = 300;
 const PARALLEL_UPLOADS = 2;
 const THUMB_LIST_PX = 96;
 const THUMB_TILE_PX = 320;
@@ -349,6 +382,13 @@ function formatShortDate(ms) {
   return dateFormats.monthDayYear.format(date);
 }
 
+const countFormat = new Intl.NumberFormat(LANG);
+
+// Counts with the language's thousands separators.
+function formatCount(n) {
+  return countFormat.format(n);
+}
+
 const collator = new Intl.Collator(LANG, { numeric: true, sensitivity: 'base' });
 
 // ---------------------------------------------------------------------------
@@ -406,9 +446,12 @@ const view = {
   shown: [],
   rows: new Map(), // element per index of view.shown, for the items in the page
   windowed: null, // the container of the items while a folder shows
-  layout: null, // {grid, columns, stride (px from one row to the next), width, gap}
+  layout: null, // {grid, columns, stride (px from one row to the next), width, gap, height (of a tile)}
   firstItem: 0, // index of the first item in the page
   anchor: -1, // index in view.shown where a Shift range starts
+  place: null, // the mark of the history entry shown
+  places: new Map(), // per history mark: {key, y, focus} when that entry was left
+  restore: null, // the place to return to once the listing arrives
 };
 
 const ui = {};
@@ -426,9 +469,9 @@ function isNarrow() {
 
 function start() {
   document.documentElement.lang = LANG;
-  for (const id of ['crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'sort',
+  for (const id of ['pageTitle', 'crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'sort', 'sortDir',
     'viewButton', 'writeTools', 'newFolderButton', 'uploadFolderButton', 'uploadButton', 'content',
-    'message', 'summary', 'fileInput', 'folderInput', 'selectionTools', 'clearSelection',
+    'message', 'messageActions', 'summary', 'fileInput', 'folderInput', 'selectionTools', 'clearSelection',
     'selectionCount', 'downloadButton', 'renameButton', 'deleteButton', 'drop', 'uploads',
     'uploadTitle', 'uploadsCancel', 'uploadsClose', 'uploadList', 'toast', 'dialog', 'dialogForm',
     'dialogTitle', 'dialogText', 'dialogNameRow', 'dialogNameLabel', 'dialogName',
@@ -437,6 +480,8 @@ function start() {
     'viewerNext']) {
     ui[id] = $(id);
   }
+  // The page puts back the scroll position itself, once a listing is there.
+  if ('scrollRestoration' in history) history.scrollRestoration = 'manual';
   applyTexts();
   wireEvents();
   sessionLoaded = loadSession();
@@ -453,6 +498,7 @@ function applyTexts() {
   };
   for (const [id, key] of Object.entries(labels)) setLabel(ui[id], t(key));
   ui.crumbs.setAttribute('aria-label', t('shares'));
+  ui.sort.setAttribute('aria-label', t('sortBy'));
   updateFilterPlaceholder();
 }
 
@@ -464,6 +510,15 @@ function updateFilterPlaceholder() {
 
 function wireEvents() {
   window.addEventListener('hashchange', route);
+  // A link to the place already shown loads it again (the browser sends no
+  // hashchange for it), so the home link also works after an error.
+  document.querySelector('header.bar').addEventListener('click', (event) => {
+    const link = event.target.closest('a[href^="#"]');
+    if (!link || event.button !== 0 || event.ctrlKey || event.metaKey || event.shiftKey || event.altKey) return;
+    if (link.getAttribute('href') !== (location.hash.length > 1 ? location.hash : '#/')) return;
+    event.preventDefault();
+    route();
+  });
   window.addEventListener('scroll', scheduleWindow, { passive: true });
   window.addEventListener('resize', () => {
     if (!view.windowed) return;
@@ -472,7 +527,10 @@ function wireEvents() {
     view.rows = new Map();
     startWindow(view.windowed);
   });
-  window.matchMedia(NARROW_QUERY).addEventListener('change', updateFilterPlaceholder);
+  window.matchMedia(NARROW_QUERY).addEventListener('change', () => {
+    updateFilterPlaceholder();
+    updateSortTools();
+  });
   window.addEventListener('beforeunload', (event) => {
     if (uploads.running.size > 0 || uploads.queue.length > 0) event.preventDefault();
   });
@@ -486,7 +544,8 @@ function wireEvents() {
     state.filter = ui.filter.value;
     applyFilter();
   });
-  ui.sort.addEventListener('change', () => setSort(ui.sort.value));
+  ui.sort.addEventListener('change', () => setSortKey(ui.sort.value));
+  ui.sortDir.addEventListener('click', () => setSort(state.sort));
   ui.viewButton.addEventListener('click', () => {
     state.view = state.view === 'list' ? 'grid' : 'list';
     storageSet(localStorage, 'vcs.view', state.view);
@@ -553,6 +612,8 @@ function wireEvents() {
   ui.viewerPrev.addEventListener('click', () => moveViewer(-1, true));
   ui.viewerNext.addEventListener('click', () => moveViewer(1, true));
   ui.viewerSlideshow.addEventListener('click', toggleSlideshow);
+  ui.viewerStage.addEventListener('touchstart', onViewerTouchStart, { passive: true });
+  ui.viewerStage.addEventListener('touchend', onViewerTouchEnd, { passive: true });
 
   document.addEventListener('keydown', onDocumentKey);
 }
@@ -639,6 +700,18 @@ function parseLocation() {
 
 function route() {
   closeViewer();
+  rememberPlace();
+  // Each history entry gets a mark when first shown; an entry that has one is
+  // a return by Back or Forward, which goes back to where it was left.
+  const mark = history.state && typeof history.state.place === 'string' ? history.state.place : null;
+  if (mark === null) {
+    view.place = Date.now().toString(36) + Math.random().toString(36).slice(2);
+    history.replaceState({ place: view.place }, '');
+    view.restore = null;
+  } else {
+    view.place = mark;
+    view.restore = view.places.get(mark) || null;
+  }
   const parts = parseLocation();
   if (parts.length === 0) {
     showShares();
@@ -649,13 +722,34 @@ function route() {
   loadFolder();
 }
 
-function renderCrumbs() {
+// `linked` false names the place without links to its parents, for a place
+// that could not be opened: its parents may not exist either.
+// Notes the scroll position and the focused item of the folder being left.
+function rememberPlace() {
+  if (view.place === null || view.folderKey === null) return;
+  const holder = document.activeElement instanceof Element ? document.activeElement.closest('#content [data-index]') : null;
+  const item = holder ? view.shown[Number(holder.dataset.index)] : null;
+  view.places.set(view.place, { key: view.folderKey, y: window.scrollY, focus: item ? item.name : null });
+}
+
+function restorePlace(key) {
+  const place = view.restore;
+  view.restore = null;
+  if (!place || place.key !== key) return;
+  window.scrollTo(0, place.y);
+  updateWindow();
+  if (place.focus === null) return;
+  const node = view.rows.get(view.shown.findIndex((item) => item.name === place.focus));
+  node?.querySelector('a.name')?.focus({ preventScroll: true });
+}
+
+function renderCrumbs(linked = true) {
   const names = state.share === null ? [] : [state.share, ...state.path];
   const nodes = [];
   const home = el('a', { class: 'crumb home', href: '#/' }, icon('home'));
   setLabel(home, t('shares'));
   nodes.push(home);
-  if (names.length > 1) {
+  if (names.length > 1 && linked) {
     const up = el('a', { class: 'crumb up', href: locationFor(names[0], names.slice(1, -1)), text: '…' });
     setLabel(up, t('parent'));
     nodes.push(el('span', { class: 'crumb-sep up' }, icon('right')), up);
@@ -666,11 +760,14 @@ function renderCrumbs() {
     nodes.push(el('span', { class: 'crumb-sep' + middle }, icon('right')));
     if (last) {
       nodes.push(el('span', { class: 'crumb current', text: name, 'aria-current': 'page', title: name }));
+    } else if (!linked) {
+      nodes.push(el('span', { class: 'crumb plain' + middle, text: name }));
     } else {
       nodes.push(el('a', { class: 'crumb' + middle, href: locationFor(names[0], names.slice(1, index + 1)), text: name }));
     }
   });
   ui.crumbs.replaceChildren(...nodes);
+  ui.pageTitle.textContent = names.length ? names[names.length - 1] : t('shares');
   document.title = names.length ? names[names.length - 1] + ' - VeltoCorvane' : 'VeltoCorvane';
 }
 
@@ -678,11 +775,38 @@ function setMessage(text, isError) {
   ui.message.textContent = text || '';
   ui.message.hidden = !text;
   ui.message.classList.toggle('error', Boolean(isError));
+  ui.messageActions.replaceChildren();
+  ui.messageActions.hidden = true;
+}
+
+// The reason a listing failed, with the ways on: signing in when that is
+// what it needs, trying again, and the share list.
+function showLoadError(data) {
+  setMessage(errorText(data), true);
+  const actions = [];
+  if (data.error === 'signIn') actions.push(signInButton('button primary'));
+  const retry = el('button', { class: actions.length ? 'button secondary' : 'button primary', type: 'button', text: t('retry') });
+  retry.addEventListener('click', route);
+  actions.push(retry);
+  if (state.share !== null) actions.push(el('a', { class: 'button secondary', href: '#/', text: t('toShares') }));
+  ui.messageActions.replaceChildren(...actions);
+  ui.messageActions.hidden = false;
 }
 
 function setSummary(...nodes) {
   ui.summary.replaceChildren(...nodes);
   ui.summary.hidden = nodes.length === 0;
+}
+
+// Shows a spinner in the empty folder area when the answer with this ticket
+// is slow to come; any rendering of the answer replaces it.
+function showLoadingLater(ticket) {
+  setTimeout(() => {
+    if (ticket !== state.loading || ui.content.getAttribute('aria-busy') !== 'true') return;
+    if (ui.content.childElementCount > 0 || !ui.message.hidden) return;
+    ui.content.replaceChildren(el('div', { class: 'panel loading-state', role: 'status' },
+      el('span', { class: 'spinner', 'aria-hidden': 'true' }), el('span', { text: t('loading') })));
+  }, LOADING_DELAY_MS);
 }
 
 function clearContent() {
@@ -714,6 +838,7 @@ async function showShares() {
   renderCrumbs();
   const ticket = ++state.loading;
   ui.content.setAttribute('aria-busy', 'true');
+  showLoadingLater(ticket);
   const [reply] = await Promise.all([api('GET', '/api/shares'), sessionLoaded]);
   if (ticket !== state.loading) return;
   ui.content.setAttribute('aria-busy', 'false');
@@ -721,7 +846,7 @@ async function showShares() {
   setMessage('');
   setSummary();
   if (!reply.ok) {
-    setMessage(errorText(reply.data), true);
+    showLoadError(reply.data);
     return;
   }
   const shares = (Array.isArray(reply.data.shares) ? reply.data.shares : [])
@@ -753,7 +878,7 @@ async function showShares() {
   for (const share of shares) list.append(el('li', null, shareRow(share)));
   ui.content.replaceChildren(el('div', { class: 'panel' }, list));
 
-  const summary = [document.createTextNode(shares.length === 1 ? t('shares1') : t('sharesCount', { n: shares.length }))];
+  const summary = [document.createTextNode(shares.length === 1 ? t('shares1') : t('sharesCount', { n: formatCount(shares.length) }))];
   if (wantsSignIn) summary.push(el('span', { class: 'hint', text: t('signInHint') }), signInButton('text-button'));
   setSummary(...summary);
 }
@@ -824,6 +949,7 @@ async function loadFolder() {
   }
   const ticket = ++state.loading;
   ui.content.setAttribute('aria-busy', 'true');
+  showLoadingLater(ticket);
   const query = new URLSearchParams({ share, path: path.join('/') });
   const reply = await api('GET', '/api/list?' + query.toString());
   if (ticket !== state.loading) return;
@@ -856,7 +982,8 @@ async function loadFolder() {
     setSummary();
     updateSelection();
     ui.content.setAttribute('aria-busy', 'false');
-    setMessage(errorText(reply.data), true);
+    renderCrumbs(false);
+    showLoadError(reply.data);
     return;
   }
 
@@ -872,6 +999,7 @@ async function loadFolder() {
   }
   view.sorted = sortItems(items);
   renderFolder();
+  if (changed) restorePlace(key);
 }
 
 function refreshFolder() {
@@ -897,12 +1025,25 @@ function filterItems(items) {
   return items.filter((item) => item.lower.includes(needle));
 }
 
+// A column header sets its key, or reverses the order when it is the key already.
 function setSort(key) {
   if (key === state.sort) state.descending = !state.descending;
   else {
     state.sort = key;
     state.descending = key !== 'name';
   }
+  sortChanged();
+}
+
+// The sort box only sets the key; the direction button next to it reverses.
+function setSortKey(key) {
+  if (key === state.sort) return;
+  state.sort = key;
+  state.descending = key !== 'name';
+  sortChanged();
+}
+
+function sortChanged() {
   storageSet(localStorage, 'vcs.sort', state.sort);
   storageSet(localStorage, 'vcs.desc', state.descending ? '1' : '0');
   view.sorted = sortItems(state.items);
@@ -920,8 +1061,7 @@ function renderFolder() {
   ui.findTools.hidden = !showFind;
   ui.writeTools.hidden = !canWrite;
   ui.toolbar.hidden = !showFind && !canWrite;
-  ui.sort.hidden = state.view !== 'grid';
-  ui.sort.value = state.sort;
+  updateSortTools();
   const other = state.view === 'list' ? 'grid' : 'list';
   setIcon(ui.viewButton, other);
   setLabel(ui.viewButton, other === 'grid' ? t('gridView') : t('listView'));
@@ -929,12 +1069,26 @@ function renderFolder() {
   renderFolderSummary();
 }
 
+// Tiles have no column headers, and a phone's list has room for the name's
+// only: there the sort box and the direction button sort.
+function updateSortTools() {
+  const boxed = state.view === 'grid' || isNarrow();
+  ui.sort.hidden = !boxed;
+  ui.sortDir.hidden = !boxed;
+  ui.sort.value = state.sort;
+  ui.sortDir.textContent = state.descending ? '↓' : '↑';
+  setLabel(ui.sortDir, state.descending ? t('descending') : t('ascending'));
+}
+
+// Counts what the filter lets through, and then of how many.
 function renderFolderSummary() {
-  const folders = state.items.filter((item) => item.dir).length;
-  const files = state.items.length - folders;
+  const counted = state.filter === '' ? state.items : view.shown;
+  const folders = counted.filter((item) => item.dir).length;
+  const files = counted.length - folders;
   const parts = [];
-  if (folders > 0) parts.push(folders === 1 ? t('folder1') : t('folders', { n: folders }));
-  if (files > 0) parts.push(files === 1 ? t('file1') : t('files', { n: files }));
+  if (folders > 0) parts.push(folders === 1 ? t('folder1') : t('folders', { n: formatCount(folders) }));
+  if (files > 0) parts.push(files === 1 ? t('file1') : t('files', { n: formatCount(files) }));
+  if (parts.length > 0 && counted !== state.items) parts[parts.length - 1] += ' ' + t('filteredFrom', { n: formatCount(state.items.length) });
   if (parts.length === 0) setSummary();
   else setSummary(document.createTextNode(parts.join(' · ')));
 }
@@ -980,7 +1134,8 @@ function listHead() {
     if (active) text += state.descending ? ' ↓' : ' ↑';
     const button = el('button', { type: 'button', class: 'sort-button ' + className + (active ? ' active' : ''), text });
     button.dataset.sort = key;
-    if (active) button.setAttribute('aria-sort', state.descending ? 'descending' : 'ascending');
+    // The list is no table, so the order is said in the active header's name.
+    if (active) button.setAttribute('aria-label', t(key) + ', ' + (state.descending ? t('descending') : t('ascending')));
     head.append(button);
   }
   return head;
@@ -1001,13 +1156,15 @@ function startWindow(container) {
     const space = container.clientWidth;
     const columns = Math.max(1, Math.floor((space + gap) / (least + gap)));
     const width = (space - gap * (columns - 1)) / columns;
-    const probe = makeTile(view.shown[0], 0);
+    // Every tile is as tall as one with a name of two lines; a shorter name
+    // leaves the room below the size, not between the name and the size.
+    const probe = makeTile({ ...view.shown[0], name: 'W '.repeat(100) }, 0);
     probe.style.width = width + 'px';
     probe.style.visibility = 'hidden';
     container.append(probe);
     const height = probe.getBoundingClientRect().height;
     probe.remove();
-    view.layout = { grid: true, columns, width, gap, stride: height + gap };
+    view.layout = { grid: true, columns, width, gap, height, stride: height + gap };
     container.style.height = Math.max(0, Math.ceil(count / columns) * view.layout.stride - gap) + 'px';
   } else {
     const stride = parseFloat(style.getPropertyValue('--row-height')) || 53;
@@ -1045,8 +1202,11 @@ function updateWindow() {
   }
   const first = firstLine * columns;
   const last = Math.min(count - 1, (lastLine + 1) * columns - 1);
+  // The item with the focus stays even when it scrolls away, so that the focus
+  // does not fall back to the page.
+  const active = document.activeElement;
   for (const [index, node] of view.rows) {
-    if (index < first || index > last) {
+    if ((index < first || index > last) && !node.contains(active)) {
       node.remove();
       view.rows.delete(index);
     }
@@ -1062,6 +1222,7 @@ function updateWindow() {
       node.style.top = Math.floor(index / columns) * stride + 'px';
       node.style.left = (index % columns) * (width + gap) + 'px';
       node.style.width = width + 'px';
+      node.style.height = view.layout.height + 'px';
     } else {
       node = makeRow(view.shown[index], index);
       node.style.top = index * stride + 'px';
@@ -1184,7 +1345,13 @@ function onContentClick(event) {
   }
 }
 
+const ARROW_STEPS = { ArrowDown: 'down', ArrowUp: 'up', ArrowLeft: 'left', ArrowRight: 'right' };
+
 function onContentKey(event) {
+  if (ARROW_STEPS[event.key] && !event.altKey && !event.ctrlKey && !event.metaKey && !event.shiftKey) {
+    moveFocus(event);
+    return;
+  }
   if (event.key !== 'Enter') return;
   const target = event.target;
   if (target instanceof HTMLInputElement && target.classList.contains('check')) {
@@ -1195,6 +1362,34 @@ function onContentKey(event) {
       openItem(item);
     }
   }
+}
+
+// Arrow keys move the focus from item to item: up and down by rows, left and
+// right along the tiles.
+function moveFocus(event) {
+  const holder = event.target instanceof Element ? event.target.closest('[data-index]') : null;
+  if (!holder || !view.layout) return;
+  const direction = ARROW_STEPS[event.key];
+  const { grid, columns } = view.layout;
+  if (!grid && (direction === 'left' || direction === 'right')) return;
+  const step = direction === 'down' ? columns : direction === 'up' ? -columns : direction === 'right' ? 1 : -1;
+  const index = Number(holder.dataset.index) + step;
+  event.preventDefault();
+  if (index < 0 || index >= view.shown.length) return;
+  focusItem(index, event.target.classList.contains('check') ? 'input.check' : 'a.name');
+}
+
+// Scrolls the item into view between the top bar and the selection bar, and
+// gives it the focus.
+function focusItem(index, selector) {
+  const { columns, stride } = view.layout;
+  const top = view.windowed.getBoundingClientRect().top + Math.floor(index / columns) * stride;
+  const header = document.querySelector('header.bar').getBoundingClientRect().bottom;
+  const bottomMargin = ui.selectionTools.hidden ? 8 : 80;
+  if (top < header + 8) window.scrollBy(0, top - header - 8);
+  else if (top + stride > window.innerHeight - bottomMargin) window.scrollBy(0, top + stride - window.innerHeight + bottomMargin);
+  updateWindow();
+  view.rows.get(index)?.querySelector(selector)?.focus({ preventScroll: true });
 }
 
 function toggleItem(index) {
@@ -1245,7 +1440,7 @@ function updateSelection() {
     all.indeterminate = selectedShown > 0 && selectedShown < view.shown.length;
   }
   ui.selectionTools.hidden = count === 0 || state.share === null;
-  ui.selectionCount.textContent = t('selected', { n: count });
+  ui.selectionCount.textContent = t('selected', { n: formatCount(count) });
   ui.deleteButton.hidden = !state.permissions.includes('delete');
   ui.renameButton.hidden = !(state.permissions.includes('write') && count === 1);
 }
@@ -1259,7 +1454,32 @@ function openItem(item) {
     openViewer(item);
     return;
   }
-  downloadUrl(fileUrl(state.share, itemNames(item)));
+  downloadFile(fileUrl(state.share, itemNames(item)));
+}
+
+// The browser reports a failed download only in its own download list, so
+// the first byte is asked for first: a refusal is said in the page instead.
+async function downloadFile(url) {
+  let reason = '';
+  try {
+    const response = await fetch(url, { credentials: 'same-origin', headers: { Range: 'bytes=0-0' } });
+    // 416: an empty file has no first byte, and downloads all the same.
+    if (!response.ok && response.status !== 416) {
+      let data = {};
+      try {
+        data = await response.json();
+      } catch {
+        data = {};
+      }
+      reason = errorText(typeof data.error === 'string' ? data : { error: 'failed' });
+    } else {
+      response.body?.cancel().catch(() => {});
+    }
+  } catch {
+    reason = t('e_network');
+  }
+  if (reason) toast(t('downloadFailed') + ' ' + reason);
+  else downloadUrl(url);
 }
 
 function downloadUrl(url) {
@@ -1276,7 +1496,7 @@ async function downloadSelection() {
   const items = selectedItems();
   if (items.length === 0) return;
   if (items.length === 1 && !items[0].dir) {
-    downloadUrl(fileUrl(state.share, itemNames(items[0])));
+    downloadFile(fileUrl(state.share, itemNames(items[0])));
     return;
   }
   const names = orderedSelection();
@@ -1302,7 +1522,8 @@ function newFolder() {
     nameLabel: t('newFolderLabel'),
     name: '',
     submit: async ({ name }) => {
-      if (!isValidItemName(name)) return t('e_badName');
+      const problem = nameProblem(name);
+      if (problem) return problem;
       const reply = await api('POST', '/api/mkdir', { share, path: [...path, name].join('/') });
       return reply.ok ? null : errorText(reply.data);
     },
@@ -1327,7 +1548,8 @@ function renameSelected() {
     name: oldName,
     selectStem: true,
     submit: async ({ name }) => {
-      if (!isValidItemName(name)) return t('e_badName');
+      const problem = nameProblem(name);
+      if (problem) return problem;
       if (name === oldName) {
         unchanged = true;
         return null;
@@ -1356,7 +1578,7 @@ function deleteSelected() {
   let count = names.length;
   openDialog({
     title: t('deleteTitle'),
-    text: t('deleteText', { n: names.length }),
+    text: t('deleteText', { n: formatCount(names.length) }),
     danger: true,
     okText: t('delete'),
     submit: async () => {
@@ -1367,7 +1589,7 @@ function deleteSelected() {
     },
   }).then((ok) => {
     if (ok) {
-      toast(t('deleted', { n: count }));
+      toast(t('deleted', { n: formatCount(count) }));
       state.selected.clear();
       updateSelection();
     }
@@ -1452,7 +1674,8 @@ async function onDialogSubmit(event) {
   if (error) {
     ui.dialogError.textContent = error;
     ui.dialogError.hidden = false;
-    const field = !ui.dialogPasswordRow.hidden && ui.dialogNameRow.hidden ? ui.dialogPassword
+    // A wrong password is the likelier mistake than a wrong name.
+    const field = !ui.dialogPasswordRow.hidden ? ui.dialogPassword
       : !ui.dialogNameRow.hidden ? ui.dialogName : ui.dialogOk;
     field.focus();
     if (field instanceof HTMLInputElement) field.select();
@@ -1476,9 +1699,18 @@ function openViewer(item) {
   viewer.path = state.path.slice();
   viewer.restoreFocus = document.activeElement;
   ui.viewer.hidden = false;
+  setPageInert(true);
   document.body.style.overflow = 'hidden';
   showViewerItem();
   ui.viewerClose.focus();
+}
+
+// While the viewer shows, the page behind it takes no focus, clicks or
+// screen-reader reading.
+function setPageInert(on) {
+  for (const node of [document.querySelector('header.bar'), document.querySelector('main'), ui.selectionTools, ui.uploads]) {
+    node.inert = on;
+  }
 }
 
 function closeViewer() {
@@ -1487,6 +1719,7 @@ function closeViewer() {
   viewer.ticket++;
   ui.viewerStage.replaceChildren();
   ui.viewer.hidden = true;
+  setPageInert(false);
   document.body.style.overflow = '';
   const focus = viewer.restoreFocus;
   viewer.restoreFocus = null;
@@ -1506,7 +1739,9 @@ function showViewerItem() {
   ui.viewerSlideshow.hidden = !several;
   let node;
   if (item.kind === 'image') {
-    node = el('img', { alt: item.name, src: url + '?view=1' });
+    node = el('img', { alt: item.name });
+    node.addEventListener('error', () => showImageFailure(url, ticket), { once: true });
+    node.src = url + '?view=1';
   } else if (item.kind === 'video') {
     node = el('video', { controls: true, autoplay: true, playsinline: true, preload: 'metadata' });
     node.src = url + '?view=1';
@@ -1568,6 +1803,29 @@ async function loadTextPreview(node, url, item, ticket) {
   node.textContent = text;
 }
 
+// In place of the browser's broken-picture sign: the failure in words, with
+// the server's reason when it gives one.
+async function showImageFailure(url, ticket) {
+  if (ticket !== viewer.ticket) return;
+  showViewerMessage(t('imageFailed'));
+  let reason = '';
+  try {
+    const response = await fetch(url + '?view=1', { credentials: 'same-origin', headers: { Range: 'bytes=0-0' } });
+    if (!response.ok && response.status !== 416) {
+      let data = {};
+      try {
+        data = await response.json();
+      } catch {
+        data = {};
+      }
+      reason = errorText(typeof data.error === 'string' ? data : { error: 'failed' });
+    }
+  } catch {
+    reason = t('e_network');
+  }
+  if (reason && ticket === viewer.ticket) showViewerMessage(t('imageFailed') + ' ' + reason);
+}
+
 function showViewerMessage(text) {
   ui.viewerStage.replaceChildren(el('p', { class: 'viewer-message', text }));
 }
@@ -1578,6 +1836,23 @@ function moveViewer(step, stop) {
   if (count < 2) return;
   viewer.index = (viewer.index + step + count) % count;
   showViewerItem();
+}
+
+// A swipe sideways over the picture moves to the next or previous one.
+const SWIPE_PX = 50;
+let swipeStart = null;
+
+function onViewerTouchStart(event) {
+  swipeStart = event.touches.length === 1 ? { x: event.touches[0].clientX, y: event.touches[0].clientY } : null;
+}
+
+function onViewerTouchEnd(event) {
+  const start = swipeStart;
+  swipeStart = null;
+  if (!start || event.changedTouches.length !== 1 || viewer.items.length < 2) return;
+  const dx = event.changedTouches[0].clientX - start.x;
+  const dy = event.changedTouches[0].clientY - start.y;
+  if (Math.abs(dx) >= SWIPE_PX && Math.abs(dx) > 2 * Math.abs(dy)) moveViewer(dx < 0 ? 1 : -1, true);
 }
 
 function toggleSlideshow() {
@@ -1760,7 +2035,16 @@ function sendUpload(entry) {
   xhr.addEventListener('load', () => {
     if (xhr.status >= 200 && xhr.status < 300) {
       entry.bar.value = 100;
-      finishUpload(entry, 'done', t('done'));
+      // A taken name makes the server store the file under a numbered one.
+      let stored = '';
+      try {
+        const reply = JSON.parse(xhr.responseText);
+        if (reply && typeof reply.name === 'string') stored = reply.name;
+      } catch {
+        stored = '';
+      }
+      const asSent = entry.rel[entry.rel.length - 1];
+      finishUpload(entry, 'done', stored && stored !== asSent ? t('savedAs', { name: stored }) : t('done'));
     } else {
       let data = {};
       try {

@@ -69,6 +69,7 @@ describe('accounts', () => {
     assert.equal(await page.evaluate(() => document.activeElement.id), 'dialogName');
     await signIn(page, 'mina', 'wrong horse');
     await dialogError(page, '사용자 이름이나 비밀번호가 틀렸습니다.');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'dialogPassword');
     await signIn(page, '  mina ', 'right horse');
     await page.waitForSelector('#dialog', { state: 'hidden' });
     await page.waitForFunction(() => document.getElementById('userName').textContent === 'mina');
@@ -94,12 +95,18 @@ describe('accounts', () => {
     await page.context().close();
   });
 
-  test('cancelling the sign-in leaves the reason on the page', async () => {
+  test('cancelling the sign-in leaves the reason on the page with a way to sign in', async () => {
     const page = await openPage(browser, server, { hash: '#/private' });
     await page.waitForSelector('#dialog[open]');
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => document.getElementById('message').textContent === 'You need to sign in.');
     assert.equal(await page.isVisible('#dialog'), false);
+    assert.deepEqual(await page.locator('#messageActions > *').allTextContents(), ['Sign in', 'Retry', 'Shared folders']);
+    await page.click('#messageActions >> text=Sign in');
+    await page.waitForSelector('#dialog[open]');
+    await signIn(page, 'mina', 'right horse');
+    await page.waitForFunction(() => document.querySelector('#content a.name')?.textContent === 'secret.txt');
+    assert.equal(await page.isVisible('#messageActions'), false);
     await page.context().close();
   });
 

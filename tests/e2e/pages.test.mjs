@@ -9,7 +9,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import {
-  launchBrowser, makeJpeg, needRoutes, openPage, screenshot, Server, settled, share, tempRoot, writeTree,
+  axeFindings, launchBrowser, makeJpeg, needRoutes, openPage, screenshot, Server, settled, share, tempRoot, writeTree,
 } from './support/harness.mjs';
 
 // Names that look like markup or attributes, and names other systems refuse
@@ -194,6 +194,31 @@ describe('folder view', () => {
     await page.context().close();
   });
 
+  test('on a phone one sort box with a visible direction sorts list and tiles', async () => {
+    const page = await openPage(browser, server, { hash: '#/docs', width: 390, height: 844, isMobile: true });
+    await settled(page);
+    const direction = async () => [await page.textContent('#sortDir'), await page.getAttribute('#sortDir', 'aria-label')];
+    for (const layout of ['list', 'tiles']) {
+      assert.equal(await page.isVisible('#sort'), true, layout);
+      assert.equal(await page.getAttribute('#sort', 'aria-label'), 'Sort by');
+      assert.equal(await page.locator('.sort-button:visible').count(), 0, layout);
+      assert.deepEqual(await direction(), ['↑', 'Ascending']);
+      await page.selectOption('#sort', 'size');
+      assert.deepEqual(await direction(), ['↓', 'Descending']);
+      assert.deepEqual(await shownNames(page), ['a-folder', 'b', 'File3.txt', 'file2.txt', 'file10.txt', QUOTED]);
+      // Choosing the same key again keeps the order; the button reverses it.
+      await page.selectOption('#sort', 'size');
+      assert.deepEqual(await direction(), ['↓', 'Descending']);
+      await page.click('#sortDir');
+      assert.deepEqual(await direction(), ['↑', 'Ascending']);
+      assert.deepEqual(await shownNames(page), ['a-folder', 'b', 'file2.txt', 'file10.txt', QUOTED, 'File3.txt']);
+      await page.selectOption('#sort', 'name');
+      assert.deepEqual(await shownNames(page), ['a-folder', 'b', 'file2.txt', 'File3.txt', 'file10.txt', QUOTED]);
+      await page.click('#viewButton');
+    }
+    await page.context().close();
+  });
+
   test('filters by a part of the name in any case', async () => {
     const page = await openPage(browser, server, { hash: '#/docs' });
     await settled(page);
@@ -239,6 +264,14 @@ describe('folder view', () => {
     assert.equal(await page.isVisible('#sort'), true);
     assert.equal(await page.locator('.tile').count(), 7);
     await page.waitForFunction(() => document.querySelectorAll('.tile-thumb img, .tile-thumb svg.kind-image').length === 3);
+    // One-line names keep no empty line above the size; all tiles are equally tall.
+    const tiles = await page.locator('.tile').evaluateAll((nodes) => nodes.map((tile) => {
+      const name = tile.querySelector('.name').getBoundingClientRect();
+      const meta = tile.querySelector('.tile-meta').getBoundingClientRect();
+      return { height: tile.getBoundingClientRect().height, gap: meta.top - name.bottom, lines: Math.round(name.height / parseFloat(getComputedStyle(tile.querySelector('.name')).lineHeight)) };
+    }));
+    assert.equal(new Set(tiles.map((tile) => tile.height)).size, 1);
+    for (const tile of tiles) assert.deepEqual([tile.lines, tile.gap], [1, 0]);
     assert.ok(asked.length >= 1);
     for (const query of asked) assert.equal(query.get('size'), '320');
     await page.click('#viewButton');
@@ -277,6 +310,76 @@ describe('folder view', () => {
     assert.deepEqual(await shownNames(page), ['two.txt']);
     assert.equal(await page.textContent('.crumb.current'), 'fast');
     await page.unrouteAll({ behavior: 'ignoreErrors' });
+    await page.context().close();
+  });
+
+  for (const layout of ['list', 'grid']) {
+    test(`a slow listing shows that it is loading (${layout})`, async () => {
+      const page = await openPage(browser, server, {
+        beforeLoad: (p) => p.addInitScript((value) => localStorage.setItem('vcs.view', value), layout),
+      });
+      await settled(page);
+      let release;
+      const held = new Promise((resolve) => {
+        release = resolve;
+      });
+      await page.route('**/api/list?*', async (route) => {
+        await held;
+        await route.continue();
+      });
+      await page.evaluate(() => {
+        location.hash = '#/pics';
+      });
+      const spinner = page.locator('#content .loading-state');
+      await spinner.waitFor();
+      assert.equal(await spinner.getAttribute('role'), 'status');
+      assert.equal((await spinner.textContent()).trim(), 'Loading…');
+      assert.ok(await page.locator('#content .loading-state .spinner').isVisible());
+      release();
+      await settled(page);
+      assert.equal(await spinner.count(), 0);
+      assert.equal(await page.locator(layout === 'grid' ? '.tile' : '.row').count(), 7);
+      await page.unrouteAll({ behavior: 'ignoreErrors' });
+      await page.context().close();
+    });
+  }
+
+  test('an error offers Retry and the share list; the home link loads the list again', async () => {
+    const page = await openPage(browser, server);
+    await settled(page);
+    // The server cannot be reached for a while.
+    await page.route('**/api/**', (route) => route.abort());
+    await openFolder(page, '#/pics/slow');
+    assert.equal(await page.textContent('#message'), 'Cannot reach the server.');
+    assert.deepEqual(await page.locator('#messageActions > *').allTextContents(), ['Retry', 'Shared folders']);
+    await page.unrouteAll({ behavior: 'ignoreErrors' });
+    await page.click('#messageActions >> text=Retry');
+    await settled(page);
+    assert.deepEqual(await shownNames(page), ['one.txt']);
+    assert.equal(await page.isVisible('#messageActions'), false);
+
+    await page.route('**/api/**', (route) => route.abort());
+    await openFolder(page, '#/');
+    assert.equal(await page.textContent('#message'), 'Cannot reach the server.');
+    assert.deepEqual(await page.locator('#messageActions > *').allTextContents(), ['Retry']);
+    await page.unrouteAll({ behavior: 'ignoreErrors' });
+    await page.click('.crumb.home');
+    await settled(page);
+    assert.deepEqual(await page.locator('.share-name').allTextContents(), ['docs', 'pics', 'big', 'linux']);
+    assert.equal(await page.isVisible('#message'), false);
+    await page.context().close();
+  });
+
+  test('a place that is not there links to none of its parents', async () => {
+    const page = await openPage(browser, server, { hash: '#/nothing/here/at-all' });
+    await settled(page);
+    assert.equal(await page.isVisible('#message'), true);
+    assert.deepEqual(await page.locator('#crumbs a').evaluateAll((links) => links.map((link) => link.getAttribute('href'))), ['#/']);
+    assert.equal(await page.textContent('.crumb.current'), 'at-all');
+    await page.click('#messageActions >> text=Shared folders');
+    await page.waitForFunction(() => location.hash === '#/');
+    await settled(page);
+    assert.equal(await page.locator('.share-name').count(), 4);
     await page.context().close();
   });
 
@@ -357,6 +460,15 @@ describe('folder view', () => {
     test(`the breadcrumb on a ${device} shows ${crumbs.join(' › ')}`, async () => {
       const page = await openPage(browser, server, { hash: '#/docs/b', ...size });
       await settled(page);
+      if (device === 'phone') {
+        // Every control at the top and in the selection bar is at least 44 × 44 px.
+        await page.locator('#content .row input.check').first().check();
+        const small = await page.locator('header a, header button, #toolbar button, #toolbar select, #toolbar input, #selectionTools button')
+          .evaluateAll((nodes) => nodes.filter((node) => node.offsetParent !== null).map((node) => [node.id || node.className, node.getBoundingClientRect()])
+            .filter(([, box]) => box.width < 44 || box.height < 44).map(([name, box]) => `${name} ${box.width}×${box.height}`));
+        assert.deepEqual(small, []);
+        await page.keyboard.press('Escape');
+      }
       const shown = await page.locator('#crumbs .crumb:not(.home)').evaluateAll((nodes) =>
         nodes.filter((node) => node.offsetParent !== null).map((node) => node.textContent));
       assert.deepEqual(shown, crumbs);
@@ -395,17 +507,73 @@ describe('folder view', () => {
     await page.fill('#filter', 'item-9999');
     await settled(page);
     assert.deepEqual(await shownNames(page), ['item-9999.txt']);
+    assert.equal(await page.locator('#summary').textContent(), '1 file (filtered from 10,000)');
     await page.fill('#filter', '');
     await settled(page);
-    assert.equal(await page.locator('#summary').textContent(), `${BIG_FOLDER_ITEMS} files`);
+    assert.equal(await page.locator('#summary').textContent(), '10,000 files');
     await page.locator('#content .row input.check').first().focus();
     await page.keyboard.press('Control+A');
-    assert.equal(await page.textContent('#selectionCount'), `${BIG_FOLDER_ITEMS} selected`);
+    assert.equal(await page.textContent('#selectionCount'), '10,000 selected');
     await page.evaluate(() => window.scrollTo(0, 5000 * 53));
     await page.waitForFunction(() => [...document.querySelectorAll('#content a.name')].some((link) => link.textContent === 'item-5000.txt'));
     const row = page.locator('#content .row', { has: page.locator('a.name:text-is("item-5000.txt")') });
     assert.equal(await row.getAttribute('class'), 'row selected');
     assert.equal(await row.locator('input.check').isChecked(), true);
+    await page.context().close();
+  });
+});
+
+describe('returning and the keyboard', () => {
+  const focusedName = (page) => page.evaluate(() => (document.activeElement.matches('a.name') ? document.activeElement.textContent : document.activeElement.tagName));
+
+  test('Back returns to the scroll position and the focused item', async () => {
+    const page = await openPage(browser, server, { hash: '#/big' });
+    await settled(page);
+    await page.evaluate(() => window.scrollTo(0, 378 * 53));
+    await page.waitForFunction(() => [...document.querySelectorAll('#content a.name')].some((link) => link.textContent === 'item-381.txt'));
+    await page.locator('#content a.name', { hasText: /^item-381\.txt$/ }).focus();
+    const y = await page.evaluate(() => window.scrollY);
+    await openFolder(page, '#/docs');
+    assert.equal(await page.evaluate(() => window.scrollY), 0);
+    await page.goBack();
+    await page.waitForFunction(() => location.hash === '#/big');
+    await settled(page);
+    assert.equal(await page.evaluate(() => window.scrollY), y);
+    assert.equal(await focusedName(page), 'item-381.txt');
+    // A new visit by a link starts at the top.
+    await openFolder(page, '#/docs');
+    await openFolder(page, '#/big');
+    assert.equal(await page.evaluate(() => window.scrollY), 0);
+    await page.context().close();
+  });
+
+  test('arrow keys move the focus through the list and the tiles; scrolling keeps it', async () => {
+    const page = await openPage(browser, server, { hash: '#/big' });
+    await settled(page);
+    await page.locator('#content a.name', { hasText: /^item-1\.txt$/ }).focus();
+    for (let n = 0; n < 30; n++) await page.keyboard.press('ArrowDown');
+    assert.equal(await focusedName(page), 'item-31.txt');
+    const box = await page.evaluate(() => document.activeElement.getBoundingClientRect().toJSON());
+    assert.ok(box.top >= 56 && box.bottom <= 800, `the focused row is on screen at ${box.top}`);
+    await page.keyboard.press('ArrowUp');
+    assert.equal(await focusedName(page), 'item-30.txt');
+    // Scrolling the focused row far away keeps the focus on it.
+    await page.evaluate(() => window.scrollTo(0, 5000 * 53));
+    await page.waitForFunction(() => [...document.querySelectorAll('#content a.name')].some((link) => link.textContent === 'item-5000.txt'));
+    assert.equal(await focusedName(page), 'item-30.txt');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await focusedName(page), 'item-31.txt');
+
+    await page.click('#viewButton');
+    await settled(page);
+    const columns = await page.evaluate(() => new Set([...document.querySelectorAll('.tile')].map((tile) => tile.style.left)).size);
+    await page.locator('#content a.name', { hasText: /^item-1\.txt$/ }).focus();
+    await page.keyboard.press('ArrowRight');
+    assert.equal(await focusedName(page), 'item-2.txt');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await focusedName(page), `item-${2 + columns}.txt`);
+    await page.keyboard.press('ArrowLeft');
+    assert.equal(await focusedName(page), `item-${1 + columns}.txt`);
     await page.context().close();
   });
 });
@@ -419,6 +587,10 @@ describe('viewer', () => {
     await page.waitForSelector('#viewer:not([hidden])');
     const title = () => page.textContent('#viewerTitle');
     assert.equal(await title(), 'b.jpg');
+    // Nothing of the page behind shows through or takes focus.
+    const behind = () => page.evaluate(() => ['header.bar', 'main', '#selectionTools', '#uploads'].map((selector) => document.querySelector(selector).inert));
+    assert.deepEqual(await behind(), [true, true, true, true]);
+    assert.equal(await page.evaluate(() => getComputedStyle(document.getElementById('viewer')).backgroundColor), 'rgb(8, 10, 14)');
     assert.match(await page.getAttribute('#viewerStage img', 'src'), /\/files\/pics\/b\.jpg\?view=1$/);
     await page.click('#viewerNext');
     assert.equal(await title(), 'c.jpg');
@@ -442,6 +614,51 @@ describe('viewer', () => {
 
     await page.keyboard.press('Escape');
     assert.equal(await page.isVisible('#viewer'), false);
+    assert.deepEqual(await behind(), [false, false, false, false]);
+    await page.context().close();
+  });
+
+  test('on a touch screen a sideways swipe moves between the pictures', async () => {
+    const page = await openPage(browser, server, { hash: '#/pics', width: 390, height: 844, isMobile: true });
+    await settled(page);
+    await page.click('a.name >> text=b.jpg');
+    await page.waitForSelector('#viewer:not([hidden])');
+    const cdp = await page.context().newCDPSession(page);
+    const swipe = async (fromX, toX, y = 400, toY = y) => {
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: fromX, y }] });
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: [{ x: (fromX + toX) / 2, y: (y + toY) / 2 }] });
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: [{ x: toX, y: toY }] });
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+    };
+    const title = () => page.textContent('#viewerTitle');
+    await swipe(320, 80);
+    assert.equal(await title(), 'c.jpg');
+    await swipe(80, 320);
+    await swipe(80, 320);
+    assert.equal(await title(), 'a.jpg');
+    // Short or mostly upright moves are no swipe.
+    await swipe(200, 170);
+    await swipe(200, 120, 200, 500);
+    assert.equal(await title(), 'a.jpg');
+    await page.context().close();
+  });
+
+  test('a picture that cannot be loaded is said so, with the reason the server gives', async () => {
+    const page = await openPage(browser, server, { hash: '#/pics' });
+    await settled(page);
+    await page.route('**/files/pics/b.jpg?view=1', (route) => route.fulfill({ status: 404, contentType: 'application/json', body: '{"error":"notFound"}' }));
+    await page.route('**/files/pics/c.jpg?view=1', (route) => route.fulfill({ status: 200, contentType: 'image/jpeg', body: 'not a picture' }));
+    const message = () => page.textContent('#viewerStage .viewer-message');
+    await page.click('a.name >> text=b.jpg');
+    await page.waitForFunction(() => /Not found/.test(document.querySelector('#viewerStage .viewer-message')?.textContent));
+    assert.equal(await message(), 'The image could not be loaded. Not found. It may have been moved or deleted.');
+    await page.click('#viewerNext');
+    await page.waitForSelector('#viewerStage .viewer-message');
+    assert.equal(await message(), 'The image could not be loaded.');
+    assert.equal(await page.locator('#viewerStage img').count(), 0);
+    await page.click('#viewerNext');
+    await page.locator('#viewerStage img').evaluate((img) => img.decode());
+    await page.unrouteAll({ behavior: 'ignoreErrors' });
     await page.context().close();
   });
 
@@ -473,6 +690,64 @@ describe('viewer', () => {
     assert.equal(download.suggestedFilename(), 'data.bin');
     assert.equal(fs.statSync(await download.path()).size, 2048);
     assert.equal(await page.isVisible('#viewer'), false);
+
+    // A download the server refuses is said in the page.
+    await page.route('**/files/pics/data.bin', (route) => route.fulfill({ status: 404, contentType: 'application/json', body: '{"error":"notFound"}' }));
+    let downloads = 0;
+    page.on('download', () => downloads++);
+    await page.click('a.name >> text=data.bin');
+    await page.waitForFunction(() => !document.getElementById('toast').hidden);
+    assert.equal(await page.textContent('#toast'), 'The download failed. Not found. It may have been moved or deleted.');
+    assert.equal(downloads, 0);
+    await page.unrouteAll({ behavior: 'ignoreErrors' });
+    await page.context().close();
+  });
+});
+
+describe('accessibility', () => {
+  const sizes = { desktop: { width: 1280, height: 800 }, phone: { width: 390, height: 844, isMobile: true } };
+  for (const colorScheme of ['light', 'dark']) {
+    for (const [device, size] of Object.entries(sizes)) {
+      test(`axe-core finds nothing critical or serious on the main screens (${colorScheme}, ${device})`, async () => {
+        const page = await openPage(browser, server, { colorScheme, ...size, bypassCSP: true });
+        const findings = [];
+        const audit = async (screen) => {
+          for (const line of await axeFindings(page)) findings.push(`${screen}: ${line}`);
+        };
+        await settled(page);
+        await audit('share list');
+        await openFolder(page, '#/docs');
+        await audit('folder list');
+        await page.locator('#content .row').nth(3).locator('input.check').check();
+        await audit('selection');
+        await page.click('#newFolderButton');
+        await page.click('#dialogOk');
+        await page.waitForSelector('#dialogError:not([hidden])');
+        await audit('dialog');
+        await page.keyboard.press('Escape');
+        await openFolder(page, '#/pics');
+        await page.click('#viewButton');
+        await audit('tiles');
+        await page.click('#viewButton');
+        await page.click('a.name >> text=a.jpg');
+        await page.waitForSelector('#viewer:not([hidden])');
+        await audit('viewer');
+        await page.keyboard.press('Escape');
+        await openFolder(page, '#/nothing/here');
+        await audit('error');
+        assert.deepEqual(findings, []);
+        await page.context().close();
+      });
+    }
+  }
+
+  test('every screen has one h1 naming the place', async () => {
+    const page = await openPage(browser, server, { width: 390, height: 844, isMobile: true });
+    await settled(page);
+    assert.deepEqual(await page.locator('h1').allTextContents(), ['Shared']);
+    assert.equal(await page.getAttribute('.brand', 'aria-label'), 'VeltoCorvane');
+    await openFolder(page, '#/docs/b');
+    assert.deepEqual(await page.locator('h1').allTextContents(), ['b']);
     await page.context().close();
   });
 });

@@ -201,6 +201,18 @@ describe('upload', () => {
     assert.deepEqual(visibleEntries(folder), ['part1.bin', 'part2.bin']);
     await page.context().close();
   });
+
+  test('a file stored under a numbered name says the name it got', async (t) => {
+    if (!(await needRoutes(t, server, 'box', ['upload']))) return;
+    const folder = folderFor('numbered', { 'a.txt': 'first' });
+    const page = await openPage(browser, server, { hash: '#/box/numbered' });
+    await settled(page);
+    await page.setInputFiles('#fileInput', [{ name: 'a.txt', mimeType: 'text/plain', buffer: Buffer.from('second') }]);
+    await waitForUploadTitle(page, 'Upload finished (1/1)');
+    assert.equal(await page.textContent('#uploadList .upload-state'), 'Done: saved as “a (2).txt”');
+    assert.deepEqual(visibleEntries(folder), ['a (2).txt', 'a.txt']);
+    await page.context().close();
+  });
 });
 
 describe('file operations', () => {
@@ -213,9 +225,18 @@ describe('file operations', () => {
     await page.click('#newFolderButton');
     assert.equal(await page.textContent('#dialogTitle'), 'New folder');
     assert.equal(await page.evaluate(() => document.activeElement.id), 'dialogName');
-    await page.fill('#dialogName', '   ');
-    await page.click('#dialogOk');
-    assert.equal(await page.textContent('#dialogError'), 'The name has characters that cannot be used.');
+    // Names the server would refuse are refused here, saying what is wrong.
+    for (const [name, problem] of [
+      ['   ', 'Enter a name.'],
+      ['a/b', 'A name cannot contain “/” or control characters.'],
+      ['tab\there', 'A name cannot contain “/” or control characters.'],
+      ['..', 'A name cannot be “.” or “..”.'],
+      ['가'.repeat(86), 'The name is longer than 255 bytes.'],
+    ]) {
+      await page.fill('#dialogName', name);
+      await page.click('#dialogOk');
+      assert.equal(await page.textContent('#dialogError'), problem, name);
+    }
     assert.equal(log.filter((entry) => entry.path === '/api/mkdir').length, 0);
     await page.fill('#dialogName', 'taken');
     await page.click('#dialogOk');
@@ -259,6 +280,13 @@ describe('file operations', () => {
     assert.deepEqual(visibleEntries(folder), ['other.txt', 'summary.txt']);
     assert.equal(await page.textContent('#selectionCount'), '1 selected');
     assert.equal(await page.locator('#content .row.selected a.name').textContent(), 'summary.txt');
+    // The toast stands above the selection bar, on a desktop and on a phone.
+    for (const size of [null, { width: 390, height: 844 }]) {
+      if (size) await page.setViewportSize(size);
+      const toast = await page.locator('#toast').boundingBox();
+      const bar = await page.locator('#selectionTools').boundingBox();
+      assert.ok(toast.y + toast.height <= bar.y, `toast ${JSON.stringify(toast)} over the bar ${JSON.stringify(bar)}`);
+    }
     const body = JSON.parse(log.filter((entry) => entry.path === '/api/rename').at(-1).body);
     assert.deepEqual(body, { share: 'box', path: 'renamed/report.final.txt', newName: 'summary.txt' });
     await page.context().close();

@@ -274,8 +274,10 @@ export async function launchBrowser(label = 'browser') {
 
 // A page on the server with the given locale and colour scheme; dialogs that
 // scripts open (alert and the like) fail the test through `page.scriptDialogs`.
-export async function openPage(browser, server, { locale = 'en-US', colorScheme = 'light', width = 1280, height = 800, isMobile = false, hash = '#/', beforeLoad } = {}) {
+// `bypassCSP` lets a test add scripts of its own, such as the axe-core audit.
+export async function openPage(browser, server, { locale = 'en-US', colorScheme = 'light', width = 1280, height = 800, isMobile = false, hash = '#/', beforeLoad, bypassCSP = false } = {}) {
   const context = await browser.newContext({
+    bypassCSP,
     locale,
     colorScheme,
     viewport: { width, height },
@@ -306,6 +308,21 @@ export async function openPage(browser, server, { locale = 'en-US', colorScheme 
 export async function settled(page) {
   await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
   await page.waitForFunction(() => document.getElementById('content').getAttribute('aria-busy') === 'false');
+}
+
+const AXE_SCRIPT = path.join(SOURCE_DIR, 'node_modules/axe-core/axe.min.js');
+const AXE_FAILING = new Set(['critical', 'serious']);
+
+// The critical and serious findings of axe-core on the page as it is now,
+// one line each with the rule and the elements. The page needs `bypassCSP`.
+export async function axeFindings(page) {
+  if (!(await page.evaluate(() => 'axe' in window))) {
+    await page.addScriptTag({ content: fs.readFileSync(AXE_SCRIPT, 'utf8') });
+  }
+  const violations = await page.evaluate(async () => (await window.axe.run(document, { resultTypes: ['violations'] })).violations
+    .map((rule) => ({ id: rule.id, impact: rule.impact, nodes: rule.nodes.map((node) => node.target.join(' ')) })));
+  return violations.filter((rule) => AXE_FAILING.has(rule.impact))
+    .map((rule) => `${rule.id} (${rule.impact}): ${rule.nodes.join(', ')}`);
 }
 
 export async function screenshot(page, name) {
