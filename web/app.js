@@ -1459,25 +1459,30 @@ function openItem(item) {
 
 // The browser reports a failed download only in its own download list, so
 // the first byte is asked for first: a refusal is said in the page instead.
-async function downloadFile(url) {
-  let reason = '';
+// Asks for the first byte of a file: empty when the server would send it, else
+// why it would not, in the page's words.
+async function probeFile(url) {
   try {
     const response = await fetch(url, { credentials: 'same-origin', headers: { Range: 'bytes=0-0' } });
-    // 416: an empty file has no first byte, and downloads all the same.
-    if (!response.ok && response.status !== 416) {
-      let data = {};
-      try {
-        data = await response.json();
-      } catch {
-        data = {};
-      }
-      reason = errorText(typeof data.error === 'string' ? data : { error: 'failed' });
-    } else {
+    // 416: an empty file has no first byte, and is served all the same.
+    if (response.ok || response.status === 416) {
       response.body?.cancel().catch(() => {});
+      return '';
     }
+    let data = {};
+    try {
+      data = await response.json();
+    } catch {
+      data = {};
+    }
+    return errorText(typeof data.error === 'string' ? data : { error: 'failed' });
   } catch {
-    reason = t('e_network');
+    return t('e_network');
   }
+}
+
+async function downloadFile(url) {
+  const reason = await probeFile(url);
   if (reason) toast(t('downloadFailed') + ' ' + reason);
   else downloadUrl(url);
 }
@@ -1808,21 +1813,7 @@ async function loadTextPreview(node, url, item, ticket) {
 async function showImageFailure(url, ticket) {
   if (ticket !== viewer.ticket) return;
   showViewerMessage(t('imageFailed'));
-  let reason = '';
-  try {
-    const response = await fetch(url + '?view=1', { credentials: 'same-origin', headers: { Range: 'bytes=0-0' } });
-    if (!response.ok && response.status !== 416) {
-      let data = {};
-      try {
-        data = await response.json();
-      } catch {
-        data = {};
-      }
-      reason = errorText(typeof data.error === 'string' ? data : { error: 'failed' });
-    }
-  } catch {
-    reason = t('e_network');
-  }
+  const reason = await probeFile(url + '?view=1');
   if (reason && ticket === viewer.ticket) showViewerMessage(t('imageFailed') + ' ' + reason);
 }
 
