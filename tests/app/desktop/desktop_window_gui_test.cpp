@@ -13,7 +13,7 @@
 #include "app/texts/text_table.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
-#include "tests/app/desktop/window_test_steps.h"
+#include "tests/app/desktop/desktop_window_gui_fixture.h"
 #include "tests/support/http_client.h"
 #include "tests/support/service_fixture.h"
 #include "tests/support/xvfb_session.h"
@@ -43,17 +43,15 @@ namespace {
 
 using namespace Velto::Widget;
 using Velto::Corvane::Config;
-using Velto::Testing::XvfbSession;
 
 using namespace App::Testing;
 
-class DesktopWindowGuiTest : public Velto::Corvane::Testing::ServiceFixture {
+class DesktopWindowGuiTest : public DesktopWindowGuiFixture {
 protected:
     static void SetUpTestSuite() {
-        ::setenv("GSETTINGS_BACKEND", "memory", 1);
-        ::unsetenv("XMODIFIERS");
-        s_x = new XvfbSession(Velto::Testing::XvfbOptions{.windowManager = true});
-        ASSERT_TRUE(s_x->Start());
+        StartDisplay();
+        if (HasFatalFailure())
+            return;
         // A zenity that answers the folder picker with a folder the test names.
         const std::string bin = std::filesystem::temp_directory_path() / "velto-window-gui-bin";
         std::filesystem::create_directories(bin);
@@ -62,24 +60,10 @@ protected:
         ::setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
         ASSERT_TRUE(StartToolkitForWindowTests());
     }
-    // The server stays until the process ends: SDL keeps its connection.
-    static void TearDownTestSuite() {}
-
     void SetUp() override {
-        ServiceFixture::SetUp();
-        MakeService();
-        port = Velto::Corvane::Testing::FreeLoopbackPort();
-        ASSERT_TRUE(Service().ApplyConfig(BaseConfig(port)));
+        DesktopWindowGuiFixture::SetUp();
         pickFile = std::filesystem::temp_directory_path() / "velto-window-gui-pick";
         ::setenv("VELTO_TEST_PICK", pickFile.c_str(), 1);
-        g_openDialog = nullptr;
-    }
-    void TearDown() override {
-        if (window)
-            Service().Stop();
-        window.reset();
-        RunUntil([] { return true; });
-        ServiceFixture::TearDown();
     }
 
     void Open(const char* languageVariable) {
@@ -94,19 +78,7 @@ protected:
         ASSERT_TRUE(RunUntil([this] { return window->Native().IsActive(); }));
     }
 
-    Widget* Root() { return window->Native().Root(); }
     std::u16string T(TextId id) { return Text(id, window->Main().Language()); }
-
-    // Clicks the middle of a widget with the real pointer.
-    void Click(Widget& widget) {
-        const RectF box = widget.BoundsInWindow();
-        const ScreenBounds client = window->Native().ClientScreenBounds();
-        const float scale = window->Native().Dpi() / Window::kDefaultDpi;
-        const int x = client.x + static_cast<int>((box.x + box.width / 2) * scale);
-        const int y = client.y + static_cast<int>((box.y + box.height / 2) * scale);
-        s_x->Run(
-            {"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
-    }
 
     std::string WindowProperty(const std::string& property) {
         return s_x->Run({"xprop", "-id", std::to_string(window->Native().XWindow()), property}).out;
@@ -118,14 +90,9 @@ protected:
         return response ? response->body : std::string{};
     }
 
-    static XvfbSession* s_x;
-    std::uint16_t port{0};
     std::filesystem::path pickFile;
-    std::unique_ptr<DesktopWindow> window;
     int stateChanges{0};
 };
-
-XvfbSession* DesktopWindowGuiTest::s_x = nullptr;
 
 TEST_F(DesktopWindowGuiTest, OpensInBothLanguagesAndSchemes) {
     struct Case {

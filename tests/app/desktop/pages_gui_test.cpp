@@ -9,7 +9,7 @@
 #include "base/utf.h"
 #include "server/cert/self_signed_certificate.h"
 #include "service/corvane_service.h"
-#include "tests/app/desktop/window_test_steps.h"
+#include "tests/app/desktop/desktop_window_gui_fixture.h"
 #include "tests/support/http_client.h"
 #include "tests/support/service_fixture.h"
 #include "tests/support/xvfb_session.h"
@@ -35,7 +35,6 @@ namespace {
 using namespace Velto::Widget;
 using Velto::Corvane::Config;
 using Velto::Corvane::ServiceStatus;
-using Velto::Testing::XvfbSession;
 
 using namespace App::Testing;
 
@@ -46,31 +45,13 @@ void CollectTextBoxes(Widget* widget, std::vector<Controls::TextBox*>& boxes) {
         CollectTextBoxes(child.get(), boxes);
 }
 
-class PagesGuiTest : public Velto::Corvane::Testing::ServiceFixture {
+class PagesGuiTest : public DesktopWindowGuiFixture {
 protected:
     static void SetUpTestSuite() {
-        ::setenv("GSETTINGS_BACKEND", "memory", 1);
-        ::unsetenv("XMODIFIERS");
-        s_x = new XvfbSession(Velto::Testing::XvfbOptions{.windowManager = true});
-        ASSERT_TRUE(s_x->Start());
+        StartDisplay();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(StartToolkitForWindowTests());
-    }
-    // The server stays until the process ends: SDL keeps its connection.
-    static void TearDownTestSuite() {}
-
-    void SetUp() override {
-        ServiceFixture::SetUp();
-        MakeService();
-        port = Velto::Corvane::Testing::FreeLoopbackPort();
-        ASSERT_TRUE(Service().ApplyConfig(BaseConfig(port)));
-        g_openDialog = nullptr;
-    }
-    void TearDown() override {
-        if (window)
-            Service().Stop();
-        window.reset();
-        RunUntil([] { return true; });
-        ServiceFixture::TearDown();
     }
 
     void Open(MainWindow::PageId page) {
@@ -83,18 +64,6 @@ protected:
         RunUntil([] { return true; }, 0.2);
     }
 
-    Widget* Root() { return window->Native().Root(); }
-
-    void Click(Widget& widget) {
-        const RectF box = widget.BoundsInWindow();
-        const ScreenBounds client = window->Native().ClientScreenBounds();
-        const float scale = window->Native().Dpi() / Window::kDefaultDpi;
-        const int x = client.x + static_cast<int>((box.x + box.width / 2) * scale);
-        const int y = client.y + static_cast<int>((box.y + box.height / 2) * scale);
-        s_x->Run(
-            {"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
-    }
-
     // Waits until the widget has been laid out where it can be clicked.
     template <typename T> T& Shown(std::u16string_view id) {
         T* found = nullptr;
@@ -105,13 +74,7 @@ protected:
         EXPECT_NE(found, nullptr) << U8(id);
         return *found;
     }
-
-    static XvfbSession* s_x;
-    std::uint16_t port{0};
-    std::unique_ptr<DesktopWindow> window;
 };
-
-XvfbSession* PagesGuiTest::s_x = nullptr;
 
 TEST_F(PagesGuiTest, ApplyMovesTheServerToANewPortAndThenServesHttps) {
     ASSERT_EQ(Service().Start(), 0);

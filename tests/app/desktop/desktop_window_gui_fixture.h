@@ -1,0 +1,66 @@
+#pragma once
+
+// The real desktop window on a private X server (Xvfb with openbox) over a
+// real service on a loopback port, for the window tests: one display and one
+// toolkit start for the suite, a fresh service and window for each test, and
+// clicks with the real pointer.
+
+#include "app/desktop/desktop_window.h"
+#include "tests/app/desktop/window_test_steps.h"
+#include "tests/support/service_fixture.h"
+#include "tests/support/xvfb_session.h"
+#include "widget/window/window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace App::Testing {
+
+class DesktopWindowGuiFixture : public Velto::Corvane::Testing::ServiceFixture {
+protected:
+    // The display stays until the process ends: SDL keeps its connection.
+    static void StartDisplay() {
+        ::setenv("GSETTINGS_BACKEND", "memory", 1);
+        ::unsetenv("XMODIFIERS");
+        s_x = new Velto::Testing::XvfbSession(Velto::Testing::XvfbOptions{.windowManager = true});
+        ASSERT_TRUE(s_x->Start());
+    }
+
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        MakeService();
+        port = Velto::Corvane::Testing::FreeLoopbackPort();
+        ASSERT_TRUE(Service().ApplyConfig(BaseConfig(port)));
+        g_openDialog = nullptr;
+    }
+    void TearDown() override {
+        if (window)
+            Service().Stop();
+        window.reset();
+        RunUntil([] { return true; });
+        ServiceFixture::TearDown();
+    }
+
+    Velto::Widget::Widget* Root() { return window->Native().Root(); }
+
+    // Clicks the middle of a widget with the real pointer.
+    void Click(Velto::Widget::Widget& widget) {
+        const Velto::Widget::RectF box = widget.BoundsInWindow();
+        const Velto::Widget::ScreenBounds client = window->Native().ClientScreenBounds();
+        const float scale = window->Native().Dpi() / Velto::Widget::Window::kDefaultDpi;
+        const int x = client.x + static_cast<int>((box.x + box.width / 2) * scale);
+        const int y = client.y + static_cast<int>((box.y + box.height / 2) * scale);
+        s_x->Run(
+            {"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+    }
+
+    static inline Velto::Testing::XvfbSession* s_x = nullptr;
+    std::uint16_t port{0};
+    std::unique_ptr<DesktopWindow> window;
+};
+
+} // namespace App::Testing
