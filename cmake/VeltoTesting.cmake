@@ -52,4 +52,5 @@ function(velto_add_fuzzer name)
              COMMAND ${name} -max_total_time=${VELTO_FUZZ_SECONDS} -rss_limit_mb=2048 ${corpus}
                      ${seeds})
     set_tests_properties(${name} PROPERTIES LABELS "fuzz" TIMEOUT 600)
+    set_property(GLOBAL APPEND PROPERTY VELTO_FUZZERS ${name})
 endfunction()

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+using namespace Velto;
 using namespace Velto::Corvane;
 
 namespace {
