@@ -22,17 +22,6 @@ const std::vector<std::string> kLinuxNames = {
 // Names with a control character stay out of every route.
 const std::vector<std::string> kRefusedNames = {"tab\tname.txt", "bell\x07", "del\x7f"};
 
-std::string ShellQuoted(std::string_view text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
-
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

@@ -15,9 +15,7 @@
 
 namespace Velto::Corvane::Testing {
 
-namespace {
-
-std::string Quoted(const std::string& text) {
+std::string ShellQuoted(std::string_view text) {
     std::string quoted = "'";
     for (const char c : text) {
         if (c == '\'')
@@ -27,6 +25,8 @@ std::string Quoted(const std::string& text) {
     }
     return quoted + "'";
 }
+
+namespace {
 
 // Writes `bytes` at the file's position, seeking over whole zero blocks.
 bool WriteSparse(int fd, std::string_view bytes) {
@@ -176,16 +176,16 @@ std::string ZipFixture::PrepareUrl(std::string_view share, std::string_view path
 ZipFixture::Fetched ZipFixture::Fetch(const std::string& target, const std::filesystem::path& file,
                                       std::string_view cookie) {
     const std::filesystem::path headFile = file.string() + ".head";
-    std::string command = "curl -sS -o " + Quoted(file.string()) + " -D " +
-                          Quoted(headFile.string()) + " -w '%{http_code}'";
+    std::string command = "curl -sS -o " + ShellQuoted(file.string()) + " -D " +
+                          ShellQuoted(headFile.string()) + " -w '%{http_code}'";
     if (!cookie.empty())
-        command += " -H " + Quoted("Cookie: vcs=" + std::string(cookie));
-    command += " " + Quoted("http://127.0.0.1:" + std::to_string(Port()) + target);
+        command += " -H " + ShellQuoted("Cookie: vcs=" + std::string(cookie));
+    command += " " + ShellQuoted("http://127.0.0.1:" + std::to_string(Port()) + target);
     Fetched fetched;
     const std::string output = RunCommand(command, fetched.curlExit);
     fetched.status = std::atoi(output.substr(output.size() >= 3 ? output.size() - 3 : 0).c_str());
     int ignored;
-    fetched.headers = RunCommand("cat " + Quoted(headFile.string()), ignored);
+    fetched.headers = RunCommand("cat " + ShellQuoted(headFile.string()), ignored);
     return fetched;
 }
 
@@ -212,8 +212,8 @@ JsonValue ZipFixture::Inspect(const std::filesystem::path& file) {
     EXPECT_NE(source, nullptr);
     int exitCode;
     const std::string output =
-        RunCommand("python3 " + Quoted(std::string(source) + "/tests/webapp/zip_inspect.py") + " " +
-                       Quoted(file.string()),
+        RunCommand("python3 " + ShellQuoted(std::string(source) + "/tests/webapp/zip_inspect.py") +
+                       " " + ShellQuoted(file.string()),
                    exitCode);
     EXPECT_EQ(exitCode, 0) << output;
     auto [value, ok] = ParseJson(output, kJsonMaxDepth);
@@ -222,7 +222,7 @@ JsonValue ZipFixture::Inspect(const std::filesystem::path& file) {
 }
 
 void ZipFixture::ExpectReadersAccept(const std::filesystem::path& file, bool withUnzip) {
-    const std::string path = Quoted(file.string());
+    const std::string path = ShellQuoted(file.string());
     std::vector<std::string> commands = {"7z t -bd " + path, "bsdtar -tf " + path + " >/dev/null"};
     if (withUnzip)
         commands.push_back("unzip -tq " + path);

@@ -8,6 +8,8 @@
 
 namespace Velto::Corvane::Testing {
 
+// The text in single quotes for a shell command line.
+std::string ShellQuoted(std::string_view text);
 // Runs a shell command; its standard output and error together.
 std::string RunCommand(const std::string& command, int& exitCode);
 
