@@ -41,7 +41,7 @@ public:
     // Router renewal after a mapped attempt and retry after a failed one.
     static constexpr std::int64_t kRenewSeconds = 1800;
     static constexpr std::int64_t kRetrySeconds = 300;
-    static constexpr std::uint64_t kMaxConnections = 64;
+    static constexpr std::uint64_t kMaxConnections = 2048;
     static constexpr std::uint32_t kHeaderTimeoutMs = 15000;
     static constexpr std::uint32_t kIdleTimeoutMs = 60000;
     static constexpr std::uint32_t kIoTimeoutMs = 60000;

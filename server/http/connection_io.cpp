@@ -48,15 +48,33 @@ Result ConnectionIo::Receive(std::span<std::byte> buffer, std::uint32_t& receive
     return result;
 }
 
+std::span<std::byte> ConnectionIo::Scratch() {
+    if (!m_scratch)
+        m_scratch.reset(new std::byte[kReceivePiece]); // uninitialised: receives fill it
+    return {m_scratch.get(), kReceivePiece};
+}
+
 bool ConnectionIo::ReceiveMore() {
-    if (m_scratch.empty())
-        m_scratch.resize(kReceivePiece);
+    const std::span<std::byte> scratch = Scratch();
     std::uint32_t received = 0;
-    const Result result = Receive(m_scratch, received);
+    const Result result = Receive(scratch, received);
     if (Failed(result) || received == 0)
         return false;
-    m_buffer.append(reinterpret_cast<const char*>(m_scratch.data()), received);
+    m_buffer.append(reinterpret_cast<const char*>(scratch.data()), received);
     return true;
+}
+
+ConnectionIo::Arrival ConnectionIo::ReceiveAvailable() {
+    const std::span<std::byte> scratch = Scratch();
+    std::uint32_t received = 0;
+    const Result result = m_connection->ReceiveNow(scratch, received);
+    if (result == kWouldBlock)
+        return Arrival::Nothing;
+    if (Failed(result) || received == 0)
+        return Arrival::Closed;
+    m_counters.bytesReceived.fetch_add(received, std::memory_order_relaxed);
+    m_buffer.append(reinterpret_cast<const char*>(scratch.data()), received);
+    return Arrival::Bytes;
 }
 
 bool ConnectionIo::Send(std::string_view bytes) {

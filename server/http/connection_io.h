@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace Velto::Corvane {
 
@@ -40,6 +40,15 @@ public:
     // One receive of up to kReceivePiece bytes appended to the buffer. False
     // when the receive fails or the peer has closed.
     bool ReceiveMore();
+    // What one receive that does not wait found.
+    enum class Arrival { Bytes, Nothing, Closed };
+    // Appends whatever has arrived, without waiting; Closed when the peer has
+    // closed or the connection failed.
+    Arrival ReceiveAvailable();
+    // Gives back the receive scratch while the connection waits between
+    // requests, so an idle connection holds no more than its pending bytes.
+    void ReleaseScratch() { m_scratch.reset(); }
+
     // One receive straight into `buffer`, counted; received is 0 when the peer
     // has closed.
     Result Receive(std::span<std::byte> buffer, std::uint32_t& received);
@@ -57,7 +66,9 @@ private:
     ServerCounters& m_counters;
     std::shared_ptr<Net::IConnection> m_transport;
     std::string m_buffer;
-    std::vector<std::byte> m_scratch;
+    std::span<std::byte> Scratch();
+
+    std::unique_ptr<std::byte[]> m_scratch; // kReceivePiece bytes while in use
     std::uint32_t m_timeoutMs{0};
     std::uint64_t m_ownDeadlineMs{0}; // kept here only when the transport cannot
 };

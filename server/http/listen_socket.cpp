@@ -20,7 +20,7 @@ Result LastError(bool onBind = false) {
 }
 
 UniqueFd OpenSocket(int family) {
-    return UniqueFd(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+    return UniqueFd(::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP));
 }
 
 } // namespace

@@ -6,6 +6,11 @@
 #include <span>
 #include <string>
 
+namespace Velto {
+// A receive that was asked not to wait found nothing to read yet.
+constexpr Result kWouldBlock = static_cast<Result>(0x80072733u); // WSAEWOULDBLOCK
+} // namespace Velto
+
 namespace Velto::Net {
 
 // Traffic class for SetQos: qWAVE-style traffic type 0..5 and DSCP 0..63
@@ -27,6 +32,9 @@ public:
     virtual Result SendGather(std::span<const ByteSpan> pieces) = 0;
     // received = 0 with result 0 means the peer closed its sending side.
     virtual Result Receive(std::span<std::byte> buffer, std::uint32_t& received) = 0;
+    // Receive without waiting: kWouldBlock when nothing has arrived yet (for
+    // TLS: no whole record), with anything partly received kept for later.
+    virtual Result ReceiveNow(std::span<std::byte> buffer, std::uint32_t& received) = 0;
     virtual void Shutdown() = 0;
     virtual Result SetReceiveTimeout(std::uint32_t ms) = 0;
     virtual Result SetSendTimeout(std::uint32_t ms) = 0;
@@ -65,6 +73,15 @@ public:
     virtual bool SetReceiveDeadline(std::uint64_t deadlineMs) {
         (void)deadlineMs;
         return false;
+    }
+
+    // Extension for plain sockets: waits on the peer, in either direction,
+    // must move at least `minBytes` per `windowMs` of waiting (see
+    // RateWindow); a receive or send that falls below fails with kTimedOut.
+    // Connections over another one pass it down.
+    virtual void SetMinimumRate(std::uint32_t windowMs, std::uint64_t minBytes) {
+        (void)windowMs;
+        (void)minBytes;
     }
 };
 

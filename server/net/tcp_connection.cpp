@@ -4,6 +4,8 @@
 #include "base/diag_log.h"
 #include "base/interrupt_retry.h"
 #include "base/socket_address_text.h"
+#include "server/net/rate_window.h"
+#include "server/net/tcp_acked_bytes.h"
 #include "server/net/tcp_cork.h"
 
 #include <arpa/inet.h>
@@ -21,6 +23,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace Velto::Net {
@@ -38,6 +41,9 @@ constexpr std::u16string_view kNetTag = u"Net";
 // of the deadline, so waits that start right after the deadline was set cost
 // no option call; an earlier end only means one more wait.
 constexpr std::uint64_t kDeadlineSlackMs = 50;
+// A send call that waited this long asks the kernel what the peer read meanwhile.
+constexpr std::uint64_t kLongSendWaitMs = 100;
+constexpr int kUnsentLowWater = 262144;
 
 int SecondsRoundedUp(std::uint32_t ms) {
     const std::uint64_t seconds = (static_cast<std::uint64_t>(ms) + 999) / 1000;
@@ -91,22 +97,22 @@ public:
         if (used == 0)
             return kOk;
 
-        if (tooMany) {
-            // More pieces than one gathered call takes: coalesce and send once.
-            std::vector<std::byte> joined;
-            joined.reserve(total);
-            for (const ByteSpan piece : pieces)
-                joined.insert(joined.end(), piece.begin(), piece.end());
-            return SendAll(fd, joined);
-        }
+        if (tooMany) // more pieces than one gathered call takes: coalesce and send once
+            return SendAll(fd, JoinedPieces(pieces, total));
 
         msghdr message{};
         message.msg_iov = vectors;
         message.msg_iovlen = used;
+        const std::uint64_t start = TickCount64();
         const ssize_t sent = RetryOnInterrupt([&] { return ::sendmsg(fd, &message, MSG_NOSIGNAL); },
                                               [this] { return !m_shutdownRequested.load(); });
-        if (sent < 0)
+        if (!KeepsSendRate(start, sent))
+            return RateFailure("send");
+        if (sent < 0) {
+            if (IsSendWaitOver(errno))
+                return SendAll(fd, JoinedPieces(pieces, total));
             return MapSocketError("send", errno);
+        }
 
         // Complete a short gathered send piece by piece.
         auto done = static_cast<std::size_t>(sent);
@@ -138,13 +144,17 @@ public:
                 if (buffer.empty())
                     return kOk;
                 fd = m_socket.Get();
-                bounded = m_deadlineMs != 0;
-                const Result limited = FitWaitToDeadlineLocked();
+                const std::uint64_t deadline = WaitDeadlineLocked();
+                bounded = deadline != 0;
+                const Result limited = FitWaitToDeadlineLocked(deadline);
                 if (Failed(limited))
                     return limited;
             }
+            const std::uint64_t start = TickCount64();
             const ssize_t got = RetryOnInterrupt([&] { return ::recv(fd, buffer.data(), want, 0); },
                                                  [this] { return !m_shutdownRequested.load(); });
+            if (!KeepsReceiveRate(start, got))
+                return RateFailure("recv");
             if (got < 0) {
                 // Under a deadline a wait may end a little early; the next
                 // round finds out whether the deadline has passed.
@@ -156,6 +166,35 @@ public:
             received = static_cast<std::uint32_t>(got);
             return kOk;
         }
+    }
+
+    Result ReceiveNow(std::span<std::byte> buffer, std::uint32_t& received) override {
+        received = 0;
+        const int fd = Handle();
+        if (fd < 0)
+            return kNotConnected;
+        const std::size_t want = std::min(buffer.size(), kMaxIoChunk);
+        if (want == 0)
+            return kOk;
+        const ssize_t got =
+            RetryOnInterrupt([&] { return ::recv(fd, buffer.data(), want, MSG_DONTWAIT); },
+                             [this] { return !m_shutdownRequested.load(); });
+        if (got < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return kWouldBlock;
+            return MapSocketError("recv", errno);
+        }
+        received = static_cast<std::uint32_t>(got);
+        return kOk;
+    }
+
+    void SetMinimumRate(std::uint32_t windowMs, std::uint64_t minBytes) override {
+        const std::lock_guard sendLock(m_sendMutex);
+        const std::lock_guard lock(m_stateMutex);
+        m_sendRate = RateWindow(windowMs, minBytes);
+        m_receiveRate = RateWindow(windowMs, minBytes);
+        if (m_socket)
+            m_ackedSeen = TcpAckedBytes(m_socket.Get()).value_or(0);
     }
 
     bool SetReceiveDeadline(std::uint64_t deadlineMs) override {
@@ -292,9 +331,12 @@ private:
         while (length > 0) {
             const std::size_t want =
                 static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxIoChunk));
+            const std::uint64_t start = TickCount64();
             const ssize_t sent = ::sendfile(socket, fd, &position, want);
+            if (!KeepsSendRate(start, sent))
+                return RateFailure("sendfile");
             if (sent < 0) {
-                if (errno == EINTR && !m_shutdownRequested.load())
+                if ((errno == EINTR && !m_shutdownRequested.load()) || IsSendWaitOver(errno))
                     continue;
                 return MapSocketError("sendfile", errno);
             }
@@ -313,14 +355,73 @@ private:
     Result SendAll(int fd, ByteSpan bytes) {
         while (!bytes.empty()) {
             const std::size_t want = std::min(bytes.size(), kMaxIoChunk);
+            const std::uint64_t start = TickCount64();
             const ssize_t sent =
                 RetryOnInterrupt([&] { return ::send(fd, bytes.data(), want, MSG_NOSIGNAL); },
                                  [this] { return !m_shutdownRequested.load(); });
-            if (sent < 0)
+            if (!KeepsSendRate(start, sent))
+                return RateFailure("send");
+            if (sent < 0) {
+                if (IsSendWaitOver(errno))
+                    continue;
                 return MapSocketError("send", errno);
+            }
             bytes = bytes.subspan(static_cast<std::size_t>(sent));
         }
         return kOk;
+    }
+
+    static std::vector<std::byte> JoinedPieces(std::span<const ByteSpan> pieces,
+                                               std::size_t total) {
+        std::vector<std::byte> joined;
+        joined.reserve(total);
+        for (const ByteSpan piece : pieces)
+            joined.insert(joined.end(), piece.begin(), piece.end());
+        return joined;
+    }
+
+    // A send that ended on the send time-out without moving a byte. Under a
+    // minimum rate the window, not one wait, decides when to give up: the
+    // send is tried again while the window holds.
+    bool IsSendWaitOver(int error) const {
+        return (error == EAGAIN || error == EWOULDBLOCK) && m_sendRate.IsActive() &&
+               !m_shutdownRequested.load();
+    }
+
+    // Adds one send call's wait and progress to the send window (m_sendMutex
+    // held); false once the peer has read too slowly. A call that waited
+    // long is judged by what the peer acknowledged meanwhile: with large
+    // buffers a slow but steady reader frees space in big steps, and the call
+    // may wait long for one while the peer keeps reading.
+    bool KeepsSendRate(std::uint64_t start, ssize_t sent) {
+        if (!m_sendRate.IsActive())
+            return true;
+        const std::uint64_t waited = TickCount64() - start;
+        std::uint64_t moved = sent > 0 ? static_cast<std::uint64_t>(sent) : 0;
+        if (waited >= kLongSendWaitMs) {
+            const int fd = Handle();
+            if (const std::optional<std::uint64_t> acked =
+                    fd < 0 ? std::nullopt : TcpAckedBytes(fd)) {
+                moved = std::max(moved, *acked - std::min(*acked, m_ackedSeen));
+                m_ackedSeen = *acked;
+            }
+        }
+        return m_sendRate.Record(waited, moved);
+    }
+
+    bool KeepsReceiveRate(std::uint64_t start, ssize_t got) {
+        const std::lock_guard lock(m_stateMutex);
+        if (!m_receiveRate.IsActive())
+            return true;
+        return m_receiveRate.Record(TickCount64() - start,
+                                    got > 0 ? static_cast<std::uint64_t>(got) : 0);
+    }
+
+    Result RateFailure(const char* what) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%s: the peer stayed below the minimum rate", what);
+        DiagLog::Instance().Log(LogLevel::Info, kNetTag, std::string_view(text));
+        return kTimedOut;
     }
 
     Result SetTimeout(int option, std::uint32_t ms, const char* what) {
@@ -351,18 +452,27 @@ private:
         return result;
     }
 
+    // The end of the next receive's wait: the deadline, or under a minimum
+    // rate the end of the window when that comes first; 0 for none.
+    std::uint64_t WaitDeadlineLocked() const {
+        if (!m_receiveRate.IsActive())
+            return m_deadlineMs;
+        const std::uint64_t windowEnd = TickCount64() + m_receiveRate.WaitLeftMs() + 1;
+        return m_deadlineMs == 0 ? windowEnd : std::min(m_deadlineMs, windowEnd);
+    }
+
     // Before a receive: without a deadline the receive time-out applies; with
     // one, the wait is cut to the time left, and a deadline already passed
     // fails the receive without waiting at all.
-    Result FitWaitToDeadlineLocked() {
-        if (m_deadlineMs == 0)
+    Result FitWaitToDeadlineLocked(std::uint64_t deadline) {
+        if (deadline == 0)
             return ApplyReceiveTimeoutLocked(m_receiveTimeoutMs);
         const std::uint64_t now = TickCount64();
-        if (now >= m_deadlineMs) {
+        if (now >= deadline) {
             LogFailure("recv", kTimedOut);
             return kTimedOut;
         }
-        const std::uint64_t left = std::min<std::uint64_t>(m_deadlineMs - now, UINT32_MAX);
+        const std::uint64_t left = std::min<std::uint64_t>(deadline - now, UINT32_MAX);
         // A short time-out is always set afresh: kept, it could end many
         // waits early in a row.
         const std::uint64_t applied = m_appliedReceiveMs;
@@ -392,6 +502,9 @@ private:
     std::uint32_t m_receiveTimeoutMs{0};
     std::uint32_t m_appliedReceiveMs{0};
     std::uint64_t m_deadlineMs{0};
+    RateWindow m_receiveRate;     // guarded by m_stateMutex
+    RateWindow m_sendRate;        // guarded by m_sendMutex
+    std::uint64_t m_ackedSeen{0}; // the peer's acknowledged bytes at the last look, ditto
     const std::u16string m_label;
     std::atomic<bool> m_shutdownRequested{false};
     std::atomic<bool> m_cancelFailureLogged{false};
@@ -407,6 +520,13 @@ std::unique_ptr<IConnection> MakeTcpConnection(UniqueFd& socket, std::u16string 
         DiagLog::Instance().Log(LogLevel::Warning, kNetTag,
                                 std::string_view("setsockopt(TCP_NODELAY) failed; continuing"));
     }
+    // Bytes queued beyond what the peer's window lets out stay below this,
+    // so a peer that reads slowly, or not at all, pins little kernel memory
+    // (without it each pins the whole autotuned send buffer, 4 MiB, and a
+    // thousand of them exhaust the machine's TCP memory for everyone). The
+    // data in flight is not limited: a fast peer is not slowed.
+    const int lowWater = kUnsentLowWater;
+    (void)::setsockopt(socket.Get(), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &lowWater, sizeof lowWater);
     return std::make_unique<TcpConnection>(std::move(socket), std::move(label));
 }
 

@@ -77,6 +77,19 @@ bool TlsOverConnection::TakeDecrypted(std::span<std::byte> buffer, std::uint32_t
 }
 
 Result TlsOverConnection::Receive(std::span<std::byte> buffer, std::uint32_t& received) {
+    return ReceiveRecords(buffer, received, true);
+}
+
+Result TlsOverConnection::ReceiveNow(std::span<std::byte> buffer, std::uint32_t& received) {
+    return ReceiveRecords(buffer, received, false);
+}
+
+void TlsOverConnection::SetMinimumRate(std::uint32_t windowMs, std::uint64_t minBytes) {
+    m_inner->SetMinimumRate(windowMs, minBytes);
+}
+
+Result TlsOverConnection::ReceiveRecords(std::span<std::byte> buffer, std::uint32_t& received,
+                                         bool wait) {
     received = 0;
     if (buffer.empty())
         return kOk;
@@ -104,7 +117,10 @@ Result TlsOverConnection::Receive(std::span<std::byte> buffer, std::uint32_t& re
         if (closed)
             return kOk;
         std::uint32_t count = 0;
-        const Result got = m_inner->Receive(m_inboundScratch, count);
+        const Result got = wait ? m_inner->Receive(m_inboundScratch, count)
+                                : m_inner->ReceiveNow(m_inboundScratch, count);
+        if (got == kWouldBlock)
+            return got; // a partial record stays in the session for the next call
         if (Failed(got)) {
             LogFailure("[Tls] receive from inner connection", got);
             return got;

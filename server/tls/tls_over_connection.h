@@ -22,6 +22,8 @@ public:
     Result Send(ByteSpan bytes) override;
     Result SendGather(std::span<const ByteSpan> pieces) override;
     Result Receive(std::span<std::byte> buffer, std::uint32_t& received) override;
+    Result ReceiveNow(std::span<std::byte> buffer, std::uint32_t& received) override;
+    void SetMinimumRate(std::uint32_t windowMs, std::uint64_t minBytes) override;
     void Shutdown() override;
     Result SetReceiveTimeout(std::uint32_t ms) override;
     Result SetSendTimeout(std::uint32_t ms) override;
@@ -37,6 +39,9 @@ public:
 private:
     Result SendSealedLocked(ByteSpan plaintext);
     Result SendReply();
+    // Receive, waiting for the next record or (`wait` false) only taking
+    // what has arrived.
+    Result ReceiveRecords(std::span<std::byte> buffer, std::uint32_t& received, bool wait);
     bool TakeDecrypted(std::span<std::byte> buffer, std::uint32_t& received);
 
     std::shared_ptr<IConnection> m_inner;

@@ -21,6 +21,9 @@ public:
     Result Receive(std::span<std::byte> buffer, std::uint32_t& received) override {
         return m_inner->Receive(buffer, received);
     }
+    Result ReceiveNow(std::span<std::byte> buffer, std::uint32_t& received) override {
+        return m_inner->ReceiveNow(buffer, received);
+    }
     void Shutdown() override { m_inner->Shutdown(); }
     Result SetReceiveTimeout(std::uint32_t ms) override { return m_inner->SetReceiveTimeout(ms); }
     Result SetSendTimeout(std::uint32_t ms) override { return m_inner->SetSendTimeout(ms); }

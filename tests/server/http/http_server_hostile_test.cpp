@@ -10,8 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -137,6 +142,87 @@ TEST(HttpServerHostileTest, OneAddressGetsSixteenSlotsAndTheSeventeenthIsRefused
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_TRUE(admitted);
+}
+
+// Whether the server has closed the connection, looking without waiting; an
+// answer already sent counts as closed too.
+bool ClosedNow(int fd) {
+    char byte = 0;
+    const ssize_t got = ::recv(fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
+    return got >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+TEST(HttpServerHostileTest, ClientsBelowTheMinimumRateAreCutAndSlowHonestOnesAreNot) {
+    TestHandler handler;
+    HttpServer server(handler);
+    ServerOptions options = LoopbackOptions();
+    options.minRateWindowMs = 1000;
+    options.minRateBytes = 1000;
+    ASSERT_EQ(server.Start(options), kOk);
+    const std::uint16_t port = server.BoundPort();
+
+    struct Case {
+        const char* name;
+        std::size_t pieceBytes;
+        std::chrono::milliseconds every;
+        bool served;
+    };
+    // 1 byte per 300 ms never fills a window; 200 bytes per 100 ms (2 kB/s)
+    // fills every one, however long the body takes.
+    for (const Case c : {Case{"trickle", 1, std::chrono::milliseconds(300), false},
+                         Case{"slow but steady", 200, std::chrono::milliseconds(100), true}}) {
+        SCOPED_TRACE(c.name);
+        constexpr std::size_t kBody = 6000;
+        HttpClient client(port);
+        ASSERT_TRUE(client.SendRaw("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: " +
+                                   std::to_string(kBody) + "\r\n\r\n"));
+        const Clock::time_point start = Clock::now();
+        std::size_t sent = 0;
+        bool cut = false;
+        while (sent < kBody && !cut) {
+            const std::size_t piece = std::min(c.pieceBytes, kBody - sent);
+            cut = !client.SendRaw(std::string(piece, 'b'));
+            sent += piece;
+            std::this_thread::sleep_for(c.every);
+            cut = cut || ClosedNow(client.Fd());
+            if (Clock::now() - start > std::chrono::seconds(10))
+                break;
+        }
+        if (c.served) {
+            const auto response = client.ReadResponse();
+            ASSERT_TRUE(response);
+            EXPECT_EQ(response->body.size(), kBody);
+        } else {
+            EXPECT_TRUE(cut);
+            EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+        }
+    }
+
+    // A reader that takes nothing: the reply's send blocks, and the window
+    // ends it. The file is far larger than the socket buffers can hold.
+    const std::string path = ::testing::TempDir() + "/rate-reader.bin";
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        const std::string block(1 << 20, 'r');
+        for (int i = 0; i < 64; ++i)
+            std::fwrite(block.data(), 1, block.size(), file);
+        std::fclose(file);
+    }
+    HttpClient reader(port);
+    const int small = 4096;
+    ::setsockopt(reader.Fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    ASSERT_TRUE(reader.SendRaw(Get("/file?path=" + path + "&offset=0&length=67108864")));
+    const Clock::time_point start = Clock::now();
+    bool ended = false;
+    while (!ended && Clock::now() - start < std::chrono::seconds(15)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        char byte = 0;
+        (void)::recv(reader.Fd(), &byte, 1, MSG_DONTWAIT);
+        ended = server.ActiveConnections() == 0;
+    }
+    std::remove(path.c_str());
+    EXPECT_TRUE(ended);
 }
 
 // Records what the connection layer logs while it lives.

@@ -397,33 +397,71 @@ TEST_F(HttpServerTest, UnreadBodyIsDrainedUpToOneMebibyte) {
     }
 }
 
-TEST_F(HttpServerTest, SixtyFifthConnectionIsRefusedWhileSixtyFourContinue) {
+TEST_F(HttpServerTest, AtTheLimitTheLeastUsedWaitingConnectionMakesRoom) {
     constexpr int kLimit = 64;
-    // One address may hold only 16 slots, so the 64 come from four.
+    server.Stop();
+    ServerOptions options = LoopbackOptions();
+    options.maxConnections = kLimit;
+    ASSERT_EQ(server.Start(options), kOk);
+    // One address may hold only 16 connections, so the 64 come from four.
     const std::vector<std::string> sources = {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"};
     const auto sourceOf = [&](int i) { return sources[static_cast<std::size_t>(i) % 4]; };
     std::vector<std::unique_ptr<HttpClient>> clients;
-    // Each connection proves it was admitted by getting an answer, so all 64
-    // hold a slot before the next one arrives.
+    // Each connection proves it was admitted by getting an answer; the first
+    // gets a second one, so the second connection has done least.
     for (int i = 0; i < kLimit; ++i) {
         clients.push_back(std::make_unique<HttpClient>(server.BoundPort(), sourceOf(i).c_str()));
-        clients.back()->SendRaw(Get("/info?n=" + std::to_string(i)));
-        const auto response = clients.back()->ReadResponse();
-        ASSERT_TRUE(response) << i;
-        ASSERT_EQ(response->status, 200);
+        for (int round = 0; round < (i == 0 ? 2 : 1); ++round) {
+            clients.back()->SendRaw(Get("/info?n=" + std::to_string(i)));
+            const auto response = clients.back()->ReadResponse();
+            ASSERT_TRUE(response) << i;
+            ASSERT_EQ(response->status, 200);
+        }
     }
 
-    HttpClient refused(server.BoundPort(), "127.0.0.5");
-    EXPECT_EQ(refused.ReadUntilClose(), CannedResponse(503));
+    // A newcomer is served rather than refused...
+    HttpClient newcomer(server.BoundPort(), "127.0.0.5");
+    ASSERT_TRUE(newcomer.SendRaw(Get("/info?new")));
+    const auto served = newcomer.ReadResponse();
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->body, "GET|/info|new|127.0.0.5|0");
     EXPECT_EQ(server.ActiveConnections(), kLimit);
-
+    // ...the connection with least done, waiting longest, was closed for it...
+    EXPECT_EQ(clients[1]->ReadUntilClose(), "");
+    // ...and every other one goes on.
     for (int i = 0; i < kLimit; ++i) {
+        if (i == 1)
+            continue;
         clients[static_cast<std::size_t>(i)]->SendRaw(Get("/info?again=" + std::to_string(i)));
         const auto response = clients[static_cast<std::size_t>(i)]->ReadResponse();
         ASSERT_TRUE(response) << i;
         EXPECT_EQ(response->body,
                   "GET|/info|again=" + std::to_string(i) + "|" + sourceOf(i) + "|0");
     }
+}
+
+TEST_F(HttpServerTest, WhenEveryConnectionIsInARequestANewcomerIsRefused) {
+    server.Stop();
+    ServerOptions options = LoopbackOptions();
+    options.maxConnections = 2;
+    ASSERT_EQ(server.Start(options), kOk);
+    // Two requests whose bodies never come hold both connections busy.
+    const std::string stalled = "POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 5\r\n\r\n";
+    HttpClient first(server.BoundPort());
+    HttpClient second(server.BoundPort());
+    ASSERT_TRUE(first.SendRaw(stalled));
+    ASSERT_TRUE(second.SendRaw(stalled));
+    for (int i = 0; i < 200 && handler.Seen().size() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(handler.Seen().size(), 2u);
+
+    HttpClient refused(server.BoundPort(), "127.0.0.2");
+    EXPECT_EQ(refused.ReadUntilClose(), CannedResponse(503));
+    // The two are still served once their bodies come.
+    ASSERT_TRUE(first.SendRaw("hello"));
+    const auto response = first.ReadResponse();
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->body, "hello");
 }
 
 TEST_F(HttpServerTest, StopWakesIdleAndHalfSentConnections) {

@@ -74,7 +74,7 @@ protected:
     Corvane::ServerOptions Options() const {
         Corvane::ServerOptions options = LoopbackOptions();
         options.tls = credentials;
-        options.maxConnections = 2;
+        options.maxConnectionsPerAddress = 2;
         return options;
     }
 
@@ -214,7 +214,8 @@ TEST_F(HttpTlsTest, RecordTrickledByteByByteIsDroppedAtTheHeadDeadline) {
 }
 
 TEST_F(HttpTlsTest, RefusalAtTheConnectionLimitIsInClearText) {
-    // Two silent connections hold both slots while their handshakes wait.
+    // Two silent connections hold the address's two places while their
+    // handshakes wait.
     HttpClient first(server.BoundPort());
     HttpClient second(server.BoundPort());
     HttpClient refused(server.BoundPort());
