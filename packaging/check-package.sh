@@ -20,7 +20,15 @@ fail() {
 }
 
 work="$(mktemp -d /tmp/velto-package-XXXXXX)"
-trap 'rm -rf "$work"' EXIT
+installed=0
+# A failed check leaves the machine as it found it too.
+cleanup() {
+    if [ "$installed" -eq 1 ]; then
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "$package" >/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
 chmod 755 "$work"
 
 echo "--- lintian"
@@ -28,6 +36,7 @@ echo "--- lintian"
 lintian --info --display-info --fail-on error "$deb"
 
 echo "--- installing $deb"
+installed=1
 as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 dpkg-query -L "$package" | sort > "$work/listed"
 while IFS= read -r path; do
@@ -59,13 +68,24 @@ JSON
 chmod -R a+rwX "$work"
 # In its own network and mount namespaces: the server sees only loopback, and
 # the checkout (with the build tree's helper) is hidden under an empty folder.
+# As the user service runs it: with the environment of the unit and, where the
+# kernel offers it, under the refusal of writable-and-executable memory that
+# MemoryDenyWriteExecute= sets up (inherited by the thumbnail helper).
+unit_environment="$(sed -n 's/^Environment=//p' /usr/lib/systemd/user/veltocorvane-headless.service)"
+deny_write_execute='
+import ctypes, os, sys
+PR_SET_MDWE, PR_MDWE_REFUSE_EXEC_GAIN = 65, 1
+if ctypes.CDLL(None).prctl(PR_SET_MDWE, PR_MDWE_REFUSE_EXEC_GAIN, 0, 0, 0) != 0:
+    print("no MDWE in this kernel: memory protections not checked", file=sys.stderr)
+os.execv(sys.argv[1], sys.argv[1:])'
 as_root unshare --net --mount bash -euo pipefail -c '
-    work="$1"; root="$2"
+    work="$1"; root="$2"; unit_environment="$3"; deny_write_execute="$4"
     ip link set lo up
     mount -t tmpfs -o size=1m tmpfs "$root"
     env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
-        XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" \
-        /usr/bin/veltocorvane --headless > "$work/out.txt" 2> "$work/err.txt" &
+        XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" $unit_environment \
+        python3 -c "$deny_write_execute" /usr/bin/veltocorvane --headless \
+        > "$work/out.txt" 2> "$work/err.txt" &
     server=$!
     for _ in $(seq 300); do
         grep -q "Press Ctrl+C to stop." "$work/out.txt" && break
@@ -79,7 +99,7 @@ as_root unshare --net --mount bash -euo pipefail -c '
     status=0
     wait "$server" || status=$?
     echo "$status" > "$work/status.txt"
-' check "$work" "$ROOT" || { cat "$work/out.txt" "$work/err.txt" 2>/dev/null; fail "the installed server did not serve"; }
+' check "$work" "$ROOT" "$unit_environment" "$deny_write_execute" || { cat "$work/out.txt" "$work/err.txt" 2>/dev/null; fail "the installed server did not serve"; }
 cmp "$work/share/hello.txt" "$work/downloaded.txt" || fail "the downloaded file differs"
 [ "$(head -c 3 "$work/thumb.jpg" | od -An -tx1 | tr -d ' ')" = "ffd8ff" ] ||
     fail "the thumbnail is not a JPEG picture"
@@ -89,6 +109,7 @@ echo "served hello.txt and a $(stat -c %s "$work/thumb.jpg")-byte thumbnail; sto
 
 echo "--- purging"
 as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "$package" >/dev/null
+installed=0
 if dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q .; then
     fail "dpkg still knows $package after the purge"
 fi
