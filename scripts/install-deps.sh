@@ -54,7 +54,7 @@ TEST_APT_PACKAGES=(
 # (packaging/check-package.sh): dependencies from the binaries, the control
 # file, lintian, the AppStream, launcher-entry, manual-page and unit checks.
 PACKAGE_APT_PACKAGES=(
-    dpkg-dev file lintian appstream desktop-file-utils man-db systemd
+    dpkg-dev lintian appstream desktop-file-utils man-db systemd
 )
 
 as_root() {

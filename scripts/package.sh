@@ -36,12 +36,14 @@ DESTDIR="$stage" cmake --install "$BUILD" --prefix /usr --strip >/dev/null
 
 cp "$ROOT/packaging/debian/control" "$ROOT/packaging/debian/changelog" "$OUT/debian/"
 cd "$OUT"
+# Every ELF file the install put in place, programs and loadable libraries
+# alike, whatever its mode.
 executables=()
 while IFS= read -r -d '' file; do
-    if file -b "$file" | grep -q '^ELF'; then
+    if [ "$(head -c 4 "$file" | od -An -c | tr -d ' ')" = '177ELF' ]; then
         executables+=("$file")
     fi
-done < <(find debian/veltocorvane -type f -perm -u+x -print0)
+done < <(find debian/veltocorvane -type f -print0)
 # What `install -s` leaves: the compiler's notes are of no use at run time.
 strip --remove-section=.comment --remove-section=.note "${executables[@]}"
 mkdir -p "$stage/DEBIAN"
@@ -52,5 +54,8 @@ dpkg-gencontrol -pveltocorvane -P"$stage" -T"debian/substvars"
 
 deb="$OUT/veltocorvane_${version}_amd64.deb"
 rm -f "$deb"
-dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >/dev/null
+# The changelog's date stamps the archive and caps its files' times, so that
+# the same build gives the same package.
+SOURCE_DATE_EPOCH="$(dpkg-parsechangelog -l "$ROOT/packaging/debian/changelog" -S Timestamp)" \
+    dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >/dev/null
 echo "$deb"
