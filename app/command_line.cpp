@@ -21,7 +21,8 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 
 std::string_view UsageText() {
     return "Usage: veltocorvane --headless [--port N] [--share PATH]... [--upnp]\n"
-           "  --headless      run the server without a window; stop it with Ctrl+C\n"
+           "  --headless      run the server without a window, sharing what config.json\n"
+           "                  shares (and what --share adds); stop it with Ctrl+C or SIGTERM\n"
            "  --port N        listen on port N (1-65535) for this run instead of the saved port\n"
            "  --share PATH    also share this folder or file, read-only for guests, for this\n"
            "                  run only (may be given more than once)\n"

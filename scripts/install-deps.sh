@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the benchmarks need, by package name.
 # Safe to run again: only missing packages are installed.
-# Usage: scripts/install-deps.sh [--run]   --run: only what building and running
-# the program needs, none of the test peers.
+# Usage: scripts/install-deps.sh [--run | --package]   --run: only what building
+# and running the program needs, none of the test peers; --package: that and
+# the tools that build and check the Debian package.
 set -euo pipefail
 
 FOR_RUN=0
+FOR_PACKAGE=0
 [ "${1:-}" = "--run" ] && FOR_RUN=1
+[ "${1:-}" = "--package" ] && FOR_RUN=1 && FOR_PACKAGE=1
 
 # Building and running the program.
 APT_PACKAGES=(
@@ -47,12 +50,22 @@ TEST_APT_PACKAGES=(
     chromium fonts-noto-cjk
 )
 
+# Building the Debian package (scripts/package.sh) and checking it
+# (packaging/check-package.sh): dependencies from the binaries, the control
+# file, lintian, the AppStream, launcher-entry, manual-page and unit checks.
+PACKAGE_APT_PACKAGES=(
+    dpkg-dev lintian appstream desktop-file-utils man-db systemd
+)
+
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
 wanted=("${APT_PACKAGES[@]}")
 [ "$FOR_RUN" -eq 0 ] && wanted+=("${TEST_APT_PACKAGES[@]}")
+if [ "$FOR_RUN" -eq 0 ] || [ "$FOR_PACKAGE" -eq 1 ]; then
+    wanted+=("${PACKAGE_APT_PACKAGES[@]}")
+fi
 missing=()
 for pkg in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then

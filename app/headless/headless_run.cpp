@@ -2,6 +2,7 @@
 
 #include "app/headless/console_output.h"
 #include "app/headless/server_addresses.h"
+#include "app/headless/service_manager_notify.h"
 #include "app/headless/temporary_shares.h"
 #include "app/run/service_options_for_run.h"
 #include "app/run/stop_signals.h"
@@ -77,6 +78,14 @@ void PrintShares(ConsoleOutput& out, const Velto::Corvane::Config& config,
                  "\": " + Velto::Utf16ToUtf8(share.path) + " (read-only, this run only)");
 }
 
+// What `systemctl status` shows of a running server: where it is reached.
+std::string ReadyStatus(const ServiceStatus& status, bool loopbackOnly) {
+    const std::vector<std::string> urls = AddressUrls(status);
+    if (loopbackOnly || urls.empty())
+        return "Serving on port " + std::to_string(status.port) + " of this computer";
+    return "Serving at " + urls.front();
+}
+
 } // namespace
 
 int RunHeadless(const CommandLine& line, const EnvironmentSettings& settings) {
@@ -133,7 +142,9 @@ int RunHeadless(const CommandLine& line, const EnvironmentSettings& settings) {
                                      "stay on the local network. Start with --upnp to make them "
                                      "reachable from the Internet.");
                 out.Line("Press Ctrl+C to stop.");
+                NotifyReady(ReadyStatus(service.GetStatus(), settings.loopback));
                 const int signal = WaitForStopSignal();
+                NotifyStopping();
                 out.Line(signal == SIGINT ? "Stopping (interrupted)." : "Stopping.");
             }
             service.SetOnOutsideChanged({});

@@ -42,8 +42,12 @@ private:
     ThumbnailSlots m_slots;
 };
 
-// The helper executable: beside this program's own when it is installed
-// there, else the one of the build tree this program was built in.
+// The helper executable for a program at `executable`: one beside it, else
+// the installed one (../libexec/veltocorvane/ seen from the program's bin
+// folder), else the one of the build tree this program was built in.
+std::string FindThumbnailHelper(std::string_view executable);
+
+// The same for this process's own executable.
 std::string DefaultThumbnailHelper();
 
 } // namespace Velto::Corvane

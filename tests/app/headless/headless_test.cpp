@@ -1,6 +1,7 @@
 // The real program in headless mode on a loopback port, with a temporary data
 // folder, HOME and XDG folders, driven with curl and stopped with signals.
 
+#include "base/unique_fd.h"
 #include "base/utf.h"
 #include "config/config.h"
 #include "config/config_file.h"
@@ -15,6 +16,8 @@
 #include <thread>
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -152,6 +155,66 @@ TEST_F(HeadlessTest, ServesSharesOverHttpAndStopsOnSigterm) {
     for (const auto& entry : std::filesystem::directory_iterator(DataFolder() / "logs"))
         logFiles += ReadFile(entry.path());
     EXPECT_NE(logFiles.find("download\t/Pictures/cat.jpg\t200\t26"), std::string::npos) << logFiles;
+}
+
+// The socket a service manager listens on for its services' notifications
+// (NOTIFY_SOCKET): one datagram per notification.
+class NotifySocket {
+public:
+    explicit NotifySocket(const std::filesystem::path& path) : m_path(path.string()) {
+        m_fd.Reset(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        m_path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+        m_bound = m_fd && ::bind(m_fd.Get(), reinterpret_cast<const sockaddr*>(&address),
+                                 sizeof(address)) == 0;
+        const timeval limit{kStartLimitMs / 1000, 0};
+        ::setsockopt(m_fd.Get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
+    }
+    bool IsBound() const { return m_bound; }
+    const std::string& Path() const { return m_path; }
+    // The next notification; empty after the time limit.
+    std::string Next() const {
+        std::string datagram(4096, '\0');
+        const ssize_t length = ::recv(m_fd.Get(), datagram.data(), datagram.size(), 0);
+        datagram.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+        return datagram;
+    }
+
+private:
+    std::string m_path;
+    Velto::UniqueFd m_fd;
+    bool m_bound{false};
+};
+
+// As the user service runs it: no --share, so config.json's shares alone,
+// started and stopped by a service manager that waits for the notifications.
+TEST_F(HeadlessTest, WithoutShareOptionServesTheSavedSharesAndNotifiesTheManager) {
+    WriteConfig(false);
+    const NotifySocket manager{m_root / "notify"};
+    ASSERT_TRUE(manager.IsBound());
+    const std::uint16_t port = FreeLoopbackPort();
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    auto environment = Environment();
+    environment["NOTIFY_SOCKET"] = manager.Path();
+    auto program = Run({"--headless", "--port", std::to_string(port)}, environment);
+
+    const std::string ready = manager.Next();
+    EXPECT_EQ(ready,
+              "READY=1\nSTATUS=Serving on port " + std::to_string(port) + " of this computer")
+        << program->Output() << program->Errors();
+    // Ready means serving: the first request after the notification succeeds.
+    EXPECT_EQ(Curl(base + "/files/kept/kept.txt").output, "kept");
+    const CommandResult shares = Curl(base + "/api/shares");
+    EXPECT_NE(shares.output.find("\"kept\""), std::string::npos) << shares.output;
+    EXPECT_NE(program->Output().find("Sharing \"kept\": " + (m_root / "share").string() + "\n"),
+              std::string::npos)
+        << program->Output();
+
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(manager.Next(), "STOPPING=1\nSTATUS=Stopping");
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    EXPECT_NE(program->Output().find("Stopped."), std::string::npos);
 }
 
 TEST_F(HeadlessTest, ServesHttpsWithTheSelfSignedCertificate) {
