@@ -329,7 +329,7 @@ for round in $(seq 1 "$ROUNDS"); do
     echo "round $round (load ${loads[-1]}): download MB/s${DL[ours]} |${DL[nginx1]} |${DL[nginx2]} |${DL[caddy]}" >&2
 done
 
-median() { bench_median "$@"; }
+median() { python3 -c "import statistics, sys; print(round(statistics.median(float(x) for x in sys.argv[1:]), 1))" "$@"; }
 tls_of() { # port -> protocol and cipher it chose
     openssl s_client -connect "$(client 2):$1" </dev/null 2>/dev/null | sed -n 's/^New, \(.*\), Cipher is \(.*\)$/\1 \2/p' | head -1
 }
