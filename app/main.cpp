@@ -1,6 +1,6 @@
 #include "app/command_line.h"
-#include "app/desktop/run_program.h"
 #include "app/headless/headless_run.h"
+#include "app/run/desktop_handover.h"
 #include "app/run/environment_settings.h"
 #include "app/run/stop_signals.h"
 
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         return kUsageExit;
     }
     if (!line.headless)
-        return App::RunProgram(line, settings);
+        return App::HandOverToDesktop(argv);
 
     // Before any thread exists, so that the stop signals reach only the waiting thread.
     if (!App::BlockStopSignals()) {

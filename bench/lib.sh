@@ -62,16 +62,19 @@ bench_wait_for() { # url [tries] [log]
 # <folder>, on loopback only. config.json there holds UPnP off and one share
 # "bench" of <path> with the given guest rights (a JSON list, e.g.
 # '["read"]'). Standard output and error go to <folder>/ours.out. Sets
-# OURS_PID; bench_track stops it on exit.
-bench_start_ours() { # build-dir folder port share-path guest-rights
+# OURS_PID; bench_track stops it on exit. An optional JSON object of more
+# server settings (e.g. '{"https": true}') joins config.json's "server", and
+# BENCH_OURS_LOOPBACK=0 lets it listen on every address (only inside a
+# network namespace of the benchmark's own).
+bench_start_ours() { # build-dir folder port share-path guest-rights [server-settings]
     local program="$1/app/veltocorvane" home="$2" data="$2/data"
     [ -x "$program" ] || { echo "build $program first: ninja -C $1 veltocorvane"; exit 1; }
     mkdir -p "$data" "$home/config" "$home/state" "$home/xdg-data" "$home/run"
     chmod 700 "$home/run"
-    python3 - "$data/config.json" "$3" "$4" "$5" <<'PY'
+    python3 - "$data/config.json" "$3" "$4" "$5" "${6:-{\}}" <<'PY'
 import json, sys
 path, port, share, guest = sys.argv[1], int(sys.argv[2]), sys.argv[3], json.loads(sys.argv[4])
-config = {"version": 1, "server": {"port": port, "upnp": False},
+config = {"version": 1, "server": {"port": port, "upnp": False, **json.loads(sys.argv[5])},
           "shares": [{"id": "00000000000000b1", "name": "bench", "path": share,
                       "readOnly": guest == ["read"], "guest": guest}],
           "accounts": []}
@@ -80,7 +83,7 @@ with open(path, "w") as f:
 PY
     env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_STATE_HOME="$home/state" \
         XDG_DATA_HOME="$home/xdg-data" XDG_RUNTIME_DIR="$home/run" VELTO_CORVANE_DATA_DIR="$data" \
-        VELTO_CORVANE_LOOPBACK=1 "$program" --headless --port "$3" > "$home/ours.out" 2>&1 &
+        VELTO_CORVANE_LOOPBACK="${BENCH_OURS_LOOPBACK:-1}" "$program" --headless --port "$3" > "$home/ours.out" 2>&1 &
     OURS_PID=$!
     bench_track "$OURS_PID"
 }

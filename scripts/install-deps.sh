@@ -45,6 +45,8 @@ TEST_APT_PACKAGES=(
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils xclip
     # the launcher entry's check
     desktop-file-utils
+    # side-by-side speed benchmark: Caddy as the second peer server
+    caddy
     # browser tests: Debian's chromium, driven by playwright-core from npm,
     # with Korean glyphs for the pages' screenshots
     chromium fonts-noto-cjk
@@ -83,7 +85,7 @@ fi
 [ "$FOR_RUN" -eq 1 ] && exit 0
 
 # The package starts daemons we do not want running outside our test namespaces.
-for svc in miniupnpd nginx; do
+for svc in miniupnpd nginx caddy; do
     if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet "$svc" 2>/dev/null; then
         as_root systemctl stop "$svc" || true
     fi

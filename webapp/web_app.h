@@ -48,6 +48,10 @@ public:
     static constexpr std::size_t kZipTokenBytes = 16;
     static constexpr std::uint32_t kMaxZipDepth = 64;
     static constexpr std::size_t kZipReadBytes = 262'144;
+    // Archive records and small files are gathered into chunks of about this
+    // size; files from this size on are sent from the file itself.
+    static constexpr std::size_t kZipBatchBytes = 65'536;
+    static constexpr std::uint64_t kZipGatherBelowBytes = 65'536;
     static constexpr std::uint64_t kThumbnailBudgetBytes = 67'108'864;
 
     // Everything one request works with. The configuration is the snapshot

@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace Velto::Corvane {
 
@@ -94,16 +95,22 @@ private:
 // every body byte received, written or not. The buffer is filled before it
 // is written, so a fast sender costs one write per buffer, and the disk
 // starts on each stretch of the file while the next one arrives.
-UploadError Transfer(HttpBody& body, int fd, std::uint64_t limit, std::uint64_t& total) {
-    const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kTransferBufferBytes);
+// A body of announced length gets a buffer of its size, one byte more so
+// that the read seeing its end shares the buffer (small files are most
+// uploads, and a large buffer for each costs more than their bytes).
+UploadError Transfer(HttpBody& body, int fd, std::uint64_t limit, std::uint64_t& total,
+                     std::optional<std::uint64_t> announced) {
+    const std::size_t bufferBytes = static_cast<std::size_t>(std::min<std::uint64_t>(
+        announced ? *announced + 1 : kTransferBufferBytes, kTransferBufferBytes));
+    const auto buffer = std::make_unique_for_overwrite<std::byte[]>(bufferBytes);
     std::uint64_t written = 0;
     std::uint64_t writebackFrom = 0;
     bool ended = false;
     while (!ended) {
         std::size_t filled = 0;
-        while (filled < kTransferBufferBytes) {
+        while (filled < bufferBytes) {
             std::size_t count = 0;
-            if (!body.Read(std::span(buffer.get() + filled, kTransferBufferBytes - filled), count))
+            if (!body.Read(std::span(buffer.get() + filled, bufferBytes - filled), count))
                 return UploadError::Aborted;
             if (count == 0) {
                 ended = true;
@@ -197,10 +204,13 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
     if (!created.Ok())
         return SendError(response, 403, "denied");
     TemporaryUpload temp(folder.Get(), tempName, std::move(created.fd));
-    ::posix_fadvise(temp.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead hints only matter for a file written in more than one piece.
+    if (!lengthKnown || length >= kTransferBufferBytes)
+        ::posix_fadvise(temp.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     std::uint64_t total = 0;
-    UploadError error = Transfer(context.body, temp.Fd(), limit, total);
+    UploadError error = Transfer(context.body, temp.Fd(), limit, total,
+                                 lengthKnown ? std::optional<std::uint64_t>(length) : std::nullopt);
     if (error == UploadError::None && lengthKnown && total != length)
         error = UploadError::Aborted;
     if (error == UploadError::None) {

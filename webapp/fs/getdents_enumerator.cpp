@@ -19,6 +19,8 @@ namespace Velto::Corvane {
 namespace {
 
 constexpr std::size_t kEnumerateBufferBytes = 65536;
+// A getdents64 record of a name of a few bytes, padded to 8.
+constexpr std::size_t kSmallestRecordBytes = 24;
 
 // The record layout getdents64 writes.
 struct Dirent64Header {
@@ -79,6 +81,9 @@ bool EnumerateDirectory(int dirFd, std::vector<DirEntry>& entries) {
             return false;
         if (got == 0)
             return true;
+        // Room for every record of this batch at once: a folder of many
+        // thousands of entries then grows the list a few times, not a dozen.
+        entries.reserve(entries.size() + static_cast<std::size_t>(got) / kSmallestRecordBytes);
 
         std::size_t offset = 0;
         while (offset < static_cast<std::size_t>(got)) {

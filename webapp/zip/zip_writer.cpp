@@ -122,15 +122,34 @@ bool ZipWriter::BeginFile(std::string_view name, FileTime lastWrite, std::uint64
     return WriteLocalHeader(m_entries.back());
 }
 
-bool ZipWriter::Write(std::span<const std::byte> bytes) {
-    if (!m_entryOpen)
+bool ZipWriter::AcceptData(std::span<const std::byte> bytes) {
+    if (!m_entryOpen || m_failed)
         return false;
     ZipEntry& entry = m_entries.back();
     if (!entry.zip64 && entry.size + bytes.size() >= kMax32)
         return false;
     entry.crc32 = Crc32Update(entry.crc32, bytes);
     entry.size += bytes.size();
-    return Deliver(bytes);
+    return true;
+}
+
+bool ZipWriter::Write(std::span<const std::byte> bytes) {
+    return AcceptData(bytes) && Deliver(bytes);
+}
+
+bool ZipWriter::WriteFromFile(std::span<const std::byte> bytes, int fd, std::uint64_t offset) {
+    if (!m_fileOutput)
+        return Write(bytes);
+    if (!AcceptData(bytes))
+        return false;
+    if (bytes.empty())
+        return true;
+    if (!m_fileOutput(fd, offset, bytes.size())) {
+        m_failed = true;
+        return false;
+    }
+    m_total += bytes.size();
+    return true;
 }
 
 bool ZipWriter::EndFile() {

@@ -34,12 +34,18 @@ class ZipWriter {
 public:
     // Delivers bytes; false when they could not be delivered.
     using Output = std::function<bool(std::span<const std::byte>)>;
+    // Delivers `length` bytes of the open file `fd` from `offset` without
+    // the writer handling them (sendfile); false when they could not be.
+    using FileOutput = std::function<bool(int fd, std::uint64_t offset, std::uint64_t length)>;
 
     static constexpr std::size_t kMaxNameBytes = 65'535;
     static constexpr std::uint64_t kMax32 = 0xFFFF'FFFF;
     static constexpr std::uint64_t kMaxClassicEntries = 65'535;
 
     explicit ZipWriter(Output output) : m_output(std::move(output)) {}
+    // Data given with WriteFromFile goes to `fileOutput`; without it, to `output`.
+    ZipWriter(Output output, FileOutput fileOutput)
+        : m_output(std::move(output)), m_fileOutput(std::move(fileOutput)) {}
     ZipWriter(const ZipWriter&) = delete;
     ZipWriter& operator=(const ZipWriter&) = delete;
 
@@ -50,6 +56,10 @@ public:
     bool BeginFile(std::string_view name, FileTime lastWrite, std::uint64_t size);
     // Data of the open file entry.
     bool Write(std::span<const std::byte> bytes);
+    // Data of the open file entry that was read from `fd` at `offset`: its
+    // CRC is taken over `bytes`, and the same range of the file leaves
+    // through the file output, so it is not copied a second time.
+    bool WriteFromFile(std::span<const std::byte> bytes, int fd, std::uint64_t offset);
     // Closes the open file entry with its data descriptor.
     bool EndFile();
     // The central directory and the end records.
@@ -61,10 +71,12 @@ public:
 
 private:
     bool Deliver(std::span<const std::byte> bytes);
+    bool AcceptData(std::span<const std::byte> bytes);
     bool WriteLocalHeader(const ZipEntry& entry);
     void AppendCentralHeader(std::vector<std::byte>& out, const ZipEntry& entry) const;
 
     Output m_output;
+    FileOutput m_fileOutput;
     std::vector<ZipEntry> m_entries;
     std::uint64_t m_total{0};
     bool m_entryOpen{false};

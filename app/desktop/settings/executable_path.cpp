@@ -1,31 +1,11 @@
 #include "app/desktop/settings/executable_path.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <vector>
+#include "app/run/program_files.h"
 
 namespace App {
-namespace {
-
-constexpr std::size_t kFirstBufferSize = 256;
-// Far beyond any path the kernel hands out; ends the growing loop.
-constexpr std::size_t kLargestBufferSize = std::size_t{1} << 20;
-
-} // namespace
 
 std::string ExecutablePath() {
-    // readlink does not say how long the target is: grow the buffer until the
-    // whole path fits with room to spare.
-    for (std::size_t size = kFirstBufferSize; size <= kLargestBufferSize; size *= 2) {
-        std::vector<char> buffer(size);
-        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (length < 0)
-            return {};
-        if (static_cast<std::size_t>(length) < buffer.size())
-            return std::string(buffer.data(), static_cast<std::size_t>(length));
-    }
-    return {};
+    return SiblingExecutable(kCommandName);
 }
 
 } // namespace App

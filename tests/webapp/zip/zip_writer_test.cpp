@@ -276,6 +276,57 @@ TEST_F(ZipWriterTest, AFailedOutputStopsEverything) {
     EXPECT_EQ(writer.Total(), 31u);
 }
 
+// Data read from a file leaves through the file output as a range of that
+// file, not as bytes; the CRC, the sizes and the offsets still count it, and
+// a failed file output stops the archive like a failed byte output.
+TEST_F(ZipWriterTest, DataFromAFileLeavesAsARangeOfIt) {
+    struct Range {
+        int fd;
+        std::uint64_t offset;
+        std::uint64_t length;
+    };
+    for (const bool fail : {false, true}) {
+        Capture out;
+        std::vector<Range> ranges;
+        ZipWriter writer(out.Output(), [&](int fd, std::uint64_t offset, std::uint64_t length) {
+            ranges.push_back({fd, offset, length});
+            return !fail;
+        });
+        ASSERT_TRUE(writer.BeginFile("f", kStamp, 8));
+        ASSERT_TRUE(writer.Write(Bytes("ab")));
+        const bool sent = writer.WriteFromFile(Bytes("cdefgh"), 7, 2);
+        ASSERT_EQ(ranges.size(), 1u);
+        EXPECT_EQ(ranges[0].fd, 7);
+        EXPECT_EQ(ranges[0].offset, 2u);
+        EXPECT_EQ(ranges[0].length, 6u);
+        if (fail) {
+            EXPECT_FALSE(sent);
+            EXPECT_TRUE(writer.HasFailed());
+            EXPECT_FALSE(writer.EndFile());
+            EXPECT_EQ(writer.Total(), 31u + 2u);
+            continue;
+        }
+        ASSERT_TRUE(sent);
+        ASSERT_TRUE(writer.EndFile());
+        // Header (31) and "ab" were bytes; the range counts toward the total;
+        // the descriptor follows with the CRC of all eight bytes.
+        const std::string& z = out.bytes;
+        EXPECT_EQ(z.substr(31, 2), "ab");
+        EXPECT_EQ(Le(z, 33, 4), 0x08074B50u);
+        EXPECT_EQ(Le(z, 37, 4), Crc32Update(0, Bytes("abcdefgh")));
+        EXPECT_EQ(Le(z, 41, 4), 8u);
+        EXPECT_EQ(writer.Total(), 31u + 8u + 16u);
+        EXPECT_EQ(writer.Entries().back().size, 8u);
+    }
+
+    // Without a file output the bytes themselves go out.
+    Capture out;
+    ZipWriter writer(out.Output());
+    ASSERT_TRUE(writer.BeginFile("f", kStamp, 3));
+    ASSERT_TRUE(writer.WriteFromFile(Bytes("xyz"), 7, 0));
+    EXPECT_EQ(out.bytes.substr(31, 3), "xyz");
+}
+
 TEST_F(ZipWriterTest, DosDatesFromLocalTime) {
     auto at = [](int year, int month, int day, int hour, int minute, int second) {
         std::tm fields{};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace App {
+
+// The program's executables lie side by side, in the build folder as where
+// they are installed: the command users run, the desktop program it hands
+// over to when there is a window to show, and the thumbnail helper. The
+// command itself never loads the toolkit's libraries, so a headless server
+// starts without paying for them.
+inline constexpr std::string_view kCommandName = "veltocorvane";
+inline constexpr std::string_view kDesktopProgramName = "veltocorvane-desktop";
+
+// The path of the executable `name` in the folder of the running one (from
+// /proc/self/exe, however long it is); empty when the system does not tell.
+std::string SiblingExecutable(std::string_view name);
+
+} // namespace App
