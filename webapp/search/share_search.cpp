@@ -70,7 +70,12 @@ private:
             return OpenResult::Failed;
         if (!m_read.insert({identity.device, identity.inode}).second)
             return OpenResult::Ok;
-        if (!EnumerateDirectory(handle.Get(), m_entries))
+        // Files whose names do not match are never described: only they are
+        // passed over, and the folders and links a walk must look into stay.
+        const WantedEntry wanted = [this](std::u16string_view name, bool mayBeFolder) {
+            return mayBeFolder || m_query.Matches(name);
+        };
+        if (!EnumerateDirectory(handle.Get(), m_entries, wanted))
             return isStart ? OpenResult::Failed : OpenResult::Ok;
         handle.Reset();
 
