@@ -39,7 +39,10 @@ try {
       await context.close();
     }
     const shown = times.map((value) => value.toFixed(0)).join(' ');
-    console.log(`${JSON.stringify(word).padEnd(24)} first result row  median ${median(times).toFixed(0).padStart(5)} ms   best ${Math.min(...times).toFixed(0).padStart(5)} ms   (${shown})`);
+    const label = JSON.stringify(word);
+    // Padded by the width on screen: a Hangul syllable takes two columns.
+    const width = [...label].reduce((sum, c) => sum + (/[\u1100-\u115f\u2e80-\ua4cf\uac00-\ud7a3\uf900-\ufaff\uff00-\uff60]/.test(c) ? 2 : 1), 0);
+    console.log(`${label + ' '.repeat(Math.max(0, 24 - width))} first result row  median ${median(times).toFixed(0).padStart(5)} ms   best ${Math.min(...times).toFixed(0).padStart(5)} ms   (${shown})`);
   }
 } finally {
   await browser.close();

@@ -43,8 +43,8 @@ bench_wait_for "$BASE/api/shares" 100 "$WORK/ours/ours.out"
 find "$TREE" -iname '*warm*' > /dev/null
 curl -s -o /dev/null "$BASE/api/search?share=bench&q=warm"
 
-measure() { # label word
-    local word="$1" find_times=() ours_times=() first_times=() i start end found results reply
+measure() { # word
+    local word="$1" label find_times=() ours_times=() first_times=() i start end found results reply
     for i in $(seq 1 "$RUNS"); do
         start="$(bench_now)"
         found="$(find "$TREE" -iname "*$word*" | wc -l)"
@@ -57,7 +57,9 @@ measure() { # label word
         ours_times+=("$(python3 -c "print(round(${reply#* } * 1000))")")
     done
     results="$(python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); print(len(r["items"]), "truncated" if r["truncated"] else "complete")' "$WORK/reply.json")"
-    printf '%-24s find %6s ms (%6s names)   ours %6s ms, first byte %6s ms (%s)\n' "\"$word\"" \
+    # The label padded by its width on screen (a Hangul syllable takes two columns).
+    label="$(python3 -c 'import sys, unicodedata; s = sys.argv[1]; w = sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in s); print(s + " " * max(0, 24 - w))' "\"$word\"")"
+    printf '%s find %6s ms (%6s names)   ours %6s ms, first byte %6s ms (%s)\n' "$label" \
         "$(bench_median "${find_times[@]}")" "$found" "$(bench_median "${ours_times[@]}")" \
         "$(bench_median "${first_times[@]}")" "$results"
 }

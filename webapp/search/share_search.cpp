@@ -70,9 +70,12 @@ private:
             return OpenResult::Failed;
         if (!m_read.insert({identity.device, identity.inode}).second)
             return OpenResult::Ok;
-        // Files whose names do not match are never described: only they are
-        // passed over, and the folders and links a walk must look into stay.
+        // What a listing would leave out, and files whose names do not match,
+        // are never described; the folders and links the walk must look into
+        // stay.
         const WantedEntry wanted = [this](std::u16string_view name, bool mayBeFolder) {
+            if (IsUploadTempName(name) || (!m_showHidden && IsHiddenName(name)))
+                return false;
             return mayBeFolder || m_query.Matches(name);
         };
         if (!EnumerateDirectory(handle.Get(), m_entries, wanted))
