@@ -108,6 +108,15 @@ const TEXTS = {
     e_network: '서버에 연결할 수 없습니다.',
     e_failed: '작업을 마치지 못했습니다.',
     e_aborted: '전송이 중간에 끊겼습니다.',
+    searchShare: '이 공유에서 찾기',
+    searchTitle: '‘{q}’ 찾기 결과',
+    searching: '찾는 중…',
+    searchCount: '찾은 항목 {n}개',
+    search1: '찾은 항목 1개',
+    searchTruncated: '처음 {n}개만 보여 줍니다. 낱말을 더 넣어 좁혀 보세요.',
+    searchNone: '이름에 ‘{q}’이(가) 들어간 항목이 없습니다.',
+    inFolder: '위치: {folder}',
+    e_searchBusy: '이 기기에서 진행 중인 찾기가 많습니다. 잠시 뒤에 다시 시도하세요.',
   },
   en: {
     shares: 'Shared',
@@ -212,6 +221,15 @@ const TEXTS = {
     e_network: 'Cannot reach the server.',
     e_failed: 'The operation did not finish.',
     e_aborted: 'The transfer was cut off.',
+    searchShare: 'Search this share',
+    searchTitle: 'Results for “{q}”',
+    searching: 'Searching…',
+    searchCount: '{n} items found',
+    search1: '1 item found',
+    searchTruncated: 'Only the first {n} are shown. Add words to narrow the search.',
+    searchNone: 'No names contain “{q}”.',
+    inFolder: 'In {folder}',
+    e_searchBusy: 'Too many searches are running from this device. Try again in a moment.',
   },
 };
 
@@ -344,6 +362,10 @@ function locationFor(share, names) {
   return '#/' + [share, ...names].map(enc).join('/');
 }
 
+function searchLocationFor(share, names, query) {
+  return locationFor(share, names) + '?search=' + enc(query);
+}
+
 // Sizes as the desktop program writes them.
 function formatSize(bytes) {
   if (!(bytes >= 1024)) return Math.max(0, Math.floor(bytes || 0)) + ' B';
@@ -435,6 +457,8 @@ const state = {
     ? storageGet(localStorage, 'vcs.sort') : 'name',
   descending: storageGet(localStorage, 'vcs.desc') === '1',
   filter: '',
+  search: null, // the words of the search shown, null in a folder
+  truncated: false, // the search stopped at its limits
   loading: 0,
 };
 
@@ -469,7 +493,7 @@ function isNarrow() {
 
 function start() {
   document.documentElement.lang = LANG;
-  for (const id of ['pageTitle', 'crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'sort', 'sortDir',
+  for (const id of ['pageTitle', 'crumbs', 'userButton', 'userName', 'toolbar', 'findTools', 'filter', 'searchButton', 'sort', 'sortDir',
     'viewButton', 'writeTools', 'newFolderButton', 'uploadFolderButton', 'uploadButton', 'content',
     'message', 'messageActions', 'summary', 'fileInput', 'folderInput', 'selectionTools', 'clearSelection',
     'selectionCount', 'downloadButton', 'renameButton', 'deleteButton', 'drop', 'uploads',
@@ -494,7 +518,7 @@ function applyTexts() {
     clearSelection: 'clearSelection', newFolderButton: 'newFolder', uploadFolderButton: 'uploadFolder',
     uploadButton: 'upload', downloadButton: 'download', renameButton: 'rename', deleteButton: 'delete',
     viewerClose: 'close', uploadsClose: 'close', viewerPrev: 'previous', viewerNext: 'next',
-    viewerSlideshow: 'slideshow', viewerDownload: 'download',
+    viewerSlideshow: 'slideshow', viewerDownload: 'download', searchButton: 'searchShare',
   };
   for (const [id, key] of Object.entries(labels)) setLabel(ui[id], t(key));
   ui.crumbs.setAttribute('aria-label', t('shares'));
@@ -541,9 +565,17 @@ function wireEvents() {
   });
 
   ui.filter.addEventListener('input', () => {
+    // Results hold the words already; the box then only edits the next search.
+    if (state.search !== null) return;
     state.filter = ui.filter.value;
     applyFilter();
   });
+  ui.filter.addEventListener('keydown', (event) => {
+    if (event.key !== 'Enter' || event.isComposing) return;
+    event.preventDefault();
+    searchShare();
+  });
+  ui.searchButton.addEventListener('click', searchShare);
   ui.sort.addEventListener('change', () => setSortKey(ui.sort.value));
   ui.sortDir.addEventListener('click', () => setSort(state.sort));
   ui.viewButton.addEventListener('click', () => {
@@ -684,8 +716,17 @@ function unlockDialog(share) {
 // ---------------------------------------------------------------------------
 // Routing.
 
+// The words of a search location, or null for a folder.
+function searchOfLocation() {
+  const at = location.hash.indexOf('?');
+  if (at < 0) return null;
+  const query = new URLSearchParams(location.hash.slice(at + 1)).get('search');
+  return query !== null && query.trim() !== '' ? query : null;
+}
+
 function parseLocation() {
-  const hash = location.hash.startsWith('#/') ? location.hash.slice(2) : '';
+  const full = location.hash.startsWith('#/') ? location.hash.slice(2) : '';
+  const hash = full.includes('?') ? full.slice(0, full.indexOf('?')) : full;
   const parts = [];
   for (const part of hash.split('/')) {
     if (part === '') continue;
@@ -719,7 +760,9 @@ function route() {
   }
   state.share = parts[0];
   state.path = parts.slice(1);
-  loadFolder();
+  state.search = searchOfLocation();
+  if (state.search !== null) loadSearch();
+  else loadFolder();
 }
 
 // `linked` false names the place without links to its parents, for a place
@@ -729,7 +772,7 @@ function rememberPlace() {
   if (view.place === null || view.folderKey === null) return;
   const holder = document.activeElement instanceof Element ? document.activeElement.closest('#content [data-index]') : null;
   const item = holder ? view.shown[Number(holder.dataset.index)] : null;
-  view.places.set(view.place, { key: view.folderKey, y: window.scrollY, focus: item ? item.name : null });
+  view.places.set(view.place, { key: view.folderKey, y: window.scrollY, focus: item ? item.key : null });
 }
 
 function restorePlace(key) {
@@ -739,7 +782,7 @@ function restorePlace(key) {
   window.scrollTo(0, place.y);
   updateWindow();
   if (place.focus === null) return;
-  const node = view.rows.get(view.shown.findIndex((item) => item.name === place.focus));
+  const node = view.rows.get(view.shown.findIndex((item) => item.key === place.focus));
   node?.querySelector('a.name')?.focus({ preventScroll: true });
 }
 
@@ -754,8 +797,9 @@ function renderCrumbs(linked = true) {
     setLabel(up, t('parent'));
     nodes.push(el('span', { class: 'crumb-sep up' }, icon('right')), up);
   }
+  const searching = state.search !== null && linked;
   names.forEach((name, index) => {
-    const last = index === names.length - 1;
+    const last = index === names.length - 1 && !searching;
     const middle = !last && names.length > 1 ? ' middle' : '';
     nodes.push(el('span', { class: 'crumb-sep' + middle }, icon('right')));
     if (last) {
@@ -766,9 +810,15 @@ function renderCrumbs(linked = true) {
       nodes.push(el('a', { class: 'crumb' + middle, href: locationFor(names[0], names.slice(1, index + 1)), text: name }));
     }
   });
+  let title = names.length ? names[names.length - 1] : null;
+  if (searching) {
+    title = t('searchTitle', { q: state.search });
+    nodes.push(el('span', { class: 'crumb-sep' }, icon('right')),
+      el('span', { class: 'crumb current', text: title, 'aria-current': 'page', title }));
+  }
   ui.crumbs.replaceChildren(...nodes);
-  ui.pageTitle.textContent = names.length ? names[names.length - 1] : t('shares');
-  document.title = names.length ? names[names.length - 1] + ' - VeltoCorvane' : 'VeltoCorvane';
+  ui.pageTitle.textContent = title ?? t('shares');
+  document.title = title !== null ? title + ' - VeltoCorvane' : 'VeltoCorvane';
 }
 
 function setMessage(text, isError) {
@@ -822,6 +872,7 @@ function clearContent() {
 async function showShares() {
   state.share = null;
   state.path = [];
+  state.search = null;
   state.items = [];
   state.permissions = [];
   state.selected.clear();
@@ -918,6 +969,7 @@ function normalizeItem(raw) {
   const dir = raw.dir === true;
   return {
     name: raw.name,
+    key: raw.name,
     lower: raw.name.toLowerCase(),
     dir,
     size: Number.isFinite(raw.size) ? raw.size : 0,
@@ -1002,8 +1054,101 @@ async function loadFolder() {
   if (changed) restorePlace(key);
 }
 
+// ---------------------------------------------------------------------------
+// Search: the items below the folder whose names hold every word, shown as a
+// folder view whose items each name their folder.
+
+function searchShare() {
+  const query = ui.filter.value.trim();
+  if (state.share === null || query === '') return;
+  location.hash = searchLocationFor(state.share, [], query);
+}
+
+async function loadSearch() {
+  const share = state.share;
+  const path = state.path.slice();
+  const query = state.search;
+  const key = folderKeyOf(share, path) + '?' + query;
+  const changed = key !== view.folderKey;
+  renderCrumbs();
+  ui.filter.value = query;
+  state.filter = '';
+  if (changed) {
+    view.folderKey = null;
+    state.items = [];
+    state.selected.clear();
+    view.anchor = -1;
+    clearContent();
+    setSummary();
+    updateSelection();
+    setMessage(t('searching'));
+  }
+  const ticket = ++state.loading;
+  ui.content.setAttribute('aria-busy', 'true');
+  const reply = await api('GET', '/api/search?' + new URLSearchParams({ share, path: path.join('/'), q: query }).toString());
+  if (ticket !== state.loading) return;
+  if (!reply.ok) {
+    view.folderKey = null;
+    state.items = [];
+    state.selected.clear();
+    view.sorted = [];
+    view.shown = [];
+    clearContent();
+    ui.toolbar.hidden = true;
+    setSummary();
+    updateSelection();
+    ui.content.setAttribute('aria-busy', 'false');
+    showLoadError(reply.data);
+    return;
+  }
+  const items = [];
+  for (const raw of Array.isArray(reply.data.items) ? reply.data.items : []) {
+    const item = normalizeItem(raw);
+    if (!item || typeof raw.path !== 'string') continue;
+    item.folder = raw.path.split('/').filter((part) => part !== '');
+    // The path below the searched folder: what selections, ZIP downloads
+    // and deletions name.
+    item.key = [...item.folder.slice(path.length), item.name].join('/');
+    items.push(item);
+  }
+  state.items = items;
+  state.truncated = reply.data.truncated === true;
+  state.permissions = Array.isArray(reply.data.permissions) ? reply.data.permissions.slice() : [];
+  if (changed) {
+    view.folderKey = key;
+    window.scrollTo(0, 0);
+  } else {
+    const keys = new Set(items.map((item) => item.key));
+    for (const selected of [...state.selected]) if (!keys.has(selected)) state.selected.delete(selected);
+  }
+  view.sorted = sortItems(items);
+  renderFolder();
+  if (changed) restorePlace(key);
+}
+
+function renderSearchSummary() {
+  const n = state.items.length;
+  if (n === 0) {
+    setSummary();
+    return;
+  }
+  const parts = [document.createTextNode(n === 1 ? t('search1') : t('searchCount', { n: formatCount(n) }))];
+  if (state.truncated) parts.push(el('span', { class: 'hint', text: t('searchTruncated', { n: formatCount(n) }) }));
+  setSummary(...parts);
+}
+
+// Under a result's name: a link to the folder that holds it.
+function folderLink(item) {
+  if (!item.folder) return null;
+  const folder = [state.share, ...item.folder].join('/');
+  const text = t('inFolder', { folder });
+  return el('a', { class: 'in-folder', href: locationFor(state.share, item.folder), text, title: text });
+}
+
 function refreshFolder() {
-  if (state.share !== null) loadFolder();
+  if (state.share === null) return;
+  if (state.search !== null) loadSearch();
+  else loadFolder();
 }
 
 function sortItems(items) {
@@ -1056,8 +1201,8 @@ function applyFilter() {
 }
 
 function renderFolder() {
-  const canWrite = state.permissions.includes('write');
-  const showFind = state.items.length > 1;
+  const canWrite = state.permissions.includes('write') && state.search === null;
+  const showFind = state.items.length > 1 || state.search !== null || state.items.some((item) => item.dir);
   ui.findTools.hidden = !showFind;
   ui.writeTools.hidden = !canWrite;
   ui.toolbar.hidden = !showFind && !canWrite;
@@ -1082,6 +1227,10 @@ function updateSortTools() {
 
 // Counts what the filter lets through, and then of how many.
 function renderFolderSummary() {
+  if (state.search !== null) {
+    renderSearchSummary();
+    return;
+  }
   const counted = state.filter === '' ? state.items : view.shown;
   const folders = counted.filter((item) => item.dir).length;
   const files = counted.length - folders;
@@ -1098,6 +1247,11 @@ function renderItems() {
   view.shown = filterItems(view.sorted);
   view.anchor = -1;
   ui.content.setAttribute('aria-busy', 'false');
+  if (state.items.length === 0 && state.search !== null) {
+    setMessage(t('searchNone', { q: state.search }));
+    updateSelection();
+    return;
+  }
   if (state.items.length === 0) {
     setMessage('');
     const box = el('div', { class: 'panel empty-state' }, icon('folder', 'kind-folder'), el('h2', { text: t('empty') }));
@@ -1117,7 +1271,7 @@ function renderItems() {
     container = el('div', { class: 'tiles', role: 'list' });
     ui.content.replaceChildren(el('div', { class: 'tiles-wrap' }, container));
   } else {
-    container = el('div', { class: 'rows', role: 'list' });
+    container = el('div', { class: state.search === null ? 'rows' : 'rows results', role: 'list' });
     ui.content.replaceChildren(el('div', { class: 'list' }, listHead(), container));
   }
   startWindow(container);
@@ -1237,7 +1391,7 @@ function updateWindow() {
 }
 
 function itemNames(item) {
-  return [...state.path, item.name];
+  return [...(item.folder || state.path), item.name];
 }
 
 function itemHref(item) {
@@ -1268,7 +1422,7 @@ function onThumbError(event) {
 
 function checkCell(item) {
   const box = el('input', { type: 'checkbox', class: 'check' });
-  box.checked = state.selected.has(item.name);
+  box.checked = state.selected.has(item.key);
   setLabel(box, item.name);
   return el('label', { class: 'check-cell' }, box);
 }
@@ -1282,11 +1436,12 @@ function makeRow(item, index) {
     el('span', { class: 'thumb' }, thumbnail(item, THUMB_LIST_PX, 40)),
     el('span', { class: 'name-cell' },
       el('a', { class: 'name', href: itemHref(item), text: item.name, title: item.name }),
-      el('span', { class: 'meta-line', text: metaLine })),
+      el('span', { class: 'meta-line', text: metaLine }),
+      folderLink(item)),
     el('span', { class: 'date-cell', text: formatFullDate(item.modified) }),
     el('span', { class: 'size-cell', text: sizeText }));
   row.dataset.index = index;
-  if (state.selected.has(item.name)) row.classList.add('selected');
+  if (state.selected.has(item.key)) row.classList.add('selected');
   return row;
 }
 
@@ -1296,9 +1451,10 @@ function makeTile(item, index) {
     checkCell(item),
     el('span', { class: 'tile-thumb' }, thumbnail(item, THUMB_TILE_PX, 160)),
     el('a', { class: 'name', href: itemHref(item), text: item.name, title: item.name }),
-    el('span', { class: 'tile-meta', text: meta }));
+    el('span', { class: 'tile-meta', text: meta }),
+    folderLink(item));
   tile.dataset.index = index;
-  if (state.selected.has(item.name)) tile.classList.add('selected');
+  if (state.selected.has(item.key)) tile.classList.add('selected');
   return tile;
 }
 
@@ -1326,6 +1482,7 @@ function onContentClick(event) {
     else toggleItem(index);
     return;
   }
+  if (target.closest('a.in-folder')) return;
   const link = target.closest('a.name');
   const modified = event.ctrlKey || event.metaKey || event.shiftKey || event.altKey;
   if (link) {
@@ -1394,8 +1551,8 @@ function focusItem(index, selector) {
 
 function toggleItem(index) {
   const item = view.shown[index];
-  if (state.selected.has(item.name)) state.selected.delete(item.name);
-  else state.selected.add(item.name);
+  if (state.selected.has(item.key)) state.selected.delete(item.key);
+  else state.selected.add(item.key);
   view.anchor = index;
   updateSelection();
 }
@@ -1406,20 +1563,20 @@ function selectRange(index, fromBox) {
   const anchor = view.anchor >= 0 ? view.anchor : index;
   if (!fromBox) state.selected.clear();
   const [from, to] = anchor <= index ? [anchor, index] : [index, anchor];
-  for (let i = from; i <= to; i++) state.selected.add(view.shown[i].name);
+  for (let i = from; i <= to; i++) state.selected.add(view.shown[i].key);
   if (view.anchor < 0) view.anchor = index;
   updateSelection();
 }
 
 function toggleAll() {
-  const allShown = view.shown.length > 0 && view.shown.every((item) => state.selected.has(item.name));
-  if (allShown) for (const item of view.shown) state.selected.delete(item.name);
-  else for (const item of view.shown) state.selected.add(item.name);
+  const allShown = view.shown.length > 0 && view.shown.every((item) => state.selected.has(item.key));
+  if (allShown) for (const item of view.shown) state.selected.delete(item.key);
+  else for (const item of view.shown) state.selected.add(item.key);
   updateSelection();
 }
 
 function selectedItems() {
-  return state.items.filter((item) => state.selected.has(item.name));
+  return state.items.filter((item) => state.selected.has(item.key));
 }
 
 function updateSelection() {
@@ -1428,21 +1585,21 @@ function updateSelection() {
   for (const [index, node] of view.rows) {
     const item = view.shown[index];
     if (!item) continue;
-    const on = state.selected.has(item.name);
+    const on = state.selected.has(item.key);
     if (node.classList.contains('selected') !== on) node.classList.toggle('selected', on);
     const box = node.querySelector('input.check');
     if (box && box.checked !== on) box.checked = on;
   }
   const all = ui.content.querySelector('.select-all');
   if (all) {
-    const selectedShown = view.shown.reduce((sum, item) => sum + (state.selected.has(item.name) ? 1 : 0), 0);
+    const selectedShown = view.shown.reduce((sum, item) => sum + (state.selected.has(item.key) ? 1 : 0), 0);
     all.checked = selectedShown > 0 && selectedShown === view.shown.length;
     all.indeterminate = selectedShown > 0 && selectedShown < view.shown.length;
   }
   ui.selectionTools.hidden = count === 0 || state.share === null;
   ui.selectionCount.textContent = t('selected', { n: formatCount(count) });
   ui.deleteButton.hidden = !state.permissions.includes('delete');
-  ui.renameButton.hidden = !(state.permissions.includes('write') && count === 1);
+  ui.renameButton.hidden = !(state.permissions.includes('write') && count === 1 && state.search === null);
 }
 
 function openItem(item) {
@@ -1506,7 +1663,8 @@ async function downloadSelection() {
   }
   const names = orderedSelection();
   toast(t('preparingZip'));
-  const reply = await api('POST', '/api/zip', { share: state.share, path: state.path.join('/'), names });
+  const picked = state.search === null ? { names } : { items: names };
+  const reply = await api('POST', '/api/zip', { share: state.share, path: state.path.join('/'), ...picked });
   if (!reply.ok || typeof reply.data.url !== 'string' || !reply.data.url.startsWith('/zip/')) {
     toast(errorText(reply.ok ? { error: 'failed' } : reply.data));
     return;
@@ -1516,7 +1674,7 @@ async function downloadSelection() {
 
 // Selected names in the order the folder shows them.
 function orderedSelection() {
-  return view.sorted.filter((item) => state.selected.has(item.name)).map((item) => item.name);
+  return view.sorted.filter((item) => state.selected.has(item.key)).map((item) => item.key);
 }
 
 function newFolder() {
@@ -1733,7 +1891,7 @@ function closeViewer() {
 
 function showViewerItem() {
   const item = viewer.items[viewer.index];
-  const names = [...viewer.path, item.name];
+  const names = [...(item.folder || viewer.path), item.name];
   const url = fileUrl(viewer.share, names);
   const ticket = ++viewer.ticket;
   ui.viewerTitle.textContent = item.name;
@@ -1888,12 +2046,12 @@ function onDocumentKey(event) {
     updateSelection();
   } else if ((event.ctrlKey || event.metaKey) && event.key.toLowerCase() === 'a' && view.shown.length > 0) {
     event.preventDefault();
-    for (const item of view.shown) state.selected.add(item.name);
+    for (const item of view.shown) state.selected.add(item.key);
     updateSelection();
   } else if (event.key === 'Delete' && state.selected.size > 0 && state.permissions.includes('delete')) {
     event.preventDefault();
     deleteSelected();
-  } else if (event.key === 'F2' && state.selected.size === 1 && state.permissions.includes('write')) {
+  } else if (event.key === 'F2' && state.selected.size === 1 && state.permissions.includes('write') && state.search === null) {
     event.preventDefault();
     renameSelected();
   }

@@ -149,6 +149,8 @@ void WebApp::Route(Context& context) {
         return ListFolder(context);
     if (path == "/api/thumb" && isGet)
         return SendThumbnail(context);
+    if (path == "/api/search" && isGet)
+        return Search(context);
     if (path == "/api/login" && isPost)
         return Login(context);
     if (path == "/api/logout" && isPost)

@@ -6,6 +6,7 @@
 #include "webapp/asset_source.h"
 #include "webapp/attempt_limiter.h"
 #include "webapp/password_check_slots.h"
+#include "webapp/search/search_slots.h"
 #include "webapp/session_store.h"
 #include "webapp/share_target.h"
 #include "webapp/thumbnails/thumbnail_cache.h"
@@ -53,6 +54,12 @@ public:
     static constexpr std::size_t kZipBatchBytes = 65'536;
     static constexpr std::uint64_t kZipGatherBelowBytes = 65'536;
     static constexpr std::uint64_t kThumbnailBudgetBytes = 67'108'864;
+    // One search answers with at most this many items, after at most this
+    // long, with at most this many folders waiting to be read.
+    static constexpr std::size_t kMaxSearchResults = 3'000;
+    static constexpr std::uint64_t kSearchBudgetMs = 3'000;
+    static constexpr std::size_t kMaxSearchPendingFolders = 100'000;
+    static constexpr std::size_t kSearchesPerAddress = 2;
 
     // Everything one request works with. The configuration is the snapshot
     // taken when the request started; `account` points into it.
@@ -141,12 +148,16 @@ private:
                       std::uint32_t depth);
     void SendThumbnail(Context& context);
 
+    // Search by name below a folder.
+    void Search(Context& context);
+
     const IAssetSource& m_assets;
     AccessLog& m_log;
     const TickSource m_ticks;
     SessionStore m_sessions;
     AttemptLimiter m_limiter;
     PasswordCheckSlots m_passwordChecks; // bounds password checks running at once
+    SearchSlots m_searchSlots{kSearchesPerAddress};
     ThumbnailCache m_thumbnails{kThumbnailBudgetBytes};
     ThumbnailMaker m_thumbnailMaker;
     mutable std::mutex m_snapshotMutex; // guards m_snapshot and m_zipJobs

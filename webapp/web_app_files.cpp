@@ -16,6 +16,7 @@
 #include "webapp/fs/getdents_enumerator.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/open_item.h"
+#include "webapp/listing_item_json.h"
 
 #include <vector>
 
@@ -23,57 +24,11 @@ namespace Velto::Corvane {
 
 namespace {
 
-// FILETIME of 1970-01-01 00:00 UTC, and FILETIME units per millisecond.
-constexpr std::uint64_t kUnixEpochFileTime = 116'444'736'000'000'000ULL;
-constexpr std::uint64_t kFileTimePerMs = 10'000;
-
 // Room reserved for a listing reply up front: its head, and a typical item.
 constexpr std::size_t kListingReplyGuess = 256;
 constexpr std::size_t kListingItemGuess = 112;
 
 constexpr std::uint32_t kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-double ModifiedMs(FileTime lastWrite) {
-    if (lastWrite <= kUnixEpochFileTime)
-        return 0;
-    return static_cast<double>((lastWrite - kUnixEpochFileTime) / kFileTimePerMs);
-}
-
-std::string_view KindName(MediaKind kind) {
-    switch (kind) {
-    case MediaKind::Image:
-        return "image";
-    case MediaKind::Video:
-        return "video";
-    case MediaKind::Audio:
-        return "audio";
-    case MediaKind::Text:
-        return "text";
-    case MediaKind::Other:
-        break;
-    }
-    return "other";
-}
-
-// One item of a listing, written straight into the reply: the bytes of
-// serializing {"name", "dir", "size", "modified"[, "kind", "inline"]} compactly,
-// without building a tree for each of many thousands of entries.
-void AppendListingItem(std::string& out, const DirEntry& entry) {
-    const bool isDir = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    out += "{\"name\":";
-    AppendJsonString(out, Utf16ToUtf8(entry.name));
-    out += isDir ? ",\"dir\":true,\"size\":" : ",\"dir\":false,\"size\":";
-    AppendJsonNumber(out, isDir ? 0.0 : static_cast<double>(entry.size));
-    out += ",\"modified\":";
-    AppendJsonNumber(out, ModifiedMs(entry.lastWriteTime));
-    if (!isDir) {
-        const MimeInfo mime = MimeForName(entry.name);
-        out += ",\"kind\":";
-        AppendJsonString(out, KindName(mime.kind));
-        out += mime.inlineSafe ? ",\"inline\":true" : ",\"inline\":false";
-    }
-    out += '}';
-}
 
 } // namespace
 

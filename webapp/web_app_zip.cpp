@@ -96,6 +96,19 @@ void WebApp::PrepareZip(Context& context) {
             return SendError(context.response, 400, "badName");
         job.names.push_back(std::move(name));
     }
+    // Beside "names", "items" takes relative paths of items below the folder
+    // (search results come from many folders); each keeps its folders in the
+    // archive.
+    for (const JsonValue& element : body.Get("items").AsArray()) {
+        std::u16string path;
+        if (!Utf8ToUtf16Strict(element.AsString(), path))
+            return SendError(context.response, 400, "badName");
+        const std::optional<PathComponents> below = ParseSharePath(path);
+        if (!below || below->empty() ||
+            target.components.size() + below->size() > kMaxPathComponents)
+            return SendError(context.response, 400, "badName");
+        job.names.push_back(JoinComponents(*below));
+    }
     if (job.names.empty() || job.names.size() > kMaxZipNames)
         return SendError(context.response, 400, "badRequest");
     if (context.session)
@@ -142,7 +155,7 @@ void WebApp::SendZip(Context& context, std::string_view token) {
 
     std::u16string baseName;
     if (job->names.size() == 1)
-        baseName = job->names.front();
+        baseName = ParseSharePath(job->names.front()).value_or(PathComponents{u"_"}).back();
     else if (!target.components.empty())
         baseName = target.components.back();
     else
@@ -161,9 +174,10 @@ void WebApp::SendZip(Context& context, std::string_view token) {
     bool added = true;
     PathComponents components = target.components;
     for (const std::u16string& name : job->names) {
-        components.push_back(name);
+        const PathComponents below = ParseSharePath(name).value_or(PathComponents{});
+        components.insert(components.end(), below.begin(), below.end());
         added = AddPathToZip(context, build, target.root, components, Utf16ToUtf8(name), 0);
-        components.pop_back();
+        components.resize(target.components.size());
         if (!added)
             break;
     }

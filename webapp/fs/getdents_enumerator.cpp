@@ -70,6 +70,10 @@ ssize_t ReadEntries(int dirFd, std::byte* buffer, std::size_t size) {
 } // namespace
 
 bool EnumerateDirectory(int dirFd, std::vector<DirEntry>& entries) {
+    return EnumerateDirectory(dirFd, entries, WantedEntry());
+}
+
+bool EnumerateDirectory(int dirFd, std::vector<DirEntry>& entries, const WantedEntry& wanted) {
     entries.clear();
     if (::lseek(dirFd, 0, SEEK_SET) < 0)
         return false;
@@ -103,6 +107,12 @@ bool EnumerateDirectory(int dirFd, std::vector<DirEntry>& entries) {
             std::optional<std::u16string> itemName = ItemNameFromBytes(nameBytes);
             if (!itemName)
                 continue;
+            if (wanted) {
+                const bool mayBeFolder =
+                    header.type == DT_DIR || header.type == DT_LNK || header.type == DT_UNKNOWN;
+                if (!wanted(*itemName, mayBeFolder))
+                    continue;
+            }
             DirEntry entry;
             entry.name = std::move(*itemName);
             if (DescribeEntry(dirFd, name, entry))

@@ -2,6 +2,8 @@
 
 #include "webapp/fs/dir_entry.h"
 
+#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace Velto::Corvane {
@@ -21,5 +23,16 @@ namespace Velto::Corvane {
 //
 // Returns false when reading the folder fails; `entries` is cleared first.
 bool EnumerateDirectory(int dirFd, std::vector<DirEntry>& entries);
+
+// Decides from an entry's name, before anything else is asked of the file
+// system, whether it is described and kept; `mayBeFolder` is false only for
+// an entry the folder itself reports as a regular file or another non-folder,
+// non-link type.
+using WantedEntry = std::function<bool(std::u16string_view name, bool mayBeFolder)>;
+
+// The same enumeration, keeping only the entries `wanted` accepts; the others
+// cost no statx. A walk that needs every folder but only some files (a search
+// by name) reads a tree with one system call per folder and per kept entry.
+bool EnumerateDirectory(int dirFd, std::vector<DirEntry>& entries, const WantedEntry& wanted);
 
 } // namespace Velto::Corvane

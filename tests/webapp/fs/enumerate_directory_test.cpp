@@ -158,3 +158,46 @@ TEST_F(EnumerateDirectoryTest, FailsOnADescriptorThatCannotBeListed) {
 
 } // namespace
 } // namespace Velto::Corvane
+
+namespace Velto::Corvane {
+namespace {
+
+TEST_F(EnumerateDirectoryTest, AWantedFilterKeepsFoldersAndLinksForTheCallerToJudge) {
+    tree.MakeFile("share/keep.txt", "1");
+    tree.MakeFile("share/skip.txt", "1");
+    tree.MakeDir("share/folder");
+    tree.MakeLink("skip.txt", "share/link");
+    tree.MakeFile("share/\xff", "x");
+    UniqueFd folder;
+    ItemStat stat;
+    ASSERT_EQ(OpenItem(root, {}, ItemAccess::ListDirectory, false, folder, stat), OpenResult::Ok);
+
+    std::map<std::u16string, bool> asked;
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(
+        EnumerateDirectory(folder.Get(), entries, [&](std::u16string_view name, bool mayBeFolder) {
+            asked[std::u16string(name)] = mayBeFolder;
+            return mayBeFolder || name == u"keep.txt";
+        }));
+    // Only addressable names are asked about; a file reads as no folder (on
+    // file systems that report entry types).
+    EXPECT_EQ(asked.size(), 4u);
+    EXPECT_TRUE(asked.at(u"folder"));
+    EXPECT_TRUE(asked.at(u"link"));
+    std::vector<std::u16string> kept;
+    for (const DirEntry& entry : entries)
+        kept.push_back(entry.name);
+    std::sort(kept.begin(), kept.end());
+    if (!asked.at(u"skip.txt")) {
+        EXPECT_EQ(kept, (std::vector<std::u16string>{u"folder", u"keep.txt", u"link"}));
+    }
+    // Every kept entry is described as the plain enumeration describes it.
+    const std::map<std::u16string, DirEntry> all = List();
+    for (const DirEntry& entry : entries) {
+        EXPECT_EQ(entry.attributes, all.at(entry.name).attributes);
+        EXPECT_EQ(entry.size, all.at(entry.name).size);
+    }
+}
+
+} // namespace
+} // namespace Velto::Corvane
