@@ -42,6 +42,9 @@ TEST_APT_PACKAGES=(
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils xclip
     # the launcher entry's check
     desktop-file-utils
+    # resumable uploads: tuspy as an independent tus client (tus-js-client
+    # comes from npm with the browser tests' packages)
+    python3-tuspy
     # browser tests: Debian's chromium, driven by playwright-core from npm,
     # with Korean glyphs for the pages' screenshots
     chromium fonts-noto-cjk

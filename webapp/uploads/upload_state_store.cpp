@@ -148,20 +148,35 @@ bool UploadStateStore::Add(const std::string& id, const UploadRecord& record,
     return true;
 }
 
-std::optional<UploadRecord> UploadStateStore::Find(std::string_view id, std::uint64_t nowTick) {
+std::map<std::string, UploadStateStore::Entry, std::less<>>::iterator
+UploadStateStore::SettledLocked(std::unique_lock<std::mutex>& lock, std::string_view id,
+                                std::chrono::milliseconds settle) {
+    const auto deadline = std::chrono::steady_clock::now() + settle;
+    while (true) {
+        const auto found = m_uploads.find(id);
+        if (found == m_uploads.end() || !found->second.busy)
+            return found;
+        if (m_settled.wait_until(lock, deadline) == std::cv_status::timeout)
+            return m_uploads.find(id);
+    }
+}
+
+std::optional<UploadRecord> UploadStateStore::Find(std::string_view id, std::uint64_t nowTick,
+                                                   std::chrono::milliseconds settle) {
     PurgeExpired(nowTick);
-    const std::lock_guard lock(m_mutex);
-    const auto found = m_uploads.find(id);
+    std::unique_lock lock(m_mutex);
+    const auto found = SettledLocked(lock, id, settle);
     if (found == m_uploads.end())
         return std::nullopt;
     return found->second.record;
 }
 
 UploadStateStore::Claim UploadStateStore::Acquire(std::string_view id, std::uint64_t nowTick,
-                                                  UploadRecord& out) {
+                                                  UploadRecord& out,
+                                                  std::chrono::milliseconds settle) {
     PurgeExpired(nowTick);
-    const std::lock_guard lock(m_mutex);
-    const auto found = m_uploads.find(id);
+    std::unique_lock lock(m_mutex);
+    const auto found = SettledLocked(lock, id, settle);
     if (found == m_uploads.end())
         return Claim::NotFound;
     if (found->second.busy)
@@ -189,6 +204,7 @@ bool UploadStateStore::Release(std::string_view id, std::uint64_t offset, std::u
         record = entry.record;
         path = RecordPath(id);
     }
+    m_settled.notify_all();
     return Succeeded(ReplacePrivateFile(path, SerializeUploadRecord(record)));
 }
 
@@ -203,6 +219,7 @@ void UploadStateStore::Forget(std::string_view id) {
         ScheduleLocked();
         path = RecordPath(id);
     }
+    m_settled.notify_all();
     RemoveFile(path);
 }
 

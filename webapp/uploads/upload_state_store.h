@@ -2,6 +2,8 @@
 
 #include "webapp/uploads/upload_record.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -59,11 +61,15 @@ public:
     // Records a new resumable upload under `id`; false when it cannot be
     // kept on the disk.
     bool Add(const std::string& id, const UploadRecord& record, std::uint64_t nowTick);
-    // A copy of the upload unless it is unknown or expired.
-    std::optional<UploadRecord> Find(std::string_view id, std::uint64_t nowTick);
-    // Marks the upload as being written to by one request; others are told it
-    // is busy until Release.
-    Claim Acquire(std::string_view id, std::uint64_t nowTick, UploadRecord& out);
+    // A copy of the upload unless it is unknown or expired. While a request
+    // writes to it, waits up to `settle` for that request to end, so that a
+    // client whose connection just broke learns the offset its bytes reached.
+    std::optional<UploadRecord> Find(std::string_view id, std::uint64_t nowTick,
+                                     std::chrono::milliseconds settle = {});
+    // Marks the upload as being written to by one request, waiting up to
+    // `settle` for another such request to end; Busy when it does not.
+    Claim Acquire(std::string_view id, std::uint64_t nowTick, UploadRecord& out,
+                  std::chrono::milliseconds settle = {});
     // Ends a claim, keeping the new offset (already on the disk) and renewing
     // the upload's life. False when the record could not be written; the
     // offset holds in memory either way.
@@ -96,7 +102,14 @@ private:
     void Adopt(const std::string& fileName, std::uint64_t nowTick, std::int64_t nowUnix);
     void ScheduleLocked();
 
-    mutable std::mutex m_mutex; // guards every member below
+    // Waits for `id` to be no longer busy (or gone) for up to `settle`; the
+    // lock is held on return. The iterator is end() when the upload is gone.
+    std::map<std::string, Entry, std::less<>>::iterator
+    SettledLocked(std::unique_lock<std::mutex>& lock, std::string_view id,
+                  std::chrono::milliseconds settle);
+
+    mutable std::mutex m_mutex;        // guards every member below
+    std::condition_variable m_settled; // a claim ended
     std::string m_folder;
     std::map<std::string, Entry, std::less<>> m_uploads; // by id
     std::uint64_t m_nextExpiry{0};                       // earliest expiry tick; 0 when none

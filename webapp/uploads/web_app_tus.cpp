@@ -24,6 +24,7 @@
 #include "webapp/uploads/upload_owner.h"
 #include "webapp/uploads/upload_transfer.h"
 
+#include <chrono>
 #include <fcntl.h>
 
 namespace Velto::Corvane {
@@ -32,6 +33,10 @@ namespace {
 
 constexpr std::string_view kUploadsRoot = "/api/uploads";
 constexpr std::size_t kUploadIdBytes = 16;
+// How long a request waits for another one that is still writing to the same
+// upload: a client that lost its connection and comes back at once finds the
+// bytes of the broken piece counted once the server noticed the break.
+constexpr std::chrono::milliseconds kSettleWait{5000};
 // The upload key outlives every upload it may own.
 constexpr std::string_view kUploadKeyLifetime = "2592000";
 
@@ -232,7 +237,7 @@ void WebApp::CreateUpload(Context& context) {
 }
 
 bool WebApp::FindOwnUpload(Context& context, std::string_view id, UploadRecord& out) {
-    std::optional<UploadRecord> record = m_uploads.Find(id, context.now);
+    std::optional<UploadRecord> record = m_uploads.Find(id, context.now, kSettleWait);
     if (!record) {
         SendError(context.response, 404, "notFound");
         return false;
@@ -280,7 +285,7 @@ void WebApp::ContinueUpload(Context& context, std::string_view id) {
         response.CloseAfter();
         return;
     }
-    switch (m_uploads.Acquire(id, context.now, record)) {
+    switch (m_uploads.Acquire(id, context.now, record, kSettleWait)) {
     case UploadStateStore::Claim::Ok:
         break;
     case UploadStateStore::Claim::NotFound:
@@ -414,7 +419,7 @@ void WebApp::TerminateUpload(Context& context, std::string_view id) {
     UploadRecord record;
     if (!FindOwnUpload(context, id, record))
         return;
-    switch (m_uploads.Acquire(id, context.now, record)) {
+    switch (m_uploads.Acquire(id, context.now, record, kSettleWait)) {
     case UploadStateStore::Claim::Ok:
         break;
     case UploadStateStore::Claim::NotFound:
