@@ -3,8 +3,9 @@
 # (BENCH_DIR, default /var/tmp): the same 1 GiB file
 #   1. with one PUT (curl -T), and
 #   2. through the resumable-upload protocol: one creation, then 16 PATCH
-#      pieces of 64 MiB, the way the web client sends big files (curl, one
-#      connection per piece as a browser's XHRs may use).
+#      pieces of 64 MiB, the way the web client sends big files (one curl
+#      on one kept-alive connection, as a browser's requests go; curl -T
+#      streams each piece from the disk as it does the PUT).
 # Both go to the program users run (veltocorvane --headless); the file is on
 # the disk (fdatasync) before either answers its last request. The two
 # alternate for ROUNDS rounds (default 3); each keeps its best. The goal is
@@ -55,19 +56,24 @@ put_upload() { # MB/s of one PUT
     python3 -c "print(round($BIG_BYTES / ($end - $start) / 1e6, 1))"
 }
 tus_upload() { # MB/s of creation + pieces
-    local start end location offset=0 piece code
+    local start end location offset=0 piece
     start=$(bench_now)
     location=$(curl -s -D - -o /dev/null -X POST -H 'x-veltocorvane: 1' -H 'Tus-Resumable: 1.0.0' \
         -H "Cookie: vcu=$KEY" -H "Upload-Length: $BIG_BYTES" -H "Upload-Metadata: $METADATA" \
         "$BASE/api/uploads/" | tr -d '\r' | sed -n 's/^[Ll]ocation: //p')
     [ -n "$location" ] || { echo "creation failed"; exit 1; }
+    # One curl for all pieces, so they share a kept-alive connection as a
+    # browser's requests do; each piece is streamed from the disk.
+    local args=() codes
     for piece in "$WORK"/src/pieces/p*; do
-        code=$(curl -s -o /dev/null -w '%{http_code}' -X PATCH -H 'x-veltocorvane: 1' -H 'Tus-Resumable: 1.0.0' \
-            -H "Cookie: vcu=$KEY" -H 'Expect:' -H 'Content-Type: application/offset+octet-stream' \
-            -H "Upload-Offset: $offset" --data-binary "@$piece" "$BASE$location")
-        [ "$code" = 204 ] || { echo "PATCH at $offset failed: $code"; exit 1; }
+        [ ${#args[@]} -gt 0 ] && args+=(--next)
+        args+=(-s -o /dev/null -w '%{http_code}\n' -X PATCH -H 'x-veltocorvane: 1' -H 'Tus-Resumable: 1.0.0'
+            -H "Cookie: vcu=$KEY" -H 'Expect:' -H 'Content-Type: application/offset+octet-stream'
+            -H "Upload-Offset: $offset" -T "$piece" "$BASE$location")
         offset=$((offset + $(stat -c %s "$piece")))
     done
+    codes=$(curl "${args[@]}" | sort -u | tr '\n' ' ')
+    [ "$codes" = "204 " ] || { echo "a PATCH failed: $codes"; exit 1; }
     end=$(bench_now)
     stored_ok
     python3 -c "print(round($BIG_BYTES / ($end - $start) / 1e6, 1))"
