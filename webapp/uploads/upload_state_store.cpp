@@ -195,17 +195,27 @@ bool UploadStateStore::Release(std::string_view id, std::uint64_t offset, std::u
         const auto found = m_uploads.find(id);
         if (found == m_uploads.end())
             return false;
-        Entry& entry = found->second;
-        entry.busy = false;
-        entry.record.offset = offset;
-        entry.record.touchedUnix = nowUnix;
-        entry.expiryTick = nowTick + kLifetimeMs;
-        ScheduleLocked();
-        record = entry.record;
+        record = found->second.record;
         path = RecordPath(id);
     }
+    record.offset = offset;
+    record.touchedUnix = nowUnix;
+    // Written while the claim still holds: once it ends, another request may
+    // finish the upload and remove the record, which must then stay removed.
+    const bool kept = Succeeded(ReplacePrivateFile(path, SerializeUploadRecord(record)));
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_uploads.find(id);
+        if (found == m_uploads.end())
+            return false;
+        Entry& entry = found->second;
+        entry.record = std::move(record);
+        entry.busy = false;
+        entry.expiryTick = nowTick + kLifetimeMs;
+        ScheduleLocked();
+    }
     m_settled.notify_all();
-    return Succeeded(ReplacePrivateFile(path, SerializeUploadRecord(record)));
+    return kept;
 }
 
 void UploadStateStore::Forget(std::string_view id) {
