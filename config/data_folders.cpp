@@ -74,6 +74,14 @@ std::string LogsFolderPath() {
     return folder.empty() ? folder : folder + "/logs";
 }
 
+std::string UploadsFolderPath() {
+    const std::string data = DataFolderOverride();
+    if (!data.empty())
+        return (data == "/" ? std::string() : data) + "/uploads";
+    const std::string folder = AppFolderIn("XDG_STATE_HOME", "/.local/state");
+    return folder.empty() ? folder : folder + "/uploads";
+}
+
 std::string ConfigHomeFolder() {
     return XdgFolder("XDG_CONFIG_HOME", "/.config");
 }

@@ -19,6 +19,10 @@ std::string ConfigFilePath();
 // <data folder>/logs, else $XDG_STATE_HOME/VeltoCorvane/logs.
 std::string LogsFolderPath();
 
+// <data folder>/uploads, else $XDG_STATE_HOME/VeltoCorvane/uploads: the state of
+// unfinished uploads, so that they can go on (or be cleaned up) after a restart.
+std::string UploadsFolderPath();
+
 // $XDG_CONFIG_HOME (or HOME/.config) itself, whatever the data folder: the
 // desktop's own per-user settings live under it (autostart/, for example).
 std::string ConfigHomeFolder();

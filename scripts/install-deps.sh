@@ -47,6 +47,9 @@ TEST_APT_PACKAGES=(
     desktop-file-utils
     # side-by-side speed benchmark: Caddy as the second peer server
     caddy
+    # resumable uploads: tuspy as an independent tus client (tus-js-client
+    # comes from npm with the browser tests' packages)
+    python3-tuspy
     # browser tests: Debian's chromium, driven by playwright-core from npm,
     # with Korean glyphs for the pages' screenshots
     chromium fonts-noto-cjk

@@ -37,7 +37,12 @@ void Wipe(std::u16string& text) {
 
 CorvaneService::CorvaneService(ServiceOptions options, const IAssetSource& assets)
     : m_options(std::move(options)), m_accessLog(m_options.logsFolder),
-      m_webApp(assets, m_accessLog), m_server(m_webApp) {}
+      m_webApp(assets, m_accessLog), m_server(m_webApp) {
+    // Uploads left unfinished by an earlier run are taken over or cleaned up
+    // before the first request; without the folder they just cannot resume.
+    if (!m_options.uploadsFolder.empty())
+        m_webApp.OpenUploadState(m_options.uploadsFolder);
+}
 
 CorvaneService::~CorvaneService() {
     {

@@ -6,8 +6,9 @@ namespace Velto::Corvane {
 
 // What the program hands the service at construction.
 struct ServiceOptions {
-    std::string configPath; // full path of config.json
-    std::string logsFolder; // folder of the daily access logs
+    std::string configPath;    // full path of config.json
+    std::string logsFolder;    // folder of the daily access logs
+    std::string uploadsFolder; // state of unfinished uploads; empty: not kept
     bool loopbackOnly{false};
     std::u16string keyNamePrefix;           // persisted key name prefix of the own certificate
     std::u16string certificateSubject;      // "CN=..." of the own certificate

@@ -52,6 +52,9 @@ const TEXTS = {
     failed: '실패',
     cancelled: '취소됨',
     cancelUpload: '올리기 취소',
+    reconnecting: '다시 연결하는 중…',
+    resumingFrom: '{percent}%부터 이어 올리는 중',
+    resumedUpload: '{name}: 중단된 곳({percent}%)부터 이어 올립니다',
     cancelAll: '모두 취소',
     close: '닫기',
     previous: '이전',
@@ -165,6 +168,9 @@ const TEXTS = {
     failed: 'Failed',
     cancelled: 'Cancelled',
     cancelUpload: 'Cancel upload',
+    reconnecting: 'Reconnecting…',
+    resumingFrom: 'Resuming from {percent}%',
+    resumedUpload: '{name}: resuming where it stopped ({percent}%)',
     cancelAll: 'Cancel all',
     close: 'Close',
     previous: 'Previous',
@@ -2167,6 +2173,7 @@ function pumpUploads() {
 }
 
 function sendUpload(entry) {
+  if (entry.file.size > RESUMABLE_FROM_BYTES) return sendResumable(entry);
   const xhr = new XMLHttpRequest();
   entry.xhr = xhr;
   entry.state = 'running';
@@ -2362,3 +2369,230 @@ async function walkEntry(entry, parent, files, folders) {
 
 if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);
 else start();
+
+// ---------------------------------------------------------------------------
+// Big files go through the resumable-upload protocol (tus 1.0.0) in pieces, so
+// a dropped connection, a reload or a restart of the server costs at most the
+// piece in flight. The upload's address is kept in localStorage under the
+// file's name, size, modification time and destination: choosing the same file
+// for the same folder again continues it.
+
+const RESUMABLE_FROM_BYTES = 16 * 1024 * 1024;
+const RESUMABLE_PIECE_BYTES = 64 * 1024 * 1024; // proxies with body limits pass
+const RESUMABLE_RETRY_MS = [1000, 2000, 4000, 8000, 15000, 30000, 30000, 30000, 30000, 30000];
+const RESUMABLE_KEY_PREFIX = 'vc-upload:';
+const UPLOADS_ENDPOINT = '/api/uploads/';
+
+// Requests the browser ends because the page goes away are not cancellations:
+// the upload stays on the server for the page that comes next.
+let pageLeaving = false;
+window.addEventListener('pagehide', () => {
+  pageLeaving = true;
+});
+
+// Thrown through the steps of one upload: cancelled by the visitor, refused for
+// good by the server, or worth another try after a pause.
+class UploadStop {
+  constructor(kind, text) {
+    this.kind = kind; // 'cancel' | 'leave' | 'fatal' | 'retry'
+    this.text = text;
+  }
+}
+
+function resumableKey(entry) {
+  const file = entry.file;
+  return RESUMABLE_KEY_PREFIX + JSON.stringify([entry.share, [...entry.base, ...entry.rel].join('/'),
+    file.name, file.size, file.lastModified]);
+}
+
+function storedUploadUrl(key) {
+  try {
+    return localStorage.getItem(key);
+  } catch {
+    return null;
+  }
+}
+
+function storeUploadUrl(key, url) {
+  try {
+    if (url) localStorage.setItem(key, url);
+    else localStorage.removeItem(key);
+  } catch {
+    // Private windows may refuse storage; the upload then cannot outlive the page.
+  }
+}
+
+function base64Text(text) {
+  let binary = '';
+  for (const byte of new TextEncoder().encode(text)) binary += String.fromCharCode(byte);
+  return btoa(binary);
+}
+
+function replyError(xhr) {
+  try {
+    const parsed = JSON.parse(xhr.responseText);
+    if (parsed && typeof parsed.error === 'string') return errorText(parsed);
+  } catch {
+    // not JSON
+  }
+  return errorText({ error: 'failed' });
+}
+
+// One request of the protocol; resolves with the XHR once any reply came.
+// The XHR sits in entry.xhr, so cancelling the row aborts it.
+function resumableRequest(entry, method, url, headers, body, onProgress) {
+  return new Promise((resolve, reject) => {
+    const xhr = new XMLHttpRequest();
+    entry.xhr = xhr;
+    xhr.open(method, url);
+    xhr.setRequestHeader('Tus-Resumable', '1.0.0');
+    xhr.setRequestHeader('X-VeltoCorvane', '1');
+    for (const [name, value] of Object.entries(headers)) xhr.setRequestHeader(name, value);
+    if (onProgress) {
+      xhr.upload.addEventListener('progress', (event) => {
+        if (event.lengthComputable) onProgress(event.loaded);
+      });
+    }
+    xhr.addEventListener('load', () => resolve(xhr));
+    xhr.addEventListener('error', () => reject(new UploadStop('retry', t('e_network'))));
+    xhr.addEventListener('timeout', () => reject(new UploadStop('retry', t('e_network'))));
+    xhr.addEventListener('abort', () => reject(new UploadStop(pageLeaving ? 'leave' : 'cancel')));
+    xhr.send(body ?? null);
+  });
+}
+
+// Waits before the next try; cancelling the row ends the wait.
+function resumablePause(entry, ms) {
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(resolve, ms);
+    entry.xhr = {
+      abort() {
+        clearTimeout(timer);
+        reject(new UploadStop('cancel'));
+      },
+    };
+  });
+}
+
+function showUploadProgress(entry, done) {
+  const size = entry.file.size;
+  const percent = size > 0 ? Math.min(100, Math.floor((done / size) * 100)) : 100;
+  entry.bar.value = percent;
+  entry.stateText.textContent = percent + '%';
+  entry.stateText.title = '';
+}
+
+async function createResumable(entry) {
+  const file = entry.file;
+  const folder = [...entry.base, ...entry.rel.slice(0, -1)].join('/');
+  const metadata = [
+    'share ' + base64Text(entry.share),
+    'path ' + base64Text(folder),
+    'filename ' + base64Text(entry.rel[entry.rel.length - 1]),
+    'filetype ' + base64Text(file.type || 'application/octet-stream'),
+  ].join(',');
+  const xhr = await resumableRequest(entry, 'POST', UPLOADS_ENDPOINT,
+    { 'Upload-Length': String(file.size), 'Upload-Metadata': metadata });
+  if (xhr.status === 201 && xhr.getResponseHeader('Location')) {
+    return new URL(xhr.getResponseHeader('Location'), location.href).pathname;
+  }
+  throw new UploadStop(xhr.status >= 500 ? 'retry' : 'fatal', replyError(xhr));
+}
+
+// The offset the server holds; null when the upload is gone (expired,
+// finished or not ours), so a new one starts.
+async function resumableOffset(entry, url) {
+  const xhr = await resumableRequest(entry, 'HEAD', url, {});
+  if (xhr.status === 200) return Number(xhr.getResponseHeader('Upload-Offset'));
+  if (xhr.status === 403 || xhr.status === 404 || xhr.status === 410) return null;
+  throw new UploadStop(xhr.status >= 500 ? 'retry' : 'fatal', replyError(xhr));
+}
+
+// Cancelling removes the partial file on the server as well.
+function cancelResumable(entry, url, key) {
+  if (url) {
+    fetch(url, { method: 'DELETE', headers: { 'Tus-Resumable': '1.0.0', 'X-VeltoCorvane': '1' } })
+      .catch(() => {});
+  }
+  storeUploadUrl(key, null);
+  finishUpload(entry, 'cancelled', t('cancelled'));
+}
+
+async function sendResumable(entry) {
+  entry.state = 'running';
+  uploads.running.add(entry);
+  entry.row.className = 'upload-row running';
+  entry.stateText.textContent = '0%';
+  const file = entry.file;
+  const key = resumableKey(entry);
+  let url = storedUploadUrl(key);
+  let offset = 0;
+  let fresh = true; // nothing is known about the upload yet on this page
+  let failures = 0;
+  let stored = '';
+  while (true) {
+    try {
+      if (url && (fresh || failures > 0)) {
+        const held = await resumableOffset(entry, url);
+        if (held === null) {
+          url = null;
+          storeUploadUrl(key, null);
+        } else {
+          offset = held;
+          if (fresh && offset > 0) {
+            const percent = Math.floor((offset / file.size) * 100);
+            showUploadProgress(entry, offset);
+            entry.stateText.textContent = t('resumingFrom', { percent });
+            toast(t('resumedUpload', { name: entry.rel.join('/'), percent }));
+          }
+        }
+      }
+      if (!url) {
+        url = await createResumable(entry);
+        storeUploadUrl(key, url);
+        offset = 0;
+      }
+      fresh = false;
+      while (offset < file.size) {
+        const end = Math.min(offset + RESUMABLE_PIECE_BYTES, file.size);
+        const from = offset;
+        const xhr = await resumableRequest(entry, 'PATCH', url,
+          { 'Upload-Offset': String(offset), 'Content-Type': 'application/offset+octet-stream' },
+          file.slice(offset, end), (loaded) => showUploadProgress(entry, from + loaded));
+        if (xhr.status === 204) {
+          offset = Number(xhr.getResponseHeader('Upload-Offset'));
+          failures = 0;
+          showUploadProgress(entry, offset);
+          const name = xhr.getResponseHeader('Upload-Name');
+          if (name) stored = decodeURIComponent(name);
+          continue;
+        }
+        // A stale offset or a piece still being received: ask again.
+        const again = xhr.status === 409 || xhr.status === 423 || xhr.status >= 500;
+        throw new UploadStop(again ? 'retry' : 'fatal', replyError(xhr));
+      }
+      storeUploadUrl(key, null);
+      const asSent = entry.rel[entry.rel.length - 1];
+      finishUpload(entry, 'done', stored && stored !== asSent ? t('savedAs', { name: stored }) : t('done'));
+      return;
+    } catch (error) {
+      if (!(error instanceof UploadStop)) throw error;
+      if (error.kind === 'leave') return;
+      if (error.kind === 'cancel') return cancelResumable(entry, url, key);
+      if (error.kind === 'fatal' || failures >= RESUMABLE_RETRY_MS.length) {
+        finishUpload(entry, 'failed', t('failed') + ': ' + error.text);
+        return;
+      }
+      entry.stateText.textContent = t('reconnecting');
+      entry.stateText.title = error.text;
+      entry.row.className = 'upload-row running reconnecting';
+      try {
+        await resumablePause(entry, RESUMABLE_RETRY_MS[failures]);
+      } catch {
+        return cancelResumable(entry, url, key);
+      }
+      failures++;
+      entry.row.className = 'upload-row running';
+    }
+  }
+}

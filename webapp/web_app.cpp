@@ -112,6 +112,7 @@ void WebApp::HandleRequest(const HttpRequest& request, HttpBody& body, HttpRespo
     Context context = MakeContext(request, body, response);
     if (!PassesCsrfCheck(request))
         return SendError(response, 403, "csrf");
+    m_uploads.PurgeExpired(context.now);
     Route(context);
 }
 
@@ -139,6 +140,8 @@ void WebApp::Route(Context& context) {
             return ReceiveUpload(context, Utf8ToUtf16(share), Utf8ToUtf16(item));
         return SendFile(context, Utf8ToUtf16(share), Utf8ToUtf16(item));
     }
+    if (path == "/api/uploads" || path.starts_with("/api/uploads/"))
+        return ServeUploads(context);
     if (path.starts_with(kZipPrefix) && isRead)
         return SendZip(context, std::string_view(path).substr(kZipPrefix.size()));
     if (path == "/api/session" && isGet)

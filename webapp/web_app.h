@@ -11,6 +11,8 @@
 #include "webapp/share_target.h"
 #include "webapp/thumbnails/thumbnail_cache.h"
 #include "webapp/thumbnails/thumbnail_maker.h"
+#include "webapp/uploads/temporary_upload.h"
+#include "webapp/uploads/upload_state_store.h"
 #include "webapp/zip/zip_job.h"
 #include "json/json.h"
 
@@ -107,6 +109,11 @@ public:
     bool OpenShare(Context& context, std::u16string_view shareName, std::u16string_view itemPath,
                    AccessFlags required, ShareTarget& out);
 
+    // Keeps resumable uploads and the temporary files of running PUTs in
+    // `folder`, taking over what an earlier run left there (see
+    // UploadStateStore::Open). Without it resumable uploads are not offered.
+    bool OpenUploadState(const std::string& folder);
+
     SessionStore& Sessions() { return m_sessions; }
     AttemptLimiter& Limiter() { return m_limiter; }
 
@@ -139,6 +146,16 @@ private:
     void Rename(Context& context);
     void DeleteItems(Context& context);
 
+    // Resumable uploads.
+    void ServeUploads(Context& context);
+    void CreateUpload(Context& context);
+    bool FindOwnUpload(Context& context, std::string_view id, UploadRecord& out);
+    void ShowUpload(Context& context, std::string_view id);
+    void ContinueUpload(Context& context, std::string_view id);
+    void FinishUpload(Context& context, std::string_view id, const UploadRecord& record,
+                      const ShareTarget& target, int folder, TemporaryUpload& temp);
+    void TerminateUpload(Context& context, std::string_view id);
+
     // ZIP download and thumbnails.
     struct ZipBuild;
     void PrepareZip(Context& context);
@@ -160,6 +177,7 @@ private:
     SearchSlots m_searchSlots{kSearchesPerAddress};
     ThumbnailCache m_thumbnails{kThumbnailBudgetBytes};
     ThumbnailMaker m_thumbnailMaker;
+    UploadStateStore m_uploads;
     mutable std::mutex m_snapshotMutex; // guards m_snapshot and m_zipJobs
     std::shared_ptr<const Config> m_snapshot;
     std::map<std::string, ZipJob, std::less<>> m_zipJobs; // by token

@@ -3,160 +3,21 @@
 // once it is complete and on the disk.
 #include "webapp/web_app.h"
 
-#include "base/file_util.h"
-#include "base/system_random.h"
 #include "base/unique_fd.h"
 #include "base/utf.h"
 #include "server/http/request_helpers.h"
 #include "webapp/fs/create_at.h"
 #include "webapp/fs/disk_sync.h"
-#include "webapp/fs/free_space.h"
-#include "webapp/fs/item_name.h"
 #include "webapp/fs/open_folder.h"
-#include "webapp/fs/rename_at.h"
 #include "webapp/fs/zone_identifier.h"
-#include "webapp/numbered_name.h"
+#include "webapp/uploads/destination_folder.h"
+#include "webapp/uploads/final_name.h"
+#include "webapp/uploads/temporary_upload.h"
+#include "webapp/uploads/upload_transfer.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <limits>
-#include <memory>
-#include <optional>
 
 namespace Velto::Corvane {
-
-namespace {
-
-// Space that must stay free beyond a body of known length.
-constexpr std::uint64_t kFreeSpaceMargin = 1'048'576;
-constexpr std::size_t kTransferBufferBytes = 262'144;
-// Written bytes handed to the disk at a time while the body still arrives.
-constexpr std::uint64_t kWritebackStretch = 8 * 1'048'576;
-constexpr std::size_t kTempRandomBytes = 8;
-constexpr std::uint32_t kMaxNumberedName = 9999;
-
-enum class UploadError { None, TooLarge, NoSpace, Aborted, Failed };
-
-struct ErrorReply {
-    std::int32_t status;
-    std::string_view code;
-};
-
-ErrorReply ReplyFor(UploadError error) {
-    switch (error) {
-    case UploadError::TooLarge:
-        return {413, "tooLarge"};
-    case UploadError::NoSpace:
-        return {507, "noSpace"};
-    case UploadError::Aborted:
-        return {400, "aborted"};
-    case UploadError::None:
-    case UploadError::Failed:
-        break;
-    }
-    return {500, "failed"};
-}
-
-UploadError WriteErrorFor(Result result) {
-    return result == kDiskFull ? UploadError::NoSpace : UploadError::Failed;
-}
-
-// The temporary file of one upload. It is removed when this goes out of scope
-// unless it was renamed to its final name, so no path out of the route (an
-// exception included) leaves it behind.
-class TemporaryUpload {
-public:
-    TemporaryUpload(int folderFd, std::string name, UniqueFd file)
-        : m_folderFd(folderFd), m_name(std::move(name)), m_file(std::move(file)) {}
-    TemporaryUpload(const TemporaryUpload&) = delete;
-    TemporaryUpload& operator=(const TemporaryUpload&) = delete;
-    ~TemporaryUpload() { Discard(); }
-
-    int Fd() const { return m_file.Get(); }
-    const std::string& Name() const { return m_name; }
-    void Close() { m_file.Reset(); }
-    // The file now lives under its final name.
-    void Release() { m_name.clear(); }
-    // Removes the file now, before the reply tells the client it is gone.
-    void Discard() {
-        m_file.Reset();
-        if (!m_name.empty())
-            RemoveFileAt(m_folderFd, m_name);
-        m_name.clear();
-    }
-
-private:
-    int m_folderFd;
-    std::string m_name;
-    UniqueFd m_file;
-};
-
-// Streams the body into the file. Stops at the first error; `total` counts
-// every body byte received, written or not. The buffer is filled before it
-// is written, so a fast sender costs one write per buffer, and the disk
-// starts on each stretch of the file while the next one arrives.
-// A body of announced length gets a buffer of its size, one byte more so
-// that the read seeing its end shares the buffer (small files are most
-// uploads, and a large buffer for each costs more than their bytes).
-UploadError Transfer(HttpBody& body, int fd, std::uint64_t limit, std::uint64_t& total,
-                     std::optional<std::uint64_t> announced) {
-    const std::size_t bufferBytes = static_cast<std::size_t>(std::min<std::uint64_t>(
-        announced ? *announced + 1 : kTransferBufferBytes, kTransferBufferBytes));
-    const auto buffer = std::make_unique_for_overwrite<std::byte[]>(bufferBytes);
-    std::uint64_t written = 0;
-    std::uint64_t writebackFrom = 0;
-    bool ended = false;
-    while (!ended) {
-        std::size_t filled = 0;
-        while (filled < bufferBytes) {
-            std::size_t count = 0;
-            if (!body.Read(std::span(buffer.get() + filled, bufferBytes - filled), count))
-                return UploadError::Aborted;
-            if (count == 0) {
-                ended = true;
-                break;
-            }
-            filled += count;
-            total += count;
-            if (limit != 0 && total > limit)
-                return UploadError::TooLarge;
-        }
-        const Result result =
-            WriteAll(fd, std::string_view(reinterpret_cast<const char*>(buffer.get()), filled));
-        if (Failed(result))
-            return WriteErrorFor(result);
-        written += filled;
-        if (written - writebackFrom >= kWritebackStretch) {
-            StartWriteback(fd, writebackFrom, written - writebackFrom);
-            writebackFrom = written;
-        }
-    }
-    return UploadError::None;
-}
-
-// Gives the finished temporary file its final name in the same folder:
-// replacing an existing file when asked to, else the first free name among
-// the name itself and its numbered forms. Empty when there is none.
-std::u16string MoveToFinalName(int folderFd, const std::string& temp, const std::u16string& name,
-                               bool overwrite) {
-    if (overwrite)
-        return RenameReplacing(folderFd, temp, folderFd, Utf16ToUtf8(name)) == 0 ? name
-                                                                                 : std::u16string();
-    for (std::uint32_t n = 1; n <= kMaxNumberedName; ++n) {
-        const std::u16string candidate = n == 1 ? name : MakeNumberedName(name, n);
-        const std::string bytes = Utf16ToUtf8(candidate);
-        if (candidate.size() > kMaxItemNameUnits || bytes.size() > kMaxItemNameBytes)
-            break;
-        const int err = RenameNoReplace(folderFd, temp, folderFd, bytes);
-        if (err == 0)
-            return candidate;
-        if (err != EEXIST)
-            break;
-    }
-    return {};
-}
-
-} // namespace
 
 void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
                            std::u16string_view itemPath) {
@@ -190,27 +51,28 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
     }
     // Refused before a byte is read; a free space that cannot be found out
     // counts as none.
-    if (lengthKnown && (length > std::numeric_limits<std::uint64_t>::max() - kFreeSpaceMargin ||
-                        FreeBytesAvailable(folder.Get()) < length + kFreeSpaceMargin)) {
+    if (lengthKnown && !HasRoomFor(folder.Get(), length)) {
         response.CloseAfter();
         return SendError(response, 507, "noSpace");
     }
 
-    const std::string random = RandomHex(kTempRandomBytes);
-    if (random.empty())
+    const std::string tempName = NewUploadTempName();
+    if (tempName.empty())
         return SendError(response, 403, "denied");
-    const std::string tempName = Utf16ToUtf8(kUploadTempPrefix) + random;
+    // Noted in the data folder before the file exists, so a process killed
+    // meanwhile has its leftover removed at the next start; the note goes
+    // after the file (declared first, it is destroyed last).
+    const UploadStateStore::RunningPut running =
+        m_uploads.NoteRunningPut(DestinationFolderPath(target.root, target.components), tempName);
     FdOrErrno created = CreateNewFileAt(folder.Get(), tempName);
     if (!created.Ok())
         return SendError(response, 403, "denied");
     TemporaryUpload temp(folder.Get(), tempName, std::move(created.fd));
-    // Read-ahead hints only matter for a file written in more than one piece.
-    if (!lengthKnown || length >= kTransferBufferBytes)
-        ::posix_fadvise(temp.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(temp.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     std::uint64_t total = 0;
-    UploadError error = Transfer(context.body, temp.Fd(), limit, total,
-                                 lengthKnown ? std::optional<std::uint64_t>(length) : std::nullopt);
+    std::uint64_t written = 0;
+    UploadError error = TransferBody(context.body, temp.Fd(), limit, total, written);
     if (error == UploadError::None && lengthKnown && total != length)
         error = UploadError::Aborted;
     if (error == UploadError::None) {
@@ -225,7 +87,7 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
     temp.Close();
     if (error != UploadError::None) {
         temp.Discard();
-        const ErrorReply reply = ReplyFor(error);
+        const UploadErrorReply reply = ReplyFor(error);
         response.CloseAfter();
         SendError(response, reply.status, reply.code);
         LogAccess(context, "upload", target.DisplayPath(), reply.status, total);

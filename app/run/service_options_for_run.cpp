@@ -10,6 +10,7 @@ Velto::Corvane::ServiceOptions ServiceOptionsFor(const EnvironmentSettings& sett
     Velto::Corvane::ServiceOptions options;
     options.configPath = Velto::Corvane::ConfigFilePath();
     options.logsFolder = Velto::Corvane::LogsFolderPath();
+    options.uploadsFolder = Velto::Corvane::UploadsFolderPath();
     options.loopbackOnly = settings.loopback;
     if (settings.SelfContained()) {
         options.keyNamePrefix = kCheckKeyNamePrefix;

@@ -48,6 +48,7 @@ ServiceOptions ServiceFixture::Options(bool loopbackOnly) const {
     ServiceOptions options;
     options.configPath = ConfigPath();
     options.logsFolder = m_home->root + "/state/VeltoCorvane/logs";
+    options.uploadsFolder = m_home->root + "/state/VeltoCorvane/uploads";
     options.loopbackOnly = loopbackOnly;
     options.keyNamePrefix = u"VeltoCorvaneCheck-";
     options.certificateSubject = u"CN=VeltoCorvane Check";

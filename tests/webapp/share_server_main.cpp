@@ -1,8 +1,9 @@
 // Serves one folder as the share "share", with every right for guests, on a
 // loopback port the system picks; prints the port and runs until it is
-// killed. For tests that end the server process abruptly.
+// killed. For tests that end the server process abruptly. With a state
+// folder, unfinished uploads are kept there and taken over at the next start.
 //
-//   webapp_share_server <folder>
+//   webapp_share_server <folder> [<state folder>]
 #include "base/utf.h"
 #include "config/access_log.h"
 #include "config/config.h"
@@ -18,8 +19,8 @@ using namespace Velto;
 using namespace Velto::Corvane;
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s <folder> [<state folder>]\n", argv[0]);
         return 2;
     }
     std::signal(SIGPIPE, SIG_IGN);
@@ -36,6 +37,10 @@ int main(int argc, char** argv) {
     AccessLog log("");
     WebApp app(assets, log);
     app.SetConfig(config);
+    if (argc == 3 && !app.OpenUploadState(argv[2])) {
+        std::fprintf(stderr, "cannot use the state folder %s\n", argv[2]);
+        return 1;
+    }
     HttpServer server(app);
     ServerOptions options;
     options.port = 0;

@@ -1,6 +1,6 @@
 // A server process killed in the middle of an upload leaves no partial file
 // under the upload's name: only the hidden temporary file, which visitors
-// can never see.
+// can never see, and which the next start removes.
 #include "tests/support/child_process.h"
 #include "tests/support/http_client.h"
 #include "tests/support/temp_home.h"
@@ -24,9 +24,14 @@ class KilledServer : public ::testing::Test {
 protected:
     void SetUp() override {
         m_share = std::filesystem::path(m_home.root) / "share";
+        m_state = std::filesystem::path(m_home.root) / "state";
         std::filesystem::create_directories(m_share);
+        StartServer();
+    }
 
-        m_server = Velto::Testing::ChildProcess({VELTO_SHARE_SERVER, m_share.string()});
+    void StartServer() {
+        m_server =
+            Velto::Testing::ChildProcess({VELTO_SHARE_SERVER, m_share.string(), m_state.string()});
         ASSERT_TRUE(m_server.WaitForOutput("\n")) << "the server printed no port";
         m_port = static_cast<std::uint16_t>(std::atoi(m_server.Output().c_str()));
         ASSERT_NE(m_port, 0) << "the server printed no port";
@@ -41,6 +46,7 @@ protected:
 
     TempHome m_home;
     std::filesystem::path m_share;
+    std::filesystem::path m_state;
     Velto::Testing::ChildProcess m_server;
     std::uint16_t m_port{0};
 };
@@ -64,6 +70,10 @@ TEST_F(KilledServer, NoPartialFileIsLeftVisible) {
         names.push_back(entry.path().filename().string());
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(names[0].starts_with(".vcsupload-")) << names[0];
+
+    StartServer();
+    EXPECT_TRUE(std::filesystem::is_empty(m_share));
+    EXPECT_TRUE(std::filesystem::is_empty(m_state));
 }
 
 } // namespace

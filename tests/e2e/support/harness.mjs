@@ -162,6 +162,31 @@ export class Server {
     });
   }
 
+  // Kills the program with SIGKILL, as a crash or a power cut would end it, and
+  // starts it again on the same port with the same folders.
+  async killAndRestart() {
+    if (this.exited === null) {
+      const ended = new Promise((resolve) => this.child.once('exit', resolve));
+      this.child.kill('SIGKILL');
+      await ended;
+    }
+    const program = path.join(BINARY_DIR, 'app/veltocorvane');
+    const child = spawn(program, ['--headless', '--port', String(this.port)], { env: this.env, stdio: ['ignore', 'pipe', 'pipe'] });
+    this.child = child;
+    this.output = '';
+    this.exited = null;
+    child.stdout.on('data', (chunk) => {
+      this.output += chunk;
+    });
+    child.stderr.on('data', (chunk) => {
+      this.errors += chunk;
+    });
+    child.on('exit', (code, signal) => {
+      this.exited = code ?? signal;
+    });
+    await this.waitForReady();
+  }
+
   // The freedesktop.org home trash of the program's user.
   get trashFiles() {
     return path.join(this.folders['data-home'], 'Trash/files');

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace Velto::Corvane {
+
+// Gives a finished temporary file its final name in the same folder:
+// replacing an existing file when asked to, else the first free name among
+// the name itself and its numbered forms ("name (2).ext"...). Empty when
+// there is none.
+std::u16string MoveToFinalName(int folderFd, const std::string& temp, const std::u16string& name,
+                               bool overwrite);
+
+} // namespace Velto::Corvane

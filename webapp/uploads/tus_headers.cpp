@@ -1,0 +1,125 @@
+#include "webapp/uploads/tus_headers.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace Velto::Corvane {
+
+namespace {
+
+constexpr std::size_t kMaxSizeDigits = 19;
+
+int Base64Digit(char c) {
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+bool IsKeyCharacter(char c) {
+    return c > ' ' && c < 0x7F && c != ',';
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+std::optional<std::uint64_t> ParseTusSize(std::string_view text) {
+    if (text.empty() || text.size() > kMaxSizeDigits)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> DecodeBase64(std::string_view text) {
+    if (text.size() % 4 != 0)
+        return std::nullopt;
+    std::string out;
+    out.reserve(text.size() / 4 * 3);
+    for (std::size_t i = 0; i < text.size(); i += 4) {
+        const bool last = i + 4 == text.size();
+        int digits[4];
+        int padding = 0;
+        for (int j = 0; j < 4; ++j) {
+            const char c = text[i + j];
+            if (c == '=' && last && j >= 2) {
+                digits[j] = 0;
+                ++padding;
+                continue;
+            }
+            if (padding != 0)
+                return std::nullopt; // a digit after padding
+            digits[j] = Base64Digit(c);
+            if (digits[j] < 0)
+                return std::nullopt;
+        }
+        const std::uint32_t group = (static_cast<std::uint32_t>(digits[0]) << 18) |
+                                    (static_cast<std::uint32_t>(digits[1]) << 12) |
+                                    (static_cast<std::uint32_t>(digits[2]) << 6) |
+                                    static_cast<std::uint32_t>(digits[3]);
+        // Bits below the last whole byte must be zero, so one text means one value.
+        if ((padding == 1 && (group & 0xFF) != 0) || (padding == 2 && (group & 0xFFFF) != 0))
+            return std::nullopt;
+        out.push_back(static_cast<char>(group >> 16));
+        if (padding < 2)
+            out.push_back(static_cast<char>((group >> 8) & 0xFF));
+        if (padding < 1)
+            out.push_back(static_cast<char>(group & 0xFF));
+    }
+    return out;
+}
+
+std::optional<std::map<std::string, std::string, std::less<>>>
+ParseUploadMetadata(std::string_view text) {
+    std::map<std::string, std::string, std::less<>> pairs;
+    if (TrimSpaces(text).empty())
+        return pairs;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view pair = TrimSpaces(text.substr(0, comma));
+        const std::size_t space = pair.find(' ');
+        const std::string_view key = pair.substr(0, space);
+        if (key.empty())
+            return std::nullopt;
+        for (const char c : key) {
+            if (!IsKeyCharacter(c))
+                return std::nullopt;
+        }
+        std::string value;
+        if (space != std::string_view::npos) {
+            std::optional<std::string> decoded = DecodeBase64(pair.substr(space + 1));
+            if (!decoded)
+                return std::nullopt;
+            value = std::move(*decoded);
+        }
+        if (pairs.size() >= kMaxMetadataPairs ||
+            !pairs.emplace(std::string(key), std::move(value)).second)
+            return std::nullopt;
+        if (comma == std::string_view::npos)
+            break;
+        text.remove_prefix(comma + 1);
+    }
+    return pairs;
+}
+
+} // namespace Velto::Corvane
