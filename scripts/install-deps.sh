@@ -42,6 +42,9 @@ TEST_APT_PACKAGES=(
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils xclip
     # the launcher entry's check
     desktop-file-utils
+    # WebDAV clients the WebDAV tests drive (litmus suites, rclone, cadaver,
+    # a davfs2 mount), and nginx's PROPFIND module for the WebDAV benchmark
+    litmus rclone cadaver davfs2 libnginx-mod-http-dav-ext
     # browser tests: Debian's chromium, driven by playwright-core from npm,
     # with Korean glyphs for the pages' screenshots
     chromium fonts-noto-cjk
