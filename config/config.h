@@ -73,6 +73,7 @@ struct Config {
     bool upnp{true};
     bool showHidden{false};
     bool startServerOnLaunch{true};
+    bool webdav{true};       // the shares are also served over WebDAV under /dav/
     std::u16string language; // "ko", "en" or empty (follow the system)
     std::u16string theme;    // "light", "dark" or empty (follow the system)
     std::vector<Share> shares;

@@ -1,9 +1,9 @@
 #include "config/config_file.h"
 
 #include "base/file_util.h"
-#include "base/utf.h"
 #include "base/ordinal_compare.h"
 #include "base/private_file.h"
+#include "base/utf.h"
 
 #include <algorithm>
 
@@ -46,6 +46,7 @@ void ReadServer(const JsonValue& server, Config& config) {
     config.upnp = server.Get("upnp").GetBool(true);
     config.showHidden = server.Get("showHidden").GetBool(false);
     config.startServerOnLaunch = server.Get("startServerOnLaunch").GetBool(true);
+    config.webdav = server.Get("webdav").GetBool(true);
     config.language = ReadText(server.Get("language"));
     config.theme = ReadText(server.Get("theme"));
 }
@@ -101,6 +102,11 @@ JsonValue ServerToJson(const Config& config) {
     server.Set("startServerOnLaunch", JsonValue(config.startServerOnLaunch));
     server.Set("language", TextValue(config.language));
     server.Set("theme", TextValue(config.theme));
+    // Written only when switched off, so the file of a default setup keeps
+    // its members, and older copies, which do not know this one, read it as
+    // they always did.
+    if (!config.webdav)
+        server.Set("webdav", JsonValue(false));
     return server;
 }
 

@@ -50,6 +50,9 @@ TEST_APT_PACKAGES=(
     # resumable uploads: tuspy as an independent tus client (tus-js-client
     # comes from npm with the browser tests' packages)
     python3-tuspy
+    # WebDAV clients the WebDAV tests drive (litmus suites, rclone, cadaver,
+    # a davfs2 mount), and nginx's PROPFIND module for the WebDAV benchmark
+    litmus rclone cadaver davfs2 libnginx-mod-http-dav-ext
     # browser tests: Debian's chromium, driven by playwright-core from npm,
     # with Korean glyphs for the pages' screenshots
     chromium fonts-noto-cjk

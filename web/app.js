@@ -68,6 +68,9 @@ const TEXTS = {
     sharesCount: '열 수 있는 폴더와 파일 {n}개',
     shares1: '열 수 있는 폴더와 파일 1개',
     signInHint: '로그인하면 계정에 권한이 있는 폴더와 파일도 열 수 있습니다.',
+    davHint: '파일 관리자에서 드라이브로 열기 (WebDAV, 같은 이름과 암호):',
+    davCopy: '주소 복사',
+    davCopied: '주소를 복사했습니다.',
     canUpload: '파일 올리기 가능',
     viewOnly: '보기와 내려받기만 가능',
     folders: '폴더 {n}개',
@@ -184,6 +187,9 @@ const TEXTS = {
     sharesCount: '{n} folders and files you can open',
     shares1: '1 folder or file you can open',
     signInHint: 'Sign in to also open the folders and files your account has access to.',
+    davHint: 'Open as a drive in your file manager (WebDAV, same name and password):',
+    davCopy: 'Copy address',
+    davCopied: 'Address copied.',
     canUpload: 'Can upload files',
     viewOnly: 'View and download only',
     folders: '{n} folders',
@@ -452,7 +458,7 @@ async function api(method, url, body) {
 // Client state.
 
 const state = {
-  session: { user: null, accounts: false },
+  session: { user: null, accounts: false, webdav: false },
   share: null,
   path: [],
   items: [],
@@ -665,7 +671,17 @@ async function loadSession() {
     state.session = {
       user: typeof reply.data.user === 'string' ? reply.data.user : null,
       accounts: reply.data.accounts === true,
+      webdav: false,
     };
+    // WebDAV may be switched off: it answers OPTIONS with its classes when on.
+    if (state.session.user !== null) {
+      try {
+        const probe = await fetch('/dav/', { method: 'OPTIONS', credentials: 'omit' });
+        state.session.webdav = probe.ok && probe.headers.get('DAV') !== null;
+      } catch {
+        state.session.webdav = false;
+      }
+    }
   }
   renderUser();
 }
@@ -934,10 +950,31 @@ async function showShares() {
   const list = el('ul', { class: 'share-list' });
   for (const share of shares) list.append(el('li', null, shareRow(share)));
   ui.content.replaceChildren(el('div', { class: 'panel' }, list));
+  if (state.session.user !== null && state.session.webdav) ui.content.append(davAddressPanel());
 
   const summary = [document.createTextNode(shares.length === 1 ? t('shares1') : t('sharesCount', { n: formatCount(shares.length) }))];
   if (wantsSignIn) summary.push(el('span', { class: 'hint', text: t('signInHint') }), signInButton('text-button'));
   setSummary(...summary);
+}
+
+// The WebDAV address of the shares, for signed-in visitors to open them as a
+// drive in their file manager.
+function davAddressPanel() {
+  const address = location.origin + '/dav/';
+  const field = el('input', { class: 'dav-field', type: 'text', readonly: true, value: address, 'aria-label': t('davHint') });
+  const copy = el('button', { class: 'button', type: 'button', text: t('davCopy') });
+  copy.addEventListener('click', async () => {
+    try {
+      await navigator.clipboard.writeText(address);
+    } catch {
+      // Plain HTTP pages have no clipboard API: copy the selected field.
+      field.select();
+      document.execCommand('copy');
+    }
+    toast(t('davCopied'));
+  });
+  return el('div', { class: 'panel dav-address' }, el('p', { class: 'hint', text: t('davHint') }),
+    el('div', { class: 'dav-row' }, field, copy));
 }
 
 function signInButton(className) {

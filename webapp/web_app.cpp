@@ -4,6 +4,7 @@
 #include "base/system_random.h"
 #include "base/utf.h"
 #include "server/http/request_helpers.h"
+#include "webapp/dav/dav_service.h"
 
 #include <new>
 #include <utility>
@@ -53,7 +54,9 @@ WebApp::WebApp(const IAssetSource& assets, AccessLog& log, TickSource ticks,
       m_sessions(kSessionIdleMs, sessionIds ? std::move(sessionIds) : SessionStore::IdSource([] {
                      return RandomHex(kSessionIdBytes);
                  })),
-      m_snapshot(std::make_shared<const Config>()) {}
+      m_snapshot(std::make_shared<const Config>()), m_dav(std::make_unique<DavService>(*this)) {}
+
+WebApp::~WebApp() = default;
 
 std::shared_ptr<const Config> WebApp::CurrentConfig() const {
     const std::lock_guard lock(m_snapshotMutex);
@@ -109,6 +112,10 @@ bool WebApp::PassesCsrfCheck(const HttpRequest& request) {
 }
 
 void WebApp::HandleRequest(const HttpRequest& request, HttpBody& body, HttpResponse& response) {
+    // WebDAV clients sign in with every request and never carry the session
+    // cookie, so its requests leave before the cookie is read.
+    if (DavService::Claims(request, *CurrentConfig()))
+        return m_dav->Handle(request, body, response);
     Context context = MakeContext(request, body, response);
     if (!PassesCsrfCheck(request))
         return SendError(response, 403, "csrf");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/clock.h"
 #include "config/access_log.h"
 #include "config/config.h"
 #include "server/http/http_handler.h"
@@ -25,8 +26,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Velto::Corvane {
+
+class DavService;
+struct ItemStat;
 
 // The one request handler of the server: the browser client's files and the
 // JSON API it calls. Works on an immutable configuration snapshot that
@@ -81,6 +86,7 @@ public:
            SessionStore::IdSource sessionIds = {});
     WebApp(const WebApp&) = delete;
     WebApp& operator=(const WebApp&) = delete;
+    ~WebApp() override;
 
     // Installs a new snapshot, then ends share unlocks and sessions that the
     // change revoked (changed or removed share passwords and accounts).
@@ -108,6 +114,57 @@ public:
     // item path, and resolves the share's root. On false the reply was sent.
     bool OpenShare(Context& context, std::u16string_view shareName, std::u16string_view itemPath,
                    AccessFlags required, ShareTarget& out);
+    // The share gate without its reply: the status and error code OpenShare
+    // would send, or none when the target was resolved into `out`.
+    struct GateRefusal {
+        std::int32_t status{0};
+        std::string_view code;
+    };
+    std::optional<GateRefusal> CheckShare(const Context& context, std::u16string_view shareName,
+                                          std::u16string_view itemPath, AccessFlags required,
+                                          ShareTarget& out) const;
+
+    // The shares a visitor sees listed, with the visitor's rights on each. A
+    // share whose password is all that stands between the visitor and it is
+    // listed locked, with no rights.
+    struct VisibleShare {
+        const Share* share{nullptr};
+        AccessFlags rights{};
+        bool locked{false};
+    };
+    std::vector<VisibleShare> VisibleShares(const Context& context) const;
+
+    // A file opened inside a share, sent with its validators and byte ranges
+    // as the download route sends it, and logged as a download.
+    void SendOpenedFile(Context& context, const ShareTarget& target, int fd, const ItemStat& stat,
+                        bool view);
+
+    // Storing an upload's body under the name that ends target.components:
+    // where an existing item of that name leaves it.
+    enum class UploadNaming {
+        Numbered, // the first free name among the name and its numbered forms
+        Replace,  // an existing file is replaced in one step
+        Exact,    // the name itself, or nothing when it is taken
+    };
+    struct UploadOptions {
+        UploadNaming naming{UploadNaming::Numbered};
+        // The body's announced length when the framing does not carry it
+        // (a chunked body whose sender said how long it will be).
+        std::optional<std::uint64_t> announcedLength;
+        // The modification time the stored file gets instead of now.
+        std::optional<FileTime> modified;
+    };
+    struct UploadOutcome {
+        std::int32_t status{0}; // 201 when stored
+        std::string_view code;  // the error code otherwise
+        std::u16string finalName;
+        bool closeConnection{false}; // the body was left unread
+    };
+    // Streams the body into a temporary file beside the destination, marks,
+    // flushes and renames it, and logs the upload. The caller passed the gate
+    // with the rights the naming needs.
+    UploadOutcome StoreUpload(Context& context, const ShareTarget& target,
+                              const UploadOptions& options);
 
     // Keeps resumable uploads and the temporary files of running PUTs in
     // `folder`, taking over what an earlier run left there (see
@@ -116,6 +173,8 @@ public:
 
     SessionStore& Sessions() { return m_sessions; }
     AttemptLimiter& Limiter() { return m_limiter; }
+    PasswordCheckSlots& PasswordChecks() { return m_passwordChecks; }
+    std::uint64_t Now() const { return m_ticks(); }
 
 private:
     void HandleRequest(const HttpRequest& request, HttpBody& body, HttpResponse& response);
@@ -181,6 +240,7 @@ private:
     mutable std::mutex m_snapshotMutex; // guards m_snapshot and m_zipJobs
     std::shared_ptr<const Config> m_snapshot;
     std::map<std::string, ZipJob, std::less<>> m_zipJobs; // by token
+    std::unique_ptr<DavService> m_dav;                    // the WebDAV view of the same shares
 };
 
 } // namespace Velto::Corvane

@@ -10,12 +10,9 @@
 #include "webapp/fs/open_item.h"
 #include "webapp/fs/parent_folders.h"
 #include "webapp/fs/rename_at.h"
-#include "webapp/trash/home_trash.h"
-#include "webapp/trash/recycle_result.h"
-#include "webapp/trash/trash_batch.h"
+#include "webapp/recycle_items.h"
 
 #include <cerrno>
-#include <unistd.h>
 #include <vector>
 
 namespace Velto::Corvane {
@@ -28,14 +25,6 @@ std::u16string StringMember(const JsonValue& body, std::string_view key) {
     return Utf8ToUtf16(body.Get(key).AsString());
 }
 
-// An item a delete request names, checked before anything is moved.
-struct DeleteItem {
-    PathComponents components;
-    std::string fullPath;
-    std::u16string displayPath;
-    std::uint64_t mountId{0};
-};
-
 std::u16string DisplayPathOf(std::u16string_view shareDisplay, const PathComponents& components) {
     std::u16string path(shareDisplay);
     for (const std::u16string& component : components) {
@@ -43,38 +32,6 @@ std::u16string DisplayPathOf(std::u16string_view shareDisplay, const PathCompone
         path += component;
     }
     return path;
-}
-
-// Moves every item to the trash of its own mount, in order, stopping at the
-// first failure (items moved before it stay in the trash). A mount without a
-// usable trash is found before anything moves.
-RecycleResult RecycleItems(const ShareRoot& root, bool showHidden,
-                           const std::vector<DeleteItem>& items) {
-    TrashBatch batch(HomeTrashPath(), ::getuid());
-    for (const DeleteItem& item : items) {
-        if (!batch.Prepare(item.mountId))
-            return RecycleResult::NoRecycleBin;
-    }
-    ParentFolders parents(root, showHidden);
-    RecycleResult result = RecycleResult::Recycled;
-    for (const DeleteItem& item : items) {
-        int folderFd = -1;
-        std::uint64_t mountId = 0;
-        if (parents.Open(item.components, folderFd, mountId) != OpenResult::Ok) {
-            result = RecycleResult::RecycleFailed;
-            break;
-        }
-        // The folder may have been replaced since it was checked.
-        if (!batch.Prepare(mountId)) {
-            result = RecycleResult::NoRecycleBin;
-            break;
-        }
-        result = batch.Move(mountId, folderFd, Utf16ToUtf8(item.components.back()), item.fullPath);
-        if (result != RecycleResult::Recycled)
-            break;
-    }
-    batch.Finish();
-    return result;
 }
 
 } // namespace

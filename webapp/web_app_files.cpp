@@ -16,6 +16,7 @@
 #include "webapp/fs/getdents_enumerator.h"
 #include "webapp/fs/item_name.h"
 #include "webapp/fs/open_item.h"
+#include "webapp/listing_filter.h"
 #include "webapp/listing_item_json.h"
 
 #include <vector>
@@ -32,8 +33,8 @@ constexpr std::uint32_t kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE
 
 } // namespace
 
-void WebApp::ListShares(Context& context) {
-    JsonValue shares = JsonValue::MakeArray();
+std::vector<WebApp::VisibleShare> WebApp::VisibleShares(const Context& context) const {
+    std::vector<VisibleShare> shares;
     for (const Share& share : context.config->shares) {
         const AccessFlags rights =
             share.EffectiveAccess(context.account, IsUnlocked(context, share));
@@ -42,10 +43,19 @@ void WebApp::ListShares(Context& context) {
                             NormalizeAccess(share.guest) != AccessFlags::None;
         if (rights == AccessFlags::None && !locked)
             continue;
+        shares.push_back({&share, rights, locked});
+    }
+    return shares;
+}
+
+void WebApp::ListShares(Context& context) {
+    JsonValue shares = JsonValue::MakeArray();
+    for (const VisibleShare& visible : VisibleShares(context)) {
+        const Share& share = *visible.share;
         JsonValue item = JsonValue::MakeObject();
         item.Set("name", JsonValue(Utf16ToUtf8(share.name)));
-        item.Set("permissions", AccessToNames(rights));
-        item.Set("locked", JsonValue(locked));
+        item.Set("permissions", AccessToNames(visible.rights));
+        item.Set("locked", JsonValue(visible.locked));
         if (share.file)
             item.Set("file", JsonValue(true));
         shares.Append(std::move(item));
@@ -109,22 +119,8 @@ void WebApp::ListFolder(Context& context) {
     bool firstItem = true;
     PathComponents linkPath = target.components;
     for (const DirEntry& entry : entries) {
-        if (IsUploadTempName(entry.name))
+        if (!IsListedEntry(target.root, linkPath, entry, showHidden))
             continue;
-        if (!showHidden && (entry.attributes & kHiddenOrSystem) != 0)
-            continue;
-        if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLink(entry.reparseTag)) {
-            // Shown only when it can be opened inside the share: a link that
-            // leads out of it, or to nothing, is left out.
-            linkPath.push_back(entry.name);
-            UniqueFd linkHandle;
-            ItemStat linkStat;
-            const OpenResult opened = OpenItem(target.root, linkPath, ItemAccess::ReadAttributes,
-                                               showHidden, linkHandle, linkStat);
-            linkPath.pop_back();
-            if (opened != OpenResult::Ok)
-                continue;
-        }
         if (!firstItem)
             reply += ',';
         firstItem = false;
@@ -155,10 +151,16 @@ void WebApp::SendFile(Context& context, std::u16string_view shareName,
         return SendError(response, 404, "notFound");
     if (stat.IsDirectory())
         return SendError(response, 404, "isFolder");
+    SendOpenedFile(context, target, file.Get(), stat, QueryParam(context.request, "view") == "1");
+}
 
-    const std::u16string& name = target.components.back();
+void WebApp::SendOpenedFile(Context& context, const ShareTarget& target, int fd,
+                            const ItemStat& stat, bool viewAsked) {
+    HttpResponse& response = context.response;
+    const std::u16string& name =
+        target.components.empty() ? target.root.fileName : target.components.back();
     const MimeInfo mime = MimeForName(name);
-    const bool view = QueryParam(context.request, "view") == "1" && mime.inlineSafe;
+    const bool view = viewAsked && mime.inlineSafe;
     const std::string etag = MakeEtag(stat.size, stat.lastWriteTime);
 
     response.AddHeader("Content-Type", std::string(mime.type));
@@ -210,7 +212,7 @@ void WebApp::SendFile(Context& context, std::u16string_view shareName,
     const bool isHead = context.request.method == "HEAD";
     // A file that shrinks while it is sent ends the transfer unfinished, and
     // the server drops the connection rather than pad the body.
-    if (!isHead && length != 0 && !response.WriteFileRange(file.Get(), first, length))
+    if (!isHead && length != 0 && !response.WriteFileRange(fd, first, length))
         return;
     if (!response.Finish())
         return;

@@ -182,44 +182,45 @@ void WebApp::Unlock(Context& context) {
 
 bool WebApp::OpenShare(Context& context, std::u16string_view shareName,
                        std::u16string_view itemPath, AccessFlags required, ShareTarget& out) {
+    const std::optional<GateRefusal> refusal =
+        CheckShare(context, shareName, itemPath, required, out);
+    if (!refusal)
+        return true;
+    SendError(context.response, refusal->status, refusal->code);
+    return false;
+}
+
+std::optional<WebApp::GateRefusal>
+WebApp::CheckShare(const Context& context, std::u16string_view shareName,
+                   std::u16string_view itemPath, AccessFlags required, ShareTarget& out) const {
     const Share* share = context.config->FindShareByName(shareName);
-    if (share == nullptr) {
-        SendError(context.response, 404, "notFound");
-        return false;
-    }
+    if (share == nullptr)
+        return GateRefusal{404, "notFound"};
     const AccessFlags rights = share->EffectiveAccess(context.account, IsUnlocked(context, *share));
     const bool hasAccounts = !context.config->accounts.empty();
     if (rights == AccessFlags::None) {
         if (!share->password.empty() && NormalizeAccess(share->guest) != AccessFlags::None)
-            SendError(context.response, 401, "locked");
-        else if (context.account == nullptr && hasAccounts)
-            SendError(context.response, 401, "signIn");
-        else
-            SendError(context.response, 404, "notFound");
-        return false;
+            return GateRefusal{401, "locked"};
+        if (context.account == nullptr && hasAccounts)
+            return GateRefusal{401, "signIn"};
+        return GateRefusal{404, "notFound"};
     }
     if (!HasAccess(rights, required)) {
         if (context.account != nullptr || !hasAccounts)
-            SendError(context.response, 403, "forbidden");
-        else
-            SendError(context.response, 401, "signIn");
-        return false;
+            return GateRefusal{403, "forbidden"};
+        return GateRefusal{401, "signIn"};
     }
     std::optional<PathComponents> components = ParseSharePath(itemPath);
-    if (!components) {
-        SendError(context.response, 400, "badPath");
-        return false;
-    }
+    if (!components)
+        return GateRefusal{400, "badPath"};
     std::optional<ShareRoot> root = ResolveShareRoot(share->path, share->file);
-    if (!root) {
-        SendError(context.response, 404, "shareMissing");
-        return false;
-    }
+    if (!root)
+        return GateRefusal{404, "shareMissing"};
     out.share = share;
     out.root = std::move(*root);
     out.components = std::move(*components);
     out.rights = rights;
-    return true;
+    return std::nullopt;
 }
 
 bool WebApp::PasswordStillCurrent(const Account& account) const {

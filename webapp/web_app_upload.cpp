@@ -8,6 +8,7 @@
 #include "server/http/request_helpers.h"
 #include "webapp/fs/create_at.h"
 #include "webapp/fs/disk_sync.h"
+#include "webapp/fs/modified_time.h"
 #include "webapp/fs/open_folder.h"
 #include "webapp/fs/zone_identifier.h"
 #include "webapp/uploads/destination_folder.h"
@@ -19,6 +20,14 @@
 
 namespace Velto::Corvane {
 
+namespace {
+
+WebApp::UploadOutcome Refused(std::int32_t status, std::string_view code, bool closeConnection) {
+    return {status, code, {}, closeConnection};
+}
+
+} // namespace
+
 void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
                            std::u16string_view itemPath) {
     const bool overwrite = QueryParam(context.request, "overwrite") == "1";
@@ -27,9 +36,22 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
     ShareTarget target;
     if (!OpenShare(context, shareName, itemPath, required, target))
         return;
-    HttpResponse& response = context.response;
+    UploadOptions options;
+    options.naming = overwrite ? UploadNaming::Replace : UploadNaming::Numbered;
+    const UploadOutcome outcome = StoreUpload(context, target, options);
+    if (outcome.closeConnection)
+        context.response.CloseAfter();
+    if (outcome.status != 201)
+        return SendError(context.response, outcome.status, outcome.code);
+    JsonValue reply = JsonValue::MakeObject();
+    reply.Set("name", JsonValue(Utf16ToUtf8(outcome.finalName)));
+    SendJson(context.response, 201, reply);
+}
+
+WebApp::UploadOutcome WebApp::StoreUpload(Context& context, const ShareTarget& target,
+                                          const UploadOptions& options) {
     if (target.components.empty())
-        return SendError(response, 400, "badPath");
+        return Refused(400, "badPath", false);
     const std::u16string& fileName = target.components.back();
 
     // Every step below works on this descriptor of the destination folder,
@@ -38,27 +60,29 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
     UniqueFd folder;
     if (OpenParentFolder(target.root, target.components, context.config->showHidden, folder) !=
         OpenResult::Ok)
-        return SendError(response, 404, "notFound");
+        return Refused(404, "notFound", false);
 
     const std::int64_t configuredLimit = target.share->maxUploadBytes;
     const std::uint64_t limit =
         configuredLimit > 0 ? static_cast<std::uint64_t>(configuredLimit) : 0;
     std::uint64_t length = 0;
     const bool lengthKnown = context.body.ContentLength(length);
-    if (lengthKnown && limit != 0 && length > limit) {
-        response.CloseAfter();
-        return SendError(response, 413, "tooLarge");
-    }
+    // An announced length is only a promise: it decides the refusals below,
+    // while the body itself is still held to the limit as it arrives.
+    std::uint64_t expected = length;
+    const bool expectedKnown = lengthKnown || options.announcedLength.has_value();
+    if (!lengthKnown && options.announcedLength)
+        expected = *options.announcedLength;
+    if (expectedKnown && limit != 0 && expected > limit)
+        return Refused(413, "tooLarge", true);
     // Refused before a byte is read; a free space that cannot be found out
     // counts as none.
-    if (lengthKnown && !HasRoomFor(folder.Get(), length)) {
-        response.CloseAfter();
-        return SendError(response, 507, "noSpace");
-    }
+    if (expectedKnown && !HasRoomFor(folder.Get(), expected))
+        return Refused(507, "noSpace", true);
 
     const std::string tempName = NewUploadTempName();
     if (tempName.empty())
-        return SendError(response, 403, "denied");
+        return Refused(403, "denied", false);
     // Noted in the data folder before the file exists, so a process killed
     // meanwhile has its leftover removed at the next start; the note goes
     // after the file (declared first, it is destroyed last).
@@ -66,7 +90,7 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
         m_uploads.NoteRunningPut(DestinationFolderPath(target.root, target.components), tempName);
     FdOrErrno created = CreateNewFileAt(folder.Get(), tempName);
     if (!created.Ok())
-        return SendError(response, 403, "denied");
+        return Refused(403, "denied", false);
     TemporaryUpload temp(folder.Get(), tempName, std::move(created.fd));
     ::posix_fadvise(temp.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
@@ -79,6 +103,8 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
         // Marked before anyone can see it; file systems without user
         // attributes simply keep no mark.
         WriteZoneIdentifier(temp.Fd());
+        if (options.modified)
+            SetModifiedTime(temp.Fd(), *options.modified);
         // The reply promises a stored file: its bytes reach the disk before
         // the rename makes it visible.
         if (const int err = SyncFileData(temp.Fd()); err != 0)
@@ -88,17 +114,17 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
     if (error != UploadError::None) {
         temp.Discard();
         const UploadErrorReply reply = ReplyFor(error);
-        response.CloseAfter();
-        SendError(response, reply.status, reply.code);
         LogAccess(context, "upload", target.DisplayPath(), reply.status, total);
-        return;
+        return Refused(reply.status, reply.code, true);
     }
 
     const std::u16string finalName =
-        MoveToFinalName(folder.Get(), temp.Name(), fileName, overwrite);
+        MoveToFinalName(folder.Get(), temp.Name(), fileName,
+                        options.naming == UploadNaming::Replace,
+                        options.naming == UploadNaming::Numbered);
     if (finalName.empty()) {
         temp.Discard();
-        return SendError(response, 409, "exists");
+        return Refused(409, "exists", false);
     }
     temp.Release();
 
@@ -108,14 +134,11 @@ void WebApp::ReceiveUpload(Context& context, std::u16string_view shareName,
     // The new name itself must survive a power cut too; a folder that cannot
     // be flushed means the 201 could not be kept.
     if (SyncFolder(folder.Get()) != 0) {
-        SendError(response, 500, "failed");
         LogAccess(context, "upload", display, 500, total);
-        return;
+        return Refused(500, "failed", false);
     }
-    JsonValue reply = JsonValue::MakeObject();
-    reply.Set("name", JsonValue(Utf16ToUtf8(finalName)));
-    SendJson(response, 201, reply);
     LogAccess(context, "upload", display, 201, total);
+    return {201, {}, finalName, false};
 }
 
 } // namespace Velto::Corvane

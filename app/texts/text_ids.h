@@ -195,9 +195,13 @@ enum class TextId : std::uint16_t {
     StillRunningMessage = 184,
     SettingsNotRead = 185,
     CannotDraw = 186,
+    DavAddressLabel = 187,
+    DavHint = 188,
+    DavPlainHttp = 189,
+    DavSetting = 190,
 };
 
-constexpr std::size_t kTextCount = 187;
-static_assert(static_cast<std::size_t>(TextId::CannotDraw) + 1 == kTextCount);
+constexpr std::size_t kTextCount = 191;
+static_assert(static_cast<std::size_t>(TextId::DavSetting) + 1 == kTextCount);
 
 } // namespace App

@@ -303,6 +303,13 @@ constexpr std::array<TextEntry, kTextCount> kEntries{{
      u"file is left as it is until you change a setting.\n{0}"},
     {TextId::CannotDraw, u"이 PC에서는 화면을 그릴 수 없습니다.",
      u"This PC cannot draw the program's window."},
+    {TextId::DavAddressLabel, u"파일 관리자", u"File manager"},
+    {TextId::DavHint, u"파일 관리자에서 이 주소로 공유를 드라이브처럼 엽니다 (WebDAV).",
+     u"Open the shares as a drive in your file manager with this address (WebDAV)."},
+    {TextId::DavPlainHttp, u"HTTP에서는 암호가 읽을 수 있는 형태로 전송됩니다.",
+     u"Over HTTP, the password is sent readably."},
+    {TextId::DavSetting, u"파일 관리자에서 드라이브로 열기 허용 (WebDAV)",
+     u"Let file managers open the shares as a drive (WebDAV)"},
 }};
 
 constexpr bool InIdOrder(const std::array<TextEntry, kTextCount>& entries) {

@@ -14,6 +14,10 @@ std::string_view ReasonPhrase(std::int32_t status) {
         return "Accepted";
     case 204:
         return "No Content";
+    case 206:
+        return "Partial Content";
+    case 207:
+        return "Multi-Status";
     case 301:
         return "Moved Permanently";
     case 302:
@@ -40,12 +44,20 @@ std::string_view ReasonPhrase(std::int32_t status) {
         return "Request Timeout";
     case 409:
         return "Conflict";
+    case 412:
+        return "Precondition Failed";
     case 413:
         return "Content Too Large";
     case 415:
         return "Unsupported Media Type";
+    case 416:
+        return "Range Not Satisfiable";
     case 417:
         return "Expectation Failed";
+    case 423:
+        return "Locked";
+    case 424:
+        return "Failed Dependency";
     case 429:
         return "Too Many Requests";
     case 431:
@@ -54,8 +66,12 @@ std::string_view ReasonPhrase(std::int32_t status) {
         return "Internal Server Error";
     case 501:
         return "Not Implemented";
+    case 502:
+        return "Bad Gateway";
     case 503:
         return "Service Unavailable";
+    case 507:
+        return "Insufficient Storage";
     default:
         return {};
     }

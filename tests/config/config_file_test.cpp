@@ -99,7 +99,10 @@ TEST(ConfigReadTest, ServerKeysFollowTheReadRules) {
              EXPECT_TRUE(c.upnp);
              EXPECT_TRUE(c.startServerOnLaunch);
              EXPECT_FALSE(c.showHidden);
+             EXPECT_TRUE(c.webdav);
          }},
+        {R"({"webdav":false})", [](const Config& c) { EXPECT_FALSE(c.webdav); }},
+        {R"({"webdav":"no"})", [](const Config& c) { EXPECT_TRUE(c.webdav); }},
         {R"({"upnp":false,"startServerOnLaunch":false,"showHidden":true})",
          [](const Config& c) {
              EXPECT_FALSE(c.upnp);
@@ -438,6 +441,16 @@ TEST_F(ConfigFileTest, SavesExactTextPrivatelyAndReadsItBack) {
     EXPECT_EQ(loaded.FindShareByName(u"ONE FILE"), &loaded.shares[1]);
     EXPECT_EQ(loaded.FindShareById("FEDCBA9876543210"), nullptr);
     EXPECT_EQ(loaded.FindAccount(u".ADMIN"), &loaded.accounts[0]);
+
+    // WebDAV switched off is the one case the member is written, and it
+    // reads back.
+    Config off = SampleConfig();
+    off.webdav = false;
+    ASSERT_TRUE(SaveConfig(path, off));
+    EXPECT_NE(ReadBytes(path).find("\"theme\": \"dark\",\n    \"webdav\": false\n"),
+              std::string::npos);
+    ASSERT_TRUE(LoadConfig(path, loaded));
+    EXPECT_FALSE(loaded.webdav);
 }
 
 TEST_F(ConfigFileTest, ReplacesThroughAPrivateTemporaryName) {

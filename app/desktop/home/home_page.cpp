@@ -135,7 +135,9 @@ std::unique_ptr<Widget> HomePage::Build() {
 void HomePage::UpdateConnection(const ServiceStatus& status) {
     if (!m_cardStack)
         return;
-    const std::u16string signature = ConnectionSignature(status, m_choice, m_language);
+    const bool webdav = Context().commands.Current().webdav;
+    const std::u16string signature =
+        ConnectionSignature(status, m_choice, m_language) + (webdav ? u"|dav" : u"");
     if (signature == m_signature)
         return;
     m_signature = signature;
@@ -236,10 +238,53 @@ void HomePage::UpdateConnection(const ServiceStatus& status) {
     }
     grid->AddAt(std::move(buttons), 0, 2);
     m_cardStack->AddChild(std::move(grid));
+    if (running && webdav && !m_shownAddress.empty())
+        m_cardStack->AddChild(BuildDavRow());
     if (reachability)
         m_cardStack->AddChild(std::move(reachability));
     // The share rows' copy buttons follow the address shown.
     FillShares(Context().commands.Current());
+}
+
+std::unique_ptr<Widget> HomePage::BuildDavRow() {
+    const std::u16string address = m_shownAddress + u"/dav/";
+    auto rows = std::make_unique<Stack>(Orientation::Vertical, 2);
+    auto line = std::make_unique<Grid>();
+    line->AddColumn(GridLength::Auto());
+    line->AddColumn(GridLength::Star());
+    line->AddColumn(GridLength::Auto());
+    line->AddRow(GridLength::Auto());
+    line->SetSpacing(0, 12);
+    auto label =
+        MakeLabel(Text(TextId::DavAddressLabel, m_language), TextStyle::Body, Tone::Secondary);
+    label->SetVerticalAlignment(Alignment::Center);
+    line->AddAt(std::move(label), 0, 0);
+    auto shown = MakeLabel(address);
+    shown->SetVerticalAlignment(Alignment::Center);
+    shown->SetTrimming(true);
+    shown->SetAccessibleName(address);
+    line->AddAt(std::move(shown), 0, 1);
+    auto copy = MakeIconButton(Glyph::kCopy, Text(TextId::Copy, m_language), u"address.davCopy");
+    Button* copyButton = copy.get();
+    copy->SetOnClick([this, copyButton, address] {
+        const auto& copyText = Context().services.copyText;
+        if (!copyText || !copyText(address))
+            return;
+        copyButton->SetIcon(Glyph::kCheckMark);
+        copyButton->StartTimer(
+            kCopyFeedbackSeconds, [copyButton] { copyButton->SetIcon(Glyph::kCopy); }, false);
+    });
+    line->AddAt(std::move(copy), 0, 2);
+    rows->AddChild(std::move(line));
+    // Basic sign-in over plain HTTP carries the password readably, as the
+    // sign-in form does; the hint says so.
+    std::u16string hint = Text(TextId::DavHint, m_language);
+    if (address.starts_with(u"http://"))
+        hint += u" " + Text(TextId::DavPlainHttp, m_language);
+    auto hintLabel = MakeLabel(std::move(hint), TextStyle::Caption, Tone::Secondary);
+    hintLabel->SetTrimming(true);
+    rows->AddChild(std::move(hintLabel));
+    return rows;
 }
 
 void HomePage::ShowScopeMenu(Widget& anchor) {

@@ -43,6 +43,8 @@ public:
 private:
     std::unique_ptr<Velto::Widget::Widget> Build();
     std::unique_ptr<Velto::Widget::Widget> BuildShareButtons(const Velto::Corvane::Share& share);
+    // The WebDAV address under the address, with its copy button and hint.
+    std::unique_ptr<Velto::Widget::Widget> BuildDavRow();
     void ShareFolder();
     void ShareFiles();
 

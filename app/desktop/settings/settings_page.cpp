@@ -162,6 +162,7 @@ std::unique_ptr<Widget> SettingsPage::Build() {
     m_form.runAtSignIn->SetEnabled(static_cast<bool>(services.setAutostart));
     m_form.showHidden =
         AddCheck(*server, Text(TextId::ShowHiddenFiles, language), config.showHidden);
+    m_form.webdav = AddCheck(*server, Text(TextId::DavSetting, language), config.webdav);
 
     Stack* internet = AddSection(*page, Text(TextId::InternetAccessSection, language));
     m_form.upnp = AddCheck(*internet, Text(TextId::UpnpSwitch, language), config.upnp);
@@ -295,6 +296,7 @@ void SettingsPage::Apply() {
 
     const bool startOnLaunch = IsChecked(m_form.startOnLaunch);
     const bool showHidden = IsChecked(m_form.showHidden);
+    const bool webdav = IsChecked(m_form.webdav);
     const bool upnp = IsChecked(m_form.upnp);
     const std::u16string language = ChoiceValue(m_form.language->GetSelectedIndex(), u"ko", u"en");
     const std::u16string theme = ChoiceValue(m_form.theme->GetSelectedIndex(), u"light", u"dark");
@@ -314,6 +316,7 @@ void SettingsPage::Apply() {
             config.port = port;
             config.startServerOnLaunch = startOnLaunch;
             config.showHidden = showHidden;
+            config.webdav = webdav;
             config.upnp = upnp;
             config.https = https;
             config.certificate = pfx ? CertificateKind::Pfx : CertificateKind::SelfSigned;

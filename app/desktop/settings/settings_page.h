@@ -60,6 +60,7 @@ private:
         Velto::Widget::CheckBox* startOnLaunch{nullptr};
         Velto::Widget::CheckBox* runAtSignIn{nullptr};
         Velto::Widget::CheckBox* showHidden{nullptr};
+        Velto::Widget::CheckBox* webdav{nullptr};
         Velto::Widget::CheckBox* upnp{nullptr};
         Velto::Widget::CheckBox* https{nullptr};
         Velto::Widget::Controls::ComboBox* certificate{nullptr};
