@@ -480,9 +480,15 @@ void Window::HandleWindowEvent(const SDL_Event& event) {
         m_shown = false;
         break;
     case SDL_WINDOWEVENT_EXPOSED:
-        if (PaintPending())
+        // The uncovered area holds whatever covered it (a closed dialog,
+        // say): the whole frame goes to the screen again, not only the rows
+        // that a pending repaint changes.
+        if (m_surface == nullptr)
+            break;
+        if (PaintPending()) {
+            m_surface->Invalidate();
             RenderNow();
-        else if (m_surface != nullptr)
+        } else
             m_surface->Reshow();
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:

@@ -189,5 +189,40 @@ TEST_F(DialogTest, TheHeightFollowsTheContent) {
     EXPECT_EQ(seen.dialog.height, 20 + 200 + 14 + 28 + 20);
 }
 
+// After a dialog closes, the owner's area it covered shows the owner again,
+// even when the owner has a repaint pending as the expose arrives.
+TEST_F(DialogTest, TheOwnerRepaintsWhatAClosedDialogUncovered) {
+    const Color ownerFill = Color::FromRgb8(20, 60, 200);
+    m_ownerProbe->SetFill(ownerFill);
+    m_owner.RequestPaint();
+    for (const Action action : {Action::Enter, Action::Escape, Action::CloseBox}) {
+        SCOPED_TRACE(static_cast<int>(action));
+        Dialog dialog(320);
+        auto picture = std::make_unique<Probe>(280, 160);
+        picture->SetFill(Color::FromRgb8(220, 30, 30));
+        dialog.Content().Add(std::move(picture));
+        dialog.AddButton(std::make_unique<TestButton>(), 1, true, false);
+        dialog.AddButton(std::make_unique<TestButton>(), 7, false, true);
+        Seen seen;
+        RunDialog(dialog, action, seen);
+        // What a caller does with the answer: change its page, which asks
+        // for a repaint before the loop has read the expose.
+        m_owner.RequestPaint();
+        const XLook look;
+        const auto ownerShown = [&] {
+            int width = 0;
+            int height = 0;
+            const auto pixels = look.Pixels(m_owner.XWindow(), width, height);
+            if (!pixels || pixels->empty())
+                return false;
+            for (const XLook::Rgb& pixel : *pixels)
+                if (!(pixel == ToRgb(ownerFill)))
+                    return false;
+            return true;
+        };
+        EXPECT_TRUE(PumpUntil(ownerShown)) << "the closed dialog's picture stays on the owner";
+    }
+}
+
 } // namespace
 } // namespace Velto::Widget::Testing
