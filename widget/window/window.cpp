@@ -391,8 +391,10 @@ void Window::UpdateClientSize() {
 }
 
 void Window::PaintIfPending() {
-    if (PaintPending() && m_shown)
-        RenderNow();
+    if (!PaintPending() || !m_shown)
+        return;
+    OnBeforeFrame();
+    RenderNow();
 }
 
 void Window::RenderNow() {
