@@ -127,6 +127,7 @@ std::int32_t Dialog::ShowModal(Window* owner, std::u16string_view title) {
         options.resizable = false;
         options.minimizable = false;
         options.maximizable = false;
+        options.dialog = true;
         if (owner != nullptr) {
             options.resName = owner->Options().resName;
             options.resClass = owner->Options().resClass;

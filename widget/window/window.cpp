@@ -169,6 +169,8 @@ bool Window::Create(const WindowOptions& options) {
                                                    options.minimizable, options.maximizable});
         if (m_owner != nullptr && m_owner->m_window != nullptr)
             X11::SetTransientFor(m_window, m_owner->m_window);
+        if (options.dialog)
+            X11::SetDialogType(m_window);
         if (!options.activatable)
             X11::SetNoFocusOnMap(m_window);
     }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace Velto::Widget::Testing {
 namespace {
 
@@ -187,6 +189,22 @@ TEST_F(DialogTest, TheHeightFollowsTheContent) {
     EXPECT_EQ(RunDialog(dialog, Action::Enter, seen), 1);
     // Margins 20 + 20, content 200, spacing 14, the button row 28.
     EXPECT_EQ(seen.dialog.height, 20 + 200 + 14 + 28 + 20);
+}
+
+// Window managers frame a dialog as one (no minimise or maximise button)
+// and keep it with its owner.
+TEST_F(DialogTest, IsMarkedAsADialogOfItsOwner) {
+    Dialog dialog(300);
+    dialog.AddButton(std::make_unique<TestButton>(), 1, true, false);
+    Seen seen;
+    EXPECT_EQ(RunDialog(dialog, Action::Enter, seen), 1);
+    const std::string id = std::to_string(dialog.XWindow());
+    EXPECT_EQ(Command({"xprop", "-id", id, "_NET_WM_WINDOW_TYPE"}),
+              "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DIALOG");
+    const std::string transient = Command({"xprop", "-id", id, "WM_TRANSIENT_FOR"});
+    char owner[32];
+    std::snprintf(owner, sizeof owner, "0x%lx", m_owner.XWindow());
+    EXPECT_NE(transient.find(owner), std::string::npos) << transient;
 }
 
 // After a dialog closes, the owner's area it covered shows the owner again,
