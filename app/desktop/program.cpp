@@ -12,13 +12,14 @@
 #include "app/texts/value_format.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
+#include "widget/desktop/x_task_bar.h"
+#include "widget/dialogs/message_dialog.h"
 #include "widget/window/application.h"
 #include "widget/window/kit_settings.h"
 #include "widget/window/standard_labels.h"
 #include "widget/window/system_clipboard.h"
 #include "widget/window/theme_choice.h"
 #include "widget/window/window.h"
-#include "widget/dialogs/message_dialog.h"
 
 namespace App {
 
@@ -219,30 +220,41 @@ bool Program::OnClose() {
     }
     // Hidden, the window lives on as the tray icon; with no panel to show
     // the icon it would be gone from sight with the server still on, so it
-    // is minimised instead.
+    // is minimised to the task bar instead, or, with nothing that would
+    // show a minimised window, it stays where it is.
     const bool trayShown = m_settings.trayHidden || TrayHostPresent();
     if (trayShown) {
         m_window->Native().Hide();
         Trace("window hidden");
-    } else {
+        if (!m_noticeShown && !m_settings.trayHidden) {
+            m_noticeShown = true;
+            ShowCloseNotice(Text(TextId::StillRunningMessage, m_language), false);
+        }
+        return false;
+    }
+    if (Kit::MinimizedWindowsCanComeBack()) {
         MinimizeWindow(m_window->Native());
         Trace("window minimized");
+        if (!m_noticeShown) {
+            m_noticeShown = true;
+            ShowCloseNotice(std::u16string(NoTrayNoticeText(m_language, NoTrayWindow::Minimized)),
+                            true);
+        }
+        return false;
     }
-    if (!m_noticeShown && !m_settings.trayHidden) {
-        m_noticeShown = true;
-        ShowCloseNotice(trayShown);
-    }
+    // The close box seems to do nothing here: every time it is the notice
+    // that answers.
+    Trace("window kept open");
+    ShowCloseNotice(std::u16string(NoTrayNoticeText(m_language, NoTrayWindow::KeptOpen)), true);
     return false;
 }
 
-void Program::ShowCloseNotice(bool trayShown) {
+void Program::ShowCloseNotice(const std::u16string& text, bool orMessageBox) {
     const std::u16string title = Text(TextId::StillRunningTitle, m_language);
-    const std::u16string text = trayShown ? Text(TextId::StillRunningMessage, m_language)
-                                          : std::u16string(NoTrayNoticeText(m_language));
-    if (m_tray.ShowNotice(title, text) || trayShown)
+    if (m_tray.ShowNotice(title, text) || !orMessageBox)
         return;
-    // Without a session bus there is no notification either: the
-    // minimised window tells it itself.
+    // Without a session bus there is no notification either: the window
+    // tells it itself.
     Kit::ShowMessage(&m_window->Native(), title, text, Kit::MessageButtons::Ok,
                      Kit::MessageIcon::Information);
 }

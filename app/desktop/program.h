@@ -78,7 +78,9 @@ private:
     std::function<void()> LookChanged();
     TrayController::Hooks TrayHooks();
     void CopyAddress();
-    void ShowCloseNotice(bool trayShown);
+    // The notice as a notification; failing that, as a message box when
+    // asked to.
+    void ShowCloseNotice(const std::u16string& text, bool orMessageBox);
     // Wraps a command so that it does nothing once the program is gone.
     std::function<void()> Guarded(void (Program::*method)());
 

@@ -73,10 +73,29 @@ void Dialog::EndDialog(std::int32_t result) {
     Application::Instance().Wake();
 }
 
-void Dialog::FitAndPlace(Window* owner) {
+float Dialog::ContentHeight() {
     Widget* root = Root();
     root->Measure(SizeF{m_width, kInfinity});
-    const float height = std::max(1.0f, root->DesiredSize().height);
+    return std::max(1.0f, root->DesiredSize().height);
+}
+
+void Dialog::OnBeforeFrame() {
+    if (!m_runningModally || m_ending)
+        return;
+    const float height = ContentHeight();
+    if (std::fabs(height - ClientSize().height) < 0.5f)
+        return;
+    ResizeClient(SizeF{m_width, height});
+    // A dialog that grew past the bottom of the work area moves up.
+    const ScreenBounds area = WorkArea();
+    const ScreenBounds bounds = ClientScreenBounds();
+    const int pixelHeight = static_cast<int>(std::lround(height * DpiScale()));
+    if (!area.IsEmpty() && bounds.y + pixelHeight > area.Bottom())
+        MoveTo(bounds.x, std::max(area.y, area.Bottom() - pixelHeight));
+}
+
+void Dialog::FitAndPlace(Window* owner) {
+    const float height = ContentHeight();
     ResizeClient(SizeF{m_width, height});
     if (Options().hasPosition || Options().hasBounds)
         return;
@@ -108,6 +127,7 @@ std::int32_t Dialog::ShowModal(Window* owner, std::u16string_view title) {
         options.resizable = false;
         options.minimizable = false;
         options.maximizable = false;
+        options.dialog = true;
         if (owner != nullptr) {
             options.resName = owner->Options().resName;
             options.resClass = owner->Options().resClass;

@@ -78,6 +78,9 @@ public:
 protected:
     bool OnUnhandledKey(const KeyEvent& event) override;
     bool OnCloseRequest() override;
+    // While it runs, the window's height follows the content (a message
+    // that appears under a field pushes the buttons down, not out).
+    void OnBeforeFrame() override;
 
 private:
     struct ButtonEntry {
@@ -90,6 +93,8 @@ private:
     bool Press(const ButtonEntry& button) const;
     // Sizes the window to the content at the dialog width and places it.
     void FitAndPlace(Window* owner);
+    // The root's height at the dialog width.
+    float ContentHeight();
 
     float m_width{0};
     Stack* m_content{nullptr};

@@ -26,6 +26,16 @@ int ToPixels(float dips, float scale) {
     return std::max(kMinPixels, static_cast<int>(std::lround(dips * scale)));
 }
 
+// The largest client area whose frame still fits the work area: the frame's
+// size is known only once the window manager has framed the window, so a
+// share of the area is kept for the title bar and borders.
+ScreenBounds RoomForClient(const ScreenBounds& area) {
+    if (area.IsEmpty())
+        return {};
+    return ScreenBounds{area.x, area.y, area.width - area.width / 20,
+                        area.height - area.height / 10};
+}
+
 // The bitmap's premultiplied BGRA as straight ARGB, which SDL hands on to
 // the window manager (_NET_WM_ICON).
 struct SurfaceDeleter {
@@ -115,16 +125,38 @@ bool Window::Create(const WindowOptions& options) {
 
     m_dpi = X11::ReadXftDpi(m_window).value_or(kDefaultDpi);
     const float scale = m_dpi / kDefaultDpi;
-    if (options.hasBounds && options.boundsWidth > 0 && options.boundsHeight > 0) {
-        SDL_SetWindowSize(m_window, options.boundsWidth, options.boundsHeight);
-        // The bounds are the client area; a position alone is the frame's.
-        if (!IsPopup())
-            X11::MoveClientTo(m_window, options.boundsX, options.boundsY);
-    } else
-        SDL_SetWindowSize(m_window, ToPixels(options.width, scale),
-                          ToPixels(options.height, scale));
-    if (options.minWidth > 0 || options.minHeight > 0)
-        SetMinimumClientSize(SizeF{options.minWidth, options.minHeight});
+    SetDpiScale(scale);
+    const bool bounded = options.hasBounds && options.boundsWidth > 0 && options.boundsHeight > 0;
+    ScreenBounds wanted{x, y, bounded ? options.boundsWidth : ToPixels(options.width, scale),
+                        bounded ? options.boundsHeight : ToPixels(options.height, scale)};
+    // A window larger than its monitor's work area (a large scale, a size
+    // kept from a bigger screen) is made to fit, frame included, and goes to
+    // the middle of the area.
+    const ScreenBounds area = IsPopup() ? ScreenBounds{} : WorkArea();
+    const ScreenBounds room = RoomForClient(area);
+    const bool fitted =
+        !room.IsEmpty() && (wanted.width > room.width || wanted.height > room.height);
+    if (fitted) {
+        wanted.width = std::min(wanted.width, room.width);
+        wanted.height = std::min(wanted.height, room.height);
+        wanted.x = area.x + (area.width - wanted.width) / 2;
+        wanted.y = area.y + (area.height - wanted.height) / 2;
+    }
+    SDL_SetWindowSize(m_window, wanted.width, wanted.height);
+    if (options.minWidth > 0 || options.minHeight > 0) {
+        // The smallest size never exceeds what fits either.
+        const float fitWidth =
+            room.IsEmpty() ? options.minWidth : static_cast<float>(room.width) / scale;
+        const float fitHeight =
+            room.IsEmpty() ? options.minHeight : static_cast<float>(room.height) / scale;
+        SetMinimumClientSize(
+            SizeF{std::min(options.minWidth, fitWidth), std::min(options.minHeight, fitHeight)});
+    }
+    // The bounds are the client area; a position alone is the frame's.
+    if (fitted)
+        SDL_SetWindowPosition(m_window, wanted.x, wanted.y);
+    if (!IsPopup() && (bounded || fitted))
+        X11::MoveClientTo(m_window, wanted.x, wanted.y);
 
     const std::string& appName = app.Options().appName;
     X11::SetClassHint(m_window, options.resName.empty() ? appName : options.resName,
@@ -137,6 +169,8 @@ bool Window::Create(const WindowOptions& options) {
                                                    options.minimizable, options.maximizable});
         if (m_owner != nullptr && m_owner->m_window != nullptr)
             X11::SetTransientFor(m_window, m_owner->m_window);
+        if (options.dialog)
+            X11::SetDialogType(m_window);
         if (!options.activatable)
             X11::SetNoFocusOnMap(m_window);
     }
@@ -391,8 +425,10 @@ void Window::UpdateClientSize() {
 }
 
 void Window::PaintIfPending() {
-    if (PaintPending() && m_shown)
-        RenderNow();
+    if (!PaintPending() || !m_shown)
+        return;
+    OnBeforeFrame();
+    RenderNow();
 }
 
 void Window::RenderNow() {
@@ -480,9 +516,15 @@ void Window::HandleWindowEvent(const SDL_Event& event) {
         m_shown = false;
         break;
     case SDL_WINDOWEVENT_EXPOSED:
-        if (PaintPending())
+        // The uncovered area holds whatever covered it (a closed dialog,
+        // say): the whole frame goes to the screen again, not only the rows
+        // that a pending repaint changes.
+        if (m_surface == nullptr)
+            break;
+        if (PaintPending()) {
+            m_surface->Invalidate();
             RenderNow();
-        else if (m_surface != nullptr)
+        } else
             m_surface->Reshow();
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:

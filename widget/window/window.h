@@ -114,6 +114,9 @@ protected:
     virtual void OnOwnerMovedOrDeactivated() {}
     // Creation flags beyond the options (popups ask for override-redirect).
     virtual std::uint32_t ExtraCreateFlags() const { return 0; }
+    // Runs before a pending frame is drawn: a window whose size follows
+    // its content fits itself here.
+    virtual void OnBeforeFrame() {}
 
     void RequestNativeRepaint() override;
     void ArmNativeTimer(double seconds) override;

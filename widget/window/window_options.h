@@ -29,6 +29,9 @@ struct WindowOptions {
     std::uint32_t frame{0}; // 0 standard frame, 1 borderless
     bool topmost{false};
     bool toolWindow{false}; // left out of the task bar
+    // A dialog of its owner: window managers frame it as one (no minimise or
+    // maximise button, kept above the owner).
+    bool dialog{false};
     // False makes a window that never takes the keyboard focus.
     bool activatable{true};
     bool shadow{false};

@@ -191,6 +191,17 @@ void SetTransientFor(SDL_Window* window, SDL_Window* owner) {
     ::XFlush(handles->display);
 }
 
+void SetDialogType(SDL_Window* window) {
+    const std::optional<Handles> handles = HandlesOf(window);
+    if (!handles)
+        return;
+    const Atom property = ::XInternAtom(handles->display, "_NET_WM_WINDOW_TYPE", False);
+    const Atom dialog = ::XInternAtom(handles->display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    ::XChangeProperty(handles->display, handles->window, property, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(&dialog), 1);
+    ::XFlush(handles->display);
+}
+
 std::optional<float> ReadXftDpi(SDL_Window* window) {
     const std::optional<Handles> handles = HandlesOf(window);
     if (!handles)

@@ -51,6 +51,9 @@ void SetNoFocusOnMap(SDL_Window* window);
 void RequestActivation(SDL_Window* window);
 // WM_TRANSIENT_FOR: the window stays above its owner.
 void SetTransientFor(SDL_Window* window, SDL_Window* owner);
+// Marks an unmapped window as a dialog (_NET_WM_WINDOW_TYPE_DIALOG) for the
+// window manager.
+void SetDialogType(SDL_Window* window);
 
 // Xft.dpi from the X resources of the screen (the RESOURCE_MANAGER property,
 // read afresh each time); none when not set or not on X11.

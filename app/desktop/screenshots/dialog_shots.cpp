@@ -40,7 +40,8 @@ std::string DialogShots::FileName(std::u16string_view title) {
 
 void DialogShots::OnDialog(Dialog& dialog, std::u16string_view title) const {
     const std::string titleText = Velto::Utf16ToUtf8(title);
-    const std::string path = m_state->folder + "/" + FileName(title);
+    std::string path = m_state->folder + "/" + FileName(title);
+    path.insert(path.size() - std::string_view(".png").size(), m_state->suffix);
     Dialog* target = &dialog;
     Application::Instance().Post([state = m_state, target, titleText, path] {
         // The dialog may have ended before its loop ran this.

@@ -28,6 +28,10 @@ public:
     // happens in the dialog's own loop, once it is shown.
     void OnDialog(Velto::Widget::Dialog& dialog, std::u16string_view title) const;
 
+    // Appended to the file names of the dialogs that open from now on
+    // ("-dark": dialog-<title>-dark.png), for a dialog taken more than once.
+    void SetNameSuffix(std::string suffix) const { m_state->suffix = std::move(suffix); }
+
     std::size_t Saved() const { return m_state->saved; }
     std::size_t Failed() const { return m_state->failed; }
     const std::string& Folder() const { return m_state->folder; }
@@ -36,6 +40,7 @@ private:
     // Shared with the posted captures. UI thread only.
     struct State {
         std::string folder;
+        std::string suffix;
         std::size_t saved{0};
         std::size_t failed{0};
     };

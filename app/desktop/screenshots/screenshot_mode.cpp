@@ -2,6 +2,8 @@
 
 #include "app/desktop/accounts/account_dialog.h"
 #include "app/desktop/desktop_window.h"
+#include "app/desktop/home/home_page.h"
+#include "app/desktop/qr/qr_dialog.h"
 #include "app/desktop/screenshots/dialog_shots.h"
 #include "app/desktop/screenshots/host_capture.h"
 #include "app/desktop/shares/share_dialog.h"
@@ -136,6 +138,18 @@ void ScreenshotMode::OpenDialogs(UiLanguage language) {
         Account account = isNew ? Account{} : config.accounts.front();
         EditAccountDialog(owner, config, account, isNew, language);
     });
+    // The QR code in both schemes: its dark modules keep a light field.
+    const std::u16string address =
+        m_window.Main().Home() != nullptr ? m_window.Main().Home()->ShownAddress() : u"";
+    if (!address.empty()) {
+        for (const ShotTheme& theme : kThemes) {
+            Velto::Widget::Kit::SetThemeChoice(theme.choice);
+            m_dialogs.SetNameSuffix("-" + std::string(theme.name));
+            ExpectDialog([&] { ShowQrDialog(owner, address, language); });
+        }
+        m_dialogs.SetNameSuffix({});
+        Velto::Widget::Kit::SetThemeChoice(m_chosenTheme);
+    }
 }
 
 } // namespace App

@@ -33,7 +33,7 @@ class SettingsPage final : public Page {
 public:
     static constexpr float kLabelColumn = 130;
     static constexpr float kPortWidth = 120;
-    static constexpr float kCertificateWidth = 320;
+    static constexpr float kCertificateWidth = 380;
     static constexpr float kChoiceWidth = 240;
     static constexpr float kCheckHintIndent = 28;
     static constexpr float kApplyMinWidth = 120;

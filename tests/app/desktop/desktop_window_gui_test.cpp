@@ -9,6 +9,7 @@
 #include "app/desktop/config_edit.h"
 #include "app/desktop/desktop_window.h"
 #include "app/desktop/home/home_page.h"
+#include "app/desktop/shares/share_dialog.h"
 #include "app/texts/text_format.h"
 #include "app/texts/text_table.h"
 #include "base/utf.h"
@@ -22,6 +23,7 @@
 #include "widget/controls/text_box.h"
 #include "widget/controls/toggle_switch.h"
 #include "widget/core/label.h"
+#include "widget/core/stack.h"
 #include "widget/window/application.h"
 #include "widget/window/dialog.h"
 #include "widget/window/kit_settings.h"
@@ -294,6 +296,94 @@ TEST_F(DesktopWindowGuiTest, AccountRightsReachConfigJsonNormalised) {
     EXPECT_EQ(U8(saved.accounts[0].name), "kim");
     EXPECT_EQ(saved.accounts[0].access.at("0123456789abcdef"),
               static_cast<Velto::Corvane::AccessFlags>(5));
+}
+
+// Each refusal's message in the share and account dialogs, in both
+// languages: the dialog grows with it, so OK and Cancel stay inside the
+// window as the X server shows it.
+TEST_F(DesktopWindowGuiTest, DialogsGrowForTheirErrorLine) {
+    Open("en");
+    const std::u16string folder = Service().GetConfig().shares.at(0).path;
+    struct Case {
+        std::vector<std::u16string> texts; // the dialog's text boxes in order
+        bool checkBox;                     // ticks the dialog's password question
+        TextId message;
+    };
+    const std::vector<Case> shareCases{
+        {{u"", folder}, false, TextId::EnterName},
+        {{u"a*b", folder}, false, TextId::InvalidShareName},
+        {{u"DOCS", folder}, false, TextId::NameInUse},
+        {{u"Other", u""}, false, TextId::ChooseFolderError},
+        {{u"Other", folder + u"/nope"}, false, TextId::FolderNotFound},
+        {{u"Other", folder, u""}, true, TextId::EnterPassword},
+    };
+    const std::vector<Case> accountCases{
+        {{u"", u"a", u"a"}, false, TextId::EnterName},
+        {{u"a:b", u"a", u"a"}, false, TextId::NameNoColon},
+        {{u"kim", u"", u""}, false, TextId::EnterPassword},
+        {{u"kim", u"a", u"b"}, false, TextId::PasswordsDiffer},
+    };
+    auto lastShown = std::make_shared<float>(0);
+    auto lastEnd = std::make_shared<float>(0);
+    const auto buttonsFit = [lastShown, lastEnd] {
+        const Dialog& dialog = *g_openDialog;
+        *lastShown = static_cast<float>(dialog.ClientScreenBounds().height) / dialog.DpiScale();
+        const Velto::Widget::RectF row = dialog.ButtonRow().BoundsInWindow();
+        *lastEnd = row.y + row.height;
+        return !row.IsEmpty() && *lastEnd <= *lastShown + 0.5f;
+    };
+    for (const UiLanguage language : {UiLanguage::English, UiLanguage::Korean}) {
+        for (const bool share : {true, false}) {
+            SCOPED_TRACE(std::string(share ? "share" : "account") +
+                         (language == UiLanguage::Korean ? " ko" : " en"));
+            g_openDialog = nullptr;
+            std::vector<Step> steps{{DialogActive, [] {}}};
+            for (const Case& c : share ? shareCases : accountCases) {
+                steps.push_back(
+                    {[] { return true; },
+                     [c, language] {
+                         std::vector<Controls::TextBox*> boxes;
+                         std::function<void(Widget*)> collect = [&](Widget* widget) {
+                             if (auto* box = dynamic_cast<Controls::TextBox*>(widget))
+                                 boxes.push_back(box);
+                             for (const auto& child : widget->Children())
+                                 collect(child.get());
+                         };
+                         collect(g_openDialog->Root());
+                         for (std::size_t i = 0; i < c.texts.size(); ++i)
+                             boxes.at(i)->SetText(c.texts[i]);
+                         const std::u16string ask = Text(TextId::AskGuestsForPassword, language);
+                         if (c.checkBox)
+                             FindInTree<CheckBox>(g_openDialog->Root(), [&](const Widget& widget) {
+                                 const auto* box = dynamic_cast<const CheckBox*>(&widget);
+                                 return box && box->Text() == ask;
+                             })->SetState(CheckState::Checked);
+                     }});
+                steps.push_back({[] { return true; },
+                                 [] {
+                                     s_x->Run({"xdotool", "key", "Return"});
+                                 }});
+                const std::u16string message = Text(c.message, language);
+                steps.push_back({[message, buttonsFit] {
+                                     return FindLabel(g_openDialog->Root(), message) != nullptr &&
+                                            buttonsFit();
+                                 },
+                                 [] {}});
+            }
+            steps.push_back({[] { return true; }, [] { s_x->Run({"xdotool", "key", "Escape"}); }});
+            auto run = StartSteps(std::move(steps));
+            const Config config = Service().GetConfig();
+            if (share) {
+                Velto::Corvane::Share edited;
+                EXPECT_FALSE(EditShareDialog(&window->Native(), config, edited, true, language));
+            } else {
+                Velto::Corvane::Account edited;
+                EXPECT_FALSE(EditAccountDialog(&window->Native(), config, edited, true, language));
+            }
+            EXPECT_FALSE(run->timedOut) << "step " << run->next << " never came true; shown "
+                                        << *lastShown << " high, buttons end at " << *lastEnd;
+        }
+    }
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "tests/support/xvfb_session.h"
 #include "tests/widget/desktop/peer_process.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -548,41 +549,100 @@ TEST_F(ProgramGuiTest, ParkedWindowsOpenLeftOfTheScreenWithoutTakingTheFocus) {
     EXPECT_EQ(program->Wait(), 0);
 }
 
-TEST_F(ProgramGuiTest, WithoutATrayHostClosingMinimisesAndSaysHowToQuit) {
+// A panel without a notification area: a dock window along the screen's
+// bottom, as long as the object lives.
+class TaskBar {
+public:
+    TaskBar() : m_display(XOpenDisplay(s_display.c_str())) {
+        if (m_display == nullptr)
+            return;
+        const int screen = DefaultScreen(m_display);
+        m_window = XCreateSimpleWindow(m_display, RootWindow(m_display, screen), 0,
+                                       DisplayHeight(m_display, screen) - 30,
+                                       DisplayWidth(m_display, screen), 30, 0, 0, 0);
+        const Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
+        const Atom dock = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False);
+        XChangeProperty(m_display, m_window, type, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&dock), 1);
+        XMapWindow(m_display, m_window);
+        XSync(m_display, False);
+    }
+    ~TaskBar() {
+        if (m_display != nullptr)
+            XCloseDisplay(m_display);
+    }
+    TaskBar(const TaskBar&) = delete;
+    TaskBar& operator=(const TaskBar&) = delete;
+
+    static inline std::string s_display;
+
+private:
+    Display* m_display{nullptr};
+    Window m_window{0};
+};
+
+// With no panel showing tray icons, closing with the server on minimises the
+// window to a task bar, or keeps it open where nothing would bring a
+// minimised window back; the notice says which, how to get the window back
+// and how to quit, never a tray icon to right-click.
+TEST_F(ProgramGuiTest, WithoutATrayHostClosingSaysWhereTheWindowIsAndHowToQuit) {
     // A desktop whose panel shows no tray icons.
     m_watcher.Stop();
-    const ProgramHome home{"program-notray"};
-    WriteConfig(home);
-    const auto env = Environment(home);
-    auto program = Start(home, "main", {}, env);
-    ASSERT_TRUE(home.WaitForTrace("started window=1")) << program->Errors() << home.Trace();
-    std::vector<unsigned long> windows;
-    ASSERT_TRUE(WaitUntil([&] { return (windows = VisibleWindows()).size() == 1; }));
-    const unsigned long window = windows.front();
+    TaskBar::s_display = s_x->Display();
+    for (const bool withTaskBar : {true, false}) {
+        SCOPED_TRACE(withTaskBar ? "with a task bar" : "with a bare window manager");
+        std::optional<TaskBar> taskBar;
+        if (withTaskBar)
+            taskBar.emplace();
+        const ProgramHome home{withTaskBar ? "program-notray-bar" : "program-notray-bare"};
+        WriteConfig(home);
+        const auto env = Environment(home);
+        auto program = Start(home, "main", {}, env);
+        ASSERT_TRUE(home.WaitForTrace("started window=1")) << program->Errors() << home.Trace();
+        std::vector<unsigned long> windows;
+        ASSERT_TRUE(WaitUntil([&] { return (windows = VisibleWindows()).size() == 1; }));
+        const unsigned long window = windows.front();
 
-    SendClose(window);
-    ASSERT_TRUE(home.WaitForTrace("window minimized")) << home.Trace();
-    EXPECT_EQ(home.CountTrace("window hidden"), 0u);
-    EXPECT_TRUE(WaitUntil([&] { return WindowState(window).find("Iconic") != std::string::npos; }))
-        << WindowState(window);
-    Panel panel;
-    std::optional<Panel::Notification> notice;
-    ASSERT_TRUE(WaitUntil([&] {
-        notice = panel.LastNotification();
-        return notice && notice->body.find("--quit") != std::string::npos;
-    }));
-    EXPECT_EQ(notice->summary, "VeltoCorvane is still running");
+        Panel panel;
+        std::optional<Panel::Notification> notice;
+        const std::optional<Panel::Notification> before = panel.LastNotification();
+        SendClose(window);
+        if (withTaskBar) {
+            ASSERT_TRUE(home.WaitForTrace("window minimized")) << home.Trace();
+            EXPECT_TRUE(WaitUntil([&] {
+                return WindowState(window).find("Iconic") != std::string::npos;
+            })) << WindowState(window);
+        } else {
+            ASSERT_TRUE(home.WaitForTrace("window kept open")) << home.Trace();
+            EXPECT_EQ(home.CountTrace("window minimized"), 0u);
+            EXPECT_NE(WindowState(window).find("Normal"), std::string::npos) << WindowState(window);
+            EXPECT_EQ(VisibleWindows().size(), 1u);
+        }
+        EXPECT_EQ(home.CountTrace("window hidden"), 0u);
+        ASSERT_TRUE(WaitUntil([&] {
+            notice = panel.LastNotification();
+            return notice && notice->body.find("--quit") != std::string::npos &&
+                   (!before || notice->id != before->id || notice->body != before->body);
+        }));
+        EXPECT_EQ(notice->summary, "VeltoCorvane is still running");
+        EXPECT_EQ(notice->body.find("right-click"), std::string::npos) << notice->body;
+        EXPECT_EQ(notice->body.find("task bar") != std::string::npos &&
+                      notice->body.find("click VeltoCorvane") != std::string::npos,
+                  withTaskBar)
+            << notice->body;
 
-    // "show" brings it back from the task bar.
-    auto show = Start(home, "show", {}, env);
-    EXPECT_EQ(show->Wait(), 0);
-    EXPECT_TRUE(WaitUntil([&] { return WindowState(window).find("Normal") != std::string::npos; }))
-        << WindowState(window);
-    EXPECT_TRUE(WaitUntil([&] { return VisibleWindows().size() == 1; }));
+        // "show" brings it back from the task bar.
+        auto show = Start(home, "show", {}, env);
+        EXPECT_EQ(show->Wait(), 0);
+        EXPECT_TRUE(WaitUntil([&] {
+            return WindowState(window).find("Normal") != std::string::npos;
+        })) << WindowState(window);
+        EXPECT_TRUE(WaitUntil([&] { return VisibleWindows().size() == 1; }));
 
-    auto quit = Start(home, "quit", {"--quit"}, env);
-    EXPECT_EQ(quit->Wait(), 0);
-    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+        auto quit = Start(home, "quit", {"--quit"}, env);
+        EXPECT_EQ(quit->Wait(), 0);
+        EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    }
 }
 
 } // namespace

@@ -50,6 +50,9 @@ inline bool RunUntil(const std::function<bool()>& condition, double seconds = kD
     return condition();
 }
 
+// The dialog the window opened last, as the kit's dialog hook reports it.
+inline Dialog* g_openDialog = nullptr;
+
 // Steps run from the UI loop while a modal dialog's own loop runs: each waits
 // for its condition, then acts. The steps that never became ready are
 // counted as timed out.
@@ -75,6 +78,9 @@ inline void Advance(const std::shared_ptr<StepRun>& run) {
         return;
     if (std::chrono::steady_clock::now() > run->deadline) {
         run->timedOut = true;
+        // A dialog left open would hold the test in its loop for good.
+        if (g_openDialog != nullptr && g_openDialog->IsRunningModally())
+            g_openDialog->EndDialog(Dialog::kClosedResult);
         return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -90,9 +96,6 @@ inline std::shared_ptr<StepRun> StartSteps(std::vector<Step> steps) {
     Application::Instance().Post([run] { Advance(run); });
     return run;
 }
-
-// The dialog the window opened last, as the kit's dialog hook reports it.
-inline Dialog* g_openDialog = nullptr;
 
 // Starts the toolkit on the test's X server with the test's window class, the
 // desktop's appearance left alone, and the kit's dialog hook recording each

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace Velto::Widget::Testing {
 namespace {
 
@@ -187,6 +189,57 @@ TEST_F(DialogTest, TheHeightFollowsTheContent) {
     EXPECT_EQ(RunDialog(dialog, Action::Enter, seen), 1);
     // Margins 20 + 20, content 200, spacing 14, the button row 28.
     EXPECT_EQ(seen.dialog.height, 20 + 200 + 14 + 28 + 20);
+}
+
+// Window managers frame a dialog as one (no minimise or maximise button)
+// and keep it with its owner.
+TEST_F(DialogTest, IsMarkedAsADialogOfItsOwner) {
+    Dialog dialog(300);
+    dialog.AddButton(std::make_unique<TestButton>(), 1, true, false);
+    Seen seen;
+    EXPECT_EQ(RunDialog(dialog, Action::Enter, seen), 1);
+    const std::string id = std::to_string(dialog.XWindow());
+    EXPECT_EQ(Command({"xprop", "-id", id, "_NET_WM_WINDOW_TYPE"}),
+              "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DIALOG");
+    const std::string transient = Command({"xprop", "-id", id, "WM_TRANSIENT_FOR"});
+    char owner[32];
+    std::snprintf(owner, sizeof owner, "0x%lx", m_owner.XWindow());
+    EXPECT_NE(transient.find(owner), std::string::npos) << transient;
+}
+
+// After a dialog closes, the owner's area it covered shows the owner again,
+// even when the owner has a repaint pending as the expose arrives.
+TEST_F(DialogTest, TheOwnerRepaintsWhatAClosedDialogUncovered) {
+    const Color ownerFill = Color::FromRgb8(20, 60, 200);
+    m_ownerProbe->SetFill(ownerFill);
+    m_owner.RequestPaint();
+    for (const Action action : {Action::Enter, Action::Escape, Action::CloseBox}) {
+        SCOPED_TRACE(static_cast<int>(action));
+        Dialog dialog(320);
+        auto picture = std::make_unique<Probe>(280, 160);
+        picture->SetFill(Color::FromRgb8(220, 30, 30));
+        dialog.Content().Add(std::move(picture));
+        dialog.AddButton(std::make_unique<TestButton>(), 1, true, false);
+        dialog.AddButton(std::make_unique<TestButton>(), 7, false, true);
+        Seen seen;
+        RunDialog(dialog, action, seen);
+        // What a caller does with the answer: change its page, which asks
+        // for a repaint before the loop has read the expose.
+        m_owner.RequestPaint();
+        const XLook look;
+        const auto ownerShown = [&] {
+            int width = 0;
+            int height = 0;
+            const auto pixels = look.Pixels(m_owner.XWindow(), width, height);
+            if (!pixels || pixels->empty())
+                return false;
+            for (const XLook::Rgb& pixel : *pixels)
+                if (!(pixel == ToRgb(ownerFill)))
+                    return false;
+            return true;
+        };
+        EXPECT_TRUE(PumpUntil(ownerShown)) << "the closed dialog's picture stays on the owner";
+    }
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+
 namespace Velto::Widget::Testing {
 namespace {
 
@@ -108,6 +111,13 @@ TEST(WindowTest, TypedTextReachesTheFocusedWidget) {
         OpenWindow(std::move(root), LightTheme(kDefaultAccent), Options(u"Type", 200, 100));
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(window->SetFocus(probe, false));
+    // The syllables on keys of their own first: xdotool would otherwise
+    // remap one spare keycode between keystrokes, and under load the window
+    // reads the map after it changed again and loses a syllable.
+    ASSERT_EQ(GuiEnvironment::X()
+                  .Run({"xmodmap", "-e", "keycode any = UD55C", "-e", "keycode any = UAE00"})
+                  .status,
+              0);
     const std::u16string expected = u"Hi, 한글!";
     Driver driver([&] { Command({"xdotool", "type", "--delay", "30", "Hi, 한글!"}); });
     EXPECT_TRUE(PumpUntil([&] { return driver.Done() && probe->text == expected; }))
@@ -149,6 +159,66 @@ TEST(WindowTest, ADpiOf192DoublesThePixelSizeOfAWidget) {
     Window plain;
     ASSERT_TRUE(plain.Create(Options(u"Plain", 200, 100)));
     EXPECT_EQ(plain.Dpi(), 96.0f);
+}
+
+// The frame's left, right, top and bottom as the window manager states
+// them; none until it has framed the window.
+std::optional<std::array<int, 4>> FrameExtents(unsigned long window) {
+    const std::string out = Command({"xprop", "-id", std::to_string(window), "_NET_FRAME_EXTENTS"});
+    std::array<int, 4> extents{};
+    if (std::sscanf(out.c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %d, %d, %d, %d", &extents[0],
+                    &extents[1], &extents[2], &extents[3]) != 4)
+        return std::nullopt;
+    return extents;
+}
+
+// At any scale, and with a size kept from a larger screen, a window and its
+// frame open inside the work area (the test screen is 1280 x 800); one that
+// fits keeps its size.
+TEST(WindowTest, AWindowTooLargeForTheScreenIsFittedToIt) {
+    struct Case {
+        const char* name;
+        const char* dpi;
+        WindowOptions options;
+        int width; // the client width it opens with; 0: fitted
+    };
+    WindowOptions kept = Options(u"Kept", 200, 100);
+    kept.hasBounds = true;
+    kept.boundsX = 900;
+    kept.boundsY = 600;
+    kept.boundsWidth = 2400;
+    kept.boundsHeight = 1500;
+    WindowOptions large = Options(u"Large", 940, 680);
+    large.minWidth = 640;
+    large.minHeight = 480;
+    const Case cases[] = {
+        {"940 x 680 at 100 %", "96", large, 940},
+        {"940 x 680 at 200 %", "192", large, 0},
+        {"a kept size of 2400 x 1500", "96", kept, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(GuiEnvironment::X().MergeResources(std::string("Xft.dpi: ") + c.dpi));
+        auto window = OpenWindow(std::make_unique<Stack>(), LightTheme(kDefaultAccent), c.options);
+        ASSERT_NE(window, nullptr);
+        std::optional<std::array<int, 4>> frame;
+        ScreenBounds client;
+        const auto inside = [&] {
+            frame = FrameExtents(window->XWindow());
+            client = window->ClientScreenBounds();
+            return frame && client.x - (*frame)[0] >= 0 && client.y - (*frame)[2] >= 0 &&
+                   client.Right() + (*frame)[1] <= 1280 && client.Bottom() + (*frame)[3] <= 800;
+        };
+        EXPECT_TRUE(PumpUntil(inside))
+            << client.x << "," << client.y << " " << client.width << " x " << client.height;
+        if (c.width > 0) {
+            EXPECT_EQ(client.width, c.width);
+        }
+        // Still large: fitted, not shrunk to nothing.
+        EXPECT_GE(client.width, 900);
+        EXPECT_GE(client.height, 600);
+    }
+    ASSERT_TRUE(GuiEnvironment::X().MergeResources("Xft.dpi: 96"));
 }
 
 TEST(WindowTest, SetsItsClassTitleAndFrameFunctions) {
