@@ -6,6 +6,7 @@
 #include "base/utf.h"
 #include "server/http/entity_tag.h"
 #include "server/http/request_helpers.h"
+#include "webapp/client_group.h"
 #include "webapp/fs/open_item.h"
 #include "webapp/thumbnails/thumbnail_size.h"
 
@@ -70,7 +71,8 @@ void WebApp::SendThumbnail(Context& context) {
                 opened.IsDirectory() || !SameVersion(stat, opened))
                 return std::nullopt;
             return m_thumbnailMaker.MakeThumbnail(file.Get(), Utf16ToUtf8(target.components.back()),
-                                                  pixels);
+                                                  pixels, ClientGroupOf(context.request.peer),
+                                                  context.now);
         });
     if (!jpeg)
         return SendError(response, 404, "noThumbnail");

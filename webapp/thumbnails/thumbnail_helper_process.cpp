@@ -137,23 +137,22 @@ int RemainingMs(Clock::time_point deadline) {
 
 } // namespace
 
-std::optional<ThumbnailBitmap> RunThumbnailHelper(const std::string& executable, int fd,
-                                                  std::uint32_t pixels, std::string_view nameHint,
-                                                  std::chrono::milliseconds timeout) {
+HelperResult RunThumbnailHelper(const std::string& executable, int fd, std::uint32_t pixels,
+                                std::string_view nameHint, std::chrono::milliseconds timeout) {
     const Clock::time_point deadline = Clock::now() + timeout;
     const UniqueFd input = Park(fd);
     int ends[2];
     if (!input || ::pipe2(ends, O_CLOEXEC) != 0)
-        return std::nullopt;
+        return {};
     UniqueFd reader(ends[0]);
     UniqueFd writer = Park(ends[1]);
     ::close(ends[1]);
     if (!writer)
-        return std::nullopt;
+        return {};
 
     SpawnSetup setup;
     if (!setup.Prepare(input.Get(), writer.Get()))
-        return std::nullopt;
+        return {};
     std::vector<std::string> arguments = {executable, std::to_string(pixels),
                                           std::string(nameHint)};
     std::vector<std::string> environment = HelperEnvironment();
@@ -162,7 +161,7 @@ std::optional<ThumbnailBitmap> RunThumbnailHelper(const std::string& executable,
     pid_t pid = -1;
     if (::posix_spawn(&pid, executable.c_str(), setup.Actions(), setup.Attributes(), argv.data(),
                       envp.data()) != 0)
-        return std::nullopt;
+        return {};
     writer.Reset();
 
     // The helper's exit is watched through a pidfd without reaping it, so its
@@ -212,9 +211,12 @@ std::optional<ThumbnailBitmap> RunThumbnailHelper(const std::string& executable,
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    // Without a pidfd the helper was never watched: no verdict on the file.
+    if (!exited)
+        return {};
     if (failed || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return ParseReply(std::move(reply));
+        return {std::nullopt, true};
+    return {ParseReply(std::move(reply)), true};
 }
 
 } // namespace Velto::Corvane
