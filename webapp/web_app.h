@@ -44,6 +44,11 @@ public:
     static constexpr std::string_view kJsonType = "application/json; charset=utf-8";
     static constexpr std::uint64_t kZipJobLifetimeMs = 60'000;
     static constexpr std::size_t kMaxZipJobs = 1'000; // pending after purging; one more fits
+    // Pending jobs one address group, and one session, may hold: far below the
+    // table's size, so that no visitor fills it for everyone else (even 64
+    // addresses together stay below it).
+    static constexpr std::size_t kMaxZipJobsPerClient = 12;
+    static constexpr std::size_t kMaxZipJobsPerSession = 6;
     static constexpr std::size_t kMaxZipNames = 10'000;
     static constexpr std::size_t kZipTokenBytes = 16;
     static constexpr std::uint32_t kMaxZipDepth = 64;
