@@ -89,6 +89,11 @@ public:
     // Helpers shared by every route.
     static void SendJson(HttpResponse& response, std::int32_t status, const JsonValue& value);
     static void SendError(HttpResponse& response, std::int32_t status, std::string_view code);
+    // The UTF-16 form of a share name or path from the request line; on false
+    // (the bytes are not well-formed UTF-8) a 400 badName reply was sent, as
+    // no item can carry such a name.
+    static bool DecodeRequestText(HttpResponse& response, std::string_view utf8,
+                                  std::u16string& out);
     // Reads and parses a JSON object body; on false the error reply was sent.
     bool ReadJsonBody(Context& context, JsonValue& out);
     void LogAccess(const Context& context, std::string_view action, std::u16string_view detail,
