@@ -6,10 +6,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -26,6 +28,11 @@ namespace {
 constexpr int kHelperInputFd = 3;
 constexpr int kParkedFdFloor = 10;
 constexpr std::size_t kReadPiece = 65536;
+// A helper still busy after this long is on a slow file: from then on it
+// runs at the lowest priority, so that the quick thumbnails of others are not
+// slowed down by its rendering.
+constexpr std::chrono::milliseconds kLowerPriorityAfter{1'000};
+constexpr int kSlowHelperNice = 19;
 constexpr std::size_t kMaxReplyBytes =
     kThumbnailReplyHeaderBytes + std::size_t{kMaxThumbnailBitmapEdge} * kMaxThumbnailBitmapEdge * 4;
 
@@ -172,8 +179,16 @@ HelperResult RunThumbnailHelper(const std::string& executable, int fd, std::uint
     bool outputDone = false;
     bool failed = !exited;
     std::array<char, kReadPiece> piece;
+    const Clock::time_point slowFrom = Clock::now() + kLowerPriorityAfter;
+    bool lowered = false;
     while (!failed && !(childDone && outputDone)) {
-        const int wait = RemainingMs(deadline);
+        if (!lowered && !childDone && Clock::now() >= slowFrom) {
+            ::setpriority(PRIO_PGRP, static_cast<id_t>(pid), kSlowHelperNice);
+            lowered = true;
+        }
+        int wait = RemainingMs(deadline);
+        if (!lowered)
+            wait = std::min(wait, std::max(RemainingMs(slowFrom), 1));
         if (wait == 0) {
             failed = true;
             break;

@@ -12,10 +12,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -349,6 +351,28 @@ TEST_F(HelperProcess, EveryFailureMeansNoThumbnail) {
         const HelperResult result = RunFull(helper);
         EXPECT_FALSE(result.bitmap);
         EXPECT_EQ(result.started, !row.body.empty());
+    }
+}
+
+// The helper replies only when its own priority (field 19 of its stat) is
+// the expected one (with a pixel of its own: the input was read by the first).
+TEST_F(HelperProcess, AHelperStillBusyAfterASecondRunsAtTheLowestPriority) {
+    errno = 0;
+    const std::string ours = std::to_string(::getpriority(PRIO_PROCESS, 0)); // as started
+    ASSERT_EQ(errno, 0);
+    const struct {
+        const char* name;
+        const char* wait;
+        std::string nice;
+    } cases[] = {{"quick", "0", ours}, {"slow", "1.5", "19"}};
+    const std::string onePixelReply = R"(printf 'VCTB\001\000\000\000\001\000\000\000ABCD')";
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const std::string helper =
+            Script(row.name, std::string("sleep ") + row.wait +
+                                 "\n[ \"$(cut -d' ' -f19 /proc/$$/stat)\" = " + row.nice +
+                                 " ] || exit 1\n" + onePixelReply);
+        EXPECT_TRUE(Run(helper));
     }
 }
 
