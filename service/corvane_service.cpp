@@ -167,7 +167,9 @@ Result CorvaneService::StartLocked() {
         m_status.localAddresses = {kLoopbackAddress};
     else
         m_status.localAddresses = LocalIPv4Addresses();
-    if (m_upnpForRun.value_or(m_config.upnp))
+    // A server only this machine can reach has nothing for the router to
+    // forward: a loopback-only run never sends it a word.
+    if (!m_options.loopbackOnly && m_upnpForRun.value_or(m_config.upnp))
         StartOutside(m_server.BoundPort());
     return kOk;
 }

@@ -102,6 +102,13 @@ WebApp::Context WebApp::MakeContext(const HttpRequest& request, HttpBody& body,
     return context;
 }
 
+bool WebApp::DecodeRequestText(HttpResponse& response, std::string_view utf8, std::u16string& out) {
+    if (Utf8ToUtf16Strict(utf8, out))
+        return true;
+    SendError(response, 400, "badName");
+    return false;
+}
+
 // Cross-site requests cannot set a custom header without the server's consent,
 // so every request that may change something must carry it.
 bool WebApp::PassesCsrfCheck(const HttpRequest& request) {
@@ -143,9 +150,14 @@ void WebApp::Route(Context& context) {
         const std::string_view share = rest.substr(0, slash);
         const std::string_view item =
             slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+        std::u16string shareName;
+        std::u16string itemPath;
+        if (!DecodeRequestText(context.response, share, shareName) ||
+            !DecodeRequestText(context.response, item, itemPath))
+            return;
         if (isPut)
-            return ReceiveUpload(context, Utf8ToUtf16(share), Utf8ToUtf16(item));
-        return SendFile(context, Utf8ToUtf16(share), Utf8ToUtf16(item));
+            return ReceiveUpload(context, shareName, itemPath);
+        return SendFile(context, shareName, itemPath);
     }
     if (path == "/api/uploads" || path.starts_with("/api/uploads/"))
         return ServeUploads(context);

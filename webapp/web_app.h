@@ -52,6 +52,11 @@ public:
     static constexpr std::string_view kJsonType = "application/json; charset=utf-8";
     static constexpr std::uint64_t kZipJobLifetimeMs = 60'000;
     static constexpr std::size_t kMaxZipJobs = 1'000; // pending after purging; one more fits
+    // Pending jobs one address group, and one session, may hold: far below the
+    // table's size, so that no visitor fills it for everyone else (even 64
+    // addresses together stay below it).
+    static constexpr std::size_t kMaxZipJobsPerClient = 12;
+    static constexpr std::size_t kMaxZipJobsPerSession = 6;
     static constexpr std::size_t kMaxZipNames = 10'000;
     static constexpr std::size_t kZipTokenBytes = 16;
     static constexpr std::uint32_t kMaxZipDepth = 64;
@@ -103,6 +108,11 @@ public:
     // Helpers shared by every route.
     static void SendJson(HttpResponse& response, std::int32_t status, const JsonValue& value);
     static void SendError(HttpResponse& response, std::int32_t status, std::string_view code);
+    // The UTF-16 form of a share name or path from the request line; on false
+    // (the bytes are not well-formed UTF-8) a 400 badName reply was sent, as
+    // no item can carry such a name.
+    static bool DecodeRequestText(HttpResponse& response, std::string_view utf8,
+                                  std::u16string& out);
     // Reads and parses a JSON object body; on false the error reply was sent.
     bool ReadJsonBody(Context& context, JsonValue& out);
     void LogAccess(const Context& context, std::string_view action, std::u16string_view detail,

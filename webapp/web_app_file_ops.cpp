@@ -70,9 +70,16 @@ void WebApp::MakeFolder(Context& context) {
         if (err == EEXIST) {
             UniqueFd existing;
             ItemStat existingStat;
-            const bool isFolder = OpenFolder(target.root, all.first(i + 1), showHidden, existing,
-                                             existingStat) == OpenResult::Ok;
-            if (!isFolder || (i + 1 == all.size() && !parents))
+            const OpenResult opened =
+                OpenItem(target.root, all.first(i + 1), ItemAccess::ReadAttributes, showHidden,
+                         existing, existingStat);
+            const bool isLast = i + 1 == all.size();
+            // A name on the way that cannot be entered inside the share (a
+            // link leading outside or nowhere) is a missing parent; a file
+            // there, or the last name taken, is a name that exists.
+            if (opened != OpenResult::Ok && !isLast)
+                return SendError(response, 404, "notFound");
+            if (opened != OpenResult::Ok || !existingStat.IsDirectory() || (isLast && !parents))
                 return SendError(response, 409, "exists");
             continue;
         }

@@ -66,8 +66,11 @@ void WebApp::ListShares(Context& context) {
 }
 
 void WebApp::ListFolder(Context& context) {
-    const std::u16string path = Utf8ToUtf16(QueryParam(context.request, "path"));
-    const std::u16string shareName = Utf8ToUtf16(QueryParam(context.request, "share"));
+    std::u16string path;
+    std::u16string shareName;
+    if (!DecodeRequestText(context.response, QueryParam(context.request, "path"), path) ||
+        !DecodeRequestText(context.response, QueryParam(context.request, "share"), shareName))
+        return;
     ShareTarget target;
     if (!OpenShare(context, shareName, path, AccessFlags::Read, target))
         return;

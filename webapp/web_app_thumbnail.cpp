@@ -6,6 +6,7 @@
 #include "base/utf.h"
 #include "server/http/entity_tag.h"
 #include "server/http/request_helpers.h"
+#include "webapp/client_group.h"
 #include "webapp/fs/open_item.h"
 #include "webapp/thumbnails/thumbnail_size.h"
 
@@ -30,8 +31,11 @@ bool SameVersion(const ItemStat& a, const ItemStat& b) {
 } // namespace
 
 void WebApp::SendThumbnail(Context& context) {
-    const std::u16string path = Utf8ToUtf16(QueryParam(context.request, "path"));
-    const std::u16string shareName = Utf8ToUtf16(QueryParam(context.request, "share"));
+    std::u16string path;
+    std::u16string shareName;
+    if (!DecodeRequestText(context.response, QueryParam(context.request, "path"), path) ||
+        !DecodeRequestText(context.response, QueryParam(context.request, "share"), shareName))
+        return;
     ShareTarget target;
     if (!OpenShare(context, shareName, path, AccessFlags::Read, target))
         return;
@@ -70,7 +74,8 @@ void WebApp::SendThumbnail(Context& context) {
                 opened.IsDirectory() || !SameVersion(stat, opened))
                 return std::nullopt;
             return m_thumbnailMaker.MakeThumbnail(file.Get(), Utf16ToUtf8(target.components.back()),
-                                                  pixels);
+                                                  pixels, ClientGroupOf(context.request.peer),
+                                                  context.now);
         });
     if (!jpeg)
         return SendError(response, 404, "noThumbnail");

@@ -6,6 +6,7 @@
 #include "base/system_random.h"
 #include "base/utf.h"
 #include "server/http/content_disposition.h"
+#include "webapp/client_group.h"
 #include "webapp/download_policy.h"
 #include "webapp/fs/getdents_enumerator.h"
 #include "webapp/fs/open_item.h"
@@ -113,6 +114,7 @@ void WebApp::PrepareZip(Context& context) {
         return SendError(context.response, 400, "badRequest");
     if (context.session)
         job.owner = context.session->id;
+    job.client = ClientGroupOf(context.request.peer);
     job.expires = context.now + kZipJobLifetimeMs;
     const std::string token = RandomHex(kZipTokenBytes);
     if (token.empty())
@@ -123,6 +125,14 @@ void WebApp::PrepareZip(Context& context) {
         std::erase_if(m_zipJobs,
                       [&](const auto& item) { return item.second.expires < context.now; });
         if (m_zipJobs.size() > kMaxZipJobs)
+            return SendError(context.response, 503, "busy");
+        std::size_t sameClient = 0;
+        std::size_t sameSession = 0;
+        for (const auto& [pendingToken, pending] : m_zipJobs) {
+            sameClient += pending.client == job.client ? 1 : 0;
+            sameSession += !job.owner.empty() && pending.owner == job.owner ? 1 : 0;
+        }
+        if (sameClient >= kMaxZipJobsPerClient || sameSession >= kMaxZipJobsPerSession)
             return SendError(context.response, 503, "busy");
         m_zipJobs.insert_or_assign(token, std::move(job));
     }

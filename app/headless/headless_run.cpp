@@ -136,11 +136,15 @@ int RunHeadless(const CommandLine& line, const EnvironmentSettings& settings) {
                 exitCode = 1;
             } else {
                 PrintAddresses(out, service.GetStatus(), settings.loopback);
-                out.Line(line.upnp ? "Asking the router to forward the port (--upnp); the "
-                                     "shares become reachable from the Internet."
-                                   : "The router is not asked to forward the port: the shares "
-                                     "stay on the local network. Start with --upnp to make them "
-                                     "reachable from the Internet.");
+                if (settings.loopback)
+                    out.Line("The router is not asked to forward the port: the server listens "
+                             "on this computer only (VELTO_CORVANE_LOOPBACK).");
+                else
+                    out.Line(line.upnp ? "Asking the router to forward the port (--upnp); the "
+                                         "shares become reachable from the Internet."
+                                       : "The router is not asked to forward the port: the "
+                                         "shares stay on the local network. Start with --upnp to "
+                                         "make them reachable from the Internet.");
                 out.Line("Press Ctrl+C to stop.");
                 NotifyReady(ReadyStatus(service.GetStatus(), settings.loopback));
                 const int signal = WaitForStopSignal();

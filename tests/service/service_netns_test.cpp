@@ -62,11 +62,11 @@ protected:
         ServiceFixture::SetUp();
     }
 
-    // A loopback-only service with port forwarding on, started; the caller has
-    // entered the router lab's client namespace. `reports` counts its worker's
-    // reports.
+    // A service with port forwarding on, listening on every address of the
+    // router lab's client namespace (which the caller has entered), started.
+    // `reports` counts its worker's reports.
     CorvaneService& StartForwarding(OutsideReports& reports, Config& config) {
-        CorvaneService& service = MakeService(true);
+        CorvaneService& service = MakeService(false);
         reports.Attach(service);
         config = BaseConfig(FreeLoopbackPort());
         config.upnp = true;
@@ -174,14 +174,12 @@ TEST_F(ServiceNetnsTest, WorkerPublishesEachOutcomeAndUnmapsOnStop) {
         const ScopedNetns inClient{router.client};
         ASSERT_TRUE(inClient.Entered());
 
-        // Loopback only, and the router is still asked.
         OutsideReports reports;
         Config config;
         CorvaneService& service = StartForwarding(reports, config);
         ASSERT_TRUE(reports.WaitFor(1));
 
         ServiceStatus status = service.GetStatus();
-        EXPECT_EQ(status.localAddresses, std::vector<std::string>{"127.0.0.1"});
         EXPECT_EQ(status.upnpState, static_cast<std::int32_t>(c.state));
         EXPECT_EQ(status.upnpError, c.upnpError);
         EXPECT_EQ(status.externalAddress, c.externalAddress);
@@ -259,6 +257,37 @@ TEST_F(ServiceNetnsTest, PortChangeMovesTheMapping) {
     ASSERT_NE(removed, std::string::npos) << requests;
     ASSERT_NE(added, std::string::npos) << requests;
     EXPECT_LT(removed, added) << requests;
+}
+
+// Listening on 127.0.0.1 only, there is nothing to forward: with port
+// forwarding switched on, the router never hears from the service (not even
+// a search), while the same run on every address asks it at once.
+TEST_F(ServiceNetnsTest, ALoopbackOnlyRunNeverAsksTheRouter) {
+    ResponderLab router;
+    ASSERT_TRUE(router.Start("ok"));
+    const ScopedNetns inClient{router.client};
+    ASSERT_TRUE(inClient.Entered());
+
+    Config config = BaseConfig(FreeLoopbackPort());
+    config.upnp = true;
+    {
+        CorvaneService& service = MakeService(true);
+        ASSERT_TRUE(service.ApplyConfig(config));
+        ASSERT_EQ(service.Start(), 0);
+        // Longer than a forwarding run takes to search and map here.
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        EXPECT_EQ(service.GetStatus().upnpState, static_cast<std::int32_t>(UpnpState::Off));
+        service.Stop();
+    }
+    MakeService(true);
+    EXPECT_EQ(router.Searches(), 0u);
+    EXPECT_EQ(router.Requests(), "");
+
+    OutsideReports reports;
+    CorvaneService& everywhere = StartForwarding(reports, config);
+    ASSERT_TRUE(reports.WaitFor(1));
+    EXPECT_EQ(everywhere.GetStatus().upnpState, static_cast<std::int32_t>(UpnpState::Mapped));
+    EXPECT_GE(router.Searches(), 1u);
 }
 
 } // namespace

@@ -75,6 +75,10 @@ TEST_F(FileOperations, MakeFolderCreatesMissingParentsAndReportsExistingOnes) {
     std::filesystem::create_directories(m_share / "a");
     WriteFile("share/file", "f");
     std::filesystem::create_directories(m_share / ".hidden");
+    std::filesystem::create_directories(Files() / "outside");
+    std::filesystem::create_directory_symlink(Files() / "outside", m_share / "out");
+    std::filesystem::create_directory_symlink(m_share / "gone", m_share / "dangling");
+    std::filesystem::create_directory_symlink("a", m_share / "inside");
     struct Step {
         const char* body;
         int status;
@@ -89,6 +93,13 @@ TEST_F(FileOperations, MakeFolderCreatesMissingParentsAndReportsExistingOnes) {
         {R"({"share":"s","path":"file","parents":true})", 409, R"({"error":"exists"})"},
         {R"({"share":"s","path":".hidden/x/y"})", 404, R"({"error":"notFound"})"},
         {R"({"share":"s","path":".new/x"})", 404, R"({"error":"notFound"})"},
+        // Links on the way: one leading outside the share or nowhere is a
+        // missing parent; one staying inside is followed.
+        {R"({"share":"s","path":"out/x"})", 404, R"({"error":"notFound"})"},
+        {R"({"share":"s","path":"out/x/y","parents":true})", 404, R"({"error":"notFound"})"},
+        {R"({"share":"s","path":"dangling/x"})", 404, R"({"error":"notFound"})"},
+        {R"({"share":"s","path":"out"})", 409, R"({"error":"exists"})"},
+        {R"({"share":"s","path":"inside/via"})", 201, "{}"},
         {R"({"share":"s","path":""})", 400, R"({"error":"badPath"})"},
         {R"({"share":"s","path":"a/../b"})", 400, R"({"error":"badPath"})"},
         {R"({"share":"s","path":7})", 400, R"({"error":"badPath"})"},
@@ -104,16 +115,19 @@ TEST_F(FileOperations, MakeFolderCreatesMissingParentsAndReportsExistingOnes) {
     }
     EXPECT_TRUE(std::filesystem::is_directory(m_share / "a" / "b" / "c"));
     EXPECT_TRUE(std::filesystem::is_directory(m_share / "w"));
+    EXPECT_TRUE(std::filesystem::is_directory(m_share / "a" / "via"));
+    EXPECT_TRUE(std::filesystem::is_empty(Files() / "outside"));
     // Nothing was made on the way to a folder that could not be entered.
     EXPECT_FALSE(std::filesystem::exists(m_share / ".new"));
     EXPECT_FALSE(std::filesystem::exists(m_share / ".hidden" / "x"));
 
     const std::vector<AccessLogEntry> log = LogEntries();
-    ASSERT_EQ(log.size(), 3u);
+    ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[0].action, "newFolder");
     EXPECT_EQ(log[0].detail, u"/s/a/b/c");
     EXPECT_EQ(log[0].result, 201);
-    EXPECT_EQ(log[2].detail, u"/nodelete/w");
+    EXPECT_EQ(log[2].detail, u"/s/inside/via");
+    EXPECT_EQ(log[3].detail, u"/nodelete/w");
 }
 
 TEST_F(FileOperations, RenameNeverReplacesAnItem) {

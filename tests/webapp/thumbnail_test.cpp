@@ -4,6 +4,7 @@
 #include "tests/webapp/web_app_fixture.h"
 
 #include "base/clock.h"
+#include "webapp/thumbnails/thumbnail_failures.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -306,6 +307,48 @@ TEST_F(Thumbnails, HostileFilesGiveNoThumbnailAndTheServerGoesOn) {
     EXPECT_EQ(Get("/api/session").status, 200);
     WriteFile("docs/clear.png", TransparentPng());
     EXPECT_EQ(Thumb("clear.png").status, 200);
+}
+
+// Rewrites a file in place (same inode), then sets its modification time.
+void Overwrite(const std::filesystem::path& file, std::string_view bytes, std::time_t modified) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+    const timespec times[2] = {{modified, 0}, {modified, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+
+// A failure is remembered for the file's version, whatever size is asked
+// next: only a new modification time or the end of the memory tries again.
+// (Mending the bytes behind the server's back while keeping the time shows
+// whether the helper ran.)
+TEST_F(Thumbnails, AFileTheHelperFailedOnIsNotTriedAgainForAWhile) {
+    const std::string good = TransparentPng();
+    std::string broken = good;
+    broken[1] = 'X'; // no longer a PNG signature
+    const struct {
+        const char* name;
+        std::time_t mendedTime; // the time set after mending
+        bool triedAtOnce;
+    } cases[] = {
+        {"kept.png", 1'600'000'000, false},
+        {"touched.png", 1'600'000'100, true},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const std::filesystem::path file = WriteFile(std::string("docs/") + row.name, broken);
+        Overwrite(file, broken, 1'600'000'000);
+        EXPECT_EQ(Thumb(row.name, "64").status, 404);
+        Overwrite(file, good, row.mendedTime);
+        const ClientResponse again = Thumb(row.name, "128");
+        EXPECT_EQ(again.status, row.triedAtOnce ? 200 : 404);
+        if (!row.triedAtOnce) {
+            EXPECT_EQ(again.body, R"({"error":"noThumbnail"})");
+            Advance(ThumbnailFailures::kMemoryMs);
+            EXPECT_EQ(Thumb(row.name, "96").status, 200);
+        }
+    }
 }
 
 } // namespace

@@ -314,5 +314,31 @@ TEST_F(UploadRoutes, NamesAndDestinations) {
     EXPECT_FALSE(std::filesystem::exists(m_up / ".hidden" / "y.txt"));
 }
 
+// Bytes that are not UTF-8 name no item: they are refused, never stored
+// with a replacement character in their place.
+TEST_F(UploadRoutes, NamesThatAreNotUtf8AreRefusedOnEveryRoute) {
+    const struct {
+        const char* method;
+        const char* target;
+    } cases[] = {
+        {"PUT", "/files/up/%C3%28.txt"},         {"PUT", "/files/up/%C0%AF.txt"}, // an overlong "/"
+        {"PUT", "/files/up/%ED%A0%80.txt"},  // a UTF-16 surrogate
+        {"PUT", "/files/up/sub/%FF%FE.txt"}, // bytes that never start a character
+        {"PUT", "/files/up%E9/a.txt"},       // in the share's name
+        {"GET", "/files/up/%C3%28.txt"},         {"GET", "/api/list?share=up&path=%C3%28"},
+        {"GET", "/api/list?share=%C3%28&path="}, {"GET", "/api/thumb?share=up&path=%C3%28.png"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.target);
+        const ClientResponse reply = Send(row.method, row.target, {}, "data");
+        EXPECT_EQ(reply.status, 400);
+        EXPECT_EQ(reply.body, R"({"error":"badName"})");
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_up))
+        names.push_back(entry.path().lexically_relative(m_up).string());
+    EXPECT_EQ(names, std::vector<std::string>{"sub"});
+}
+
 } // namespace
 } // namespace Velto::Corvane::Testing

@@ -296,16 +296,66 @@ TEST_F(ZipRoutes, PreparingRefusesBadSelections) {
     EXPECT_EQ(std::filesystem::file_size(Out("empty.zip")), 22u);
 }
 
+// The loopback address 127.0.0.<2 + i>, a client of its own.
+std::string Address(int i) {
+    return "127.0.0." + std::to_string(2 + i);
+}
+
 TEST_F(ZipRoutes, AtMostOneThousandAndOneJobsWait) {
+    // Only many clients together reach the table's size.
+    const int perClient = static_cast<int>(WebApp::kMaxZipJobsPerClient);
     for (int i = 0; i < 1'001; ++i) {
-        const ClientResponse reply = Prepare("docs", "", {"a.txt"});
+        const ClientResponse reply =
+            Prepare("docs", "", {"a.txt"}, {}, Address(i / perClient).c_str());
         ASSERT_EQ(reply.status, 200) << i;
     }
-    EXPECT_EQ(Prepare("docs", "", {"a.txt"}).body, R"({"error":"busy"})");
-    EXPECT_EQ(Prepare("docs", "", {"a.txt"}).status, 503);
+    const std::string fresh = Address(1'001 / perClient + 1);
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, {}, fresh.c_str()).body, R"({"error":"busy"})");
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, {}, fresh.c_str()).status, 503);
     // Expired jobs are purged by the next preparation.
     Advance(60'001);
-    EXPECT_EQ(Prepare("docs", "", {"a.txt"}).status, 200);
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, {}, fresh.c_str()).status, 200);
+}
+
+// The attack as found: one guest asking for a thousand jobs in a row. It
+// gets its share, everyone else still gets theirs, and a used job frees its
+// place at once.
+TEST_F(ZipRoutes, OneClientCannotFillTheJobTable) {
+    WriteFile("share/a.txt", "a");
+    int granted = 0;
+    std::string firstUrl;
+    for (int i = 0; i < 1'001; ++i) {
+        const ClientResponse reply = Prepare("docs", "", {"a.txt"}, {}, "127.0.0.2");
+        if (reply.status == 200) {
+            ++granted;
+            if (firstUrl.empty())
+                firstUrl = Json(reply).Get("url").AsString();
+        } else {
+            EXPECT_EQ(reply.status, 503);
+            EXPECT_EQ(reply.body, R"({"error":"busy"})");
+        }
+    }
+    EXPECT_EQ(granted, static_cast<int>(WebApp::kMaxZipJobsPerClient));
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, {}, "127.0.0.3").status, 200);
+    EXPECT_EQ(Fetch(firstUrl, Out("first.zip")).status, 200);
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, {}, "127.0.0.2").status, 200);
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, {}, "127.0.0.2").status, 503);
+    Advance(60'001);
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, {}, "127.0.0.2").status, 200);
+}
+
+// A signed-in visitor is held to a smaller share, wherever it asks from.
+TEST_F(ZipRoutes, OneSessionHoldsFewerJobsThanOneAddress) {
+    m_config.accounts.push_back(
+        MakeAccount(u"alice", "a", {{"00000000000000a1", AccessFlags::Read}}));
+    Apply(m_config);
+    const std::string alice = SignIn("alice", "a");
+    const int perSession = static_cast<int>(WebApp::kMaxZipJobsPerSession);
+    for (int i = 0; i < perSession; ++i)
+        ASSERT_EQ(Prepare("docs", "", {"a.txt"}, alice, Address(i).c_str()).status, 200) << i;
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, alice, "127.0.0.99").status, 503);
+    // The address itself still has room for its other visitors.
+    EXPECT_EQ(Prepare("docs", "", {"a.txt"}, {}, "127.0.0.2").status, 200);
 }
 
 TEST_F(ZipRoutes, AClientThatLeavesMidArchiveLeavesTheServerHealthy) {

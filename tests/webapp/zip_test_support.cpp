@@ -152,7 +152,8 @@ std::string RunCommand(const std::string& command, int& exitCode) {
 }
 
 ClientResponse ZipFixture::Prepare(std::string_view share, std::string_view path,
-                                   const std::vector<std::string>& names, std::string_view cookie) {
+                                   const std::vector<std::string>& names, std::string_view cookie,
+                                   const char* source) {
     JsonValue body = JsonValue::MakeObject();
     body.Set("share", JsonValue(std::string(share)));
     body.Set("path", JsonValue(std::string(path)));
@@ -160,7 +161,15 @@ ClientResponse ZipFixture::Prepare(std::string_view share, std::string_view path
     for (const std::string& name : names)
         list.Append(JsonValue(name));
     body.Set("names", std::move(list));
-    return Post("/api/zip", SerializeJson(body, false), cookie);
+    if (source == nullptr)
+        return Post("/api/zip", SerializeJson(body, false), cookie);
+    HttpClient client(Port(), source);
+    EXPECT_TRUE(client.IsConnected()) << source;
+    std::vector<std::string> headers = {"x-veltocorvane: 1"};
+    if (!cookie.empty())
+        headers.push_back("Cookie: vcs=" + std::string(cookie));
+    return client.Request("POST", "/api/zip", headers, SerializeJson(body, false))
+        .value_or(ClientResponse{});
 }
 
 std::string ZipFixture::PrepareUrl(std::string_view share, std::string_view path,

@@ -23,9 +23,11 @@ protected:
         std::string headers; // the head as received
     };
 
-    // POST /api/zip; the reply as is.
+    // POST /api/zip; the reply as is. `source` is the client's loopback
+    // address (127.0.0.1 when none).
     ClientResponse Prepare(std::string_view share, std::string_view path,
-                           const std::vector<std::string>& names, std::string_view cookie = {});
+                           const std::vector<std::string>& names, std::string_view cookie = {},
+                           const char* source = nullptr);
     // The "/zip/..." URL of a prepared job (fails the test on refusal).
     std::string PrepareUrl(std::string_view share, std::string_view path,
                            const std::vector<std::string>& names, std::string_view cookie = {});

@@ -6,10 +6,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -26,6 +28,11 @@ namespace {
 constexpr int kHelperInputFd = 3;
 constexpr int kParkedFdFloor = 10;
 constexpr std::size_t kReadPiece = 65536;
+// A helper still busy after this long is on a slow file: from then on it
+// runs at the lowest priority, so that the quick thumbnails of others are not
+// slowed down by its rendering.
+constexpr std::chrono::milliseconds kLowerPriorityAfter{1'000};
+constexpr int kSlowHelperNice = 19;
 constexpr std::size_t kMaxReplyBytes =
     kThumbnailReplyHeaderBytes + std::size_t{kMaxThumbnailBitmapEdge} * kMaxThumbnailBitmapEdge * 4;
 
@@ -137,23 +144,22 @@ int RemainingMs(Clock::time_point deadline) {
 
 } // namespace
 
-std::optional<ThumbnailBitmap> RunThumbnailHelper(const std::string& executable, int fd,
-                                                  std::uint32_t pixels, std::string_view nameHint,
-                                                  std::chrono::milliseconds timeout) {
+HelperResult RunThumbnailHelper(const std::string& executable, int fd, std::uint32_t pixels,
+                                std::string_view nameHint, std::chrono::milliseconds timeout) {
     const Clock::time_point deadline = Clock::now() + timeout;
     const UniqueFd input = Park(fd);
     int ends[2];
     if (!input || ::pipe2(ends, O_CLOEXEC) != 0)
-        return std::nullopt;
+        return {};
     UniqueFd reader(ends[0]);
     UniqueFd writer = Park(ends[1]);
     ::close(ends[1]);
     if (!writer)
-        return std::nullopt;
+        return {};
 
     SpawnSetup setup;
     if (!setup.Prepare(input.Get(), writer.Get()))
-        return std::nullopt;
+        return {};
     std::vector<std::string> arguments = {executable, std::to_string(pixels),
                                           std::string(nameHint)};
     std::vector<std::string> environment = HelperEnvironment();
@@ -162,7 +168,7 @@ std::optional<ThumbnailBitmap> RunThumbnailHelper(const std::string& executable,
     pid_t pid = -1;
     if (::posix_spawn(&pid, executable.c_str(), setup.Actions(), setup.Attributes(), argv.data(),
                       envp.data()) != 0)
-        return std::nullopt;
+        return {};
     writer.Reset();
 
     // The helper's exit is watched through a pidfd without reaping it, so its
@@ -173,8 +179,16 @@ std::optional<ThumbnailBitmap> RunThumbnailHelper(const std::string& executable,
     bool outputDone = false;
     bool failed = !exited;
     std::array<char, kReadPiece> piece;
+    const Clock::time_point slowFrom = Clock::now() + kLowerPriorityAfter;
+    bool lowered = false;
     while (!failed && !(childDone && outputDone)) {
-        const int wait = RemainingMs(deadline);
+        if (!lowered && !childDone && Clock::now() >= slowFrom) {
+            ::setpriority(PRIO_PGRP, static_cast<id_t>(pid), kSlowHelperNice);
+            lowered = true;
+        }
+        int wait = RemainingMs(deadline);
+        if (!lowered)
+            wait = std::min(wait, std::max(RemainingMs(slowFrom), 1));
         if (wait == 0) {
             failed = true;
             break;
@@ -212,9 +226,12 @@ std::optional<ThumbnailBitmap> RunThumbnailHelper(const std::string& executable,
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    // Without a pidfd the helper was never watched: no verdict on the file.
+    if (!exited)
+        return {};
     if (failed || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return ParseReply(std::move(reply));
+        return {std::nullopt, true};
+    return {ParseReply(std::move(reply)), true};
 }
 
 } // namespace Velto::Corvane

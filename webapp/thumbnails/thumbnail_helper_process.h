@@ -17,8 +17,13 @@ namespace Velto::Corvane {
 // group, and an almost empty environment. It must exit with status 0 within
 // `timeout`; a crash, a limit it hits, a time-out (the whole group is then
 // killed) or a malformed reply gives none.
-std::optional<ThumbnailBitmap> RunThumbnailHelper(const std::string& executable, int fd,
-                                                  std::uint32_t pixels, std::string_view nameHint,
-                                                  std::chrono::milliseconds timeout);
+struct HelperResult {
+    std::optional<ThumbnailBitmap> bitmap;
+    // False when the helper could not be started at all (this process ran
+    // out of descriptors or processes): no verdict on the file.
+    bool started{false};
+};
+HelperResult RunThumbnailHelper(const std::string& executable, int fd, std::uint32_t pixels,
+                                std::string_view nameHint, std::chrono::milliseconds timeout);
 
 } // namespace Velto::Corvane

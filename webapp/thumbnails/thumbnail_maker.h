@@ -1,5 +1,6 @@
 #pragma once
 
+#include "webapp/thumbnails/thumbnail_failures.h"
 #include "webapp/thumbnails/thumbnail_slots.h"
 
 #include <chrono>
@@ -21,7 +22,8 @@ public:
     struct Options {
         std::string helper; // empty: the installed helper
         std::chrono::milliseconds timeout{kHelperTimeout};
-        std::size_t maxRunning{0}; // 0: one per processor core
+        std::size_t maxRunning{0}; // 0: one per processor core, at least two
+        std::size_t perClient{0};  // helpers one client may hold; 0: half of maxRunning
     };
 
     ThumbnailMaker() : ThumbnailMaker(Options{}) {}
@@ -32,14 +34,18 @@ public:
     // The thumbnail of the open regular file `fd` fitting `pixels` x `pixels`,
     // or none when the file has none (not an image or video, damaged, too
     // large, or the helper failed). `name` is the item's name, a hint to its
-    // type. Waits while as many helpers run as there are slots.
-    std::optional<std::string> MakeThumbnail(int fd, std::string_view name, std::uint32_t pixels);
+    // type. `client` is the requester's address group: it waits for its turn
+    // while the slots are taken. A version of a file the helper failed on
+    // recently (`now`, ms) gets none without a helper.
+    std::optional<std::string> MakeThumbnail(int fd, std::string_view name, std::uint32_t pixels,
+                                             std::string_view client, std::uint64_t now);
 
     const std::string& Helper() const { return m_options.helper; }
 
 private:
     Options m_options;
     ThumbnailSlots m_slots;
+    ThumbnailFailures m_failures;
 };
 
 // The helper executable for a program at `executable`: one beside it, else

@@ -14,6 +14,7 @@ struct ZipJob {
     PathComponents folder;             // the folder the names are in
     std::vector<std::u16string> names; // chosen items, in the order given
     std::string owner;                 // the preparing session's id, or empty
+    std::string client;                // the preparing address's group (per-client limit)
     std::uint64_t expires{0};          // tick in ms
 };
 

@@ -280,7 +280,11 @@ TEST_F(HeadlessTest, StopRemovesTheRouterMapping) {
     ASSERT_TRUE(router.Start("ok"));
     WriteConfig(false, true);
     const std::uint16_t port = FreeLoopbackPort();
-    auto program = Run({"--headless", "--port", std::to_string(port), "--upnp"}, {},
+    // On every address of the lab's namespace: a loopback-only run has
+    // nothing to forward.
+    std::map<std::string, std::string> everywhere = Environment();
+    everywhere.erase("VELTO_CORVANE_LOOPBACK");
+    auto program = Run({"--headless", "--port", std::to_string(port), "--upnp"}, everywhere,
                        router.lab.ExecArgv(router.client, {}));
     ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
     ASSERT_TRUE(program->WaitForOutput("Router: port " + std::to_string(port) +
@@ -307,11 +311,35 @@ TEST_F(HeadlessTest, WithoutUpnpOptionTheRouterIsNeverAsked) {
     ASSERT_TRUE(router.Start("ok"));
     WriteConfig(false, true); // the saved settings ask for port forwarding
     const std::uint16_t port = FreeLoopbackPort();
-    auto program = Run({"--headless", "--port", std::to_string(port)}, {},
+    std::map<std::string, std::string> everywhere = Environment();
+    everywhere.erase("VELTO_CORVANE_LOOPBACK");
+    auto program = Run({"--headless", "--port", std::to_string(port)}, everywhere,
                        router.lab.ExecArgv(router.client, {}));
     ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
     ASSERT_TRUE(program->WaitForOutput("Start with --upnp", kStartLimitMs)) << program->Output();
     // A search would have gone out at once; give a slow one time to arrive.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    EXPECT_EQ(program->Wait(), 0) << program->Errors();
+    EXPECT_EQ(router.Searches(), 0u);
+    EXPECT_EQ(router.Requests(), "");
+    EXPECT_EQ(program->Output().find("Router:"), std::string::npos) << program->Output();
+}
+
+// The shape: saved settings and --upnp both ask for forwarding, but
+// the server listens on 127.0.0.1 only, so not even a search goes out.
+TEST_F(HeadlessTest, ALoopbackOnlyRunNeverAsksTheRouterEvenWithUpnp) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to create network namespaces";
+    Velto::Corvane::Testing::ResponderLab router;
+    ASSERT_TRUE(router.Start("ok"));
+    WriteConfig(false, true);
+    const std::uint16_t port = FreeLoopbackPort();
+    auto program = Run({"--headless", "--port", std::to_string(port), "--upnp"}, {},
+                       router.lab.ExecArgv(router.client, {}));
+    ASSERT_TRUE(program->WaitForOutput(kReady, kStartLimitMs)) << program->Errors();
+    ASSERT_TRUE(program->WaitForOutput("listens on this computer only", kStartLimitMs))
+        << program->Output();
     std::this_thread::sleep_for(std::chrono::seconds(3));
     ASSERT_TRUE(program->Signal(SIGTERM));
     EXPECT_EQ(program->Wait(), 0) << program->Errors();

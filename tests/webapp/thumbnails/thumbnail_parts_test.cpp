@@ -1,7 +1,9 @@
 // The thumbnail machinery below the route: the size rule, the cache, the
 // flattening, the slots and the helper process with stand-in helpers.
+#include "webapp/thumbnails/file_version.h"
 #include "webapp/thumbnails/flatten_on_white.h"
 #include "webapp/thumbnails/thumbnail_cache.h"
+#include "webapp/thumbnails/thumbnail_failures.h"
 #include "webapp/thumbnails/thumbnail_helper_process.h"
 #include "webapp/thumbnails/thumbnail_size.h"
 #include "webapp/thumbnails/thumbnail_slots.h"
@@ -10,13 +12,16 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -123,13 +128,13 @@ TEST(FlattenOnWhite, PremultipliedPixelsLandOnWhite) {
 }
 
 TEST(ThumbnailSlots, NeverAdmitMoreThanTheirCount) {
-    ThumbnailSlots slots(2);
+    ThumbnailSlots slots(2, 2);
     std::atomic<int> inside{0};
     std::atomic<int> most{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < 8; ++i) {
-        threads.emplace_back([&] {
-            const ThumbnailSlots::Held held(slots);
+        threads.emplace_back([&, i] {
+            const ThumbnailSlots::Held held(slots, i % 2 == 0 ? "a" : "b");
             const int now = ++inside;
             int seen = most.load();
             while (now > seen && !most.compare_exchange_weak(seen, now)) {
@@ -141,6 +146,138 @@ TEST(ThumbnailSlots, NeverAdmitMoreThanTheirCount) {
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(most.load(), 2);
+}
+
+// Threads asking for slots one after another (each queued before the next
+// asks), recording the order in which they got them.
+class SlotQueue {
+public:
+    explicit SlotQueue(ThumbnailSlots& slots) : m_slots(slots) {}
+    ~SlotQueue() { Join(); }
+
+    // Returns once the new request waits or was served.
+    void Ask(const std::string& client) {
+        const std::size_t waiting = m_slots.Waiting();
+        const std::size_t served = Order().size();
+        m_threads.emplace_back([this, client] {
+            const ThumbnailSlots::Held held(m_slots, client);
+            const std::lock_guard lock(m_mutex);
+            m_order.push_back(client);
+        });
+        while (m_slots.Waiting() == waiting && Order().size() == served)
+            std::this_thread::sleep_for(1ms);
+    }
+    std::vector<std::string> Order() {
+        const std::lock_guard lock(m_mutex);
+        return m_order;
+    }
+    std::vector<std::string> Join() {
+        for (std::thread& thread : m_threads)
+            thread.join();
+        m_threads.clear();
+        const std::lock_guard lock(m_mutex);
+        return m_order;
+    }
+
+private:
+    ThumbnailSlots& m_slots;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex; // guards m_order
+    std::vector<std::string> m_order;
+};
+
+TEST(ThumbnailSlots, AClientHoldsAtMostHalfAndTheOthersGetTheRest) {
+    ThumbnailSlots slots(2);
+    EXPECT_EQ(slots.PerClient(), 1u);
+    SlotQueue queue(slots);
+    {
+        const ThumbnailSlots::Held first(slots, "attacker");
+        // A slot is free, yet the attacker's second request waits ...
+        queue.Ask("attacker");
+        EXPECT_EQ(slots.Waiting(), 1u);
+        // ... while another client gets it at once.
+        queue.Ask("visitor");
+        EXPECT_EQ(queue.Order(), std::vector<std::string>{"visitor"});
+        EXPECT_EQ(slots.Waiting(), 1u);
+    }
+    EXPECT_EQ(queue.Join(), (std::vector<std::string>{"visitor", "attacker"}));
+}
+
+TEST(ThumbnailSlots, AFreedSlotGoesToTheClientServedLeastRecently) {
+    ThumbnailSlots slots(1);
+    SlotQueue queue(slots);
+    {
+        const ThumbnailSlots::Held busy(slots, "a");
+        for (const char* client : {"a", "a", "b", "a", "b", "c"})
+            queue.Ask(client);
+        EXPECT_EQ(slots.Waiting(), 6u);
+    }
+    // Not in arrival order: the clients take turns, the one just served last.
+    EXPECT_EQ(queue.Join(), (std::vector<std::string>{"b", "c", "a", "b", "a", "a"}));
+}
+
+TEST(ThumbnailFailures, AFailedVersionIsNotTriedAgainUntilItsMemoryEnds) {
+    ThumbnailFailures failures;
+    const FileVersion slow{1, 42, 1'700'000'000'000'000'000, 9000};
+    FileVersion rewritten = slow;
+    rewritten.modifiedNs += 1;
+    FileVersion other = slow;
+    other.inode = 43;
+    constexpr std::uint64_t kNow = 1'000'000;
+    failures.Begin(slow, kNow)->Failed(kNow);
+
+    const struct {
+        const char* what;
+        FileVersion version;
+        std::uint64_t at;
+        bool tried;
+    } cases[] = {
+        {"the same version at once", slow, kNow + 1, false},
+        {"the same version just before the memory ends", slow,
+         kNow + ThumbnailFailures::kMemoryMs - 1, false},
+        {"the same file written again", rewritten, kNow + 1, true},
+        {"another file", other, kNow + 1, true},
+        {"the same version once the memory ended", slow, kNow + ThumbnailFailures::kMemoryMs, true},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(failures.Begin(row.version, row.at).has_value(), row.tried);
+    }
+}
+
+TEST(ThumbnailFailures, OneAttemptPerVersionAndTheOthersLearnItsOutcome) {
+    ThumbnailFailures failures;
+    const FileVersion version{1, 7, 5, 100};
+    std::optional<ThumbnailFailures::Attempt> first = failures.Begin(version, 10);
+    ASSERT_TRUE(first);
+    std::atomic<int> outcome{-1};
+    std::thread second([&] { outcome = failures.Begin(version, 11).has_value() ? 1 : 0; });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(outcome.load(), -1); // still waiting for the first
+    first->Failed(10);
+    first.reset();
+    second.join();
+    EXPECT_EQ(outcome.load(), 0);
+    EXPECT_EQ(failures.Remembered(), 1u);
+}
+
+TEST(FileVersion, ChangesWhenTheFileIsWrittenAndNotWhenItIsRenamed) {
+    char pattern[] = "/tmp/velto-version-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::filesystem::path dir = pattern;
+    std::ofstream(dir / "a") << "one";
+    const int fd = ::open((dir / "a").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::optional<FileVersion> first = FileVersionOf(fd);
+    ASSERT_TRUE(first);
+    std::filesystem::rename(dir / "a", dir / "b");
+    EXPECT_EQ(FileVersionOf(fd), first);
+    const timespec later[2] = {{0, UTIME_OMIT}, {1'800'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "b").c_str(), later, 0), 0);
+    EXPECT_NE(FileVersionOf(fd), first);
+    EXPECT_FALSE(FileVersionOf(-1));
+    ::close(fd);
+    std::filesystem::remove_all(dir);
 }
 
 // Stand-in helpers: shell scripts that misbehave in one way each.
@@ -168,6 +305,9 @@ protected:
 
     std::optional<ThumbnailBitmap> Run(const std::string& helper,
                                        std::chrono::milliseconds timeout = 5s) {
+        return RunFull(helper, timeout).bitmap;
+    }
+    HelperResult RunFull(const std::string& helper, std::chrono::milliseconds timeout = 5s) {
         return RunThumbnailHelper(helper, m_input, 64, "photo.jpg", timeout);
     }
 
@@ -187,6 +327,7 @@ TEST_F(HelperProcess, ReadsTheFileFromDescriptorThreeAndRepliesWithPixels) {
     EXPECT_EQ(bitmap->bgra, "ABCDEFGH");
 }
 
+// Only a helper that never started leaves the file without a verdict.
 TEST_F(HelperProcess, EveryFailureMeansNoThumbnail) {
     const struct {
         const char* name;
@@ -207,7 +348,31 @@ TEST_F(HelperProcess, EveryFailureMeansNoThumbnail) {
         std::string helper = Script("helper", row.body);
         if (row.body.empty())
             helper = (m_dir / "missing").string();
-        EXPECT_FALSE(Run(helper));
+        const HelperResult result = RunFull(helper);
+        EXPECT_FALSE(result.bitmap);
+        EXPECT_EQ(result.started, !row.body.empty());
+    }
+}
+
+// The helper replies only when its own priority (field 19 of its stat) is
+// the expected one (with a pixel of its own: the input was read by the first).
+TEST_F(HelperProcess, AHelperStillBusyAfterASecondRunsAtTheLowestPriority) {
+    errno = 0;
+    const std::string ours = std::to_string(::getpriority(PRIO_PROCESS, 0)); // as started
+    ASSERT_EQ(errno, 0);
+    const struct {
+        const char* name;
+        const char* wait;
+        std::string nice;
+    } cases[] = {{"quick", "0", ours}, {"slow", "1.5", "19"}};
+    const std::string onePixelReply = R"(printf 'VCTB\001\000\000\000\001\000\000\000ABCD')";
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const std::string helper =
+            Script(row.name, std::string("sleep ") + row.wait +
+                                 "\n[ \"$(cut -d' ' -f19 /proc/$$/stat)\" = " + row.nice +
+                                 " ] || exit 1\n" + onePixelReply);
+        EXPECT_TRUE(Run(helper));
     }
 }
 
@@ -215,7 +380,9 @@ TEST_F(HelperProcess, AHelperThatHangsIsKilledWithEverythingItStarted) {
     const std::filesystem::path pidFile = m_dir / "child.pid";
     const std::string helper =
         Script("hang", "sleep 3600 & echo $! > '" + pidFile.string() + "'\nwait");
-    EXPECT_FALSE(Run(helper, 300ms));
+    const HelperResult result = RunFull(helper, 300ms);
+    EXPECT_FALSE(result.bitmap);
+    EXPECT_TRUE(result.started);
     pid_t child = 0;
     std::ifstream(pidFile) >> child;
     ASSERT_GT(child, 0);
