@@ -118,10 +118,9 @@ WebApp::UploadOutcome WebApp::StoreUpload(Context& context, const ShareTarget& t
         return Refused(reply.status, reply.code, true);
     }
 
-    const std::u16string finalName =
-        MoveToFinalName(folder.Get(), temp.Name(), fileName,
-                        options.naming == UploadNaming::Replace,
-                        options.naming == UploadNaming::Numbered);
+    const std::u16string finalName = MoveToFinalName(folder.Get(), temp.Name(), fileName,
+                                                     options.naming == UploadNaming::Replace,
+                                                     options.naming == UploadNaming::Numbered);
     if (finalName.empty()) {
         temp.Discard();
         return Refused(409, "exists", false);

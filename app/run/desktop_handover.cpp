@@ -17,7 +17,7 @@ constexpr int kHandOverFailed = 1;
 } // namespace
 
 int HandOverToDesktop(char** argv) {
-    const std::string program = SiblingExecutable(kDesktopProgramName);
+    const std::string program = DesktopProgramPath();
     if (!program.empty())
         ::execv(program.c_str(), argv);
     const int error = program.empty() ? ENOENT : errno;

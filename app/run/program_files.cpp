@@ -25,7 +25,24 @@ std::string RunningExecutable() {
     return {};
 }
 
+// `sibling` when it can be run, else `installed`; `installed` is relative to
+// the running executable's folder.
+std::string SiblingOrInstalled(std::string_view name, std::string_view installed) {
+    const std::string sibling = SiblingExecutable(name);
+    if (sibling.empty() || ::access(sibling.c_str(), X_OK) == 0)
+        return sibling;
+    return SiblingExecutable(installed);
+}
+
 } // namespace
+
+std::string DesktopProgramPath() {
+    return SiblingOrInstalled(kDesktopProgramName, "../libexec/veltocorvane/veltocorvane-desktop");
+}
+
+std::string CommandPath() {
+    return SiblingOrInstalled(kCommandName, "../../bin/veltocorvane");
+}
 
 std::string SiblingExecutable(std::string_view name) {
     std::string path = RunningExecutable();

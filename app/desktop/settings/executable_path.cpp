@@ -5,7 +5,7 @@
 namespace App {
 
 std::string ExecutablePath() {
-    return SiblingExecutable(kCommandName);
+    return CommandPath();
 }
 
 } // namespace App
