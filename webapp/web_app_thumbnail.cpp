@@ -6,7 +6,7 @@
 #include "base/utf.h"
 #include "server/http/entity_tag.h"
 #include "server/http/request_helpers.h"
-#include "webapp/client_group.h"
+#include "server/http/client_group.h"
 #include "webapp/fs/open_item.h"
 #include "webapp/thumbnails/thumbnail_size.h"
 

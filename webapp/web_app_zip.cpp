@@ -6,7 +6,7 @@
 #include "base/system_random.h"
 #include "base/utf.h"
 #include "server/http/content_disposition.h"
-#include "webapp/client_group.h"
+#include "server/http/client_group.h"
 #include "webapp/download_policy.h"
 #include "webapp/fs/getdents_enumerator.h"
 #include "webapp/fs/open_item.h"

@@ -2,9 +2,9 @@
 
 #include "base/clock.h"
 #include "base/utf.h"
-#include "server/http/admission_key.h"
 #include "server/http/body_reader.h"
 #include "server/http/canned_response.h"
+#include "server/http/client_group.h"
 #include "server/http/connection_io.h"
 #include "server/http/exception_report.h"
 #include "server/http/head_parser.h"
@@ -246,7 +246,7 @@ void HttpServer::AcceptReady() {
 
 void HttpServer::Admit(UniqueFd socket, std::string peer) {
     auto connection = std::make_unique<ServedConnection>();
-    connection->key = AdmissionKey(peer);
+    connection->key = ClientGroupOf(peer);
     connection->socket = socket.Get();
     connection->transport = Net::MakeTcpConnection(socket, Utf8ToUtf16(peer));
     connection->connection = connection->transport;

@@ -2,6 +2,7 @@
 // Upload-Length and Upload-Offset) and the upload records read back from the
 // data folder at start-up. The first byte picks the parser; whatever any of
 // them accepts must read back the same after being written again.
+#include "base/base64.h"
 #include "webapp/uploads/tus_headers.h"
 #include "webapp/uploads/upload_record.h"
 

@@ -2,6 +2,7 @@
 
 #include "base/ascii_case.h"
 #include "base/ascii_text.h"
+#include "base/base64.h"
 #include "base/utf.h"
 
 namespace Velto::Corvane {
@@ -10,42 +11,6 @@ namespace {
 
 // Longer credentials than any sign-in form takes are refused unread.
 constexpr std::size_t kMaxEncodedBytes = 4'096;
-
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-
-std::optional<std::string> DecodeBase64(std::string_view text) {
-    while (text.ends_with('='))
-        text.remove_suffix(1);
-    if (text.size() % 4 == 1)
-        return std::nullopt;
-    std::string out;
-    std::uint32_t bits = 0;
-    int count = 0;
-    for (const char c : text) {
-        const int value = Base64Value(c);
-        if (value < 0)
-            return std::nullopt;
-        bits = (bits << 6) | static_cast<std::uint32_t>(value);
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            out += static_cast<char>((bits >> count) & 0xFF);
-        }
-    }
-    return out;
-}
 
 } // namespace
 

@@ -27,8 +27,4 @@ std::optional<std::uint64_t> ParseTusSize(std::string_view text);
 std::optional<std::map<std::string, std::string, std::less<>>>
 ParseUploadMetadata(std::string_view text);
 
-// Strict standard base64 (RFC 4648 section 4, padding required); none when
-// the text is not.
-std::optional<std::string> DecodeBase64(std::string_view text);
-
 } // namespace Velto::Corvane

@@ -1,5 +1,5 @@
 // The group an address counts in for per-client limits.
-#include "webapp/client_group.h"
+#include "server/http/client_group.h"
 
 #include <gtest/gtest.h>
 

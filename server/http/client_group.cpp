@@ -1,4 +1,4 @@
-#include "webapp/client_group.h"
+#include "server/http/client_group.h"
 
 #include <arpa/inet.h>
 
