@@ -31,7 +31,7 @@ public:
     int Current() const { return static_cast<int>(m_selection.Current()); }
     // The keys and characters the combo box passes on while open; true when
     // used.
-    bool HandleKey(const KeyEvent& event);
+    bool HandleKey(const KeyEvent& event, double nowMs);
     bool HandleChar(const CharEvent& event, double nowMs);
 
     std::string_view ClassName() const override { return "ComboPanel"; }

@@ -3,6 +3,7 @@
 // the desktop clipboard as other programs see it (xclip), the edit menu, a
 // combo box opened from the keyboard and by the pointer, and a long list
 // scrolled with the wheel and keys and selected with clicks.
+#include "widget/controls/button.h"
 #include "widget/controls/combo_box.h"
 #include "widget/controls/combo_popup.h"
 #include "widget/controls/text_box.h"
@@ -10,8 +11,10 @@
 #include "widget/list/list_data_source.h"
 #include "widget/list/list_view.h"
 #include "widget/menu/menu_popup.h"
+#include "widget/window/dialog.h"
 #include "widget/window/standard_labels.h"
 
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -272,6 +275,63 @@ TEST(ControlsGuiTest, AComboBoxOpensFromTheKeyboardAndChoosesByKeyAndClick) {
                       [&] { return !w.combo->IsOpen() && ShownPopupOf(*w.window) == nullptr; }));
     EXPECT_EQ(w.combo->GetSelectedIndex(), 4);
     EXPECT_EQ(w.comboChanges, (std::vector<int>{2, 4}));
+
+    // Space opens it (its character must not choose at once); Up and Space
+    // choose the row above.
+    ASSERT_TRUE(Drive(Keys({"space"}), [&] { return ShownPopupOf(*w.window) != nullptr; }));
+    PumpFor(0.3);
+    EXPECT_TRUE(w.combo->IsOpen()) << "the list closed on the key that opened it";
+    EXPECT_TRUE(Drive(Keys({"Up", "space"}),
+                      [&] { return !w.combo->IsOpen() && ShownPopupOf(*w.window) == nullptr; }));
+    EXPECT_EQ(w.combo->GetSelectedIndex(), 3);
+    EXPECT_EQ(w.comboChanges, (std::vector<int>{2, 4, 3}));
+}
+
+// In a dialog, Enter on a closed combo box presses the default button;
+// Space still opens the list, and Enter in the open list chooses only.
+TEST(ControlsGuiTest, EnterOnAComboBoxInADialogPressesTheDefaultButton) {
+    ControlsWindow w;
+    ASSERT_TRUE(w.Open());
+    Dialog dialog(320);
+    auto* combo = dialog.Content().Add(std::make_unique<ComboBox>());
+    combo->SetItems({u"One", u"Two", u"Three"});
+    combo->SetSelectedIndex(0, false);
+    dialog.AddButton(std::make_unique<Button>(u"OK"), 1, true, false);
+    dialog.SetInitialFocus(combo);
+    bool sawOpen = false;
+    bool stillRunningAfterChoice = false;
+    // Reads the toolkit on its own thread, from the driving thread.
+    const auto onUi = [](const std::function<bool()>& read) {
+        std::atomic<int> answer{-1};
+        Application::Instance().Post([&] { answer = read() ? 1 : 0; });
+        WaitOnThread([&] { return answer.load() >= 0; });
+        return answer.load() == 1;
+    };
+    const auto waitOnUi = [&](const std::function<bool()>& condition) {
+        return WaitOnThread([&] { return onUi(condition); });
+    };
+    Driver driver([&] {
+        // A step that goes wrong ends the run instead of hanging the test.
+        const auto endRun = [&dialog] {
+            Application::Instance().Post([&dialog] { dialog.EndDialog(-1); });
+        };
+        if (!waitOnUi([&] { return dialog.IsShown() && dialog.IsActive(); }))
+            return endRun();
+        Command(Keys({"space"}));
+        sawOpen = waitOnUi([&] { return combo->IsOpen(); });
+        Command(Keys({"Down", "Return"}));
+        waitOnUi([&] { return !combo->IsOpen(); });
+        stillRunningAfterChoice = onUi([&] { return dialog.IsShown(); });
+        Command(Keys({"Return"}));
+        if (!waitOnUi([&] { return !dialog.IsRunningModally(); }))
+            endRun();
+    });
+    EXPECT_EQ(dialog.ShowModal(w.window.get(), u"Question"), 1);
+    PumpUntil([&] { return driver.Done(); });
+    EXPECT_TRUE(sawOpen) << "Space did not open the list";
+    EXPECT_TRUE(stillRunningAfterChoice) << "Enter in the open list also pressed OK";
+    EXPECT_EQ(combo->GetSelectedIndex(), 1);
+    EXPECT_FALSE(combo->IsOpen());
 }
 
 TEST(ControlsGuiTest, ALongListScrollsByWheelAndKeysAndSelectsByClicks) {
