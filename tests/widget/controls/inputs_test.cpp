@@ -230,11 +230,49 @@ TEST(NumberBox, CommitsClampsRevertsAndSteps) {
     p.Key(kKeyUp);
     p.Key(kKeyPageDown);
     EXPECT_DOUBLE_EQ(number->GetValue(), 91);
-    p.host.Wheel(WheelEvent{PointF{20, 16}, 0, 1});
+    p.host.PointerMove(PointerEvent{PointF{20, 16}});
+    EXPECT_TRUE(p.host.Wheel(WheelEvent{PointF{20, 16}, 0, 1}));
     EXPECT_DOUBLE_EQ(number->GetValue(), 92);
     text.SetReadOnly(true);
     p.Key(kKeyUp);
     EXPECT_DOUBLE_EQ(number->GetValue(), 92);
+}
+
+// The wheel over a number box scrolls the page (the box leaves it) unless
+// the user engaged the box: it has the focus and the pointer moved onto it.
+TEST(NumberBox, TheWheelStepsOnlyAnEngagedBox) {
+    struct Case {
+        const char* name;
+        bool focused;
+        bool pointerMovedOnto;
+        bool pointerLeftAgain;
+        bool steps;
+    };
+    const Case cases[] = {
+        {"focused, pointer moved onto it", true, true, false, true},
+        {"focused, the page brought it under a resting pointer", true, false, false, false},
+        {"not focused, pointer over it", false, true, false, false},
+        {"focused, pointer moved away", true, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Panel p;
+        NumberBox* number = p.Add(std::make_unique<NumberBox>());
+        number->SetRange(1, 65535);
+        number->SetValue(9000, false);
+        const PointF over{20, 16};
+        if (c.focused)
+            number->Inner().RequestFocus(true);
+        if (c.pointerMovedOnto)
+            p.host.PointerMove(PointerEvent{over});
+        if (c.pointerLeftAgain) {
+            p.host.PointerMove(PointerEvent{PointF{390, 290}});
+            // The page moved the box back under the pointer.
+        }
+        const bool taken = p.host.Wheel(WheelEvent{over, 0, -1});
+        EXPECT_EQ(taken, c.steps);
+        EXPECT_DOUBLE_EQ(number->GetValue(), c.steps ? 8999 : 9000);
+    }
 }
 
 TEST(NumberBox, DecimalsSuffixAndSpinRepeat) {
