@@ -23,6 +23,7 @@
 #include "widget/core/label.h"
 #include "widget/input/headless_host.h"
 #include "widget/list/list_view.h"
+#include "widget/render/text_layout.h"
 #include "widget/render/theme.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,26 @@ void ExpectInside(const Widget& widget, float width) {
     }
     for (const auto& child : widget.Children())
         ExpectInside(*child, width);
+}
+
+// Every row of the list's column shows its whole text at the column's
+// default width.
+void ExpectColumnFits(const ListView& list, std::size_t column) {
+    const List::Column& c = list.Columns()[column];
+    TextFormat format;
+    format.size = list.GetTheme().bodySize;
+    format.weight = kWeightRegular;
+    TextOptions options;
+    options.trimming = TextTrimming::CharacterEllipsis;
+    for (std::int64_t row = 0; row < list.Source()->RowCount(); ++row) {
+        const std::u16string_view text = list.Source()->CellText(row, c.id);
+        const TextLayout layout(text, format, options, c.width - 2 * ListView::kCellInset);
+        EXPECT_FALSE(layout.IsTrimmed())
+            << "column " << column << " clips \"" << Velto::Utf16ToUtf8(text) << "\" at " << c.width
+            << " (needs "
+            << TextLayout(text, format, TextOptions{}).Size().width + 2 * ListView::kCellInset
+            << ")";
+    }
 }
 
 std::filesystem::path ShotFolder() {
@@ -525,6 +546,11 @@ TEST_F(PagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
                     page == MainWindow::kSettingsPage ? SizeF{kSize.width, 1240} : kSize;
                 ASSERT_EQ(host->RenderToPng(size, (ShotFolder() / (shot + ".png")).string()), 0);
                 ExpectInside(window->Root(), kSize.width);
+                // The log's time and result show whole at the default widths.
+                if (page == MainWindow::kLogPage) {
+                    ExpectColumnFits(List(), 0);
+                    ExpectColumnFits(List(), 5);
+                }
                 if (page == MainWindow::kSettingsPage) {
                     const Label* fingerprint =
                         FindById<Label>(window->Root(), u"settings.fingerprint");
