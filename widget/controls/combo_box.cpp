@@ -299,7 +299,7 @@ void ComboBox::Draw(Canvas& canvas) {
         }
         const Color color = !enabled  ? theme.textTertiary
                             : hasItem ? theme.textPrimary
-                                      : theme.textSecondary;
+                                      : theme.textPlaceholder;
         canvas.DrawTextLayout(
             *m_layout, PointF{kTextLeft, std::round((box.height - m_layout->Size().height) / 2)},
             color);

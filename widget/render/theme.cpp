@@ -28,6 +28,7 @@ Theme LightTheme(Color systemAccent) {
     t.textPrimary = Black(0.896f);
     t.textSecondary = Black(0.606f);
     t.textTertiary = Black(0.361f);
+    t.textPlaceholder = Black(0.606f);
     t.textOnAccent = White();
     t.accent = Darken(systemAccent);
     t.accentHover = t.accent.WithAlpha(kAccentHoverAlpha);
@@ -61,6 +62,7 @@ Theme DarkTheme(Color systemAccent) {
     t.textPrimary = White();
     t.textSecondary = White(0.786f);
     t.textTertiary = White(0.363f);
+    t.textPlaceholder = White(0.55f);
     t.textOnAccent = Black();
     t.accent = Lighten(systemAccent);
     t.accentHover = t.accent.WithAlpha(kAccentHoverAlpha);
@@ -104,7 +106,8 @@ Theme HighContrastTheme(const SystemColors& c) {
     t.highContrast = true;
     t.windowBackground = t.cardBackground = t.flyoutBackground = t.focusStrokeInner = c.window;
     t.textPrimary = t.textSecondary = t.dividerStroke = c.windowText;
-    t.textTertiary = t.textOnAccentDisabled = t.controlStrokeDisabled = c.grayText;
+    t.textTertiary = t.textOnAccentDisabled = t.controlStrokeDisabled = t.textPlaceholder =
+        c.grayText;
     t.textOnAccent = c.highlightText;
     t.accent = c.highlight;
     t.accentHover = t.accentPressed = t.focusStrokeOuter = c.hotLight;

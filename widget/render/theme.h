@@ -24,6 +24,8 @@ struct Theme {
     Color textPrimary;
     Color textSecondary;
     Color textTertiary;
+    // Hints in empty text boxes: readable, yet clearly not typed text.
+    Color textPlaceholder;
     Color textOnAccent;
     Color accent;
     Color accentHover;
