@@ -213,12 +213,14 @@ void ScrollViewer::OnCaptureLost() {
 }
 
 void ScrollViewer::OnDescendantFocused(Widget& descendant) {
+    BringIntoView(descendant);
+}
+
+void ScrollViewer::BringIntoView(const Widget& descendant) {
     const RectF mine = BoundsInWindow();
     const RectF target = descendant.BoundsInWindow();
     if (mine.IsEmpty() || target.IsEmpty())
         return;
-    // The least scroll that shows the whole target (its start when it is
-    // larger than the viewport).
     const float top = target.y - mine.y + m_offset.y;
     const float left = target.x - mine.x + m_offset.x;
     float y = m_offset.y;

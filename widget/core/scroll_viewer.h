@@ -25,6 +25,9 @@ public:
     PointF Offset() const { return m_offset; }
     SizeF Extent() const { return m_extent; }
     SizeF Viewport() const { return m_viewport; }
+    // The least scroll that shows the whole descendant (its start when it
+    // is larger than the viewport); it must have been arranged.
+    void BringIntoView(const Widget& descendant);
     bool HasVerticalBar() const;
     bool HasHorizontalBar() const;
     // The thumbs in the viewer's coordinates (empty without a bar).

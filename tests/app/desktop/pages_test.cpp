@@ -21,6 +21,7 @@
 #include "widget/controls/number_box.h"
 #include "widget/controls/text_box.h"
 #include "widget/core/label.h"
+#include "widget/core/scroll_viewer.h"
 #include "widget/input/headless_host.h"
 #include "widget/list/list_view.h"
 #include "widget/render/text_layout.h"
@@ -124,7 +125,14 @@ protected:
         AddDialogs(services);
         MainWindow::Hooks hooks;
         hooks.onServerStateChanged = [this] { ++stateChanges; };
-        hooks.onAppearanceChanged = [this] { ++lookChanges; };
+        hooks.onAppearanceChanged = [this, language] {
+            ++lookChanges;
+            // As the program does: the window is built again, later.
+            if (rebuildOnNewLook) {
+                const std::lock_guard lock(mutex);
+                posted.push_back([this, language] { window->Rebuild(language); });
+            }
+        };
         window = std::make_unique<MainWindow>(Service(), std::move(services), hooks, language);
         window->Create();
         Layout();
@@ -190,6 +198,7 @@ protected:
     bool autostartWorks{true};
     int stateChanges{0};
     int lookChanges{0};
+    bool rebuildOnNewLook{false};
 };
 
 Account MakeAccount(std::u16string name, std::map<std::string, AccessFlags> access) {
@@ -479,6 +488,47 @@ TEST_F(PagesTest, SettingsApplyPortAndLookAndKeepThePfxPassword) {
     EXPECT_EQ(Velto::Corvane::UnprotectSecret(saved.pfxPassword), "new secret");
     EXPECT_TRUE(Control<TextBox>(u"settings.pfxPassword").GetText().empty());
     EXPECT_EQ(lookChanges, 1);
+}
+
+// Apply shows its outcome where the user looks: scrolled into view when the
+// page had moved it away, and on the page built again for a new look, which
+// keeps the scroll position.
+TEST_F(PagesTest, SettingsShowTheOutcomeInViewAndKeepTheirPlaceAcrossANewLook) {
+    rebuildOnNewLook = true;
+    Open(UiLanguage::English);
+    Show(MainWindow::kSettingsPage);
+    const auto scroller = [this] {
+        ScrollViewer* found = FindFirst<ScrollViewer>(window->Root());
+        EXPECT_NE(found, nullptr);
+        return found;
+    };
+    const auto statusInView = [&] {
+        const RectF view = scroller()->BoundsInWindow();
+        const RectF status = Control<Label>(u"settings.status").BoundsInWindow();
+        return status.y >= view.y && status.Bottom() <= view.Bottom() + 0.5f;
+    };
+    ASSERT_GT(scroller()->Extent().height, scroller()->Viewport().height + 100)
+        << "the page must scroll for this test";
+
+    // At the top, Apply (by its access key or from a script) is out of view.
+    scroller()->ScrollTo(0, 0);
+    Layout();
+    ASSERT_FALSE(statusInView());
+    Control<Button>(u"settings.apply").Click();
+    Pump();
+    EXPECT_EQ(U8(Control<Label>(u"settings.status").Text()), "Settings saved.");
+    EXPECT_TRUE(statusInView()) << "offset " << scroller()->Offset().y;
+
+    // A new colour scheme rebuilds the page: same place, outcome shown.
+    const float before = scroller()->Offset().y;
+    ASSERT_GT(before, 0);
+    Control<ComboBox>(u"settings.theme").SetSelectedIndex(2);
+    Control<Button>(u"settings.apply").Click();
+    Pump();
+    ASSERT_EQ(lookChanges, 1);
+    EXPECT_FLOAT_EQ(scroller()->Offset().y, before);
+    EXPECT_EQ(U8(Control<Label>(u"settings.status").Text()), "Settings saved.");
+    EXPECT_TRUE(statusInView());
 }
 
 TEST_F(PagesTest, SettingsReportAFailedSignInEntryAndApplyTheRest) {
