@@ -199,6 +199,38 @@ TEST(TextBox, CompositionThroughTheHost) {
     EXPECT_FALSE(p.Key(kKeyEscape));
 }
 
+// The dots of a masked password are no taller than the small letters of
+// typed text, as in other programs' password boxes.
+TEST(TextBox, PasswordDotsAreSmall) {
+    Panel p;
+    TextBox* plain = p.Add(std::make_unique<TextBox>());
+    TextBox* password = p.Add(std::make_unique<TextBox>());
+    plain->SetText(u"xxxxxx");
+    password->SetPassword(true, false);
+    password->SetText(u"secret");
+    auto canvas = p.host.Render(kSize);
+    // The height of the dark ink inside a box, away from its edges.
+    const auto inkHeight = [&](const TextBox& box) {
+        const RectF b = box.BoundsInWindow();
+        int top = -1;
+        int bottom = -1;
+        for (int y = static_cast<int>(b.y) + 3; y < static_cast<int>(b.Bottom()) - 3; ++y)
+            for (int x = static_cast<int>(b.x) + 3; x < static_cast<int>(b.Right()) - 3; ++x) {
+                const Rgba8 pixel = canvas->PixelAt(x, y);
+                if (pixel.a > 128 && pixel.r < 128) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                }
+            }
+        return top < 0 ? 0 : bottom - top + 1;
+    };
+    const int letters = inkHeight(*plain);
+    const int dots = inkHeight(*password);
+    ASSERT_GT(letters, 3);
+    EXPECT_GT(dots, 2);
+    EXPECT_LE(dots, letters) << "x-height " << letters;
+}
+
 TEST(NumberBox, CommitsClampsRevertsAndSteps) {
     Panel p;
     NumberBox* number = p.Add(std::make_unique<NumberBox>());
