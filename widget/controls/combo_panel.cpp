@@ -177,6 +177,15 @@ void ComboPanel::OnPointerLeave() {
     RequestRedraw();
 }
 
+void ComboPanel::DrawChildren(Canvas& canvas) {
+    VirtualRowsView::DrawChildren(canvas);
+    const float hairline = canvas.Hairline();
+    const RectF box = canvas.SnapToPixels(RectF{0, 0, ActualWidth(), ActualHeight()});
+    canvas.StrokeRect(RectF{box.x + hairline / 2, box.y + hairline / 2, box.width - hairline,
+                            box.height - hairline},
+                      GetTheme().flyoutStroke, hairline);
+}
+
 void ComboPanel::DrawRow(Canvas& canvas, std::int64_t row, const RectF& band) {
     const Theme& theme = GetTheme();
     const RectF box{band.x + kRowInsetX, band.y + kRowInsetY, band.width - 2 * kRowInsetX,

@@ -46,6 +46,8 @@ protected:
     SizeF MeasureOverride(SizeF available) override;
     void ArrangeOverride(SizeF finalSize) override;
     void DrawRow(Canvas& canvas, std::int64_t row, const RectF& band) override;
+    // The outline, over the rows: the list stands out from the window under it.
+    void DrawChildren(Canvas& canvas) override;
 
 private:
     void MoveTo(std::int64_t row);

@@ -42,6 +42,7 @@ Theme LightTheme(Color systemAccent) {
     t.controlStroke = Black(0.16f);
     t.controlStrongStroke = Black(0.447f);
     t.controlStrokeDisabled = Black(0.0578f);
+    t.flyoutStroke = Black(0.2f);
     t.subtleFillHover = Black(0.075f);
     t.subtleFillPressed = Black(0.05f);
     t.dividerStroke = Black(0.0578f);
@@ -76,6 +77,7 @@ Theme DarkTheme(Color systemAccent) {
     t.controlStroke = White(0.0698f);
     t.controlStrongStroke = White(0.544f);
     t.controlStrokeDisabled = White(0.0698f);
+    t.flyoutStroke = White(0.2f);
     t.subtleFillHover = White(0.0605f);
     t.subtleFillPressed = White(0.0326f);
     t.dividerStroke = White(0.0837f);
@@ -114,7 +116,7 @@ Theme HighContrastTheme(const SystemColors& c) {
     t.success = t.caution = t.critical = c.hotLight;
     t.accentDisabled = t.controlFill = t.controlFillHover = t.controlFillPressed =
         t.controlFillDisabled = t.subtleFillHover = t.subtleFillPressed = c.buttonFace;
-    t.controlStroke = t.controlStrongStroke = c.buttonText;
+    t.controlStroke = t.controlStrongStroke = t.flyoutStroke = c.buttonText;
     return t;
 }
 

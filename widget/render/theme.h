@@ -39,6 +39,8 @@ struct Theme {
     Color controlStroke;
     Color controlStrongStroke;
     Color controlStrokeDisabled;
+    // The outline of menus and drop-down lists over the window.
+    Color flyoutStroke;
     Color subtleFillHover;
     Color subtleFillPressed;
     Color dividerStroke;

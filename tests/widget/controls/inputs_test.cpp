@@ -2,6 +2,7 @@
 // clipboard, password masking, number commits and steps, and the combo
 // box's keys and open list.
 #include "widget/controls/combo_box.h"
+#include "widget/controls/combo_panel.h"
 #include "widget/controls/number_box.h"
 #include "widget/controls/text_box.h"
 #include "widget/core/stack.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 
 namespace Velto::Widget::Controls {
@@ -415,6 +417,27 @@ TEST(ComboBox, KeysStepTypeAheadAndTheKeyboardOpensTheList) {
     popup.host->PointerUp(PointerEvent{row1, PointerButton::Left});
     EXPECT_FALSE(combo->IsOpen());
     EXPECT_EQ(combo->GetSelectedIndex(), 1);
+}
+
+// An open list has a visible outline in both schemes: in the dark one the
+// list's background is barely lighter than the window under it.
+TEST(ComboBox, TheOpenListHasAVisibleOutline) {
+    for (const Theme& theme : {kLight, DarkTheme(kDefaultAccent)}) {
+        SCOPED_TRACE(theme.kind == ThemeKind::Dark ? "dark" : "light");
+        const std::vector<std::u16string> items{u"One", u"Two", u"Three"};
+        Controls::ComboPanel panel(items, 0); // reads the items where they are
+        HeadlessHost host{panel, theme};
+        const SizeF size{200, Controls::ComboPanel::HeightFor(3)};
+        host.Layout(size);
+        auto canvas = host.Render(size);
+        // Half-way down the left edge, beside the rows: the outline against
+        // the list's own background just inside it.
+        const int middle = static_cast<int>(size.height / 2);
+        const Rgba8 edge = canvas->PixelAt(0, middle);
+        const Rgba8 inside = canvas->PixelAt(2, middle);
+        EXPECT_GE(std::abs(static_cast<int>(edge.r) - static_cast<int>(inside.r)), 30)
+            << "edge " << int(edge.r) << ", inside " << int(inside.r);
+    }
 }
 
 TEST(ComboBox, ListHeightAndMeasure) {
