@@ -577,6 +577,9 @@ TEST_F(PagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
     entry.result = 401;
     entry.size = 0;
     Service().Log().Append(entry);
+    entry.action = "unlockFailed";
+    entry.result = 403;
+    Service().Log().Append(entry);
 
     const std::pair<MainWindow::PageId, const char*> pages[] = {
         {MainWindow::kAccountsPage, "accounts"},
@@ -596,10 +599,10 @@ TEST_F(PagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
                     page == MainWindow::kSettingsPage ? SizeF{kSize.width, 1240} : kSize;
                 ASSERT_EQ(host->RenderToPng(size, (ShotFolder() / (shot + ".png")).string()), 0);
                 ExpectInside(window->Root(), kSize.width);
-                // The log's time and result show whole at the default widths.
+                // The log's time, action and result show whole at the default widths.
                 if (page == MainWindow::kLogPage) {
-                    ExpectColumnFits(List(), 0);
-                    ExpectColumnFits(List(), 5);
+                    for (const std::size_t column : {0, 3, 5})
+                        ExpectColumnFits(List(), column);
                 }
                 if (page == MainWindow::kSettingsPage) {
                     const Label* fingerprint =
