@@ -102,6 +102,7 @@ PageContext MainWindow::MakePageContext() {
                 if (m_hooks.onAppearanceChanged)
                     m_hooks.onAppearanceChanged();
             },
+        .settingsOutcome = std::nullopt,
     };
 }
 

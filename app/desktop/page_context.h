@@ -3,6 +3,7 @@
 #include "app/texts/ui_language.h"
 
 #include <functional>
+#include <optional>
 
 namespace App {
 
@@ -32,6 +33,14 @@ struct PageContext {
     // The language or the colour choice changed; the program builds its
     // windows in the new look.
     std::function<void()> lookChanged;
+
+    // What the settings page hands to the one built after it when its Apply
+    // rebuilt the window: where it was scrolled to and the outcome to show.
+    struct SettingsOutcome {
+        float scrollY{0};
+        bool saved{false};
+    };
+    std::optional<SettingsOutcome> settingsOutcome;
 };
 
 } // namespace App

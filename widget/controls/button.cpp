@@ -1,6 +1,8 @@
 #include "widget/controls/button.h"
 
+#include "widget/controls/access_text.h"
 #include "widget/render/canvas.h"
+#include "widget/render/text_layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,8 +27,35 @@ SizeF Button::MeasureOverride(SizeF available) {
     const SizeF text = layout != nullptr ? layout->Size() : SizeF{};
     const float height =
         std::max(std::max(icon, text.height) + kVerticalPadding, theme.controlHeight);
-    const float width = std::max(kMinButtonSize, text.width + icon + gap + chevron + padding);
+    const float textWidth = std::max(text.width, AlternateTextWidth());
+    const float width = std::max(kMinButtonSize, textWidth + icon + gap + chevron + padding);
     return SizeF{width, height};
+}
+
+void Button::SetAlternateTexts(std::vector<std::u16string> texts) {
+    m_alternateTexts = std::move(texts);
+    m_alternateWidth.reset();
+    InvalidateMeasure();
+}
+
+void Button::OnThemeChanged() {
+    ButtonBase::OnThemeChanged();
+    m_alternateWidth.reset();
+}
+
+float Button::AlternateTextWidth() {
+    if (!m_alternateWidth) {
+        TextFormat format;
+        format.size = GetTheme().bodySize;
+        format.weight = kWeightRegular;
+        float widest = 0;
+        for (const std::u16string& text : m_alternateTexts) {
+            const TextLayout layout(ParseAccessText(text).shown, format, TextOptions{});
+            widest = std::max(widest, layout.Size().width);
+        }
+        m_alternateWidth = widest;
+    }
+    return *m_alternateWidth;
 }
 
 void Button::Draw(Canvas& canvas) {

@@ -314,14 +314,15 @@ void ButtonBase::DrawFocusVisual(Canvas& canvas) {
     const float margin = theme.focusMargin;
     const float outer = theme.focusThickness;
     const float r = theme.controlCornerRadius;
+    const RectF b = FocusBounds();
     // Strokes are centred: each ring is stroked along the middle of its band.
-    const RectF outerRing{-margin + outer / 2, -margin + outer / 2,
-                          ActualWidth() + 2 * margin - outer, ActualHeight() + 2 * margin - outer};
+    const RectF outerRing{b.x - margin + outer / 2, b.y - margin + outer / 2,
+                          b.width + 2 * margin - outer, b.height + 2 * margin - outer};
     canvas.StrokeRoundedRect(outerRing, r + margin - outer / 2, theme.focusStrokeOuter, outer);
-    const RectF innerRing{-kFocusInnerGap + kFocusInnerWidth / 2,
-                          -kFocusInnerGap + kFocusInnerWidth / 2,
-                          ActualWidth() + 2 * kFocusInnerGap - kFocusInnerWidth,
-                          ActualHeight() + 2 * kFocusInnerGap - kFocusInnerWidth};
+    const RectF innerRing{b.x - kFocusInnerGap + kFocusInnerWidth / 2,
+                          b.y - kFocusInnerGap + kFocusInnerWidth / 2,
+                          b.width + 2 * kFocusInnerGap - kFocusInnerWidth,
+                          b.height + 2 * kFocusInnerGap - kFocusInnerWidth};
     canvas.StrokeRoundedRect(innerRing, r + kFocusInnerGap - kFocusInnerWidth / 2,
                              theme.focusStrokeInner, kFocusInnerWidth);
 }

@@ -77,6 +77,8 @@ public:
     void DropTextLayouts() override { m_layout.reset(); }
 
 protected:
+    // The part the focus ring goes around (the whole control by default).
+    virtual RectF FocusBounds() { return RectF{0, 0, ActualWidth(), ActualHeight()}; }
     // What a click does (after the checks of Click).
     virtual void OnClicked();
     // Enter clicks buttons at once; check boxes and switches ignore it.

@@ -37,6 +37,15 @@ SizeF CheckBox::MeasureOverride(SizeF available) {
     return MeasureGlyphAndText(available, GetTheme().checkBoxSize, kTextGap, kVerticalPadding);
 }
 
+RectF CheckBox::FocusBounds() {
+    const float size = GetTheme().checkBoxSize;
+    const float room = std::max(0.0f, ActualWidth() - size - kTextGap);
+    const TextLayout* layout = TextLayoutFor(room);
+    const float width =
+        layout != nullptr ? size + kTextGap + std::ceil(layout->Size().width) : size;
+    return RectF{0, 0, std::min(ActualWidth(), width), ActualHeight()};
+}
+
 void CheckBox::Draw(Canvas& canvas) {
     const Theme& theme = GetTheme();
     const ControlColors colors = ColorsForDraw();

@@ -35,6 +35,8 @@ protected:
     ControlColors ComputeColors(const VisualState& state) const override;
     SizeF MeasureOverride(SizeF available) override;
     void Draw(Canvas& canvas) override;
+    // Around the box and its text, not the rest of a stretched row.
+    RectF FocusBounds() override;
 
 private:
     CheckState m_state{CheckState::Unchecked};

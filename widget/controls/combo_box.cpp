@@ -74,7 +74,9 @@ bool ComboBox::Open() {
     m_panel->SetOnDismissed([this] { Close(); });
     // Keys reach the open list before anything else in the window.
     RouteHandlers handlers;
-    handlers.keyDown = [this](const KeyEvent& e) { return m_panel && m_panel->HandleKey(e); };
+    handlers.keyDown = [this](const KeyEvent& e) {
+        return m_panel && m_panel->HandleKey(e, NowMs());
+    };
     handlers.character = [this](const CharEvent& e) {
         return m_panel && m_panel->HandleChar(e, NowMs());
     };
@@ -145,11 +147,15 @@ bool ComboBox::OnKeyDown(const KeyEvent& event) {
             return false;
         Open();
         return true;
-    case kKeyEnter:
-        if (event.repeat)
+    case kKeyEnter: {
+        // In a dialog Enter belongs to the default button while the list is
+        // closed; elsewhere it opens the list.
+        const auto* router = dynamic_cast<const InputRouter*>(GetHost());
+        if (event.repeat || (router != nullptr && router->EnterPressesDefault()))
             return false;
         Open();
         return true;
+    }
     case kKeyUp:
     case kKeyLeft:
         if (m_selected > 0)
@@ -293,7 +299,7 @@ void ComboBox::Draw(Canvas& canvas) {
         }
         const Color color = !enabled  ? theme.textTertiary
                             : hasItem ? theme.textPrimary
-                                      : theme.textSecondary;
+                                      : theme.textPlaceholder;
         canvas.DrawTextLayout(
             *m_layout, PointF{kTextLeft, std::round((box.height - m_layout->Size().height) / 2)},
             color);

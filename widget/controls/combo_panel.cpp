@@ -63,7 +63,7 @@ void ComboPanel::MoveTo(std::int64_t row) {
     ScrollRowIntoView(row);
 }
 
-bool ComboPanel::HandleKey(const KeyEvent& event) {
+bool ComboPanel::HandleKey(const KeyEvent& event, double nowMs) {
     const std::int64_t current = m_selection.Current();
     const std::int64_t page = std::max<std::int64_t>(1, kMaxVisibleRows - 1);
     const bool alt = (event.modifiers & kModAlt) != 0;
@@ -97,6 +97,12 @@ bool ComboPanel::HandleKey(const KeyEvent& event) {
         else if (m_onDismissed)
             m_onDismissed();
         return true;
+    case kKeySpace:
+        // Space without a search chooses, like Enter; during a search it is
+        // text and arrives as a character.
+        if (!m_typeAhead.IsRunning(nowMs) && current >= 0 && m_onChosen)
+            m_onChosen(static_cast<int>(current));
+        return true;
     case kKeyEscape:
     case kKeyTab:
         if (m_onDismissed)
@@ -117,13 +123,10 @@ bool ComboPanel::HandleKey(const KeyEvent& event) {
 bool ComboPanel::HandleChar(const CharEvent& event, double nowMs) {
     if (event.typedWithAlt || !Models::TypeAhead::Accepts(event.character))
         return false;
-    if (event.character == U' ' && !m_typeAhead.IsRunning(nowMs)) {
-        // Space without a search chooses, like Enter.
-        const std::int64_t current = m_selection.Current();
-        if (current >= 0 && m_onChosen)
-            m_onChosen(static_cast<int>(current));
+    // The character of a Space key: the key itself already chose or, in
+    // the box, opened the list.
+    if (event.character == U' ' && !m_typeAhead.IsRunning(nowMs))
         return true;
-    }
     m_typeAhead.Type(event.character, nowMs);
     const std::int64_t found = m_typeAhead.Find(
         static_cast<std::int64_t>(m_items.size()), m_selection.Current(), [this](std::int64_t row) {
@@ -172,6 +175,15 @@ bool ComboPanel::OnPointerUp(const PointerEvent& event) {
 void ComboPanel::OnPointerLeave() {
     m_hoverRow = -1;
     RequestRedraw();
+}
+
+void ComboPanel::DrawChildren(Canvas& canvas) {
+    VirtualRowsView::DrawChildren(canvas);
+    const float hairline = canvas.Hairline();
+    const RectF box = canvas.SnapToPixels(RectF{0, 0, ActualWidth(), ActualHeight()});
+    canvas.StrokeRect(RectF{box.x + hairline / 2, box.y + hairline / 2, box.width - hairline,
+                            box.height - hairline},
+                      GetTheme().flyoutStroke, hairline);
 }
 
 void ComboPanel::DrawRow(Canvas& canvas, std::int64_t row, const RectF& band) {

@@ -31,7 +31,7 @@ public:
     int Current() const { return static_cast<int>(m_selection.Current()); }
     // The keys and characters the combo box passes on while open; true when
     // used.
-    bool HandleKey(const KeyEvent& event);
+    bool HandleKey(const KeyEvent& event, double nowMs);
     bool HandleChar(const CharEvent& event, double nowMs);
 
     std::string_view ClassName() const override { return "ComboPanel"; }
@@ -46,6 +46,8 @@ protected:
     SizeF MeasureOverride(SizeF available) override;
     void ArrangeOverride(SizeF finalSize) override;
     void DrawRow(Canvas& canvas, std::int64_t row, const RectF& band) override;
+    // The outline, over the rows: the list stands out from the window under it.
+    void DrawChildren(Canvas& canvas) override;
 
 private:
     void MoveTo(std::int64_t row);

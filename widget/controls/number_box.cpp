@@ -1,5 +1,6 @@
 #include "widget/controls/number_box.h"
 
+#include "widget/input/input_router.h"
 #include "widget/input/key_codes.h"
 #include "widget/render/canvas.h"
 
@@ -106,10 +107,21 @@ bool NumberBox::OnKeyDown(const KeyEvent& event) {
 }
 
 bool NumberBox::OnWheel(const WheelEvent& event) {
-    if (event.vertical == 0 || m_text->IsReadOnly() || !IsEnabled())
+    if (event.vertical == 0 || m_text->IsReadOnly() || !IsEnabled() || !m_pointerOver ||
+        !HasFocusWithin())
         return false;
     Step(event.vertical > 0 ? m_smallStep : -m_smallStep);
     return true;
+}
+
+bool NumberBox::HasFocusWithin() const {
+    const auto* router = dynamic_cast<const InputRouter*>(GetHost());
+    if (router == nullptr)
+        return false;
+    for (const Widget* w = router->Focused(); w != nullptr; w = w->Parent())
+        if (w == this)
+            return true;
+    return false;
 }
 
 float NumberBox::SuffixWidth() {

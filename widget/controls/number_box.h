@@ -49,7 +49,12 @@ public:
 
     std::string_view ClassName() const override { return "NumberBox"; }
     bool OnKeyDown(const KeyEvent& event) override;
+    // The wheel steps the value only while the box has the keyboard focus
+    // and the pointer was moved onto it; otherwise it scrolls the page, even
+    // when the page brings the box under a resting pointer.
     bool OnWheel(const WheelEvent& event) override;
+    void OnPointerEnter() override { m_pointerOver = true; }
+    void OnPointerLeave() override { m_pointerOver = false; }
     void OnThemeChanged() override { m_suffixLayout.reset(); }
 
 protected:
@@ -61,11 +66,13 @@ private:
     void ShowValue();
     void CheckRange();
     float SuffixWidth();
+    bool HasFocusWithin() const;
 
     NumberFormat m_format;
     double m_value{0};
     double m_smallStep{1};
     double m_largeStep{10};
+    bool m_pointerOver{false};
     TextBox* m_text{nullptr};
     SpinButton* m_up{nullptr};
     SpinButton* m_down{nullptr};

@@ -793,7 +793,7 @@ void TextBox::Draw(Canvas& canvas) {
     if (m_model.Text().empty() && !m_model.IsComposing() && !m_placeholder.empty()) {
         const TextLayout& placeholder = PlaceholderLayout();
         canvas.DrawTextLayout(placeholder, PointF{TextLeft(), TextTop(placeholder)},
-                              enabled ? theme.textSecondary : theme.textTertiary);
+                              enabled ? theme.textPlaceholder : theme.textTertiary);
     } else {
         EnsureCaretVisible();
         const PointF origin{TextLeft() - m_scrollX, TextTop(layout)};

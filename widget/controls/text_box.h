@@ -37,7 +37,7 @@ public:
     static constexpr float kBadgePadding = 8;
     static constexpr float kBadgeMinWidth = 60;
     static constexpr float kBadgeGap = 4;
-    static constexpr char16_t kMaskCharacter = 0x25CF;
+    static constexpr char16_t kMaskCharacter = 0x2022; // a bullet: dots of letter size
 
     TextBox();
     ~TextBox() override;

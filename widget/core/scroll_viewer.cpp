@@ -114,14 +114,21 @@ void ScrollViewer::DrawChildren(Canvas& canvas) {
     canvas.PushClip(RectF{0, 0, m_viewport.width, m_viewport.height});
     Widget::DrawChildren(canvas);
     canvas.PopClip();
-    if (!m_hover && m_drag == Drag::None)
-        return;
     const Theme& theme = GetTheme();
-    const float radius = kBarThickness / 2;
-    if (HasVerticalBar())
-        canvas.FillRoundedRect(VerticalThumb(), radius, theme.controlStrongStroke);
-    if (HasHorizontalBar())
-        canvas.FillRoundedRect(HorizontalThumb(), radius, theme.controlStrongStroke);
+    const bool full = m_hover || m_drag != Drag::None;
+    const float thickness = full ? kBarThickness : kRestingBarThickness;
+    const float inset = kBarThickness - thickness; // resting lines hug the edge
+    const float radius = thickness / 2;
+    if (HasVerticalBar()) {
+        const RectF thumb = VerticalThumb();
+        canvas.FillRoundedRect(RectF{thumb.x + inset, thumb.y, thickness, thumb.height}, radius,
+                               theme.controlStrongStroke);
+    }
+    if (HasHorizontalBar()) {
+        const RectF thumb = HorizontalThumb();
+        canvas.FillRoundedRect(RectF{thumb.x, thumb.y + inset, thumb.width, thickness}, radius,
+                               theme.controlStrongStroke);
+    }
 }
 
 PointF ScrollViewer::ToLocal(PointF windowPoint) const {
@@ -213,12 +220,14 @@ void ScrollViewer::OnCaptureLost() {
 }
 
 void ScrollViewer::OnDescendantFocused(Widget& descendant) {
+    BringIntoView(descendant);
+}
+
+void ScrollViewer::BringIntoView(const Widget& descendant) {
     const RectF mine = BoundsInWindow();
     const RectF target = descendant.BoundsInWindow();
     if (mine.IsEmpty() || target.IsEmpty())
         return;
-    // The least scroll that shows the whole target (its start when it is
-    // larger than the viewport).
     const float top = target.y - mine.y + m_offset.y;
     const float left = target.x - mine.x + m_offset.x;
     float y = m_offset.y;

@@ -12,6 +12,9 @@ class ScrollViewer : public Widget {
 public:
     static constexpr float kWheelStep = 48;   // DIPs per wheel notch
     static constexpr float kBarThickness = 6; // the overlay bars
+    // Away from the pointer a bar is a thin line along the edge, so that a
+    // page that scrolls shows it does.
+    static constexpr float kRestingBarThickness = 3;
     static constexpr float kMinThumbLength = 24;
     static constexpr float kHoverReach = 12; // bars show this close to an edge
     static constexpr float kBarSlack = 0.5f; // a bar exists beyond this overflow
@@ -25,6 +28,9 @@ public:
     PointF Offset() const { return m_offset; }
     SizeF Extent() const { return m_extent; }
     SizeF Viewport() const { return m_viewport; }
+    // The least scroll that shows the whole descendant (its start when it
+    // is larger than the viewport); it must have been arranged.
+    void BringIntoView(const Widget& descendant);
     bool HasVerticalBar() const;
     bool HasHorizontalBar() const;
     // The thumbs in the viewer's coordinates (empty without a bar).

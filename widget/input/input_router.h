@@ -129,6 +129,9 @@ public:
     // Hides a shown tip and disarms a pending one.
     void DismissTooltip();
     bool TooltipShown() const { return m_tipShown; }
+    // Whether Enter, left to the window, presses a default button (a
+    // dialog's); controls that would act on Enter leave it to the window then.
+    virtual bool EnterPressesDefault() const { return false; }
 
     void WidgetAttached(Widget& widget) override;
     void WidgetDetached(Widget& widget) override;

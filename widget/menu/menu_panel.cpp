@@ -198,7 +198,7 @@ void MenuPanel::Draw(Canvas& canvas) {
     const RectF box = canvas.SnapToPixels(RectF{0, 0, width, height});
     canvas.StrokeRect(RectF{box.x + hairline / 2, box.y + hairline / 2, box.width - hairline,
                             box.height - hairline},
-                      theme.controlStroke, hairline);
+                      theme.flyoutStroke, hairline);
 }
 
 void MenuPanel::DrawSeparator(Canvas& canvas, const Row& row) const {

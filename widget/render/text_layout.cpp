@@ -87,6 +87,46 @@ PangoAlignment ToPangoAlignment(TextAlignment a) {
     }
 }
 
+bool IsHangul(char16_t c) {
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) ||
+           (c >= 0xA960 && c <= 0xA97F) || (c >= 0xAC00 && c <= 0xD7FF);
+}
+
+bool IsSpace(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == 0x3000 || c == 0x00A0;
+}
+
+// Korean is set word by word: lines break at the spaces between words, not
+// between the syllables of one (what the line-breaking rules would allow).
+// Each run without spaces that holds Hangul is kept whole.
+void KeepKoreanWordsWhole(PangoLayout* layout, std::u16string_view text,
+                          const std::vector<std::uint32_t>& byteOffsets) {
+    PangoAttrList* attributes = nullptr;
+    for (std::size_t i = 0; i < text.size();) {
+        if (IsSpace(text[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        bool hangul = false;
+        while (end < text.size() && !IsSpace(text[end]))
+            hangul = IsHangul(text[end++]) || hangul;
+        if (hangul && end - i > 1) {
+            if (attributes == nullptr)
+                attributes = pango_attr_list_new();
+            PangoAttribute* keep = pango_attr_allow_breaks_new(FALSE);
+            keep->start_index = byteOffsets[i];
+            keep->end_index = byteOffsets[end];
+            pango_attr_list_insert(attributes, keep);
+        }
+        i = end;
+    }
+    if (attributes == nullptr)
+        return;
+    pango_layout_set_attributes(layout, attributes);
+    pango_attr_list_unref(attributes);
+}
+
 } // namespace
 
 TextLayout::TextLayout(std::u16string_view text, const TextFormat& format,
@@ -118,6 +158,8 @@ TextLayout::TextLayout(std::u16string_view text, const TextFormat& format,
         pango_layout_set_wrap(m_layout, options.wrapping == TextWrapping::EmergencyBreak
                                             ? PANGO_WRAP_WORD_CHAR
                                             : PANGO_WRAP_WORD);
+        if (wraps)
+            KeepKoreanWordsWhole(m_layout, m_text, m_byteOffsets);
         if (trims) {
             pango_layout_set_ellipsize(m_layout, PANGO_ELLIPSIZE_END);
             if (wraps && std::isfinite(maxHeight))
@@ -141,6 +183,13 @@ TextLayout::~TextLayout() {
 
 int TextLayout::LineCount() const {
     return pango_layout_get_line_count(m_layout);
+}
+
+std::vector<std::size_t> TextLayout::LineStarts() const {
+    std::vector<std::size_t> starts;
+    for (GSList* l = pango_layout_get_lines_readonly(m_layout); l != nullptr; l = l->next)
+        starts.push_back(Utf16Index(static_cast<const PangoLayoutLine*>(l->data)->start_index));
+    return starts;
 }
 
 bool TextLayout::IsTrimmed() const {

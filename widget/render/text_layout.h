@@ -34,6 +34,8 @@ public:
     float MaxWidth() const { return m_maxWidth; }
     float MaxHeight() const { return m_maxHeight; }
     int LineCount() const;
+    // Where each line begins (UTF-16 indices; the first is 0).
+    std::vector<std::size_t> LineStarts() const;
     bool IsTrimmed() const;
     // Glyphs that no installed font has.
     int UnknownGlyphCount() const;

@@ -28,6 +28,7 @@ Theme LightTheme(Color systemAccent) {
     t.textPrimary = Black(0.896f);
     t.textSecondary = Black(0.606f);
     t.textTertiary = Black(0.361f);
+    t.textPlaceholder = Black(0.606f);
     t.textOnAccent = White();
     t.accent = Darken(systemAccent);
     t.accentHover = t.accent.WithAlpha(kAccentHoverAlpha);
@@ -41,6 +42,7 @@ Theme LightTheme(Color systemAccent) {
     t.controlStroke = Black(0.16f);
     t.controlStrongStroke = Black(0.447f);
     t.controlStrokeDisabled = Black(0.0578f);
+    t.flyoutStroke = Black(0.2f);
     t.subtleFillHover = Black(0.075f);
     t.subtleFillPressed = Black(0.05f);
     t.dividerStroke = Black(0.0578f);
@@ -61,6 +63,7 @@ Theme DarkTheme(Color systemAccent) {
     t.textPrimary = White();
     t.textSecondary = White(0.786f);
     t.textTertiary = White(0.363f);
+    t.textPlaceholder = White(0.55f);
     t.textOnAccent = Black();
     t.accent = Lighten(systemAccent);
     t.accentHover = t.accent.WithAlpha(kAccentHoverAlpha);
@@ -74,6 +77,7 @@ Theme DarkTheme(Color systemAccent) {
     t.controlStroke = White(0.0698f);
     t.controlStrongStroke = White(0.544f);
     t.controlStrokeDisabled = White(0.0698f);
+    t.flyoutStroke = White(0.2f);
     t.subtleFillHover = White(0.0605f);
     t.subtleFillPressed = White(0.0326f);
     t.dividerStroke = White(0.0837f);
@@ -104,14 +108,15 @@ Theme HighContrastTheme(const SystemColors& c) {
     t.highContrast = true;
     t.windowBackground = t.cardBackground = t.flyoutBackground = t.focusStrokeInner = c.window;
     t.textPrimary = t.textSecondary = t.dividerStroke = c.windowText;
-    t.textTertiary = t.textOnAccentDisabled = t.controlStrokeDisabled = c.grayText;
+    t.textTertiary = t.textOnAccentDisabled = t.controlStrokeDisabled = t.textPlaceholder =
+        c.grayText;
     t.textOnAccent = c.highlightText;
     t.accent = c.highlight;
     t.accentHover = t.accentPressed = t.focusStrokeOuter = c.hotLight;
     t.success = t.caution = t.critical = c.hotLight;
     t.accentDisabled = t.controlFill = t.controlFillHover = t.controlFillPressed =
         t.controlFillDisabled = t.subtleFillHover = t.subtleFillPressed = c.buttonFace;
-    t.controlStroke = t.controlStrongStroke = c.buttonText;
+    t.controlStroke = t.controlStrongStroke = t.flyoutStroke = c.buttonText;
     return t;
 }
 

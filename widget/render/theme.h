@@ -24,6 +24,8 @@ struct Theme {
     Color textPrimary;
     Color textSecondary;
     Color textTertiary;
+    // Hints in empty text boxes: readable, yet clearly not typed text.
+    Color textPlaceholder;
     Color textOnAccent;
     Color accent;
     Color accentHover;
@@ -37,6 +39,8 @@ struct Theme {
     Color controlStroke;
     Color controlStrongStroke;
     Color controlStrokeDisabled;
+    // The outline of menus and drop-down lists over the window.
+    Color flyoutStroke;
     Color subtleFillHover;
     Color subtleFillPressed;
     Color dividerStroke;

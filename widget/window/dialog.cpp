@@ -45,6 +45,11 @@ bool Dialog::Press(const ButtonEntry& button) const {
     return true;
 }
 
+bool Dialog::EnterPressesDefault() const {
+    return m_default.widget != nullptr && m_default.widget->IsVisible() &&
+           m_default.widget->IsEnabled();
+}
+
 bool Dialog::OnUnhandledKey(const KeyEvent& event) {
     if (event.repeat)
         return false;

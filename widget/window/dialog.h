@@ -65,6 +65,7 @@ public:
     // Ends the modal run with the result (once; later calls do nothing).
     void EndDialog(std::int32_t result);
     bool IsRunningModally() const { return m_runningModally; }
+    bool EnterPressesDefault() const override;
     std::int32_t Result() const { return m_result; }
 
     static constexpr std::int32_t kClosedResult = 2;

@@ -52,6 +52,11 @@ void Popup::ShowAt(const ScreenBounds& bounds) {
     SDL_SetWindowSize(NativeWindow(), bounds.width, bounds.height);
     SetClientSize(SizeF{static_cast<float>(bounds.width) / DpiScale(),
                         static_cast<float>(bounds.height) / DpiScale()});
+    // A menu or list hides the tooltips of the windows under it, which
+    // would otherwise stay on top and cover its items.
+    if (m_dismissOnOutsideClick)
+        for (Window* owner = Owner(); owner != nullptr; owner = owner->Owner())
+            owner->DismissTooltip();
     Show(false);
     if (m_dismissOnOutsideClick)
         X11::GrabPointer(NativeWindow());

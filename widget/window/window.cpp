@@ -384,6 +384,10 @@ void Window::SetNativeCursor(CursorShape shape) {
 void Window::ShowTooltip(std::u16string_view text, PointF pointer) {
     if (m_window == nullptr || !m_shown)
         return;
+    // No tip while a menu or list is open: it would cover the items.
+    for (const Window* window : Application::Instance().Windows())
+        if (window->ClosesOnOutsideClick())
+            return;
     if (m_tip == nullptr) {
         m_tip = std::make_unique<TipPopup>(*this);
         m_tip->SetTheme(GetTheme());

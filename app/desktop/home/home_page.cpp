@@ -184,6 +184,7 @@ void HomePage::UpdateConnection(const ServiceStatus& status) {
 
             auto copy = buttons->Add(MakeButton(Text(TextId::Copy, m_language), Glyph::kCopy,
                                                 ButtonStyle::Standard, u"address.copy"));
+            copy->SetAlternateTexts({Text(TextId::Copied, m_language)});
             copy->SetOnClick([this, copy] {
                 ReportFeature("copy_address");
                 const auto& copyText = Context().services.copyText;

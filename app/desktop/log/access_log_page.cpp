@@ -82,12 +82,12 @@ std::unique_ptr<Widget> AccessLogPage::Build() {
         MakeTablePage(Text(TextId::AccessLog, language), Text(TextId::ClearListHint, language),
                       Text(TextId::NothingLoggedYet, language),
                       {
-                          {Text(TextId::LogTime, language), 150},
+                          {Text(TextId::LogTime, language), 172},
                           {Text(TextId::LogIpAddress, language), 120},
                           {Text(TextId::LogUser, language), 80},
-                          {Text(TextId::LogAction, language), 110},
-                          {Text(TextId::LogPath, language), 180},
-                          {Text(TextId::LogResult, language), 80},
+                          {Text(TextId::LogAction, language), 184},
+                          {Text(TextId::LogPath, language), 136},
+                          {Text(TextId::LogResult, language), 112},
                           {Text(TextId::LogSize, language), 80, true},
                       },
                       m_table);

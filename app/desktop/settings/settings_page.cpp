@@ -26,6 +26,7 @@
 #include "widget/core/stack.h"
 
 #include <cmath>
+#include <utility>
 
 namespace App {
 
@@ -217,6 +218,7 @@ std::unique_ptr<Widget> SettingsPage::Build() {
     m_form.theme->SetAutomationId(u"settings.theme");
 
     auto footer = page->Add(std::make_unique<Stack>(Orientation::Horizontal, kApplySpacing));
+    m_footer = footer;
     auto apply = footer->Add(std::make_unique<Button>(Text(TextId::Apply, language)));
     apply->SetStyle(ButtonStyle::Accent);
     apply->SetMinWidth(kApplyMinWidth);
@@ -234,9 +236,28 @@ std::unique_ptr<Widget> SettingsPage::Build() {
     auto scroller = std::make_unique<ScrollViewer>();
     scroller->SetScrollModes(ScrollMode::Scrollable, ScrollMode::Disabled);
     scroller->SetContent(std::move(page));
+    m_scroller = scroller.get();
     UpdateHttpsEnabled();
     UpdateCertificateInfo(Context().commands.Status());
+    // Built again by its own Apply: back where the user was, with the outcome.
+    if (const auto outcome = std::exchange(Context().settingsOutcome, std::nullopt)) {
+        m_restoreScrollY = outcome->scrollY;
+        m_revealFooter = true;
+        ShowStatus(
+            Text(outcome->saved ? TextId::SettingsSaved : TextId::SettingsNotSaved, m_language),
+            outcome->saved);
+    }
     return scroller;
+}
+
+void SettingsPage::ArrangeOverride(SizeF finalSize) {
+    Page::ArrangeOverride(finalSize);
+    if (m_scroller == nullptr)
+        return;
+    if (const auto y = std::exchange(m_restoreScrollY, std::nullopt))
+        m_scroller->ScrollTo(0, *y);
+    if (std::exchange(m_revealFooter, false) && m_footer != nullptr)
+        m_scroller->BringIntoView(*m_footer);
 }
 
 void SettingsPage::UpdateHttpsEnabled() {
@@ -353,6 +374,14 @@ void SettingsPage::Applied(const ConfigEditResult& result, const std::u16string&
                result.saved);
     if (m_form.pfxPassword)
         m_form.pfxPassword->SetText({});
+    // An error card above the page may have pushed Apply down: the outcome
+    // shows where the user looks. A new look rebuilds the page later; the
+    // new one takes the place and the outcome over.
+    m_revealFooter = true;
+    InvalidateArrange();
+    if (config.language != oldLanguage || config.theme != oldTheme)
+        context.settingsOutcome =
+            PageContext::SettingsOutcome{m_scroller ? m_scroller->Offset().y : 0, result.saved};
 }
 
 void SettingsPage::UpdateCertificateInfo(const ServiceStatus& status) {

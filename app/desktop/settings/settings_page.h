@@ -7,12 +7,14 @@
 #include "service/service_status.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Velto::Widget {
 class Button;
 class CheckBox;
 class Label;
+class ScrollViewer;
 class Stack;
 class Widget;
 } // namespace Velto::Widget
@@ -54,6 +56,11 @@ public:
     const std::u16string& CertificateSignature() const { return m_certSignature; }
     Velto::Widget::Label* StatusLabel() const { return m_statusLabel; }
 
+protected:
+    // After Apply, and on the page built again after it: the page keeps its
+    // scroll position and scrolls the least that shows Apply and the outcome.
+    void ArrangeOverride(Velto::Widget::SizeF finalSize) override;
+
 private:
     struct Form {
         Velto::Widget::Controls::NumberBox* port{nullptr};
@@ -80,6 +87,10 @@ private:
     Form m_form;
     Velto::Widget::Stack* m_certInfoHost{nullptr};
     Velto::Widget::Label* m_statusLabel{nullptr};
+    Velto::Widget::ScrollViewer* m_scroller{nullptr};
+    Velto::Widget::Widget* m_footer{nullptr};
+    std::optional<float> m_restoreScrollY;
+    bool m_revealFooter{false};
     std::u16string m_certSignature;
     bool m_applying{false};
 };

@@ -216,9 +216,15 @@ TEST_F(MainWindowTest, CopyShowsCopiedForTwoSeconds) {
     auto* copy = FindById<Button>(window->Root(), u"address.copy");
     if (!copy)
         GTEST_SKIP() << "this machine has no network address to show";
+    Layout();
+    const RectF before = copy->BoundsInWindow();
     copy->Click();
     EXPECT_EQ(copied, U8(window->FirstLocalAddress()));
     EXPECT_EQ(U8(copy->Text()), "Copied");
+    // The button keeps its width, so the buttons beside it stay put.
+    Layout();
+    EXPECT_FLOAT_EQ(copy->BoundsInWindow().width, before.width);
+    EXPECT_FLOAT_EQ(copy->BoundsInWindow().x, before.x);
     host->AdvanceTime(1.0);
     EXPECT_EQ(U8(copy->Text()), "Copied");
     host->AdvanceTime(1.5);

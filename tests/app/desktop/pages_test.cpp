@@ -21,8 +21,10 @@
 #include "widget/controls/number_box.h"
 #include "widget/controls/text_box.h"
 #include "widget/core/label.h"
+#include "widget/core/scroll_viewer.h"
 #include "widget/input/headless_host.h"
 #include "widget/list/list_view.h"
+#include "widget/render/text_layout.h"
 #include "widget/render/theme.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +72,26 @@ void ExpectInside(const Widget& widget, float width) {
         ExpectInside(*child, width);
 }
 
+// Every row of the list's column shows its whole text at the column's
+// default width.
+void ExpectColumnFits(const ListView& list, std::size_t column) {
+    const List::Column& c = list.Columns()[column];
+    TextFormat format;
+    format.size = list.GetTheme().bodySize;
+    format.weight = kWeightRegular;
+    TextOptions options;
+    options.trimming = TextTrimming::CharacterEllipsis;
+    for (std::int64_t row = 0; row < list.Source()->RowCount(); ++row) {
+        const std::u16string_view text = list.Source()->CellText(row, c.id);
+        const TextLayout layout(text, format, options, c.width - 2 * ListView::kCellInset);
+        EXPECT_FALSE(layout.IsTrimmed())
+            << "column " << column << " clips \"" << Velto::Utf16ToUtf8(text) << "\" at " << c.width
+            << " (needs "
+            << TextLayout(text, format, TextOptions{}).Size().width + 2 * ListView::kCellInset
+            << ")";
+    }
+}
+
 std::filesystem::path ShotFolder() {
     const char* binary = std::getenv("VELTO_BINARY_DIR");
     std::filesystem::path folder =
@@ -103,7 +125,14 @@ protected:
         AddDialogs(services);
         MainWindow::Hooks hooks;
         hooks.onServerStateChanged = [this] { ++stateChanges; };
-        hooks.onAppearanceChanged = [this] { ++lookChanges; };
+        hooks.onAppearanceChanged = [this, language] {
+            ++lookChanges;
+            // As the program does: the window is built again, later.
+            if (rebuildOnNewLook) {
+                const std::lock_guard lock(mutex);
+                posted.push_back([this, language] { window->Rebuild(language); });
+            }
+        };
         window = std::make_unique<MainWindow>(Service(), std::move(services), hooks, language);
         window->Create();
         Layout();
@@ -169,6 +198,7 @@ protected:
     bool autostartWorks{true};
     int stateChanges{0};
     int lookChanges{0};
+    bool rebuildOnNewLook{false};
 };
 
 Account MakeAccount(std::u16string name, std::map<std::string, AccessFlags> access) {
@@ -460,6 +490,47 @@ TEST_F(PagesTest, SettingsApplyPortAndLookAndKeepThePfxPassword) {
     EXPECT_EQ(lookChanges, 1);
 }
 
+// Apply shows its outcome where the user looks: scrolled into view when the
+// page had moved it away, and on the page built again for a new look, which
+// keeps the scroll position.
+TEST_F(PagesTest, SettingsShowTheOutcomeInViewAndKeepTheirPlaceAcrossANewLook) {
+    rebuildOnNewLook = true;
+    Open(UiLanguage::English);
+    Show(MainWindow::kSettingsPage);
+    const auto scroller = [this] {
+        ScrollViewer* found = FindFirst<ScrollViewer>(window->Root());
+        EXPECT_NE(found, nullptr);
+        return found;
+    };
+    const auto statusInView = [&] {
+        const RectF view = scroller()->BoundsInWindow();
+        const RectF status = Control<Label>(u"settings.status").BoundsInWindow();
+        return status.y >= view.y && status.Bottom() <= view.Bottom() + 0.5f;
+    };
+    ASSERT_GT(scroller()->Extent().height, scroller()->Viewport().height + 100)
+        << "the page must scroll for this test";
+
+    // At the top, Apply (by its access key or from a script) is out of view.
+    scroller()->ScrollTo(0, 0);
+    Layout();
+    ASSERT_FALSE(statusInView());
+    Control<Button>(u"settings.apply").Click();
+    Pump();
+    EXPECT_EQ(U8(Control<Label>(u"settings.status").Text()), "Settings saved.");
+    EXPECT_TRUE(statusInView()) << "offset " << scroller()->Offset().y;
+
+    // A new colour scheme rebuilds the page: same place, outcome shown.
+    const float before = scroller()->Offset().y;
+    ASSERT_GT(before, 0);
+    Control<ComboBox>(u"settings.theme").SetSelectedIndex(2);
+    Control<Button>(u"settings.apply").Click();
+    Pump();
+    ASSERT_EQ(lookChanges, 1);
+    EXPECT_FLOAT_EQ(scroller()->Offset().y, before);
+    EXPECT_EQ(U8(Control<Label>(u"settings.status").Text()), "Settings saved.");
+    EXPECT_TRUE(statusInView());
+}
+
 TEST_F(PagesTest, SettingsReportAFailedSignInEntryAndApplyTheRest) {
     autostartWorks = false;
     Open(UiLanguage::Korean);
@@ -506,6 +577,9 @@ TEST_F(PagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
     entry.result = 401;
     entry.size = 0;
     Service().Log().Append(entry);
+    entry.action = "unlockFailed";
+    entry.result = 403;
+    Service().Log().Append(entry);
 
     const std::pair<MainWindow::PageId, const char*> pages[] = {
         {MainWindow::kAccountsPage, "accounts"},
@@ -525,6 +599,11 @@ TEST_F(PagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
                     page == MainWindow::kSettingsPage ? SizeF{kSize.width, 1240} : kSize;
                 ASSERT_EQ(host->RenderToPng(size, (ShotFolder() / (shot + ".png")).string()), 0);
                 ExpectInside(window->Root(), kSize.width);
+                // The log's time, action and result show whole at the default widths.
+                if (page == MainWindow::kLogPage) {
+                    for (const std::size_t column : {0, 3, 5})
+                        ExpectColumnFits(List(), column);
+                }
                 if (page == MainWindow::kSettingsPage) {
                     const Label* fingerprint =
                         FindById<Label>(window->Root(), u"settings.fingerprint");

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace Velto::Widget {
 namespace {
 
@@ -240,6 +242,38 @@ TEST(Buttons, AccentButtonPixels) {
     EXPECT_NEAR(pixel.r, kLight.accent.r * 255, 2);
     EXPECT_NEAR(pixel.g, kLight.accent.g * 255, 2);
     EXPECT_NEAR(pixel.b, kLight.accent.b * 255, 2);
+}
+
+// A check box stretched across a row: its focus ring goes around the box
+// and the text, not around the empty rest of the row.
+TEST(Buttons, ACheckBoxFocusRingHugsTheBoxAndText) {
+    Panel p;
+    p.Add(std::make_unique<Label>(u"Above"));
+    CheckBox* check = p.Add(std::make_unique<CheckBox>(u"Show hidden files too"));
+    check->SetHorizontalAlignment(Alignment::Stretch);
+    p.host.Layout(SizeF{400, 400});
+    ASSERT_TRUE(p.host.SetFocus(check, true));
+    auto canvas = p.host.Render(SizeF{400, 400});
+    const RectF b = check->BoundsInWindow();
+    ASSERT_GT(b.width, 390);
+    const float margin = kLight.focusMargin;
+    const int top = static_cast<int>(std::floor(b.y - margin + 1));
+    // The ring's dark outer line (focusStrokeOuter) on one row of pixels.
+    const auto ringAt = [&](int x) {
+        const Rgba8 pixel = canvas->PixelAt(x, top);
+        return pixel.a > 128 && pixel.r < 100;
+    };
+    EXPECT_TRUE(ringAt(static_cast<int>(b.x + 20))) << "no ring over the box";
+    // The text ends well inside the row: past it, no ring.
+    const float textEnd =
+        b.x + kLight.checkBoxSize + CheckBox::kTextGap +
+        TextLayout(u"Show hidden files too", TextFormat{.size = kLight.bodySize}, TextOptions{})
+            .Size()
+            .width;
+    ASSERT_LT(textEnd + 3 * margin, b.Right() - 20);
+    EXPECT_TRUE(ringAt(static_cast<int>(textEnd - 4))) << "the ring does not reach the text's end";
+    for (int x = static_cast<int>(textEnd + 3 * margin); x < static_cast<int>(b.Right()); ++x)
+        EXPECT_FALSE(ringAt(x)) << "ring at " << x << " beyond the text's end " << textEnd;
 }
 
 TEST(Labels, AccessKeyFocusesTargetOrNextFocusable) {

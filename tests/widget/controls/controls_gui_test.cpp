@@ -3,15 +3,20 @@
 // the desktop clipboard as other programs see it (xclip), the edit menu, a
 // combo box opened from the keyboard and by the pointer, and a long list
 // scrolled with the wheel and keys and selected with clicks.
+#include "widget/controls/button.h"
 #include "widget/controls/combo_box.h"
 #include "widget/controls/combo_popup.h"
+#include "widget/controls/number_box.h"
 #include "widget/controls/text_box.h"
+#include "widget/core/scroll_viewer.h"
 #include "widget/core/stack.h"
 #include "widget/list/list_data_source.h"
 #include "widget/list/list_view.h"
 #include "widget/menu/menu_popup.h"
+#include "widget/window/dialog.h"
 #include "widget/window/standard_labels.h"
 
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -272,6 +277,117 @@ TEST(ControlsGuiTest, AComboBoxOpensFromTheKeyboardAndChoosesByKeyAndClick) {
                       [&] { return !w.combo->IsOpen() && ShownPopupOf(*w.window) == nullptr; }));
     EXPECT_EQ(w.combo->GetSelectedIndex(), 4);
     EXPECT_EQ(w.comboChanges, (std::vector<int>{2, 4}));
+
+    // Space opens it (its character must not choose at once); Up and Space
+    // choose the row above.
+    ASSERT_TRUE(Drive(Keys({"space"}), [&] { return ShownPopupOf(*w.window) != nullptr; }));
+    PumpFor(0.3);
+    EXPECT_TRUE(w.combo->IsOpen()) << "the list closed on the key that opened it";
+    EXPECT_TRUE(Drive(Keys({"Up", "space"}),
+                      [&] { return !w.combo->IsOpen() && ShownPopupOf(*w.window) == nullptr; }));
+    EXPECT_EQ(w.combo->GetSelectedIndex(), 3);
+    EXPECT_EQ(w.comboChanges, (std::vector<int>{2, 4, 3}));
+}
+
+// In a dialog, Enter on a closed combo box presses the default button;
+// Space still opens the list, and Enter in the open list chooses only.
+TEST(ControlsGuiTest, EnterOnAComboBoxInADialogPressesTheDefaultButton) {
+    ControlsWindow w;
+    ASSERT_TRUE(w.Open());
+    Dialog dialog(320);
+    auto* combo = dialog.Content().Add(std::make_unique<ComboBox>());
+    combo->SetItems({u"One", u"Two", u"Three"});
+    combo->SetSelectedIndex(0, false);
+    dialog.AddButton(std::make_unique<Button>(u"OK"), 1, true, false);
+    dialog.SetInitialFocus(combo);
+    bool sawOpen = false;
+    bool stillRunningAfterChoice = false;
+    // Reads the toolkit on its own thread, from the driving thread.
+    const auto onUi = [](const std::function<bool()>& read) {
+        std::atomic<int> answer{-1};
+        Application::Instance().Post([&] { answer = read() ? 1 : 0; });
+        WaitOnThread([&] { return answer.load() >= 0; });
+        return answer.load() == 1;
+    };
+    const auto waitOnUi = [&](const std::function<bool()>& condition) {
+        return WaitOnThread([&] { return onUi(condition); });
+    };
+    Driver driver([&] {
+        // A step that goes wrong ends the run instead of hanging the test.
+        const auto endRun = [&dialog] {
+            Application::Instance().Post([&dialog] { dialog.EndDialog(-1); });
+        };
+        if (!waitOnUi([&] { return dialog.IsShown() && dialog.IsActive(); }))
+            return endRun();
+        Command(Keys({"space"}));
+        sawOpen = waitOnUi([&] { return combo->IsOpen(); });
+        Command(Keys({"Down", "Return"}));
+        waitOnUi([&] { return !combo->IsOpen(); });
+        stillRunningAfterChoice = onUi([&] { return dialog.IsShown(); });
+        Command(Keys({"Return"}));
+        if (!waitOnUi([&] { return !dialog.IsRunningModally(); }))
+            endRun();
+    });
+    EXPECT_EQ(dialog.ShowModal(w.window.get(), u"Question"), 1);
+    PumpUntil([&] { return driver.Done(); });
+    EXPECT_TRUE(sawOpen) << "Space did not open the list";
+    EXPECT_TRUE(stillRunningAfterChoice) << "Enter in the open list also pressed OK";
+    EXPECT_EQ(combo->GetSelectedIndex(), 1);
+    EXPECT_FALSE(combo->IsOpen());
+}
+
+// A page scrolled with the wheel carries a focused number box under the
+// resting pointer: the page goes on scrolling and the number stays. Once the
+// user moves the pointer onto the focused box, the wheel steps it.
+TEST(ControlsGuiTest, TheWheelScrollsThePagePastAFocusedNumberBox) {
+    auto page = std::make_unique<Stack>(Orientation::Vertical, 0);
+    page->Add(std::make_unique<Stack>())->SetHeight(250);
+    auto* number = page->Add(std::make_unique<Controls::NumberBox>());
+    number->SetWidth(200);
+    number->SetRange(1, 65535);
+    number->SetValue(9000, false);
+    page->Add(std::make_unique<Stack>())->SetHeight(900);
+    auto root = std::make_unique<ScrollViewer>();
+    ScrollViewer* viewer = root.get();
+    root->SetScrollModes(ScrollMode::Scrollable, ScrollMode::Disabled);
+    root->SetContent(std::move(page));
+
+    Window window;
+    WindowOptions options = Options(u"Page", 360, 360);
+    options.hasPosition = true;
+    options.x = 40;
+    options.y = 40;
+    ASSERT_TRUE(window.Create(options));
+    window.SetThemeSource([] { return LightTheme(kDefaultAccent); });
+    window.SetRoot(std::move(root));
+    window.Show();
+    ASSERT_TRUE(PumpUntil([&] { return window.IsShown() && window.IsActive(); }));
+    ASSERT_TRUE(window.SetFocus(&number->Inner(), true));
+    const auto screen = [&](PointF dips) {
+        const ScreenBounds client = window.ClientScreenBounds();
+        const float scale = window.DpiScale();
+        return std::pair{std::to_string(client.x + static_cast<int>(std::lround(dips.x * scale))),
+                         std::to_string(client.y + static_cast<int>(std::lround(dips.y * scale)))};
+    };
+
+    // The pointer rests above the box; six notches down bring the box under
+    // it after three and carry it past.
+    const auto [x, y] = screen(PointF{100, 120});
+    EXPECT_TRUE(Drive({"xdotool", "mousemove", x, y, "sleep", "0.2", "click", "--delay", "80",
+                       "--repeat", "6", "5"},
+                      [&] { return viewer->Offset().y >= 6 * ScrollViewer::kWheelStep - 0.5f; }))
+        << viewer->Offset().y;
+    EXPECT_DOUBLE_EQ(number->GetValue(), 9000);
+
+    // Moved onto the focused box, the wheel steps the number, not the page.
+    viewer->ScrollTo(0, 0);
+    PumpFor(0.1);
+    const RectF box = number->Inner().BoundsInWindow();
+    const auto [bx, by] = screen(PointF{box.x + 20, box.y + box.height / 2});
+    EXPECT_TRUE(Drive({"xdotool", "mousemove", bx, by, "sleep", "0.2", "click", "4"}, [&] {
+        return number->GetValue() == 9001;
+    })) << number->GetValue();
+    EXPECT_FLOAT_EQ(viewer->Offset().y, 0);
 }
 
 TEST(ControlsGuiTest, ALongListScrollsByWheelAndKeysAndSelectsByClicks) {

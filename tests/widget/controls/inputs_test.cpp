@@ -2,6 +2,7 @@
 // clipboard, password masking, number commits and steps, and the combo
 // box's keys and open list.
 #include "widget/controls/combo_box.h"
+#include "widget/controls/combo_panel.h"
 #include "widget/controls/number_box.h"
 #include "widget/controls/text_box.h"
 #include "widget/core/stack.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 
 namespace Velto::Widget::Controls {
@@ -199,6 +201,38 @@ TEST(TextBox, CompositionThroughTheHost) {
     EXPECT_FALSE(p.Key(kKeyEscape));
 }
 
+// The dots of a masked password are no taller than the small letters of
+// typed text, as in other programs' password boxes.
+TEST(TextBox, PasswordDotsAreSmall) {
+    Panel p;
+    TextBox* plain = p.Add(std::make_unique<TextBox>());
+    TextBox* password = p.Add(std::make_unique<TextBox>());
+    plain->SetText(u"xxxxxx");
+    password->SetPassword(true, false);
+    password->SetText(u"secret");
+    auto canvas = p.host.Render(kSize);
+    // The height of the dark ink inside a box, away from its edges.
+    const auto inkHeight = [&](const TextBox& box) {
+        const RectF b = box.BoundsInWindow();
+        int top = -1;
+        int bottom = -1;
+        for (int y = static_cast<int>(b.y) + 3; y < static_cast<int>(b.Bottom()) - 3; ++y)
+            for (int x = static_cast<int>(b.x) + 3; x < static_cast<int>(b.Right()) - 3; ++x) {
+                const Rgba8 pixel = canvas->PixelAt(x, y);
+                if (pixel.a > 128 && pixel.r < 128) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                }
+            }
+        return top < 0 ? 0 : bottom - top + 1;
+    };
+    const int letters = inkHeight(*plain);
+    const int dots = inkHeight(*password);
+    ASSERT_GT(letters, 3);
+    EXPECT_GT(dots, 2);
+    EXPECT_LE(dots, letters) << "x-height " << letters;
+}
+
 TEST(NumberBox, CommitsClampsRevertsAndSteps) {
     Panel p;
     NumberBox* number = p.Add(std::make_unique<NumberBox>());
@@ -230,11 +264,49 @@ TEST(NumberBox, CommitsClampsRevertsAndSteps) {
     p.Key(kKeyUp);
     p.Key(kKeyPageDown);
     EXPECT_DOUBLE_EQ(number->GetValue(), 91);
-    p.host.Wheel(WheelEvent{PointF{20, 16}, 0, 1});
+    p.host.PointerMove(PointerEvent{PointF{20, 16}});
+    EXPECT_TRUE(p.host.Wheel(WheelEvent{PointF{20, 16}, 0, 1}));
     EXPECT_DOUBLE_EQ(number->GetValue(), 92);
     text.SetReadOnly(true);
     p.Key(kKeyUp);
     EXPECT_DOUBLE_EQ(number->GetValue(), 92);
+}
+
+// The wheel over a number box scrolls the page (the box leaves it) unless
+// the user engaged the box: it has the focus and the pointer moved onto it.
+TEST(NumberBox, TheWheelStepsOnlyAnEngagedBox) {
+    struct Case {
+        const char* name;
+        bool focused;
+        bool pointerMovedOnto;
+        bool pointerLeftAgain;
+        bool steps;
+    };
+    const Case cases[] = {
+        {"focused, pointer moved onto it", true, true, false, true},
+        {"focused, the page brought it under a resting pointer", true, false, false, false},
+        {"not focused, pointer over it", false, true, false, false},
+        {"focused, pointer moved away", true, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Panel p;
+        NumberBox* number = p.Add(std::make_unique<NumberBox>());
+        number->SetRange(1, 65535);
+        number->SetValue(9000, false);
+        const PointF over{20, 16};
+        if (c.focused)
+            number->Inner().RequestFocus(true);
+        if (c.pointerMovedOnto)
+            p.host.PointerMove(PointerEvent{over});
+        if (c.pointerLeftAgain) {
+            p.host.PointerMove(PointerEvent{PointF{390, 290}});
+            // The page moved the box back under the pointer.
+        }
+        const bool taken = p.host.Wheel(WheelEvent{over, 0, -1});
+        EXPECT_EQ(taken, c.steps);
+        EXPECT_DOUBLE_EQ(number->GetValue(), c.steps ? 8999 : 9000);
+    }
 }
 
 TEST(NumberBox, DecimalsSuffixAndSpinRepeat) {
@@ -345,6 +417,27 @@ TEST(ComboBox, KeysStepTypeAheadAndTheKeyboardOpensTheList) {
     popup.host->PointerUp(PointerEvent{row1, PointerButton::Left});
     EXPECT_FALSE(combo->IsOpen());
     EXPECT_EQ(combo->GetSelectedIndex(), 1);
+}
+
+// An open list has a visible outline in both schemes: in the dark one the
+// list's background is barely lighter than the window under it.
+TEST(ComboBox, TheOpenListHasAVisibleOutline) {
+    for (const Theme& theme : {kLight, DarkTheme(kDefaultAccent)}) {
+        SCOPED_TRACE(theme.kind == ThemeKind::Dark ? "dark" : "light");
+        const std::vector<std::u16string> items{u"One", u"Two", u"Three"};
+        Controls::ComboPanel panel(items, 0); // reads the items where they are
+        HeadlessHost host{panel, theme};
+        const SizeF size{200, Controls::ComboPanel::HeightFor(3)};
+        host.Layout(size);
+        auto canvas = host.Render(size);
+        // Half-way down the left edge, beside the rows: the outline against
+        // the list's own background just inside it.
+        const int middle = static_cast<int>(size.height / 2);
+        const Rgba8 edge = canvas->PixelAt(0, middle);
+        const Rgba8 inside = canvas->PixelAt(2, middle);
+        EXPECT_GE(std::abs(static_cast<int>(edge.r) - static_cast<int>(inside.r)), 30)
+            << "edge " << int(edge.r) << ", inside " << int(inside.r);
+    }
 }
 
 TEST(ComboBox, ListHeightAndMeasure) {

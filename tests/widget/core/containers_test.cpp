@@ -284,6 +284,33 @@ TEST(ScrollViewer, BarsExistBeyondHalfADipAndThumbsFollowTheOffset) {
     EXPECT_FLOAT_EQ(viewer.VerticalThumb().height, 24);
 }
 
+// A page that scrolls shows its bar without the pointer near it: a thin
+// line at the edge, the full thumb when the pointer comes close.
+TEST(ScrollViewer, TheBarShowsWhileThePageScrolls) {
+    ScrollViewer viewer;
+    viewer.SetContent(std::make_unique<Probe>(50, 400));
+    const Theme theme = LightTheme(kDefaultAccent);
+    HeadlessHost host(viewer, theme);
+    const SizeF size{100, 100};
+    host.Layout(size);
+    // The window background is light; the thumb is a mid grey.
+    const auto ink = [&](int x, int y) { return host.Render(size)->PixelAt(x, y).r < 200; };
+    // Resting: the line at the very edge, nothing where the full thumb's
+    // inner half would be.
+    EXPECT_TRUE(ink(98, 10));
+    EXPECT_FALSE(ink(95, 10));
+    EXPECT_FALSE(ink(98, 60)) << "below the thumb";
+    // Near the edge: the full thumb.
+    host.PointerMove(PointerEvent{PointF{97, 50}});
+    EXPECT_TRUE(ink(95, 10));
+    // Nothing scrolls: no bar.
+    ScrollViewer still;
+    still.SetContent(std::make_unique<Probe>(50, 80));
+    HeadlessHost stillHost(still, theme);
+    stillHost.Layout(size);
+    EXPECT_FALSE(stillHost.Render(size)->PixelAt(98, 10).r < 200);
+}
+
 TEST(ScrollViewer, DraggingTheThumbMapsOntoTheOffsetRange) {
     ScrollViewer viewer;
     viewer.SetContent(std::make_unique<Probe>(50, 400));

@@ -126,13 +126,16 @@ TEST_P(MenuPanelDrawing, HotFillSeparatorOutlineAndMarks) {
                 1.5);
     EXPECT_NEAR(red(8, 52), background, 1.5);
     // The outline's hairline on every side.
+    const double outline = Over(background, theme.flyoutStroke.r, theme.flyoutStroke.a);
     const double stroke = Over(background, theme.controlStroke.r, theme.controlStroke.a);
     const int w = static_cast<int>(std::ceil(size.width));
     const int h = static_cast<int>(std::ceil(size.height));
-    EXPECT_NEAR(red(0, h / 2), stroke, 1.5);
-    EXPECT_NEAR(red(w - 1, h / 2), stroke, 1.5);
-    EXPECT_NEAR(red(w / 2, 0), stroke, 1.5);
-    EXPECT_NEAR(red(w / 2, h - 1), stroke, 1.5);
+    EXPECT_NEAR(red(0, h / 2), outline, 1.5);
+    EXPECT_NEAR(red(w - 1, h / 2), outline, 1.5);
+    EXPECT_NEAR(red(w / 2, 0), outline, 1.5);
+    EXPECT_NEAR(red(w / 2, h - 1), outline, 1.5);
+    // It stands out from the menu's background in every scheme.
+    EXPECT_GE(std::abs(outline - background), 30);
     // The first separator's line across the middle of its band (y 100..109),
     // from 8 DIPs in; nothing at 4.
     EXPECT_NEAR(red(w / 2, 104), stroke, 1.5);

@@ -81,6 +81,27 @@ TEST(TextLayout, WrapsInsideTheMaximumWidth) {
     EXPECT_GT(wrapped.Size().height, single.Size().height * 2);
 }
 
+// Korean wraps between words, as Korean typography sets it, at any width
+// (the line-breaking rules alone allow a break between any two syllables).
+TEST(TextLayout, KoreanWrapsAtSpacesOnly) {
+    const std::u16string text =
+        u"이 컴퓨터에 접속할 수 있는 사람은 같은 네트워크에 있는 사람들뿐입니다 (LAN only)";
+    for (const TextWrapping wrapping : {TextWrapping::Wrap, TextWrapping::EmergencyBreak}) {
+        TextOptions options;
+        options.wrapping = wrapping;
+        for (float width = 90; width <= 400; width += 10) {
+            SCOPED_TRACE(width);
+            const TextLayout layout(text, kBody, options, width);
+            for (const std::size_t start : layout.LineStarts()) {
+                if (start == 0)
+                    continue;
+                EXPECT_EQ(text[start - 1], u' ') << "a line starts inside a word, at " << start;
+            }
+            EXPECT_GT(layout.LineCount(), width < 300 ? 1 : 0);
+        }
+    }
+}
+
 TEST(TextLayout, EllipsisTrimsToTheWidth) {
     TextOptions options;
     options.trimming = TextTrimming::CharacterEllipsis;

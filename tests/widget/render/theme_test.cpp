@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace Velto::Widget {
 namespace {
 
@@ -51,6 +54,36 @@ TEST(Theme, LightAndDarkRoles) {
     ExpectColor(dark.textOnAccent, Black());
     ExpectColor(dark.focusStrokeInner, Black(0.7f));
     ExpectColor(dark.caution, Rgb(252, 225, 0));
+}
+
+// Hints in empty boxes read as hints: well dimmer than typed text over the
+// box's fill, yet readable (WCAG contrast 4.5 against the fill).
+TEST(Theme, PlaceholderTextIsClearlyDimmerThanTypedText) {
+    const auto over = [](Color top, Color bottom) {
+        return Color{top.r * top.a + bottom.r * (1 - top.a), top.g * top.a + bottom.g * (1 - top.a),
+                     top.b * top.a + bottom.b * (1 - top.a), 1};
+    };
+    const auto luminance = [](Color c) {
+        const auto linear = [](float v) {
+            return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+        };
+        return 0.2126f * linear(c.r) + 0.7152f * linear(c.g) + 0.0722f * linear(c.b);
+    };
+    const auto contrast = [&](Color a, Color b) {
+        const float la = luminance(a);
+        const float lb = luminance(b);
+        return (std::max(la, lb) + 0.05f) / (std::min(la, lb) + 0.05f);
+    };
+    for (const Theme& theme : {LightTheme(kDefaultAccent), DarkTheme(kDefaultAccent)}) {
+        SCOPED_TRACE(theme.kind == ThemeKind::Dark ? "dark" : "light");
+        // A box on a card on the window.
+        const Color fill =
+            over(theme.controlFill, over(theme.cardBackground, theme.windowBackground));
+        const Color typed = over(theme.textPrimary, fill);
+        const Color hint = over(theme.textPlaceholder, fill);
+        EXPECT_GE(contrast(typed, hint), 1.8f);
+        EXPECT_GE(contrast(hint, fill), 4.5f);
+    }
 }
 
 TEST(Theme, Metrics) {

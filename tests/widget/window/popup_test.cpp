@@ -140,6 +140,45 @@ TEST(PopupTest, ATooltipAppearsOverAHoveredWidgetAndGoesOnAPress) {
     EXPECT_EQ(probe->presses, 1);
 }
 
+// A menu or list opening over a shown tooltip hides it, and no tooltip
+// comes up while the menu stays open.
+TEST(PopupTest, AMenuOpeningHidesTheTooltip) {
+    auto root = std::make_unique<Stack>();
+    Probe* probe = root->Add(std::make_unique<Probe>(200, 120));
+    probe->SetTooltip(u"Where visitors connect from");
+    auto owner = OpenOwner(std::move(root), 200, 120);
+    ASSERT_NE(owner, nullptr);
+    InstallTooltips(*owner);
+    const auto tipShown = [&] {
+        for (Window* window : Application::Instance().Windows())
+            if (window->IsPopup() && window->IsShown() && !window->ClosesOnOutsideClick())
+                return true;
+        return false;
+    };
+    const ScreenBounds at = owner->ClientScreenBounds();
+    const auto hover = [&](int x, int y) {
+        // In from outside the window: a window made under a resting pointer
+        // may never hear that the pointer is in it.
+        Driver driver([&] {
+            Command({"xdotool", "mousemove", "1200", "760"});
+            Command({"xdotool", "mousemove", std::to_string(at.x + x), std::to_string(at.y + y)});
+            Command({"xdotool", "mousemove_relative", "--", "2", "1"});
+        });
+        return PumpUntil([&] { return driver.Done() && tipShown(); });
+    };
+    ASSERT_TRUE(hover(50, 40)) << "no tooltip to begin with";
+    auto menu = ShowPopup(*owner, 10, 10);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return !tipShown(); })) << "the tooltip stayed over the menu";
+    EXPECT_FALSE(owner->TooltipShown());
+    // Nothing brings it back while the menu is open: not the time, nor
+    // the tip armed again by the owner.
+    owner->ArmTooltip(probe);
+    PumpFor(1.2);
+    EXPECT_FALSE(tipShown());
+    EXPECT_TRUE(menu->IsShown());
+}
+
 // A window with a modal dialog and a popup over the dialog, saved to
 // shots/window_dialog_popup.png beside the test for a reviewer.
 TEST(PopupTest, AWindowWithADialogAndAPopupOpen) {
