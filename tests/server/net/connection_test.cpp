@@ -334,6 +334,39 @@ TEST(TcpConnectionTest, SendFileSendsExactlyTheRange) {
     EXPECT_EQ(got, content.substr(content.size() - 10));
 }
 
+// A head and a range many send buffers long, at odd offsets: the send loop
+// resumes after every partial sendfile and must neither drop nor repeat a byte.
+TEST(TcpConnectionTest, HeadAndLargeRangesArriveWhole) {
+    char path[] = "/tmp/velto-sendfile-XXXXXX";
+    const UniqueFd file(::mkstemp(path));
+    ASSERT_TRUE(file.IsValid());
+    ::unlink(path);
+    std::string content(7 * 1024 * 1024 + 333, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>((i * 7919 + i / 4096) % 251);
+    ASSERT_EQ(::write(file.Get(), content.data(), content.size()),
+              static_cast<ssize_t>(content.size()));
+
+    struct Case {
+        std::uint64_t offset;
+        std::uint64_t length;
+    };
+    const std::uint64_t mib = 1024 * 1024;
+    for (const Case c : {Case{0, content.size()}, Case{1, 2 * mib}, Case{77, 2 * mib + 1},
+                         Case{mib + 5, 4 * mib + 17}, Case{content.size() - 1, 1}}) {
+        SCOPED_TRACE(std::to_string(c.offset) + "+" + std::to_string(c.length));
+        LoopbackPair pair = MakePair(false, false);
+        ASSERT_TRUE(pair.connection);
+        const std::string head = "HTTP/1.1 200 OK\r\n\r\n";
+        std::string got;
+        std::thread reader([&] { got = ReadExactly(pair.peer.Get(), head.size() + c.length); });
+        EXPECT_EQ(pair.connection->SendHeadAndFile(Bytes(head), file.Get(), c.offset, c.length),
+                  kOk);
+        reader.join();
+        EXPECT_TRUE(got == head + content.substr(c.offset, c.length));
+    }
+}
+
 TEST(SigpipeIgnoreCountTest, ReleasesMatchAcquires) {
     ASSERT_FALSE(IsSigpipeIgnoreHeld());
     ASSERT_EQ(AcquireSigpipeIgnore(), kOk);
