@@ -74,7 +74,7 @@ void CheckSize(std::string_view text) {
 }
 
 void CheckBase64(std::string_view text) {
-    const auto bytes = DecodeBase64(text);
+    const auto bytes = Velto::DecodeBase64(text);
     // One text for one value: what decodes encodes back to the same text.
     if (bytes && EncodeBase64(*bytes) != text)
         std::abort();
