@@ -1083,14 +1083,20 @@ async function loadFolder() {
   }
 
   const items = (Array.isArray(reply.data.items) ? reply.data.items : []).map(normalizeItem).filter(Boolean);
+  showItems(items, reply.data.permissions, key, changed);
+}
+
+// Puts a fresh set of items on the page: a new place starts at its top; the
+// same place again keeps the selected items that are still there.
+function showItems(items, permissions, key, changed) {
   state.items = items;
-  state.permissions = Array.isArray(reply.data.permissions) ? reply.data.permissions.slice() : [];
+  state.permissions = Array.isArray(permissions) ? permissions.slice() : [];
   if (changed) {
     view.folderKey = key;
     window.scrollTo(0, 0);
   } else {
-    const names = new Set(items.map((item) => item.name));
-    for (const name of [...state.selected]) if (!names.has(name)) state.selected.delete(name);
+    const keys = new Set(items.map((item) => item.key));
+    for (const selected of [...state.selected]) if (!keys.has(selected)) state.selected.delete(selected);
   }
   view.sorted = sortItems(items);
   renderFolder();
@@ -1154,19 +1160,8 @@ async function loadSearch() {
     item.key = [...item.folder.slice(path.length), item.name].join('/');
     items.push(item);
   }
-  state.items = items;
   state.truncated = reply.data.truncated === true;
-  state.permissions = Array.isArray(reply.data.permissions) ? reply.data.permissions.slice() : [];
-  if (changed) {
-    view.folderKey = key;
-    window.scrollTo(0, 0);
-  } else {
-    const keys = new Set(items.map((item) => item.key));
-    for (const selected of [...state.selected]) if (!keys.has(selected)) state.selected.delete(selected);
-  }
-  view.sorted = sortItems(items);
-  renderFolder();
-  if (changed) restorePlace(key);
+  showItems(items, reply.data.permissions, key, changed);
 }
 
 function renderSearchSummary() {
