@@ -54,37 +54,18 @@ async def open_from(address, port, receive_buffer=None):
     return sock
 
 
-async def slow_body(address, port, stop):
+async def slow_connection(address, port, stop, opening, step, receive_buffer=None):
+    """Keeps one slow connection from `address` going until `stop`: sends
+    `opening`, then runs `step` while it returns true, and connects again
+    whenever the server drops it."""
     loop = asyncio.get_running_loop()
     while not stop.is_set():
         sock = None
         try:
-            sock = await open_from(address, port)
-            await loop.sock_sendall(sock, (
-                b"POST /api/login HTTP/1.1\r\nHost: t\r\nX-VeltoCorvane: 1\r\n"
-                b"Content-Type: application/json\r\nContent-Length: 100000\r\n\r\n{"))
-            while not stop.is_set():
-                await asyncio.sleep(10)
-                await loop.sock_sendall(sock, b" ")
-        except OSError:
-            pass
-        finally:
-            if sock:
-                sock.close()
-        await asyncio.sleep(0.2)
-
-
-async def slow_reader(address, port, path, stop):
-    loop = asyncio.get_running_loop()
-    while not stop.is_set():
-        sock = None
-        try:
-            sock = await open_from(address, port, receive_buffer=1024)
-            await loop.sock_sendall(sock, b"GET " + path.encode() + b" HTTP/1.1\r\nHost: t\r\n\r\n")
-            while not stop.is_set():
-                await asyncio.sleep(2)
-                if not await asyncio.wait_for(loop.sock_recv(sock, 16), 5):
-                    break
+            sock = await open_from(address, port, receive_buffer)
+            await loop.sock_sendall(sock, opening)
+            while not stop.is_set() and await step(loop, sock):
+                pass
         except (OSError, asyncio.TimeoutError):
             pass
         finally:
@@ -93,22 +74,37 @@ async def slow_reader(address, port, path, stop):
         await asyncio.sleep(0.2)
 
 
-async def slow_head(address, port, stop):
-    loop = asyncio.get_running_loop()
-    while not stop.is_set():
-        sock = None
-        try:
-            sock = await open_from(address, port)
-            await loop.sock_sendall(sock, b"GET / HTTP/1.1\r\nHost: t\r\n")
-            while not stop.is_set():
-                await asyncio.sleep(10)
-                await loop.sock_sendall(sock, b"X-Slow: 1\r\n")
-        except OSError:
-            pass
-        finally:
-            if sock:
-                sock.close()
-        await asyncio.sleep(0.2)
+def trickle(piece, every):
+    """A step that sends `piece` once every `every` seconds."""
+    async def step(loop, sock):
+        await asyncio.sleep(every)
+        await loop.sock_sendall(sock, piece)
+        return True
+    return step
+
+
+async def read_slowly(loop, sock):
+    """A step that reads 16 bytes every 2 s; false once the server has closed."""
+    await asyncio.sleep(2)
+    return bool(await asyncio.wait_for(loop.sock_recv(sock, 16), 5))
+
+
+def slow_body(address, port, stop):
+    return slow_connection(address, port, stop, (
+        b"POST /api/login HTTP/1.1\r\nHost: t\r\nX-VeltoCorvane: 1\r\n"
+        b"Content-Type: application/json\r\nContent-Length: 100000\r\n\r\n{"),
+        trickle(b" ", 10))
+
+
+def slow_reader(address, port, path, stop):
+    return slow_connection(address, port, stop,
+                           b"GET " + path.encode() + b" HTTP/1.1\r\nHost: t\r\n\r\n",
+                           read_slowly, receive_buffer=1024)
+
+
+def slow_head(address, port, stop):
+    return slow_connection(address, port, stop, b"GET / HTTP/1.1\r\nHost: t\r\n",
+                           trickle(b"X-Slow: 1\r\n", 10))
 
 
 def fetch(address, port, path, rate=None, timeout=120):
