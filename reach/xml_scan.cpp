@@ -59,8 +59,8 @@ std::optional<std::uint32_t> NumericReference(std::string_view body) {
 
 } // namespace
 
-std::optional<XmlElement> FindElement(std::string_view xml, std::string_view localName,
-                                      std::size_t from) {
+std::optional<ScannedElement> FindElement(std::string_view xml, std::string_view localName,
+                                          std::size_t from) {
     std::size_t pos = from;
     while (pos < xml.size()) {
         const std::size_t lt = xml.find('<', pos);
@@ -89,7 +89,7 @@ std::optional<XmlElement> FindElement(std::string_view xml, std::string_view loc
         if (gt == std::string_view::npos)
             return std::nullopt;
         if (xml[gt - 1] == '/')
-            return XmlElement{xml.substr(gt + 1, 0), gt + 1};
+            return ScannedElement{xml.substr(gt + 1, 0), gt + 1};
 
         const std::string closing = "</" + std::string{name} + ">";
         const std::size_t contentBegin = gt + 1;
@@ -116,7 +116,7 @@ std::optional<XmlElement> FindElement(std::string_view xml, std::string_view loc
             --depth;
             scan = close + closing.size();
             if (depth == 0)
-                return XmlElement{xml.substr(contentBegin, close - contentBegin), scan};
+                return ScannedElement{xml.substr(contentBegin, close - contentBegin), scan};
         }
     }
     return std::nullopt;

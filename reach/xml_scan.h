@@ -10,15 +10,15 @@ namespace Velto::Corvane {
 // A minimal scanner for the XML that routers send (device descriptions and SOAP
 // replies): no validation, no DTDs, namespace prefixes ignored when matching.
 
-struct XmlElement {
+struct ScannedElement {
     std::string_view content; // between the start tag and its closing tag (empty for <a/>)
     std::size_t end{};        // offset just past the closing tag (or the empty-element tag)
 };
 
 // The first element at or after `from` whose local name equals `localName`
 // exactly, at any depth.
-std::optional<XmlElement> FindElement(std::string_view xml, std::string_view localName,
-                                      std::size_t from = 0);
+std::optional<ScannedElement> FindElement(std::string_view xml, std::string_view localName,
+                                          std::size_t from = 0);
 
 // The trimmed, entity-decoded content of the first matching element; empty when
 // there is none.

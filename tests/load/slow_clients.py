@@ -44,11 +44,22 @@ def attacker_address(group_index):
     return "127.1.%d.%d" % (group_index // 250, group_index % 250 + 1)
 
 
-async def open_from(address, port, receive_buffer=None):
+# The port is chosen at connect, for this destination only: a bind that picks
+# it searches every port of the address, slow once thousands sit in TIME_WAIT.
+IP_BIND_ADDRESS_NO_PORT = getattr(socket, "IP_BIND_ADDRESS_NO_PORT", 24)
+
+
+def socket_from(address):
     sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.setsockopt(socket.IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, 1)
+    sock.bind((address, 0))
+    return sock
+
+
+async def open_from(address, port, receive_buffer=None):
+    sock = socket_from(address)
     if receive_buffer:
         sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, receive_buffer)
-    sock.bind((address, 0))
     sock.setblocking(False)
     await asyncio.get_running_loop().sock_connect(sock, ("127.0.0.1", port))
     return sock
@@ -109,10 +120,9 @@ def slow_head(address, port, stop):
 
 def fetch(address, port, path, rate=None, timeout=120):
     """One GET on a new connection; the body, or None on any failure."""
-    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock = socket_from(address)
     sock.settimeout(timeout)
     try:
-        sock.bind((address, 0))
         sock.connect(("127.0.0.1", port))
         sock.sendall(b"GET " + path.encode() + b" HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n")
         data = bytearray()

@@ -108,6 +108,11 @@ HttpClient::HttpClient(std::uint16_t port, const char* ipv4Source) {
         return;
     sockaddr_in source{};
     source.sin_family = AF_INET;
+    // The port is chosen at connect, for this destination only: a bind that
+    // picks it searches every port of the address, which grows slow enough
+    // to eat the processor once thousands of connections sit in TIME_WAIT.
+    const int deferPort = 1;
+    ::setsockopt(fd.Get(), IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &deferPort, sizeof deferPort);
     if (::inet_pton(AF_INET, ipv4Source, &source.sin_addr) != 1 ||
         ::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0)
         return;

@@ -102,7 +102,9 @@ protected:
         const Clock::time_point start = Clock::now();
         const std::optional<ClientResponse> reply = ThumbFrom(
             Port(), kVisitor, "photo" + std::to_string(i % kPhotos) + ".jpg", 256 + i / kPhotos);
-        EXPECT_TRUE(reply && reply->status == 200) << "thumbnail " << i;
+        EXPECT_TRUE(reply && reply->status == 200)
+            << "thumbnail " << i << ": "
+            << (reply ? std::to_string(reply->status) + " " + reply->body : "no reply");
         return Ms(Clock::now() - start).count();
     }
 };

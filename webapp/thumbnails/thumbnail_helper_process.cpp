@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,10 +29,13 @@ namespace {
 constexpr int kHelperInputFd = 3;
 constexpr int kParkedFdFloor = 10;
 constexpr std::size_t kReadPiece = 65536;
-// A helper still busy after this long is on a slow file: from then on it
-// runs at the lowest priority, so that the quick thumbnails of others are not
-// slowed down by its rendering.
+// A helper that has used this much processor time is on a slow file: from
+// then on it runs at the lowest priority, so that the quick thumbnails of
+// others are not slowed down by its rendering. Processor time, not time on
+// the clock: a quick file's helper that waits for a core while the machine is
+// busy must not be pushed back further (it would then starve until killed).
 constexpr std::chrono::milliseconds kLowerPriorityAfter{1'000};
+constexpr std::chrono::milliseconds kCpuCheckEvery{100};
 constexpr int kSlowHelperNice = 19;
 constexpr std::size_t kMaxReplyBytes =
     kThumbnailReplyHeaderBytes + std::size_t{kMaxThumbnailBitmapEdge} * kMaxThumbnailBitmapEdge * 4;
@@ -142,6 +146,16 @@ int RemainingMs(Clock::time_point deadline) {
     return left <= 0 ? 0 : static_cast<int>(left);
 }
 
+// The processor time process `pid` has used so far; zero when it cannot be
+// read (the process is gone).
+std::chrono::nanoseconds CpuTimeOf(pid_t pid) {
+    clockid_t clock{};
+    timespec used{};
+    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0)
+        return {};
+    return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+}
+
 } // namespace
 
 HelperResult RunThumbnailHelper(const std::string& executable, int fd, std::uint32_t pixels,
@@ -179,16 +193,15 @@ HelperResult RunThumbnailHelper(const std::string& executable, int fd, std::uint
     bool outputDone = false;
     bool failed = !exited;
     std::array<char, kReadPiece> piece;
-    const Clock::time_point slowFrom = Clock::now() + kLowerPriorityAfter;
     bool lowered = false;
     while (!failed && !(childDone && outputDone)) {
-        if (!lowered && !childDone && Clock::now() >= slowFrom) {
+        if (!lowered && !childDone && CpuTimeOf(pid) >= kLowerPriorityAfter) {
             ::setpriority(PRIO_PGRP, static_cast<id_t>(pid), kSlowHelperNice);
             lowered = true;
         }
         int wait = RemainingMs(deadline);
         if (!lowered)
-            wait = std::min(wait, std::max(RemainingMs(slowFrom), 1));
+            wait = std::min(wait, static_cast<int>(kCpuCheckEvery.count()));
         if (wait == 0) {
             failed = true;
             break;

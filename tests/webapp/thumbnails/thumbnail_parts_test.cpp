@@ -356,23 +356,32 @@ TEST_F(HelperProcess, EveryFailureMeansNoThumbnail) {
 
 // The helper replies only when its own priority (field 19 of its stat) is
 // the expected one (with a pixel of its own: the input was read by the first).
-TEST_F(HelperProcess, AHelperStillBusyAfterASecondRunsAtTheLowestPriority) {
+// One that only waits keeps its priority however long it waits; one that has
+// computed for more than a second (fields 14 and 15, in clock ticks) is
+// lowered, which it may have to wait a moment to see.
+TEST_F(HelperProcess, AHelperThatComputesForOverASecondRunsAtTheLowestPriority) {
     errno = 0;
     const std::string ours = std::to_string(::getpriority(PRIO_PROCESS, 0)); // as started
     ASSERT_EQ(errno, 0);
+    const std::string niceIs = "[ \"$(cut -d' ' -f19 /proc/$$/stat)\" = ";
+    const std::string cpuTicks = "$(( $(cut -d' ' -f14 /proc/$$/stat) + "
+                                 "$(cut -d' ' -f15 /proc/$$/stat) ))";
+    const std::string ticksPerSecond = "$(getconf CLK_TCK)";
     const struct {
         const char* name;
-        const char* wait;
-        std::string nice;
-    } cases[] = {{"quick", "0", ours}, {"slow", "1.5", "19"}};
+        std::string body;
+    } cases[] = {
+        {"waits", "sleep 1.5\n" + niceIs + ours + " ] || exit 1"},
+        {"computes",
+         "while [ " + cpuTicks + " -lt $(( " + ticksPerSecond +
+             " * 6 / 5 )) ]; do k=0; while [ $k -lt 20000 ]; do k=$((k+1)); done; done\n"
+             "for i in $(seq 30); do " +
+             niceIs + "19 ] && break; sleep 0.1; done\n" + niceIs + "19 ] || exit 1"},
+    };
     const std::string onePixelReply = R"(printf 'VCTB\001\000\000\000\001\000\000\000ABCD')";
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
-        const std::string helper =
-            Script(row.name, std::string("sleep ") + row.wait +
-                                 "\n[ \"$(cut -d' ' -f19 /proc/$$/stat)\" = " + row.nice +
-                                 " ] || exit 1\n" + onePixelReply);
-        EXPECT_TRUE(Run(helper));
+        EXPECT_TRUE(Run(Script(row.name, row.body + "\n" + onePixelReply), 60s));
     }
 }
 
