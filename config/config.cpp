@@ -14,10 +14,9 @@ bool IsControlOrDel(char16_t unit) {
     return unit < 0x20 || unit == 0x7F;
 }
 
-template <typename Shares> auto FindById(Shares& shares, std::string_view id) {
-    auto it =
-        std::find_if(shares.begin(), shares.end(), [&](const Share& s) { return s.id == id; });
-    return it == shares.end() ? nullptr : &*it;
+template <typename Items> auto FindById(Items& items, std::string_view id) {
+    auto it = std::find_if(items.begin(), items.end(), [&](const auto& s) { return s.id == id; });
+    return it == items.end() ? nullptr : &*it;
 }
 
 template <typename Items> auto FindByName(Items& items, std::u16string_view name) {
@@ -59,6 +58,12 @@ const Account* Config::FindAccount(std::u16string_view name) const {
 }
 Account* Config::FindAccount(std::u16string_view name) {
     return FindByName(accounts, name);
+}
+const ShareLink* Config::FindLinkById(std::string_view id) const {
+    return FindById(links, id);
+}
+ShareLink* Config::FindLinkById(std::string_view id) {
+    return FindById(links, id);
 }
 
 bool IsValidShareName(std::u16string_view name) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/share_link.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -78,6 +80,7 @@ struct Config {
     std::u16string theme;    // "light", "dark" or empty (follow the system)
     std::vector<Share> shares;
     std::vector<Account> accounts;
+    std::vector<ShareLink> links;
 
     const Share* FindShareById(std::string_view id) const;
     const Share* FindShareByName(std::u16string_view name) const;
@@ -85,6 +88,8 @@ struct Config {
     Share* FindShareById(std::string_view id);
     Share* FindShareByName(std::u16string_view name);
     Account* FindAccount(std::u16string_view name);
+    const ShareLink* FindLinkById(std::string_view id) const;
+    ShareLink* FindLinkById(std::string_view id);
 };
 
 // The name rules shared by the loader and the editing dialogs.

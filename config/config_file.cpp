@@ -88,6 +88,32 @@ bool AcceptAccount(const Config& config, const Account& account) {
            !config.FindAccount(account.name);
 }
 
+ShareLink ReadLink(const JsonValue& item) {
+    ShareLink link;
+    link.id = item.Get("id").AsString();
+    link.token = item.Get("token").AsString();
+    link.shareId = item.Get("share").AsString();
+    link.path = ReadText(item.Get("path"));
+    link.mode = item.Get("mode").AsString() == "upload" ? LinkMode::Upload : LinkMode::View;
+    link.created = item.Get("created").GetInt(0, 0, kMaxUploadLimit);
+    link.expires = item.Get("expires").GetInt(0, 0, kMaxUploadLimit);
+    link.password = item.Get("password").AsString();
+    link.label = ReadText(item.Get("label"));
+    link.creator = ReadText(item.Get("creator"));
+    link.uses = static_cast<std::uint64_t>(item.Get("uses").GetInt(0, 0, kMaxUploadLimit));
+    return link;
+}
+
+// A link whose share or creating account is gone is dropped with them.
+bool AcceptLink(const Config& config, const ShareLink& link) {
+    const bool tokenTaken =
+        std::any_of(config.links.begin(), config.links.end(),
+                    [&](const ShareLink& other) { return other.token == link.token; });
+    return link.id.size() == 2 * ShareLink::kIdBytes && IsWellFormedLinkToken(link.token) &&
+           !tokenTaken && !config.FindLinkById(link.id) && config.FindShareById(link.shareId) &&
+           (link.creator.empty() || config.FindAccount(link.creator));
+}
+
 JsonValue ServerToJson(const Config& config) {
     JsonValue server = JsonValue::MakeObject();
     server.Set("port", JsonValue(static_cast<double>(config.port)));
@@ -135,6 +161,22 @@ JsonValue AccountToJson(const Account& account) {
     return item;
 }
 
+JsonValue LinkToJson(const ShareLink& link) {
+    JsonValue item = JsonValue::MakeObject();
+    item.Set("id", JsonValue(link.id));
+    item.Set("token", JsonValue(link.token));
+    item.Set("share", JsonValue(link.shareId));
+    item.Set("path", TextValue(link.path));
+    item.Set("mode", JsonValue(link.mode == LinkMode::Upload ? "upload" : "view"));
+    item.Set("created", JsonValue(static_cast<double>(link.created)));
+    item.Set("expires", JsonValue(static_cast<double>(link.expires)));
+    item.Set("password", JsonValue(link.password));
+    item.Set("label", TextValue(link.label));
+    item.Set("creator", TextValue(link.creator));
+    item.Set("uses", JsonValue(static_cast<double>(link.uses)));
+    return item;
+}
+
 } // namespace
 
 AccessFlags AccessFromNames(const JsonValue& value) {
@@ -169,6 +211,12 @@ JsonValue ConfigToJson(const Config& config) {
     JsonValue& accounts = root.Set("accounts", JsonValue::MakeArray());
     for (const Account& account : config.accounts)
         accounts.Append(AccountToJson(account));
+    // Older copies of the program do not know this member and leave it be.
+    if (!config.links.empty()) {
+        JsonValue& links = root.Set("links", JsonValue::MakeArray());
+        for (const ShareLink& link : config.links)
+            links.Append(LinkToJson(link));
+    }
     return root;
 }
 
@@ -184,6 +232,11 @@ Config ConfigFromJson(const JsonValue& root) {
         Account account = ReadAccount(item, config);
         if (AcceptAccount(config, account))
             config.accounts.push_back(std::move(account));
+    }
+    for (const JsonValue& item : root.Get("links").AsArray()) {
+        ShareLink link = ReadLink(item);
+        if (AcceptLink(config, link))
+            config.links.push_back(std::move(link));
     }
     return config;
 }

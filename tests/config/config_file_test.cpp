@@ -14,7 +14,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace Velto::Corvane {
@@ -226,6 +228,91 @@ TEST(ConfigReadTest, AccountsFollowTheReadRules) {
         SCOPED_TRACE(c.accounts);
         c.check(FromText("{\"shares\":" + shares + ",\"accounts\":" + c.accounts + "}"));
     }
+}
+
+// Links survive a save and a load member for member; a link whose share or
+// creating account is gone, or whose id or token is malformed or taken, is
+// dropped; a file without links has no links member, as older files.
+TEST(ConfigReadTest, LinksRoundTripAndFollowTheReadRules) {
+    Config config = FromText("{\"shares\":[" + ShareJson("s1", "One") + "],\"accounts\":[" +
+                             AccountJson("bob") + "]}");
+    EXPECT_EQ(ConfigToJson(config).Find("links"), nullptr);
+    std::optional<ShareLink> made = NewShareLink("s1", u"Photos/2024", LinkLifetime::Week, 1'000);
+    ASSERT_TRUE(made);
+    made->mode = LinkMode::Upload;
+    made->password = std::string(kHash);
+    made->label = u"앨범 for Ann";
+    made->creator = u"bob";
+    made->uses = 7;
+    config.links.push_back(*made);
+    const std::string text = SerializeJson(ConfigToJson(config), false);
+    const Config back = FromText(text);
+    ASSERT_EQ(back.links.size(), 1u);
+    const ShareLink& link = back.links[0];
+    EXPECT_EQ(link.id, made->id);
+    EXPECT_EQ(link.token, made->token);
+    EXPECT_EQ(link.shareId, "s1");
+    EXPECT_EQ(link.path, u"Photos/2024");
+    EXPECT_EQ(link.mode, LinkMode::Upload);
+    EXPECT_EQ(link.created, 1'000);
+    EXPECT_EQ(link.expires, 1'000 + 7 * 86'400);
+    EXPECT_EQ(link.password, kHash);
+    EXPECT_EQ(link.label, u"앨범 for Ann");
+    EXPECT_EQ(link.creator, u"bob");
+    EXPECT_EQ(link.uses, 7u);
+
+    const std::string good =
+        SerializeJson(ConfigToJson(config).Get("links").AsArray().at(0), false);
+    const auto with = [&](std::string_view member, std::string_view value) {
+        std::string item = good;
+        const std::size_t at = item.find("\"" + std::string(member) + "\":");
+        const std::size_t from = item.find(':', at) + 1;
+        const std::size_t to = item.find_first_of(",}", from);
+        return item.replace(from, to - from, value);
+    };
+    const struct {
+        const char* name;
+        std::string link;
+        bool kept;
+    } cases[] = {
+        {"as written", good, true},
+        {"share gone", with("share", "\"s9\""), false},
+        {"creator gone", with("creator", "\"ann\""), false},
+        {"owner's link", with("creator", "\"\""), true},
+        {"short token", with("token", "\"abc\""), false},
+        {"token with bits past 128", with("token", "\"" + made->token.substr(0, 21) + "B\""),
+         false},
+        {"short id", with("id", "\"12ab\""), false},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const Config read = FromText("{\"shares\":[" + ShareJson("s1", "One") + "],\"accounts\":[" +
+                                     AccountJson("bob") + "],\"links\":[" + row.link + "]}");
+        EXPECT_EQ(read.links.size(), row.kept ? 1u : 0u);
+    }
+    // Two links with one token: the second is dropped.
+    const Config twice = FromText("{\"shares\":[" + ShareJson("s1", "One") + "],\"accounts\":[" +
+                                  AccountJson("bob") + "],\"links\":[" + good + "," +
+                                  with("id", "\"00000000000000ff\"") + "]}");
+    EXPECT_EQ(twice.links.size(), 1u);
+}
+
+TEST(ShareLinkTest, TokensAreLongRandomAndWellFormed) {
+    std::set<std::string> tokens;
+    for (int i = 0; i < 1'000; ++i) {
+        const std::optional<ShareLink> link = NewShareLink("s1", u"", LinkLifetime::Never, 5);
+        ASSERT_TRUE(link);
+        EXPECT_EQ(link->expires, 0);
+        EXPECT_EQ(link->token.size(), 22u);
+        EXPECT_TRUE(IsWellFormedLinkToken(link->token)) << link->token;
+        EXPECT_TRUE(tokens.insert(link->token).second);
+    }
+    for (const char* bad : {"", "AAAAAAAAAAAAAAAAAAAAA", "AAAAAAAAAAAAAAAAAAAAA+",
+                            "AAAAAAAAAAAAAAAAAAAAA=", "AAAAAAAAAAAAAAAAAAAAAAA"})
+        EXPECT_FALSE(IsWellFormedLinkToken(bad)) << bad;
+    EXPECT_TRUE(IsWellFormedLinkToken("AAAAAAAAAAAAAAAAAAAAAw"));
+    EXPECT_FALSE(NewShareLink("s1", u"", LinkLifetime::Hour, 5)->ExpiredAt(5 + 3'599));
+    EXPECT_TRUE(NewShareLink("s1", u"", LinkLifetime::Hour, 5)->ExpiredAt(5 + 3'600));
 }
 
 TEST(ConfigRulesTest, NamesAndCaseFolding) {
