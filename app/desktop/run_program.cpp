@@ -2,6 +2,7 @@
 
 #include "app/desktop/program.h"
 #include "app/desktop/screenshots/dialog_shots.h"
+#include "app/desktop/screenshots/shot_scale.h"
 #include "app/desktop/shell/display_presence.h"
 #include "app/desktop/shell/instance_name.h"
 #include "app/desktop/stop_signal_watch.h"
@@ -21,6 +22,7 @@
 #include "widget/window/application.h"
 #include "widget/window/dialog.h"
 #include "widget/window/kit_settings.h"
+#include "widget/window/window.h"
 #include "widget/window/window_options.h"
 
 #include <atomic>
@@ -29,6 +31,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 namespace App {
@@ -135,6 +138,12 @@ int RunProgram(const CommandLine& line, const EnvironmentSettings& settings) {
     if (line.quit)
         return kExitOk;
 
+    const std::optional<float> shotScale = ShotScaleFromText(settings.shotsScale);
+    if (shotsMode && !shotScale) {
+        PrintError("veltocorvane: VELTO_CORVANE_SHOTS_SCALE is a number from 1 to 4 (2 renders "
+                   "what a desktop at 192 DPI shows).\n");
+        return kExitFailure;
+    }
     if (!shotsMode && !HasDisplay()) {
         PrintError("No display found ($DISPLAY and $WAYLAND_DISPLAY are empty), so the desktop "
                    "window cannot open.\n");
@@ -147,6 +156,10 @@ int RunProgram(const CommandLine& line, const EnvironmentSettings& settings) {
     options.perMonitorDpiAware = true;
     options.initGraphicsEarly = true;
     options.dummyVideo = shotsMode;
+    // The pictures show what a desktop at that scale shows: every window
+    // takes the DPI as it would take the desktop's Xft.dpi.
+    if (shotsMode)
+        options.dpi = *shotScale * Window::kDefaultDpi;
     options.watchAppearance = !shotsMode;
     if (!Application::Instance().Init(options)) {
         PrintError("The display could not be opened, so the desktop window cannot open.\n");

@@ -19,6 +19,7 @@ EnvironmentSettings ReadEnvironmentSettings() {
     settings.loopback = Switch("VELTO_CORVANE_LOOPBACK");
     settings.instanceSuffix = Velto::EnvironmentVariable("VELTO_CORVANE_INSTANCE");
     settings.shotsFolder = Velto::EnvironmentVariable("VELTO_CORVANE_SHOTS");
+    settings.shotsScale = Velto::EnvironmentVariable("VELTO_CORVANE_SHOTS_SCALE");
     settings.traceFile = Velto::EnvironmentVariable("VELTO_CORVANE_TRACE");
     return settings;
 }

@@ -14,6 +14,7 @@ struct EnvironmentSettings {
     bool loopback{false};       // VELTO_CORVANE_LOOPBACK: listen on 127.0.0.1 only
     std::string instanceSuffix; // VELTO_CORVANE_INSTANCE
     std::string shotsFolder;    // VELTO_CORVANE_SHOTS
+    std::string shotsScale;     // VELTO_CORVANE_SHOTS_SCALE
     std::string traceFile;      // VELTO_CORVANE_TRACE
 
     bool SelfContained() const { return !dataFolder.empty(); }

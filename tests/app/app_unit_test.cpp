@@ -116,7 +116,7 @@ TEST(EnvironmentSettingsTest, SwitchesAndTexts) {
         for (const char* name :
              {"VELTO_CORVANE_LOOPBACK", "VELTO_CORVANE_PARK_WINDOWS", "VELTO_CORVANE_TRAY_HIDDEN",
               "VELTO_CORVANE_DATA_DIR", "VELTO_CORVANE_INSTANCE", "VELTO_CORVANE_SHOTS",
-              "VELTO_CORVANE_TRACE"})
+              "VELTO_CORVANE_SHOTS_SCALE", "VELTO_CORVANE_TRACE"})
             home.Set(name, c.value);
         const EnvironmentSettings settings = ReadEnvironmentSettings();
         EXPECT_EQ(settings.loopback, c.on);
@@ -125,6 +125,7 @@ TEST(EnvironmentSettingsTest, SwitchesAndTexts) {
         EXPECT_EQ(settings.dataFolder, c.text);
         EXPECT_EQ(settings.instanceSuffix, c.text);
         EXPECT_EQ(settings.shotsFolder, c.text);
+        EXPECT_EQ(settings.shotsScale, c.text);
         EXPECT_EQ(settings.traceFile, c.text);
         EXPECT_EQ(settings.SelfContained(), !c.text.empty());
     }

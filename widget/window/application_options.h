@@ -19,6 +19,10 @@ struct ApplicationOptions {
     // SDL's dummy video driver instead of X11: windows exist and render but
     // nothing reaches a display (screenshots without one).
     bool dummyVideo{false};
+    // The DPI every window takes instead of the desktop's Xft.dpi (0: the
+    // desktop's). Screenshots use it to render exactly what a user at that
+    // scale sees without a display to carry the setting.
+    float dpi{0};
     // Follows the desktop's colour scheme while running (the portal's
     // SettingChanged signal on the session bus).
     bool watchAppearance{true};

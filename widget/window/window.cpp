@@ -123,7 +123,8 @@ bool Window::Create(const WindowOptions& options) {
         return false;
     m_nativeId = SDL_GetWindowID(m_window);
 
-    m_dpi = X11::ReadXftDpi(m_window).value_or(kDefaultDpi);
+    const float fixedDpi = app.Options().dpi;
+    m_dpi = fixedDpi > 0 ? fixedDpi : X11::ReadXftDpi(m_window).value_or(kDefaultDpi);
     const float scale = m_dpi / kDefaultDpi;
     SetDpiScale(scale);
     const bool bounded = options.hasBounds && options.boundsWidth > 0 && options.boundsHeight > 0;

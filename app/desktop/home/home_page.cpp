@@ -282,8 +282,10 @@ std::unique_ptr<Widget> HomePage::BuildDavRow() {
     std::u16string hint = Text(TextId::DavHint, m_language);
     if (address.starts_with(u"http://"))
         hint += u" " + Text(TextId::DavPlainHttp, m_language);
+    // Wrapped, not cut: in a narrow or large-scale window the warning about
+    // plain HTTP is the part that would be lost.
     auto hintLabel = MakeLabel(std::move(hint), TextStyle::Caption, Tone::Secondary);
-    hintLabel->SetTrimming(true);
+    hintLabel->SetWrap(true);
     rows->AddChild(std::move(hintLabel));
     return rows;
 }

@@ -618,3 +618,32 @@ TEST_F(PagesTest, PagesStayInsideTheWindowInBothLanguagesAndSchemes) {
 
 } // namespace
 } // namespace App
+
+namespace App {
+namespace {
+
+// The WebDAV hint says that plain HTTP carries the password readably; in a
+// narrow window it wraps onto more lines instead of losing that warning.
+TEST_F(PagesTest, TheWebDavHintShowsWholeInANarrowWindow) {
+    ASSERT_EQ(Service().Start(), 0);
+    for (const UiLanguage language : {UiLanguage::Korean, UiLanguage::English}) {
+        SCOPED_TRACE(IsKorean(language) ? "ko" : "en");
+        Open(language);
+        Show(MainWindow::kHomePage);
+        const std::u16string warning = T(TextId::DavPlainHttp);
+        const SizeF narrow{640, kSize.height};
+        host->Layout(narrow);
+        const Label* hint = FindInTree<Label>(&window->Root(), [&](const Widget& widget) {
+            const auto* label = dynamic_cast<const Label*>(&widget);
+            return label != nullptr && label->Text().find(warning) != std::u16string::npos;
+        });
+        ASSERT_NE(hint, nullptr);
+        ASSERT_NE(hint->Layout(), nullptr);
+        EXPECT_FALSE(hint->Layout()->IsTrimmed());
+        EXPECT_GT(hint->Layout()->LineCount(), 1);
+        ExpectInside(window->Root(), narrow.width);
+    }
+}
+
+} // namespace
+} // namespace App

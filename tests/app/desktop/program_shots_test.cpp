@@ -40,6 +40,18 @@ std::optional<PngSize> ReadPngSize(const std::filesystem::path& path) {
     return PngSize{word(16), word(20)};
 }
 
+// The pages and their sizes at 100 %, in DIPs.
+struct Page {
+    std::string name;
+    std::uint32_t width;
+    std::uint32_t height;
+};
+const std::vector<Page> kPages = {
+    {"1-home", 940, 680},      {"2-accounts", 940, 680},      {"3-log", 940, 680},
+    {"4-settings", 940, 1100}, {"1-home-internet", 940, 680}, {"1-home-narrow", 640, 680},
+    {"1-home-off", 940, 680},
+};
+
 class ProgramShotsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,18 +91,8 @@ TEST_F(ProgramShotsTest, EveryPageAndDialogInBothLanguagesWithoutADisplay) {
     EXPECT_EQ(home.CountTrace("server started port=" + std::to_string(port)), 1u);
     EXPECT_EQ(home.CountTrace("started window=0"), 1u);
 
-    struct Page {
-        std::string name;
-        std::uint32_t width;
-        std::uint32_t height;
-    };
-    const std::vector<Page> pages = {
-        {"1-home", 940, 680},      {"2-accounts", 940, 680},      {"3-log", 940, 680},
-        {"4-settings", 940, 1100}, {"1-home-internet", 940, 680}, {"1-home-narrow", 640, 680},
-        {"1-home-off", 940, 680},
-    };
     std::set<std::string> expected;
-    for (const Page& page : pages) {
+    for (const Page& page : kPages) {
         for (const char* language : {"ko", "en"}) {
             for (const char* theme : {"light", "dark"}) {
                 const std::string name = page.name + "-" + language + "-" + theme + ".png";
@@ -138,6 +140,54 @@ TEST_F(ProgramShotsTest, EveryPageAndDialogInBothLanguagesWithoutADisplay) {
     // Nothing else was written.
     for (const auto& entry : std::filesystem::directory_iterator(shots))
         EXPECT_TRUE(expected.count(entry.path().filename().string())) << entry.path();
+}
+
+// At 200 % every picture has the same name and twice the pixels each way
+// (dialogs follow their content's height); a scale the mode cannot render is refused before
+// anything is written.
+TEST_F(ProgramShotsTest, TwoHundredPercentDoublesEveryPicture) {
+    const std::filesystem::path single = home.root / "single";
+    std::filesystem::create_directories(single);
+    ProgramRun once({}, ShotEnvironment(single.string()), home.root.string());
+    ASSERT_EQ(once.Wait(), 0) << once.Errors() << home.Trace();
+
+    std::map<std::string, std::string> environment = ShotEnvironment(shots.string());
+    environment["VELTO_CORVANE_SHOTS_SCALE"] = "2";
+    ProgramRun twice({}, environment, home.root.string());
+    ASSERT_EQ(twice.Wait(), 0) << twice.Errors() << home.Trace();
+
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(single)) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        names.insert(name);
+        const std::optional<PngSize> normal = ReadPngSize(entry.path());
+        const std::optional<PngSize> doubled = ReadPngSize(shots / name);
+        ASSERT_TRUE(normal.has_value());
+        ASSERT_TRUE(doubled.has_value());
+        EXPECT_EQ(doubled->width, 2 * normal->width);
+        // A dialog is as tall as its content, whose text lines are measured
+        // at the font's pixel size: a pixel or two either way.
+        if (name.starts_with("dialog-"))
+            EXPECT_NEAR(doubled->height, 2.0 * normal->height, 4.0);
+        else
+            EXPECT_EQ(doubled->height, 2 * normal->height);
+    }
+    EXPECT_EQ(names.size(), 4 * kPages.size() + 12);
+    for (const auto& entry : std::filesystem::directory_iterator(shots))
+        EXPECT_TRUE(names.count(entry.path().filename().string())) << entry.path();
+
+    for (const char* wrong : {"0.5", "5", "200%", "x"}) {
+        SCOPED_TRACE(wrong);
+        const std::filesystem::path refused = home.root / "refused";
+        std::filesystem::create_directories(refused);
+        environment = ShotEnvironment(refused.string());
+        environment["VELTO_CORVANE_SHOTS_SCALE"] = wrong;
+        ProgramRun program({}, environment, home.root.string());
+        EXPECT_EQ(program.Wait(), 1);
+        EXPECT_NE(program.Errors().find("VELTO_CORVANE_SHOTS_SCALE"), std::string::npos);
+        EXPECT_TRUE(std::filesystem::is_empty(refused));
+    }
 }
 
 TEST_F(ProgramShotsTest, AFolderThatCannotBeWrittenFailsWithExitCodeTwo) {

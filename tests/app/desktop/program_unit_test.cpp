@@ -3,6 +3,7 @@
 // dialog captures, and the drawn icons.
 #include "app/desktop/run_program.h"
 #include "app/desktop/screenshots/dialog_shots.h"
+#include "app/desktop/screenshots/shot_scale.h"
 #include "app/desktop/tray/tray_icons.h"
 #include "app/desktop/tray/tray_menu.h"
 #include "base/utf.h"
@@ -93,6 +94,31 @@ TEST(DialogShotsTest, TitlesBecomeSafeFileNames) {
     };
     for (const auto& [title, name] : cases)
         EXPECT_EQ(DialogShots::FileName(title), name) << U8(title);
+}
+
+TEST(ShotScaleTest, APlainDecimalFromOneToFour) {
+    const std::vector<std::pair<std::string, std::optional<float>>> cases = {
+        {"", 1.0f},
+        {"1", 1.0f},
+        {"2", 2.0f},
+        {"1.5", 1.5f},
+        {"4", 4.0f},
+        {"2.0", 2.0f},
+        {"0.5", std::nullopt},
+        {"0", std::nullopt},
+        {"4.5", std::nullopt},
+        {"-2", std::nullopt},
+        {"+2", std::nullopt},
+        {"2x", std::nullopt},
+        {"200%", std::nullopt},
+        {"1e0", std::nullopt},
+        {"nan", std::nullopt},
+        {".", std::nullopt},
+        {" 2", std::nullopt},
+        {"2.5.1", std::nullopt},
+    };
+    for (const auto& [text, scale] : cases)
+        EXPECT_EQ(ShotScaleFromText(text), scale) << text;
 }
 
 TEST(ProgramIconTest, RunningAndStoppedDifferAtEverySize) {

@@ -2,7 +2,8 @@
 // window manager, driven with xdotool as a user would: typing (Korean too),
 // the desktop clipboard as other programs see it (xclip), the edit menu, a
 // combo box opened from the keyboard and by the pointer, and a long list
-// scrolled with the wheel and keys and selected with clicks.
+// scrolled with the wheel and keys and selected with clicks; an opened list
+// is whole on the screen from its first moment.
 #include "widget/controls/button.h"
 #include "widget/controls/combo_box.h"
 #include "widget/controls/combo_popup.h"
@@ -13,6 +14,7 @@
 #include "widget/list/list_data_source.h"
 #include "widget/list/list_view.h"
 #include "widget/menu/menu_popup.h"
+#include "widget/render/cairo_canvas.h"
 #include "widget/window/dialog.h"
 #include "widget/window/standard_labels.h"
 
@@ -287,6 +289,90 @@ TEST(ControlsGuiTest, AComboBoxOpensFromTheKeyboardAndChoosesByKeyAndClick) {
                       [&] { return !w.combo->IsOpen() && ShownPopupOf(*w.window) == nullptr; }));
     EXPECT_EQ(w.combo->GetSelectedIndex(), 3);
     EXPECT_EQ(w.comboChanges, (std::vector<int>{2, 4, 3}));
+}
+
+// What the screen shows of a window, row by row, against a full paint of
+// it: the rows that differ by more than rounding.
+int RowsUnlikeAFullPaint(Window& window, const std::vector<XLook::Rgb>& shown, int width,
+                         int height) {
+    CairoCanvas canvas(width, height, window.DpiScale());
+    window.Frame(canvas);
+    const auto near = [](int a, int b) { return std::abs(a - b) <= 2; };
+    int rows = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgba8 painted = canvas.PixelAt(x, y);
+            const XLook::Rgb& seen = shown[static_cast<std::size_t>(y) * width + x];
+            if (!near(seen.r, painted.r) || !near(seen.g, painted.g) || !near(seen.b, painted.b)) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+// A list is whole on the screen from the moment it is mapped and stays so:
+// opened by key and by click, short and grown to more items than it shows
+// (its popup is made larger), and opened again at once after closing.
+TEST(ControlsGuiTest, AnOpenedListIsWhollyDrawnFromItsFirstMoment) {
+    ControlsWindow w;
+    ASSERT_TRUE(w.Open());
+    ASSERT_TRUE(w.window->SetFocus(w.combo, true));
+    const XLook look;
+    const std::vector<std::u16string> shortItems{u"Korean", u"English", u"Japanese"};
+    std::vector<std::u16string> longItems;
+    for (int i = 0; i < 12; ++i)
+        longItems.push_back(u"Language " + std::u16string(1, static_cast<char16_t>(u'A' + i)));
+    struct Case {
+        const char* name;
+        const std::vector<std::u16string>* items;
+        int selected;
+        bool byClick;
+    };
+    const Case cases[] = {
+        {"short, by key", &shortItems, 0, false},
+        {"grown, by key", &longItems, 10, false},
+        {"grown, by click", &longItems, 10, true},
+        {"short again, by click", &shortItems, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w.combo->SetItems(*c.items);
+        w.combo->SetSelectedIndex(c.selected, false);
+        for (int opening = 0; opening < 2; ++opening) {
+            if (c.byClick) {
+                const RectF box = w.combo->BoundsInWindow();
+                const auto [x, y] = w.ScreenPoint(PointF{box.x + 20, box.y + box.height / 2});
+                ASSERT_TRUE(Drive(
+                    {"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click", "1"},
+                    [&] { return ShownPopupOf(*w.window) != nullptr; }));
+            } else {
+                ASSERT_TRUE(
+                    Drive(Keys({"alt+Down"}), [&] { return ShownPopupOf(*w.window) != nullptr; }));
+            }
+            auto* popup = const_cast<Window*>(ShownPopupOf(*w.window));
+            // At once, a moment later and after the time a slow first paint
+            // was seen half done.
+            std::vector<std::vector<XLook::Rgb>> seen;
+            int width = 0;
+            int height = 0;
+            for (const double wait : {0.0, 0.1, 0.6}) {
+                PumpFor(wait);
+                const auto pixels = look.Pixels(popup->XWindow(), width, height);
+                ASSERT_TRUE(pixels.has_value());
+                seen.push_back(*pixels);
+            }
+            const ScreenBounds bounds = popup->ClientScreenBounds();
+            EXPECT_EQ(width, bounds.width);
+            EXPECT_EQ(height, bounds.height);
+            for (std::size_t i = 0; i < seen.size(); ++i)
+                EXPECT_EQ(RowsUnlikeAFullPaint(*popup, seen[i], width, height), 0)
+                    << "sample " << i << " of opening " << opening;
+            ASSERT_TRUE(
+                Drive(Keys({"Escape"}), [&] { return ShownPopupOf(*w.window) == nullptr; }));
+        }
+    }
 }
 
 // In a dialog, Enter on a closed combo box presses the default button;
