@@ -74,7 +74,7 @@ void ConsoleOutput::Queue(std::string_view text, bool error) {
 }
 
 bool ConsoleOutput::CrowdedLocked() const {
-    return m_queue.size() >= kMaxQueuedLines / 2 || m_queuedBytes >= kMaxQueuedBytes / 2;
+    return m_queue.size() >= kMaxQueuedLines / 4 || m_queuedBytes >= kMaxQueuedBytes / 4;
 }
 
 void ConsoleOutput::Run() {
@@ -87,8 +87,9 @@ void ConsoleOutput::Run() {
             if (m_queue.empty() && m_dropped == 0)
                 return; // stopping, and everything is out
             // Lines that come close together go out together: a busy server's
-            // records cost one write per gathering instead of one each. Half
-            // a queue ends the gathering early, so it never drops lines.
+            // records cost one write per gathering instead of one each. A
+            // quarter of the queue ends the gathering early, so gathering
+            // does not make it overflow.
             if (!m_stopping)
                 m_wake.wait_for(lock, kGatherTime,
                                 [this] { return m_stopping || CrowdedLocked(); });

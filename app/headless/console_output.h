@@ -28,7 +28,7 @@ public:
     static constexpr std::size_t kMaxQueuedLines = 1000;
     static constexpr std::size_t kMaxQueuedBytes = 1 << 20;
     static constexpr std::chrono::milliseconds kFinalFlushLimit{2000};
-    static constexpr std::chrono::milliseconds kGatherTime{20};
+    static constexpr std::chrono::milliseconds kGatherTime{10};
 
     // The process's standard output and error.
     ConsoleOutput();
@@ -48,7 +48,7 @@ private:
     };
 
     void Queue(std::string_view text, bool error);
-    // Half the queue's bound is taken: time to write. m_mutex held.
+    // A quarter of the queue's bound is taken: time to write. m_mutex held.
     bool CrowdedLocked() const;
     void Run();
     // False when it gave up on a stalled reader after the final flush limit.

@@ -339,7 +339,7 @@ for round in $(seq 1 "$ROUNDS"); do
         wants uploads || break
         read -r rate cpu < <(uploads "$who" "$round"); UP[$who]+=" $rate"; UPCPU[$who]+=" $cpu"
     done
-    echo "round $round (load ${loads[-1]}): download MB/s${DL[ours]} |${DL[nginx1]} |${DL[nginx2]} |${DL[caddy]}" >&2
+    echo "round $round (load ${loads[-1]}): download MB/s${DL[ours]:-} |${DL[nginx1]:-} |${DL[nginx2]:-} |${DL[caddy]:-}; 1 KiB GETs/s${R1[ours]:-} |${R1[nginx1]:-} |${R1[nginx2]:-} |${R1[caddy]:-}" >&2
 done
 
 median() { python3 -c "import statistics, sys; print(round(statistics.median(float(x) for x in sys.argv[1:]), 1))" "$@"; }
