@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <system_error>
 
 namespace Velto::Corvane {
 namespace {
@@ -81,13 +82,19 @@ std::string FormatAccessLogLine(const AccessLogEntry& entry) {
 
 AccessLog::AccessLog(std::string logsFolder) : m_logsFolder(std::move(logsFolder)) {}
 
+AccessLog::~AccessLog() {
+    if (m_writer.joinable()) {
+        m_writer.request_stop();
+        m_writer.join();
+    }
+    Flush();
+}
+
 void AccessLog::Append(AccessLogEntry entry) {
     if (entry.time == 0)
         entry.time = NowFileTime();
-    // The file write runs without the lock: a slow disk holds up only the
-    // thread whose record it is.
     if (!m_logsFolder.empty())
-        AppendToDailyFile(entry);
+        QueueForDailyFile(entry);
     Observer observer;
     std::optional<AccessLogEntry> copy;
     {
@@ -104,8 +111,9 @@ void AccessLog::Append(AccessLogEntry entry) {
         observer(*copy);
 }
 
-// Failures are ignored: the entry still reaches the list.
-void AccessLog::AppendToDailyFile(const AccessLogEntry& entry) {
+// The line is formatted by the appending thread and only queued here; the
+// disk is left to the writer, so a slow disk holds up no request.
+void AccessLog::QueueForDailyFile(const AccessLogEntry& entry) {
     RefreshTimeZone();
     const std::tm local = LocalCalendar(entry.time);
     std::string line = LineFor(entry, local);
@@ -113,11 +121,69 @@ void AccessLog::AppendToDailyFile(const AccessLogEntry& entry) {
     std::string path = m_logsFolder;
     path.push_back('/');
     path += FileNameFor(local);
-    if (m_file.Append(path, line) != AppendOnlyFile::Outcome::MissingFolder)
+
+    const std::size_t lineBytes = line.size();
+    bool writeNow = false;
+    bool first = false;
+    {
+        std::lock_guard lock(m_pendingMutex);
+        first = m_pending.empty();
+        if (first || m_pending.back().path != path)
+            m_pending.push_back({std::move(path), std::move(line)});
+        else
+            m_pending.back().bytes += line;
+        m_pendingBytes += lineBytes;
+        if (!m_writerTried) {
+            m_writerTried = true;
+            try {
+                m_writer = std::jthread([this](std::stop_token stop) { RunWriter(stop); });
+            } catch (const std::system_error&) {
+                // Without a writer each appender writes its own line.
+            }
+        }
+        writeNow = !m_writer.joinable() || m_pendingBytes >= kFlushBytes;
+    }
+    // A burst past the bound is written by the appender that crossed it, so
+    // waiting lines never take more than about kFlushBytes of memory.
+    if (writeNow)
+        Flush();
+    else if (first)
+        m_writerWake.notify_one();
+}
+
+// Sleeps while nothing waits; once a line comes, gathers for the flush
+// interval and writes all that came meanwhile in one go.
+void AccessLog::RunWriter(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        {
+            std::unique_lock lock(m_pendingMutex);
+            if (!m_writerWake.wait(lock, stop, [this] { return !m_pending.empty(); }))
+                return; // destruction writes what is left
+            m_writerWake.wait_for(lock, stop, kFlushInterval, [] { return false; });
+        }
+        Flush();
+    }
+}
+
+void AccessLog::Flush() {
+    const std::lock_guard write(m_writeMutex);
+    std::vector<PendingLines> batch;
+    {
+        const std::lock_guard lock(m_pendingMutex);
+        batch.swap(m_pending);
+        m_pendingBytes = 0;
+    }
+    for (const PendingLines& lines : batch)
+        WriteToFile(lines.path, lines.bytes);
+}
+
+// Failures are ignored: the entries still reach the list.
+void AccessLog::WriteToFile(const std::string& path, std::string_view bytes) {
+    if (m_file.Append(path, bytes) != AppendOnlyFile::Outcome::MissingFolder)
         return;
     // The folder was removed while running (or never made): make it again.
     if (Succeeded(CreateDirectories(m_logsFolder, kLogsFolderMode)))
-        m_file.Append(path, line);
+        m_file.Append(path, bytes);
 }
 
 // Picks up a changed system time zone now and then, not on every record:

@@ -1,20 +1,22 @@
 #pragma once
 
-#include <curl/curl.h>
+#include "web_client/curl_library.h"
 
 #include <memory>
-#include <mutex>
 
 namespace Velto {
 
 struct CurlEasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+    const CurlLibrary* curl{};
+    void operator()(CURL* easy) const { curl->easyCleanup(easy); }
 };
 struct CurlMultiDeleter {
-    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+    const CurlLibrary* curl{};
+    void operator()(CURLM* multi) const { curl->multiCleanup(multi); }
 };
 struct CurlListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    const CurlLibrary* curl{};
+    void operator()(curl_slist* list) const { curl->slistFreeAll(list); }
 };
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 using CurlMulti = std::unique_ptr<CURLM, CurlMultiDeleter>;
@@ -23,27 +25,23 @@ using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
 // Keeps an easy handle attached to a multi handle for one transfer.
 class MultiAttachment {
 public:
-    MultiAttachment(CURLM* multi, CURL* easy) : m_multi(multi), m_easy(easy) {
-        m_attached = curl_multi_add_handle(multi, easy) == CURLM_OK;
+    MultiAttachment(const CurlLibrary& curl, CURLM* multi, CURL* easy)
+        : m_curl(curl), m_multi(multi), m_easy(easy) {
+        m_attached = curl.multiAddHandle(multi, easy) == CURLM_OK;
     }
     ~MultiAttachment() {
         if (m_attached)
-            curl_multi_remove_handle(m_multi, m_easy);
+            m_curl.multiRemoveHandle(m_multi, m_easy);
     }
     MultiAttachment(const MultiAttachment&) = delete;
     MultiAttachment& operator=(const MultiAttachment&) = delete;
     bool Attached() const { return m_attached; }
 
 private:
+    const CurlLibrary& m_curl;
     CURLM* m_multi;
     CURL* m_easy;
     bool m_attached{false};
 };
-
-// The library's process-wide set-up, done by the first exchange.
-inline void InitCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 } // namespace Velto

@@ -19,7 +19,8 @@ namespace App {
 // that a writer thread of this object empties, in order, one whole line after
 // another. While the reader takes nothing (a paused terminal, a full pipe) and
 // the queue is full, new lines are dropped and counted; once output flows
-// again, one line "… N lines dropped" stands where they were. Destruction
+// again, one line "… N lines dropped" stands where they were. Lines that come
+// within kGatherTime of each other are written together. Destruction
 // writes what is still queued, waiting at most kFinalFlushLimit for a stalled
 // reader, and joins the writer.
 class ConsoleOutput {
@@ -27,6 +28,7 @@ public:
     static constexpr std::size_t kMaxQueuedLines = 1000;
     static constexpr std::size_t kMaxQueuedBytes = 1 << 20;
     static constexpr std::chrono::milliseconds kFinalFlushLimit{2000};
+    static constexpr std::chrono::milliseconds kGatherTime{10};
 
     // The process's standard output and error.
     ConsoleOutput();
@@ -46,6 +48,8 @@ private:
     };
 
     void Queue(std::string_view text, bool error);
+    // A quarter of the queue's bound is taken: time to write. m_mutex held.
+    bool CrowdedLocked() const;
     void Run();
     // False when it gave up on a stalled reader after the final flush limit.
     bool WriteWhole(ConsoleStream& stream, std::string_view bytes);

@@ -22,6 +22,9 @@
 # route per address makes it the source of connections to it), so that our
 # per-address connection cap does not turn them away; every table states the
 # connections and the addresses.
+# WORKLOADS picks some of them for a short run, by name: download, tls, gets,
+# listing, zip, uploads, start (default: all of them); the servers still
+# alternate within each.
 # Usage: bench/side_by_side/run.sh [build dir]   (default: build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -33,6 +36,8 @@ WRK_SECONDS="${WRK_SECONDS:-5}"
 WRK_ADDRESSES="${WRK_ADDRESSES:-2}"
 WRK_CONNECTIONS_PER_ADDRESS="${WRK_CONNECTIONS_PER_ADDRESS:-16}"
 START_RUNS="${START_RUNS:-20}"
+WORKLOADS="${WORKLOADS:-download tls gets listing zip uploads start}"
+wants() { [[ " $WORKLOADS " == *" $1 "* ]]; }
 BIG_MIB=1024
 ZIP_BIG_MIB=2048
 ZIP_SMALL_FILES=10000
@@ -65,7 +70,7 @@ chmod 755 "$WORK"
 TREE="$WORK/tree"
 mkdir -p "$TREE/dir10k" "$TREE/zip" "$TREE/up"
 chmod 777 "$TREE/up"
-head -c $((BIG_MIB * 1024 * 1024)) /dev/zero > "$TREE/big.bin"
+if wants download || wants tls; then head -c $((BIG_MIB * 1024 * 1024)) /dev/zero > "$TREE/big.bin"; fi
 head -c 1024 /dev/urandom > "$TREE/1k.bin"
 head -c 65536 /dev/urandom > "$TREE/64k.bin"
 python3 - "$TREE" "$LIST_ENTRIES" "$ZIP_SMALL_FILES" "$UPLOAD_FILES" "$UPLOAD_BYTES" "$WORK/src" <<'PY'
@@ -85,7 +90,7 @@ for i in range(uploads):
     with open(os.path.join(src, "f%04d.bin" % i), "wb") as f:
         f.write(os.urandom(upload_bytes))
 PY
-head -c $((ZIP_BIG_MIB * 1024 * 1024)) /dev/urandom > "$TREE/zip/big.bin"
+if wants zip; then head -c $((ZIP_BIG_MIB * 1024 * 1024)) /dev/urandom > "$TREE/zip/big.bin"; fi
 chmod -R a+rX "$TREE"
 
 # One certificate for nginx and Caddy; ours makes its own.
@@ -286,6 +291,8 @@ uploads() { # who round -> "files/s CPU-us-per-file"
 }
 
 # The ZIP must be a whole archive with every file before its speed counts.
+ZIP_BYTES=0
+if wants zip; then
 url=$(curl -s -H 'x-veltocorvane: 1' -H 'Content-Type: application/json' \
     -d '{"share":"bench","path":"","names":["zip"]}' "$(at 2 "$PORT_OURS")/api/zip" |
     python3 -c 'import json,sys; print(json.load(sys.stdin)["url"])')
@@ -302,31 +309,37 @@ with zipfile.ZipFile(path) as z:
 PY
 ZIP_BYTES=$(stat -c %s "$WORK/check.zip")
 rm -f "$WORK/check.zip"
+fi
 
 declare -A DL DLCPU TL TLCPU R1 R1CPU R1BAD R64 R64CPU R64BAD LS UP UPCPU
 ZIP=() ZIPCPU=()
 loads=()
-for who in "${WHO[@]}"; do listing_ms "$who" > /dev/null; done
+for who in "${WHO[@]}"; do wants listing && listing_ms "$who" > /dev/null; done
 for round in $(seq 1 "$ROUNDS"); do
     loads+=("$(cut -d' ' -f1 /proc/loadavg)")
     for who in "${WHO[@]}"; do
+        wants download || break
         read -r rate cpu < <(download "$who" http); DL[$who]+=" $rate"; DLCPU[$who]+=" $cpu"
     done
     for who in "${WHO[@]}"; do
+        wants tls || break
         read -r rate cpu < <(download "$who" https); TL[$who]+=" $rate"; TLCPU[$who]+=" $cpu"
     done
     for who in "${WHO[@]}"; do
+        wants gets || break
         read -r rate cpu bad < <(gets "$who" 1k.bin); R1[$who]+=" $rate"; R1CPU[$who]+=" $cpu"; R1BAD[$who]+=" $bad"
     done
     for who in "${WHO[@]}"; do
+        wants gets || break
         read -r rate cpu bad < <(gets "$who" 64k.bin); R64[$who]+=" $rate"; R64CPU[$who]+=" $cpu"; R64BAD[$who]+=" $bad"
     done
-    for who in "${WHO[@]}"; do LS[$who]+=" $(listing_ms "$who")"; done
-    read -r rate cpu < <(our_zip); ZIP+=("$rate"); ZIPCPU+=("$cpu")
+    for who in "${WHO[@]}"; do wants listing || break; LS[$who]+=" $(listing_ms "$who")"; done
+    if wants zip; then read -r rate cpu < <(our_zip); ZIP+=("$rate"); ZIPCPU+=("$cpu"); fi
     for who in ours nginx1 nginx2; do
+        wants uploads || break
         read -r rate cpu < <(uploads "$who" "$round"); UP[$who]+=" $rate"; UPCPU[$who]+=" $cpu"
     done
-    echo "round $round (load ${loads[-1]}): download MB/s${DL[ours]} |${DL[nginx1]} |${DL[nginx2]} |${DL[caddy]}" >&2
+    echo "round $round (load ${loads[-1]}): download MB/s${DL[ours]:-} |${DL[nginx1]:-} |${DL[nginx2]:-} |${DL[caddy]:-}; 1 KiB GETs/s${R1[ours]:-} |${R1[nginx1]:-} |${R1[nginx2]:-} |${R1[caddy]:-}" >&2
 done
 
 median() { python3 -c "import statistics, sys; print(round(statistics.median(float(x) for x in sys.argv[1:]), 1))" "$@"; }
@@ -386,7 +399,8 @@ http://:$PORT_START {
 }
 CONF
 START_URL="$(at 2 "$PORT_START")"
-mapfile -t STARTS < <(python3 "$ROOT/bench/side_by_side/first_reply.py" "$START_RUNS" \
+STARTS=()
+wants start && mapfile -t STARTS < <(python3 "$ROOT/bench/side_by_side/first_reply.py" "$START_RUNS" \
     ours "$START_URL/files/share/hello.txt" env -i PATH="$PATH" HOME="$START_HOME" \
         XDG_CONFIG_HOME="$START_HOME/config" XDG_STATE_HOME="$START_HOME/state" \
         XDG_DATA_HOME="$START_HOME/xdg-data" XDG_RUNTIME_DIR="$START_HOME/run" \
@@ -399,7 +413,7 @@ mapfile -t STARTS < <(python3 "$ROOT/bench/side_by_side/first_reply.py" "$START_
     caddy "$START_URL/hello.txt" "${caddy_env[@]}" caddy run --adapter caddyfile \
         --config "$START_HOME/caddy/Caddyfile")
 declare -A START
-for line in "${STARTS[@]}"; do read -r who ms _ <<<"$line"; START[$who]=" $ms"; done
+for line in "${STARTS[@]+"${STARTS[@]}"}"; do read -r who ms _ <<<"$line"; START[$who]=" $ms"; done
 
 echo
 echo "veltocorvane --headless against nginx and Caddy: median of $ROUNDS alternating rounds on $(nproc) cores, tmpfs, loopback"
@@ -432,7 +446,9 @@ echo "Process start to the first reply, 1 connection from 127.0.0.2 (ms, median 
 header "workload"
 row "start" START
 echo
+if wants zip; then
 # shellcheck disable=SC2086
 zip_rate=$(median "${ZIP[@]}") zip_cpu=$(median "${ZIPCPU[@]}") our_dl=$(median ${DL[ours]})
 echo "ZIP of $ZIP_SMALL_FILES files of 1-16 KiB and one $ZIP_BIG_MIB MiB file ($ZIP_BYTES bytes), curl, 1 connection from 127.0.0.2:"
 echo "  $zip_rate MB/s (server CPU $zip_cpu ms per GiB) = $(bench_ratio "$zip_rate" "$our_dl") x our own 1 GiB download ($our_dl MB/s)"
+fi

@@ -49,6 +49,8 @@ Result ConnectionIo::Receive(std::span<std::byte> buffer, std::uint32_t& receive
 }
 
 std::span<std::byte> ConnectionIo::Scratch() {
+    if (m_lent.size() >= kReceivePiece)
+        return m_lent.first(kReceivePiece);
     if (!m_scratch)
         m_scratch.reset(new std::byte[kReceivePiece]); // uninitialised: receives fill it
     return {m_scratch.get(), kReceivePiece};

@@ -45,9 +45,16 @@ public:
     // Appends whatever has arrived, without waiting; Closed when the peer has
     // closed or the connection failed.
     Arrival ReceiveAvailable();
+    // Receives go through `scratch` (at least kReceivePiece bytes, lent by
+    // the thread serving the connection) until ReleaseScratch, instead of
+    // through a buffer of the connection's own.
+    void LendScratch(std::span<std::byte> scratch) { m_lent = scratch; }
     // Gives back the receive scratch while the connection waits between
     // requests, so an idle connection holds no more than its pending bytes.
-    void ReleaseScratch() { m_scratch.reset(); }
+    void ReleaseScratch() {
+        m_scratch.reset();
+        m_lent = {};
+    }
 
     // One receive straight into `buffer`, counted; received is 0 when the peer
     // has closed.
@@ -69,6 +76,7 @@ private:
     std::span<std::byte> Scratch();
 
     std::unique_ptr<std::byte[]> m_scratch; // kReceivePiece bytes while in use
+    std::span<std::byte> m_lent;
     std::uint32_t m_timeoutMs{0};
     std::uint64_t m_ownDeadlineMs{0}; // kept here only when the transport cannot
 };

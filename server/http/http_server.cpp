@@ -166,6 +166,9 @@ void HttpServer::ReapWorkersLocked() {
 
 void HttpServer::WorkerLoop(Worker& self) {
     int idleRounds = 0;
+    // One receive buffer per worker, lent to the connection it serves, rather
+    // than one made and freed per connection and request.
+    const auto scratch = std::make_unique_for_overwrite<std::byte[]>(kReceivePiece);
     for (;;) {
         std::uint64_t token = 0;
         const bool ready = m_poller.Wait(kWaitMs, token);
@@ -200,7 +203,7 @@ void HttpServer::WorkerLoop(Worker& self) {
         if (token == kListenToken)
             AcceptReady();
         else if (connection != nullptr)
-            next = Serve(*connection);
+            next = Serve(*connection, {scratch.get(), kReceivePiece});
         EndExpiredWaits();
 
         const std::lock_guard lock(m_mutex);
@@ -304,9 +307,9 @@ void HttpServer::EndExpiredWaits() {
         CloseLocked(id);
 }
 
-HttpServer::Next HttpServer::Serve(ServedConnection& connection) {
+HttpServer::Next HttpServer::Serve(ServedConnection& connection, std::span<std::byte> scratch) {
     try {
-        return Advance(connection);
+        return Advance(connection, scratch);
     } catch (...) {
         // Nothing a visitor sends or a handler does may end the process: what
         // escapes ends this connection only.
@@ -347,9 +350,10 @@ bool HttpServer::Prepare(ServedConnection& connection) {
 // poller, so a client trickling a head holds no thread. The first head is due
 // within the header time-out of the connection's start; later ones within the
 // idle time-out for their first byte, then the header time-out for the rest.
-HttpServer::Next HttpServer::Advance(ServedConnection& connection) {
+HttpServer::Next HttpServer::Advance(ServedConnection& connection, std::span<std::byte> scratch) {
     if (!m_running.load() || (!connection.io && !Prepare(connection)))
         return Next::Close;
+    connection.io->LendScratch(scratch);
     std::string& buffer = connection.io->Buffer();
     for (;;) {
         if (!m_running.load())

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -61,9 +62,10 @@ private:
     void AcceptReady();
     void Admit(UniqueFd socket, std::string peer);
     // Serves a connection this worker has taken; whatever escapes ends it.
-    Next Serve(ServedConnection& connection);
+    // `scratch` is the worker's receive buffer, lent to the connection.
+    Next Serve(ServedConnection& connection, std::span<std::byte> scratch);
     // Reads and runs requests until the connection must wait for its client.
-    Next Advance(ServedConnection& connection);
+    Next Advance(ServedConnection& connection, std::span<std::byte> scratch);
     // Handshakes (TLS) and sets the connection up for requests.
     bool Prepare(ServedConnection& connection);
     // Runs one parsed request; whether the connection may carry another.

@@ -103,6 +103,7 @@ TEST_F(AccessLogTest, WritesDailyFilesWithSevenFields) {
     odd.address = "::1\t";
     odd.result = -2147467259;
     log.Append(odd);
+    log.Flush();
 
     EXPECT_EQ(Lines("access-20240131.log"),
               std::vector<std::string>{"2024-01-31 23:59:59\t192.168.0.7\t김철수\tdownload\t/Music/"
@@ -119,8 +120,37 @@ TEST_F(AccessLogTest, WritesDailyFilesWithSevenFields) {
     // The folder removed while running is made again by the next entry.
     fs::remove_all(m_root + "/state");
     log.Append(Entry(Local(2024, 2, 1, 9, 0, 0), "zip"));
+    log.Flush();
     EXPECT_EQ(Lines("access-20240201.log").size(), 1u);
     EXPECT_EQ(log.Snapshot().size(), 3u);
+}
+
+// Lines wait in memory for one write of many, but reach the file on their
+// own shortly after, and none is lost when the log goes away.
+TEST_F(AccessLogTest, GatheredLinesReachTheFileSoonAndAtTheEnd) {
+    const FileTime time = Local(2024, 4, 1, 10, 0, 0);
+    const fs::path path = fs::path(m_folder) / "access-20240401.log";
+    const std::size_t lineBytes = FormatAccessLogLine(Entry(time, "download")).size() + 2;
+    const std::size_t bound = AccessLog::kFlushBytes / lineBytes + 1;
+    {
+        AccessLog log(m_folder);
+        log.Append(Entry(time, "login"));
+        // Written by the log's own writer, with no more appends to prompt it.
+        for (int i = 0; i < 100 && ReadBytes(path).empty(); ++i)
+            std::this_thread::sleep_for(AccessLog::kFlushInterval / 5);
+        EXPECT_EQ(Lines("access-20240401.log").size(), 1u);
+
+        // A burst twice the gathering bound is written as it comes: at most
+        // one bound's worth still waits at its end.
+        for (std::size_t i = 0; i < 2 * bound; ++i)
+            log.Append(Entry(time, "download"));
+        EXPECT_GT(Lines("access-20240401.log").size(), bound);
+        for (int i = 0; i < 10; ++i)
+            log.Append(Entry(time, "upload"));
+    }
+    const auto lines = Lines("access-20240401.log");
+    EXPECT_EQ(lines.size(), 1 + 2 * bound + 10);
+    EXPECT_NE(lines.back().find("\tupload\t"), std::string::npos) << lines.back();
 }
 
 TEST_F(AccessLogTest, KeepsTheLatestThousandInMemory) {
@@ -138,6 +168,7 @@ TEST_F(AccessLogTest, KeepsTheLatestThousandInMemory) {
 
     log.Clear();
     EXPECT_TRUE(log.Snapshot().empty());
+    log.Flush();
     EXPECT_EQ(Lines("access-20240301.log").size(), 1001u); // the file keeps everything
 }
 
@@ -184,6 +215,7 @@ TEST_F(AccessLogTest, ConcurrentLinesStayWhole) {
     }
     for (auto& thread : threads)
         thread.join();
+    log.Flush();
     const auto lines = Lines("access-20240505.log");
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kPerThread));
     ASSERT_EQ(log.Snapshot().size(), lines.size());
@@ -206,16 +238,19 @@ TEST_F(AccessLogTest, FileRemovedOrMovedUnderneathIsMadeAgain) {
     const FileTime time = Local(2024, 6, 1, 8, 0, 0);
     const std::string path = m_folder + "/access-20240601.log";
     log.Append(Entry(time, "login"));
+    log.Flush();
     ASSERT_EQ(Lines("access-20240601.log").size(), 1u);
 
     fs::remove(path);
     log.Append(Entry(time, "upload"));
+    log.Flush();
     EXPECT_EQ(Lines("access-20240601.log").size(), 1u);
 
     // A move is noticed by the first record after the next look at the path.
     fs::rename(path, m_folder + "/rotated.log");
     std::this_thread::sleep_for(AppendOnlyFile::kPathCheckInterval + std::chrono::milliseconds(50));
     log.Append(Entry(time, "delete"));
+    log.Flush();
     const auto lines = Lines("access-20240601.log");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("\tdelete\t"), std::string::npos) << lines[0];
@@ -225,6 +260,7 @@ TEST_F(AccessLogTest, FileRemovedOrMovedUnderneathIsMadeAgain) {
     fs::remove(path);
     std::ofstream(path, std::ios::binary) << "kept\r\n";
     log.Append(Entry(time, "zip"));
+    log.Flush();
     EXPECT_EQ(Lines("access-20240601.log").size(), 2u);
     EXPECT_EQ(Lines("access-20240601.log")[0], "kept");
 }
@@ -303,6 +339,7 @@ TEST_F(AccessLogTest, HostileNamesAreEscapedInTheFile) {
               u"adm\u001b[1A\u001b[2K\u0007\u009b\u2028in\u202e" + std::u16string(20000, u'x'));
     e.result = 401;
     log.Append(e);
+    log.Flush();
     const auto lines = Lines("access-20240701.log");
     ASSERT_EQ(lines.size(), 1u);
     const auto fields = Split(lines[0], "\t");
