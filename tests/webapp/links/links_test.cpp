@@ -145,6 +145,16 @@ TEST_F(ShareLinks, AViewLinkIsItsTargetAsAShareOfItsOwnForTheSessionThatOpenedIt
     EXPECT_EQ(file.status, 200);
     EXPECT_EQ(file.body, kInside);
 
+    // An archive of the root is named after the target, and made through the link.
+    const ClientResponse zip =
+        Post("/api/zip", R"({"share":")" + Share(link) + R"(","path":"","names":["a.txt","sub"]})",
+             visitor);
+    ASSERT_EQ(zip.status, 200) << zip.body;
+    const ClientResponse archive = Get(Json(zip).Get("url").AsString(), visitor);
+    EXPECT_EQ(archive.status, 200);
+    EXPECT_NE(archive.Header("content-disposition").find("album.zip"), std::string::npos);
+    EXPECT_NE(archive.body.find("sub/b.txt"), std::string::npos);
+
     // Without having opened the link, the name means nothing: not to a
     // stranger, nor to the creator.
     for (const std::string& other : {std::string(), m_ann})
