@@ -8,6 +8,7 @@
 #include "server/tls/tls_credentials.h"
 #include "service/local_addresses.h"
 
+#include <chrono>
 #include <cstring>
 #include <string.h>
 
@@ -16,6 +17,7 @@ namespace {
 
 constexpr char16_t kServerStoreName[] = u"MY";
 constexpr const char* kLoopbackAddress = "127.0.0.1";
+constexpr std::chrono::milliseconds kEditLockWait{20};
 
 bool NeedsRestart(const Config& before, const Config& after) {
     return before.port != after.port || before.https != after.https ||
@@ -42,9 +44,14 @@ CorvaneService::CorvaneService(ServiceOptions options, const IAssetSource& asset
     // before the first request; without the folder they just cannot resume.
     if (!m_options.uploadsFolder.empty())
         m_webApp.OpenUploadState(m_options.uploadsFolder);
+    // Links made in the browser, and their use counts, land in config.json
+    // as the window's edits do; they never need a restart.
+    m_webApp.SetConfigEditor(
+        [this](const WebApp::ConfigEdit& edit) { return EditConfig(edit, false); });
 }
 
 CorvaneService::~CorvaneService() {
+    m_webApp.WriteLinkUses(true);
     {
         const std::lock_guard lock(m_configMutex);
         StopLocked();
@@ -74,8 +81,10 @@ Config CorvaneService::GetConfig() const {
 }
 
 bool CorvaneService::ApplyConfig(const Config& config) {
-    const bool saved = SaveConfig(m_options.configPath, config);
     const std::lock_guard lock(m_configMutex);
+    // Saved under the lock, so an edit made meanwhile is never saved over
+    // by an older configuration, nor the other way round.
+    const bool saved = SaveConfig(m_options.configPath, config);
     const bool restart = m_server.IsRunning() && NeedsRestart(m_config, config);
     m_config = config;
     PublishConfigLocked();
@@ -84,6 +93,27 @@ bool CorvaneService::ApplyConfig(const Config& config) {
         StartLocked(); // the outcome shows in the status
     }
     return saved;
+}
+
+bool CorvaneService::EditConfig(const std::function<bool(Config&)>& edit, bool allowRestart) {
+    std::unique_lock lock(m_configMutex, std::defer_lock);
+    while (!lock.try_lock_for(kEditLockWait)) {
+        if (m_stopping.load())
+            return false;
+    }
+    Config changed = m_config;
+    if (!edit(changed))
+        return false;
+    const bool restart = m_server.IsRunning() && NeedsRestart(m_config, changed);
+    if ((restart && !allowRestart) || !SaveConfig(m_options.configPath, changed))
+        return false;
+    m_config = std::move(changed);
+    PublishConfigLocked();
+    if (restart) {
+        StopLocked();
+        StartLocked(); // the outcome shows in the status
+    }
+    return true;
 }
 
 void CorvaneService::SetTemporaryShares(std::vector<Share> shares) {
@@ -122,6 +152,8 @@ Result CorvaneService::Start() {
 }
 
 void CorvaneService::Stop() {
+    // Use counts still in memory reach config.json at a clean stop.
+    m_webApp.WriteLinkUses(true);
     const std::lock_guard lock(m_configMutex);
     StopLocked();
 }
@@ -230,7 +262,9 @@ void CorvaneService::StopLocked() {
         outside->wake.notify_all();
         outside->cancel.request_stop();
     }
+    m_stopping = true;
     m_server.Stop();
+    m_stopping = false;
     if (m_status.state == ServiceStatus::Running)
         m_status.state = ServiceStatus::Stopped;
 }

@@ -11,6 +11,7 @@
 #include "webapp/asset_source.h"
 #include "webapp/web_app.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -60,6 +61,14 @@ public:
     // listening socket or the router mapping depends on changed. Returns
     // whether config.json was saved; the configuration applies either way.
     bool ApplyConfig(const Config& config);
+    // Changes the configuration as it is now: `edit` changes the copy it is
+    // handed (false: nothing to change), and the result is saved, then
+    // applied. True when it was both; nothing changes otherwise. A change
+    // that needs a restart is refused unless `allowRestart`. The web
+    // application edits through this from its request threads (links and
+    // their use counts); such an edit gives up rather than wait through a
+    // stop, which waits for those threads.
+    bool EditConfig(const std::function<bool(Config&)>& edit, bool allowRestart = true);
 
     // 0 also when the server already runs; otherwise the failure, which the
     // status records as well.
@@ -111,7 +120,10 @@ private:
     WebApp m_webApp;
     HttpServer m_server;
 
-    mutable std::mutex m_configMutex; // guards m_config, m_status and the run overrides
+    // Guards m_config, m_status and the run overrides; timed so that an edit
+    // from a request thread can give up while a stop waits for it.
+    mutable std::timed_mutex m_configMutex;
+    std::atomic<bool> m_stopping{false}; // a stop is waiting for the request threads
     Config m_config;
     ServiceStatus m_status;
 

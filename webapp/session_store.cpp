@@ -86,6 +86,34 @@ void SessionStore::ForgetUnlock(std::string_view shareId) {
     }
 }
 
+bool SessionStore::AddOpenedLink(std::string_view id, const std::string& linkId) {
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_sessions.find(std::string(id));
+    if (it == m_sessions.end())
+        return false;
+    std::vector<std::string>& opened = it->second.openedLinks;
+    std::erase(opened, linkId);
+    if (opened.size() >= kMaxOpenedLinks)
+        opened.erase(opened.begin());
+    opened.push_back(linkId);
+    return true;
+}
+
+bool SessionStore::AddLinkUnlock(std::string_view id, const std::string& linkId) {
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_sessions.find(std::string(id));
+    if (it == m_sessions.end())
+        return false;
+    it->second.unlockedLinks.insert(linkId);
+    return true;
+}
+
+void SessionStore::ForgetLinkUnlock(std::string_view linkId) {
+    const std::lock_guard lock(m_mutex);
+    for (auto& [id, session] : m_sessions)
+        session.unlockedLinks.erase(std::string(linkId));
+}
+
 std::size_t SessionStore::RemoveUser(std::u16string_view name) {
     const std::lock_guard lock(m_mutex);
     return std::erase_if(m_sessions, [&](const auto& pair) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace Velto::Corvane {
 
@@ -17,6 +18,8 @@ struct Session {
     std::string id;                       // 64 lower-case hexadecimal characters
     std::u16string user;                  // account name as stored; empty for unlock-only sessions
     std::set<std::string> unlockedShares; // ids of shares whose password was entered
+    std::vector<std::string> openedLinks; // ids of share links opened here, the latest last
+    std::set<std::string> unlockedLinks;  // ids of share links whose password was entered
     std::uint64_t lastSeen{0};            // tick (ms) of the latest request that used it
 };
 
@@ -25,6 +28,8 @@ struct Session {
 class SessionStore {
 public:
     static constexpr std::size_t kMaxSessions = 10000;
+    // Links one session remembers; opening another forgets the oldest.
+    static constexpr std::size_t kMaxOpenedLinks = 32;
 
     // Produces a fresh session id, or an empty string when no random bytes could be had.
     using IdSource = std::function<std::string()>;
@@ -42,6 +47,11 @@ public:
     // False when there is no such session.
     bool AddUnlock(std::string_view id, const std::string& shareId);
     void ForgetUnlock(std::string_view shareId);
+    // Records that the session opened the link (moving it to the latest
+    // place); false when there is no such session.
+    bool AddOpenedLink(std::string_view id, const std::string& linkId);
+    bool AddLinkUnlock(std::string_view id, const std::string& linkId);
+    void ForgetLinkUnlock(std::string_view linkId);
     // Ends every session of the account `name` (case-insensitive); returns how many.
     std::size_t RemoveUser(std::u16string_view name);
 

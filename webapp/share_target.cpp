@@ -6,9 +6,11 @@ std::u16string ShareTarget::DisplayPath() const {
     std::u16string path = u"/";
     if (share != nullptr)
         path += share->name;
-    for (const std::u16string& component : components) {
-        path += u'/';
-        path += component;
+    for (const PathComponents* part : {&linkPath, &components}) {
+        for (const std::u16string& component : *part) {
+            path += u'/';
+            path += component;
+        }
     }
     return path;
 }

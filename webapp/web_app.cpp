@@ -45,6 +45,9 @@ std::string_view AssetContentType(std::string_view name) {
 constexpr std::string_view kFilesPrefix = "/files/";
 constexpr std::string_view kAppPrefix = "/app/";
 constexpr std::string_view kZipPrefix = "/zip/";
+constexpr std::string_view kLinkPrefix = "/s/";
+constexpr std::string_view kLinksRoute = "/api/links";
+constexpr std::string_view kLinkRoutePrefix = "/api/links/";
 
 } // namespace
 
@@ -54,7 +57,10 @@ WebApp::WebApp(const IAssetSource& assets, AccessLog& log, TickSource ticks,
       m_sessions(kSessionIdleMs, sessionIds ? std::move(sessionIds) : SessionStore::IdSource([] {
                      return RandomHex(kSessionIdBytes);
                  })),
-      m_snapshot(std::make_shared<const Config>()), m_dav(std::make_unique<DavService>(*this)) {}
+      m_wallStart(UnixSecondsFromFileTime(NowFileTime())), m_tickStart(m_ticks()),
+      m_linkUses(m_tickStart), m_snapshot(std::make_shared<const Config>()),
+      m_linkIndex(std::make_shared<const LinkIndex>()), m_dav(std::make_unique<DavService>(*this)) {
+}
 
 WebApp::~WebApp() = default;
 
@@ -65,10 +71,12 @@ std::shared_ptr<const Config> WebApp::CurrentConfig() const {
 
 void WebApp::SetConfig(const Config& config) {
     auto next = std::make_shared<const Config>(config);
+    auto index = std::make_shared<const LinkIndex>(config.links);
     std::shared_ptr<const Config> previous;
     {
         const std::lock_guard lock(m_snapshotMutex);
         previous = std::exchange(m_snapshot, next);
+        m_linkIndex = std::move(index);
     }
     Revoke(*previous, *next);
 }
@@ -128,6 +136,7 @@ void WebApp::HandleRequest(const HttpRequest& request, HttpBody& body, HttpRespo
         return SendError(response, 403, "csrf");
     m_uploads.PurgeExpired(context.now);
     Route(context);
+    WriteLinkUses(false);
 }
 
 void WebApp::Route(Context& context) {
@@ -163,6 +172,14 @@ void WebApp::Route(Context& context) {
         return ServeUploads(context);
     if (path.starts_with(kZipPrefix) && isRead)
         return SendZip(context, std::string_view(path).substr(kZipPrefix.size()));
+    if (path.starts_with(kLinkPrefix) && isGet)
+        return VisitLink(context, std::string_view(path).substr(kLinkPrefix.size()));
+    if (path == kLinksRoute && isGet)
+        return ListLinks(context);
+    if (path == kLinksRoute && isPost)
+        return CreateLink(context);
+    if (path.starts_with(kLinkRoutePrefix) && method == "DELETE")
+        return DeleteLink(context, std::string_view(path).substr(kLinkRoutePrefix.size()));
     if (path == "/api/session" && isGet)
         return GetSession(context);
     if (path == "/api/shares" && isGet)

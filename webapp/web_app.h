@@ -6,6 +6,8 @@
 #include "server/http/http_handler.h"
 #include "webapp/asset_source.h"
 #include "webapp/attempt_limiter.h"
+#include "webapp/links/link_index.h"
+#include "webapp/links/link_use_counter.h"
 #include "webapp/password_check_slots.h"
 #include "webapp/search/search_slots.h"
 #include "webapp/session_store.h"
@@ -85,6 +87,13 @@ public:
         std::uint64_t now{0};
     };
 
+    // Changes the configuration the program keeps: `edit` changes the copy
+    // it is handed and returns false when it finds nothing to change. The
+    // editor returns true when the change was made (saved and applied), false
+    // when the edit declined it or it could not be made.
+    using ConfigEdit = std::function<bool(Config&)>;
+    using ConfigEditor = std::function<bool(const ConfigEdit&)>;
+
     // `ticks` and `sessionIds` default to the system's clock and random source;
     // tests pass their own.
     WebApp(const IAssetSource& assets, AccessLog& log, TickSource ticks = {},
@@ -97,6 +106,18 @@ public:
     // change revoked (changed or removed share passwords and accounts).
     void SetConfig(const Config& config);
     std::shared_ptr<const Config> CurrentConfig() const;
+    // Installs how links made through the API and their use counts reach the
+    // program's configuration. Without one they change only this object's
+    // snapshot (they last until it ends).
+    void SetConfigEditor(ConfigEditor editor);
+    // Writes the link uses counted since the last write, when a minute has
+    // passed since then or `force` is set (at a stop).
+    void WriteLinkUses(bool force);
+    // Seconds since 1970 at tick `now`: the wall time read when this object
+    // was made plus the ticks since. Link lifetimes are measured by it, so a
+    // test moves them with its tick source, and the ticks keep counting
+    // through a suspend as a wall clock does.
+    std::int64_t WallSeconds(std::uint64_t now) const;
 
     void Handle(const HttpRequest& request, HttpBody& body, HttpResponse& response) override;
 
@@ -203,6 +224,21 @@ private:
     bool PasswordStillCurrent(const Share& share) const;
     bool IsUnlocked(const Context& context, const Share& share) const;
 
+    // Share links: the gate for ":<id>" names, visits, unlock and the API.
+    std::optional<GateRefusal> CheckLink(const Context& context, std::u16string_view linkName,
+                                         std::u16string_view itemPath, AccessFlags required,
+                                         ShareTarget& out) const;
+    const ShareLink* OpenedLink(const Context& context, std::string_view linkId) const;
+    void VisitLink(Context& context, std::string_view token);
+    void UnlockLink(Context& context, std::string_view linkId, std::string_view password,
+                    AttemptLimiter::Attempt& attempt);
+    JsonValue SessionLink(const Context& context) const;
+    void CreateLink(Context& context);
+    void ListLinks(Context& context);
+    void DeleteLink(Context& context, std::string_view id);
+    JsonValue LinkObject(const Config& config, const ShareLink& link) const;
+    bool EditConfig(const ConfigEdit& edit);
+
     // Listing and download.
     void ListShares(Context& context);
     void ListFolder(Context& context);
@@ -247,8 +283,14 @@ private:
     ThumbnailCache m_thumbnails{kThumbnailBudgetBytes};
     ThumbnailMaker m_thumbnailMaker;
     UploadStateStore m_uploads;
-    mutable std::mutex m_snapshotMutex; // guards m_snapshot and m_zipJobs
+    const std::int64_t m_wallStart;
+    const std::uint64_t m_tickStart;
+    LinkUseCounter m_linkUses;
+    std::mutex m_editorMutex; // guards m_editor; serializes edits of the snapshot without one
+    ConfigEditor m_editor;
+    mutable std::mutex m_snapshotMutex; // guards m_snapshot, m_linkIndex and m_zipJobs
     std::shared_ptr<const Config> m_snapshot;
+    std::shared_ptr<const LinkIndex> m_linkIndex;         // the snapshot's links by token
     std::map<std::string, ZipJob, std::less<>> m_zipJobs; // by token
     std::unique_ptr<DavService> m_dav;                    // the WebDAV view of the same shares
 };

@@ -100,6 +100,9 @@ void WebApp::Rename(Context& context) {
                    AccessFlags::Write, target))
         return;
     HttpResponse& response = context.response;
+    // A drop box's visitors add items; they never change existing ones.
+    if (target.uploadOnly)
+        return SendError(response, 403, "forbidden");
     const std::u16string newName = StringMember(body, "newName");
     if (target.components.empty() || !IsValidItemName(newName) || IsUploadTempName(newName))
         return SendError(response, 400, "badName");

@@ -113,7 +113,7 @@ void WebApp::ListFolder(Context& context) {
     std::string reply;
     reply.reserve(kListingReplyGuess + entries.size() * kListingItemGuess);
     reply += "{\"share\":";
-    AppendJsonString(reply, Utf16ToUtf8(target.share->name));
+    AppendJsonString(reply, Utf16ToUtf8(target.name));
     reply += ",\"path\":";
     AppendJsonString(reply, Utf16ToUtf8(JoinComponents(target.components)));
     reply += ",\"permissions\":";

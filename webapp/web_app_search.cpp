@@ -26,7 +26,7 @@ constexpr std::uint32_t kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE
 
 void AppendReplyHead(std::string& reply, const ShareTarget& target, std::string_view query) {
     reply += "{\"share\":";
-    AppendJsonString(reply, Utf16ToUtf8(target.share->name));
+    AppendJsonString(reply, Utf16ToUtf8(target.name));
     reply += ",\"path\":";
     AppendJsonString(reply, Utf16ToUtf8(JoinComponents(target.components)));
     reply += ",\"query\":";

@@ -68,6 +68,8 @@ void WebApp::GetSession(Context& context) {
                                                  : JsonValue());
     reply.Set("accounts", JsonValue(!context.config->accounts.empty()));
     reply.Set("secure", JsonValue(context.request.secure));
+    if (JsonValue link = SessionLink(context); link.Kind() == JsonKind::Object)
+        reply.Set("link", std::move(link));
     SendJson(context.response, 200, reply);
 }
 
@@ -139,7 +141,11 @@ void WebApp::Unlock(Context& context) {
     if (!admission.attempt)
         return ReplyLocked(context, admission.waitMs);
     AttemptLimiter::Attempt& attempt = *admission.attempt;
-    const Share* share = context.config->FindShareByName(Utf8ToUtf16(body.Get("share").AsString()));
+    const std::string& shareText = body.Get("share").AsString();
+    if (shareText.starts_with(':'))
+        return UnlockLink(context, std::string_view(shareText).substr(1),
+                          body.Get("password").AsString(), attempt);
+    const Share* share = context.config->FindShareByName(Utf8ToUtf16(shareText));
     // Unlocking a share without a password, or one whose password grants
     // nothing, would give nothing: such a share does not take passwords.
     if (share == nullptr || share->password.empty() ||
@@ -193,6 +199,9 @@ bool WebApp::OpenShare(Context& context, std::u16string_view shareName,
 std::optional<WebApp::GateRefusal>
 WebApp::CheckShare(const Context& context, std::u16string_view shareName,
                    std::u16string_view itemPath, AccessFlags required, ShareTarget& out) const {
+    // Share names never hold ':', so this one names a link the visitor opened.
+    if (shareName.starts_with(u':'))
+        return CheckLink(context, shareName.substr(1), itemPath, required, out);
     const Share* share = context.config->FindShareByName(shareName);
     if (share == nullptr)
         return GateRefusal{404, "notFound"};
@@ -220,6 +229,8 @@ WebApp::CheckShare(const Context& context, std::u16string_view shareName,
     out.root = std::move(*root);
     out.components = std::move(*components);
     out.rights = rights;
+    out.name = share->name;
+    out.title = share->name;
     return std::nullopt;
 }
 
@@ -238,6 +249,11 @@ void WebApp::Revoke(const Config& previous, const Config& next) {
         const Share* now = next.FindShareById(share.id);
         if (now == nullptr || now->password != share.password)
             m_sessions.ForgetUnlock(share.id);
+    }
+    for (const ShareLink& link : previous.links) {
+        const ShareLink* now = next.FindLinkById(link.id);
+        if (now == nullptr || now->password != link.password)
+            m_sessions.ForgetLinkUnlock(link.id);
     }
     for (const Account& account : previous.accounts) {
         const Account* now = next.FindAccount(account.name);

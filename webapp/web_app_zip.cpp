@@ -5,8 +5,8 @@
 #include "base/interrupt_retry.h"
 #include "base/system_random.h"
 #include "base/utf.h"
-#include "server/http/content_disposition.h"
 #include "server/http/client_group.h"
+#include "server/http/content_disposition.h"
 #include "webapp/download_policy.h"
 #include "webapp/fs/getdents_enumerator.h"
 #include "webapp/fs/open_item.h"
@@ -90,6 +90,7 @@ void WebApp::PrepareZip(Context& context) {
 
     ZipJob job;
     job.shareId = target.share->id;
+    job.linkId = target.linkId;
     job.folder = target.components;
     for (const JsonValue& element : body.Get("names").AsArray()) {
         std::u16string name;
@@ -160,7 +161,9 @@ void WebApp::SendZip(Context& context, std::string_view token) {
         return SendError(context.response, 404, "notFound");
 
     ShareTarget target;
-    if (!OpenShare(context, share->name, JoinComponents(job->folder), AccessFlags::Read, target))
+    const std::u16string shareName =
+        job->linkId.empty() ? share->name : u":" + Utf8ToUtf16(job->linkId);
+    if (!OpenShare(context, shareName, JoinComponents(job->folder), AccessFlags::Read, target))
         return;
 
     std::u16string baseName;
@@ -169,7 +172,7 @@ void WebApp::SendZip(Context& context, std::string_view token) {
     else if (!target.components.empty())
         baseName = target.components.back();
     else
-        baseName = target.share->name;
+        baseName = target.title;
 
     HttpResponse& response = context.response;
     response.AddHeader("Content-Type", "application/zip");

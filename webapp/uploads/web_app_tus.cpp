@@ -210,7 +210,7 @@ void WebApp::CreateUpload(Context& context) {
     record.folder = DestinationFolderPath(target.root, target.components);
     record.temp = temp;
     record.shareId = target.share->id;
-    record.shareName = target.share->name;
+    record.shareName = target.name;
     record.itemPath = JoinComponents(target.components);
     record.length = *length;
     record.owner = owner;

@@ -11,6 +11,7 @@ namespace Velto::Corvane {
 // A prepared ZIP download: what to pack, for whom, until when. Used once.
 struct ZipJob {
     std::string shareId;               // the share's id, so a renamed share still matches
+    std::string linkId;                // the link it was asked through; empty otherwise
     PathComponents folder;             // the folder the names are in
     std::vector<std::u16string> names; // chosen items, in the order given
     std::string owner;                 // the preparing session's id, or empty
