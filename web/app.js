@@ -123,6 +123,7 @@ const TEXTS = {
     searchNone: '이름에 ‘{q}’이(가) 들어간 항목이 없습니다.',
     inFolder: '위치: {folder}',
     e_searchBusy: '이 기기에서 진행 중인 찾기가 많습니다. 잠시 뒤에 다시 시도하세요.',
+    e_notFolder: '올리기만 하는 링크는 폴더에만 만들 수 있습니다.',
     shareLink: '링크 공유',
     myLinks: '내 링크',
     linkTitle: '링크로 공유',
@@ -289,6 +290,7 @@ const TEXTS = {
     searchNone: 'No names contain “{q}”.',
     inFolder: 'In {folder}',
     e_searchBusy: 'Too many searches are running from this device. Try again in a moment.',
+    e_notFolder: 'An upload-only link can only be made for a folder.',
     shareLink: 'Share link',
     myLinks: 'My links',
     linkTitle: 'Share as a link',
@@ -796,7 +798,9 @@ function renderUser() {
   renderLinkUser();
   ui.userButton.hidden = LINK_PAGE || (user === null && !accounts);
   ui.userName.textContent = user !== null ? user : t('signIn');
-  if (user !== null) setLabel(ui.userButton, t('signOut') + ' (' + user + ')');
+  // The name holds the shown user name outside parentheses, as screen readers'
+  // voice commands expect the visible words in it.
+  if (user !== null) setLabel(ui.userButton, t('signOut') + ': ' + user);
   else setLabel(ui.userButton, t('signIn'));
 }
 

@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { account, launchBrowser, openPage, screenshot, Server, settled, share, tempRoot, writeTree } from './support/harness.mjs';
+import { account, axeFindings, launchBrowser, openPage, screenshot, Server, settled, share, tempRoot, writeTree } from './support/harness.mjs';
 
 const LINK_ADDRESS = /^http:\/\/127\.0\.0\.1:\d+\/s\/[A-Za-z0-9_-]{22}$/;
 
@@ -34,6 +34,7 @@ before(async () => {
     'other/secret.txt': 'not for link visitors',
     'scratch/note.txt': 'second note',
     'scratch/fresh.txt': 'fresh upload',
+    'scratch/album/a.txt': 'in a folder',
   });
   const shares = [
     share('photos', photos, { guest: [] }),
@@ -94,8 +95,8 @@ async function makeLink({ folder = [], select = null, mode = 'view', expiry = 'w
 }
 
 // A visitor with a fresh browser context: no cookies, no storage.
-async function visit(address, { locale = 'en-US', colorScheme = 'light' } = {}) {
-  const context = await browser.newContext({ locale, colorScheme, viewport: { width: 1280, height: 800 }, acceptDownloads: true });
+async function visit(address, { locale = 'en-US', colorScheme = 'light', bypassCSP = false } = {}) {
+  const context = await browser.newContext({ locale, colorScheme, viewport: { width: 1280, height: 800 }, acceptDownloads: true, bypassCSP });
   const page = await context.newPage();
   page.pageErrors = [];
   page.on('pageerror', (error) => page.pageErrors.push(String(error)));
@@ -212,6 +213,11 @@ describe('share links', () => {
     assert.equal(fs.readFileSync(path.join(photos, 'inbox/note.txt'), 'utf8'), 'first note');
     assert.equal(fs.readFileSync(path.join(photos, 'inbox', renamed), 'utf8'), 'second note');
     assert.equal(fs.readFileSync(path.join(photos, 'inbox/fresh.txt'), 'utf8'), 'fresh upload');
+    // A chosen folder arrives with its tree.
+    await page.setInputFiles('#folderInput', path.join(scratch, 'album'));
+    await page.waitForFunction(() => document.querySelectorAll('.dropped-row').length === 3);
+    assert.equal(await page.locator('.dropped-name').nth(2).textContent(), 'album/a.txt');
+    assert.equal(fs.readFileSync(path.join(photos, 'inbox/album/a.txt'), 'utf8'), 'in a folder');
     // What was there before never reaches the page.
     assert.equal(await page.locator('text=keep.txt').count(), 0);
     assert.ok(!log.some((line) => line.includes('/api/list')), log.join('\n'));
@@ -290,11 +296,11 @@ describe('share links', () => {
     }
   });
 
-  linkTest('pictures of the link views in both languages and schemes', async () => {
+  linkTest('pictures of the link views in both languages and schemes, with no serious accessibility finding', async () => {
     for (const locale of ['en-US', 'ko-KR']) {
       for (const colorScheme of ['light', 'dark']) {
         const tag = `${locale.slice(0, 2)}-${colorScheme}`;
-        const page = await openPage(browser, server, { locale, colorScheme, hash: '#/photos' });
+        const page = await openPage(browser, server, { locale, colorScheme, hash: '#/photos', bypassCSP: true });
         await page.waitForSelector('#dialog[open]');
         await page.fill('#dialogName', 'mina');
         await page.fill('#dialogPassword', 'right horse');
@@ -303,20 +309,23 @@ describe('share links', () => {
         await page.click('#linkButton');
         await page.waitForSelector('#linkDialog[open]');
         await screenshot(page, `links-make-${tag}`);
+        assert.deepEqual(await axeFindings(page), [], `link dialog ${tag}`);
         await page.keyboard.press('Escape');
         await page.click('#linksLink');
         await page.waitForSelector('.link-row');
         await screenshot(page, `links-mine-${tag}`);
+        assert.deepEqual(await axeFindings(page), [], `My links ${tag}`);
         await page.context().close();
 
         for (const [name, address] of [['folder', made.locked], ['file', made.file], ['drop', made.drop]]) {
-          const visitor = await visit(address, { locale, colorScheme });
+          const visitor = await visit(address, { locale, colorScheme, bypassCSP: true });
           if (name === 'folder') {
             await visitor.waitForSelector('#dialog[open]');
             await screenshot(visitor, `links-locked-${tag}`);
             await visitor.fill('#dialogPassword', 'open sesame');
             await visitor.click('#dialogOk');
-            await settled(visitor);
+            await visitor.waitForSelector('#dialog', { state: 'hidden' });
+            await visitor.waitForSelector('#content [data-index]');
           } else if (name === 'file') {
             await visitor.waitForSelector('#viewer:not([hidden])');
             await visitor.click('#viewerClose');
@@ -326,6 +335,7 @@ describe('share links', () => {
             await visitor.waitForSelector('.dropped-row');
           }
           await screenshot(visitor, `links-${name}-${tag}`);
+          assert.deepEqual(await axeFindings(visitor), [], `${name} link ${tag}`);
           assert.deepEqual(visitor.pageErrors, []);
           await visitor.context().close();
         }
