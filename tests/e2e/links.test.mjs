@@ -165,6 +165,39 @@ describe('share links', () => {
     await page.context().close();
   });
 
+  linkTest('the link dialog works from the keyboard alone', async () => {
+    await owner.goto(server.base + '/#/photos/trip');
+    await settled(owner);
+    await owner.focus('#linkButton');
+    await owner.keyboard.press('Enter');
+    await owner.waitForSelector('#linkDialog[open]');
+    assert.equal(await owner.evaluate(() => document.activeElement.value), 'view');
+    await owner.keyboard.press('Escape');
+    await owner.waitForSelector('#linkDialog', { state: 'hidden' });
+    assert.equal(await owner.evaluate(() => document.activeElement.id), 'linkButton');
+
+    await owner.keyboard.press('Enter');
+    await owner.waitForSelector('#linkDialog[open]');
+    await owner.keyboard.press('ArrowDown'); // upload only
+    await owner.keyboard.press('Tab'); // expiry
+    await owner.keyboard.press('Tab'); // password
+    await owner.keyboard.press('Tab'); // label
+    await owner.keyboard.type('Keyboard drop');
+    await owner.keyboard.press('Enter');
+    await owner.waitForSelector('#linkResult:not([hidden])');
+    assert.equal(await owner.evaluate(() => document.activeElement.id), 'linkCopy');
+    const address = await owner.inputValue('#linkAddress');
+    await owner.keyboard.press('Enter'); // copies
+    await owner.waitForFunction(() => !document.getElementById('toast').hidden);
+    await owner.keyboard.press('Escape');
+    await owner.waitForSelector('#linkDialog', { state: 'hidden' });
+    assert.equal(await owner.evaluate(() => document.activeElement.id), 'linkButton');
+    const visitor = await visit(address);
+    await visitor.waitForSelector('.drop-intro');
+    assert.equal(await visitor.textContent('.drop-intro h2'), 'Upload to “Keyboard drop”');
+    await visitor.context().close();
+  });
+
   linkTest('a signed-in visitor keeps a small "signed in as" and no share list', async () => {
     const page = await owner.context().newPage();
     await page.goto(made.folder);
@@ -261,9 +294,12 @@ describe('share links', () => {
     await owner.goto(server.base + '/#/photos');
     await settled(owner);
     await owner.click('#linksLink');
-    await owner.waitForFunction(() => document.querySelectorAll('.link-row').length === 4);
-    assert.deepEqual((await owner.locator('.link-name').allTextContents()).sort(), ['Inbox', 'Private trip', 'Summer trip', 'report.txt']);
+    await owner.waitForFunction(() => document.querySelectorAll('.link-row').length === 5);
+    assert.deepEqual((await owner.locator('.link-name').allTextContents()).sort(), ['Inbox', 'Keyboard drop', 'Private trip', 'Summer trip', 'report.txt']);
     const row = owner.locator('.link-row', { hasText: 'Summer trip' });
+    await owner.context().grantPermissions(['clipboard-read', 'clipboard-write'], { origin: server.base });
+    await row.locator('.link-copy').click();
+    assert.equal(await owner.evaluate(() => navigator.clipboard.readText()), made.folder);
     assert.equal(await row.locator('.link-target').textContent(), 'photos/trip');
     assert.equal(await row.locator('.link-mode').textContent(), 'View and download');
     assert.match(await row.locator('.link-uses').textContent(), /^Opened (once|\d+ times)$/);
@@ -277,7 +313,7 @@ describe('share links', () => {
     await owner.waitForSelector('#dialog[open]');
     assert.equal(await owner.textContent('#dialogText'), 'Revoke the link “Summer trip”? Its address stops working at once.');
     await owner.click('#dialogOk');
-    await owner.waitForFunction(() => document.querySelectorAll('.link-row').length === 3);
+    await owner.waitForFunction(() => document.querySelectorAll('.link-row').length === 4);
     assert.equal(await owner.locator('.link-row', { hasText: 'Summer trip' }).count(), 0);
 
     // The visitor already inside loses it at the next listing, and on a reload.
