@@ -560,7 +560,7 @@ async function api(method, url, body) {
 // Client state.
 
 const state = {
-  session: { user: null, accounts: false, webdav: false, link: null },
+  session: { user: null, accounts: false, webdav: false, link: null, answered: false, error: null },
   share: null,
   path: [],
   items: [],
@@ -624,9 +624,14 @@ function start() {
   wireEvents();
   wireLinks();
   sessionLoaded = loadSession();
-  // A link page learns its link from the session before it shows anything.
-  if (LINK_PAGE) sessionLoaded.then(route);
-  else route();
+  // A link page learns its link from the session before it shows anything,
+  // and is busy until then.
+  if (LINK_PAGE) {
+    ui.content.setAttribute('aria-busy', 'true');
+    sessionLoaded.then(route);
+  } else {
+    route();
+  }
 }
 
 function applyTexts() {
@@ -779,6 +784,8 @@ async function loadSession() {
       accounts: reply.data.accounts === true,
       webdav: false,
       link: LINK_PAGE ? sessionLink(reply.data.link) : null,
+      answered: true,
+      error: null,
     };
     // WebDAV may be switched off: it answers OPTIONS with its classes when on.
     if (state.session.user !== null) {
@@ -789,6 +796,8 @@ async function loadSession() {
         state.session.webdav = false;
       }
     }
+  } else {
+    state.session.error = reply.data;
   }
   renderUser();
 }

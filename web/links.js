@@ -100,6 +100,17 @@ function wireLinks() {
 function routeLink(parts) {
   const link = state.session.link;
   state.selected.clear();
+  if (!state.session.answered) {
+    // Without the session's answer the page cannot know its link yet.
+    const retry = el('button', { class: 'button primary', type: 'button', text: t('retry') });
+    retry.addEventListener('click', () => {
+      ui.content.setAttribute('aria-busy', 'true');
+      sessionLoaded = loadSession();
+      sessionLoaded.then(route);
+    });
+    showLinkMessage(errorText(state.session.error), retry);
+    return;
+  }
   if (link === null) {
     showLinkMessage(t('linkGone'));
     return;

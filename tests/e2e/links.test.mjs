@@ -95,11 +95,12 @@ async function makeLink({ folder = [], select = null, mode = 'view', expiry = 'w
 }
 
 // A visitor with a fresh browser context: no cookies, no storage.
-async function visit(address, { locale = 'en-US', colorScheme = 'light', bypassCSP = false } = {}) {
+async function visit(address, { locale = 'en-US', colorScheme = 'light', bypassCSP = false, beforeLoad } = {}) {
   const context = await browser.newContext({ locale, colorScheme, viewport: { width: 1280, height: 800 }, acceptDownloads: true, bypassCSP });
   const page = await context.newPage();
   page.pageErrors = [];
   page.on('pageerror', (error) => page.pageErrors.push(String(error)));
+  if (beforeLoad) await beforeLoad(page);
   page.answer = await page.goto(address);
   return page;
 }
@@ -196,6 +197,19 @@ describe('share links', () => {
     await visitor.waitForSelector('.drop-intro');
     assert.equal(await visitor.textContent('.drop-intro h2'), 'Upload to “Keyboard drop”');
     await visitor.context().close();
+  });
+
+  linkTest('a session answer lost on the way is said as such, and Retry opens the link', async () => {
+    const cut = (route) => route.abort('connectionreset');
+    const page = await visit(made.folder, { beforeLoad: (p) => p.route('**/api/session', cut) });
+    await page.waitForFunction(() => document.getElementById('message').textContent === 'Cannot reach the server.');
+    await page.unroute('**/api/session', cut);
+    await page.click('#messageActions >> text=Retry');
+    await page.waitForSelector('#content [data-index]');
+    await settled(page);
+    assert.deepEqual(await shownNames(page), ['day1.txt', 'day2.txt']);
+    assert.deepEqual(await crumbs(page), ['Summer trip']);
+    await page.context().close();
   });
 
   linkTest('a signed-in visitor keeps a small "signed in as" and no share list', async () => {
