@@ -165,6 +165,12 @@ TEST_F(ShareLinks, AViewLinkIsItsTargetAsAShareOfItsOwnForTheSessionThatOpenedIt
     const JsonValue mine = Json(Get("/api/links", m_ann));
     ASSERT_EQ(mine.Get("links").AsArray().size(), 1u);
     EXPECT_EQ(mine.Get("links").AsArray()[0].Get("uses").AsNumber(), 2);
+    // The counts reach the configuration once a minute has passed, once.
+    EXPECT_EQ(App().CurrentConfig()->links.front().uses, 0u);
+    Advance(LinkUseCounter::kWriteIntervalMs);
+    const JsonValue later = Json(Get("/api/links", m_ann));
+    EXPECT_EQ(App().CurrentConfig()->links.front().uses, 2u);
+    EXPECT_EQ(later.Get("links").AsArray()[0].Get("uses").AsNumber(), 2);
     std::size_t opened = 0;
     for (const AccessLogEntry& entry : LogEntries()) {
         EXPECT_EQ(Utf16ToUtf8(entry.detail).find(link.token), std::string::npos);
