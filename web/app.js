@@ -123,6 +123,54 @@ const TEXTS = {
     searchNone: '이름에 ‘{q}’이(가) 들어간 항목이 없습니다.',
     inFolder: '위치: {folder}',
     e_searchBusy: '이 기기에서 진행 중인 찾기가 많습니다. 잠시 뒤에 다시 시도하세요.',
+    e_notFolder: '올리기만 하는 링크는 폴더에만 만들 수 있습니다.',
+    shareLink: '링크 공유',
+    myLinks: '내 링크',
+    linkTitle: '링크로 공유',
+    linkFor: '주소를 아는 사람 누구나 ‘{name}’을(를) 열 수 있는 링크를 만듭니다.',
+    linkMode: '방문자가 할 수 있는 일',
+    linkModeView: '보기와 내려받기',
+    linkModeUpload: '파일 올리기만 (폴더 내용은 볼 수 없음)',
+    linkExpiry: '만료',
+    expiryHour: '1시간 뒤',
+    expiryDay: '1일 뒤',
+    expiryWeek: '1주 뒤',
+    expiryMonth: '1개월 뒤',
+    expiryNever: '만료 없음',
+    linkPassword: '비밀번호 (선택)',
+    linkLabel: '이름표 (선택)',
+    createLink: '링크 만들기',
+    linkAddress: '링크 주소',
+    copyLink: '복사',
+    linkCopied: '링크를 복사했습니다.',
+    linkReady: '링크를 만들었습니다. 만료되거나 ‘내 링크’에서 삭제할 때까지 주소를 아는 누구나 쓸 수 있습니다.',
+    linkLabelLong: '이름표는 100자까지 쓸 수 있습니다.',
+    noLinks: '만든 링크가 없습니다.',
+    noLinksHint: '폴더를 열거나 파일이나 폴더 하나를 선택한 뒤 ‘링크 공유’를 누르세요.',
+    linksCount: '링크 {n}개',
+    links1: '링크 1개',
+    linkExpires: '{date}에 만료',
+    linkNoExpiry: '만료 없음',
+    linkExpired: '만료됨',
+    linkUses: '{n}번 열림',
+    linkUses1: '1번 열림',
+    linkModeViewShort: '보기',
+    linkModeUploadShort: '올리기만',
+    linkHasPassword: '비밀번호',
+    revoke: '링크 삭제',
+    revokeTitle: '링크 삭제',
+    revokeText: '‘{name}’ 링크를 삭제할까요? 이 주소로는 더 이상 열 수 없습니다.',
+    revoked: '링크를 삭제했습니다.',
+    linkUnlockTitle: '링크 열기',
+    linkUnlockText: '‘{name}’ 링크의 비밀번호를 입력하세요.',
+    enterPassword: '비밀번호 입력',
+    linkGone: '이 링크는 더 이상 유효하지 않습니다.',
+    signedInAs: '{name}(으)로 로그인됨',
+    dropTitle: '‘{name}’에 올리기',
+    dropText: '파일이나 폴더를 이 화면에 끌어다 놓거나 골라 주세요. 폴더의 내용은 보이지 않고, 이번에 올린 항목만 아래에 표시됩니다.',
+    uploadedHere: '이번에 올린 항목',
+    nothingUploaded: '아직 올린 항목이 없습니다.',
+    openFile: '열기',
   },
   en: {
     shares: 'Shared',
@@ -242,6 +290,54 @@ const TEXTS = {
     searchNone: 'No names contain “{q}”.',
     inFolder: 'In {folder}',
     e_searchBusy: 'Too many searches are running from this device. Try again in a moment.',
+    e_notFolder: 'An upload-only link can only be made for a folder.',
+    shareLink: 'Share link',
+    myLinks: 'My links',
+    linkTitle: 'Share as a link',
+    linkFor: 'Anyone with the address of this link can open “{name}”.',
+    linkMode: 'Visitors can',
+    linkModeView: 'View and download',
+    linkModeUpload: 'Upload only (the folder’s contents stay hidden)',
+    linkExpiry: 'Expires',
+    expiryHour: 'In an hour',
+    expiryDay: 'In a day',
+    expiryWeek: 'In a week',
+    expiryMonth: 'In a month',
+    expiryNever: 'Never',
+    linkPassword: 'Password (optional)',
+    linkLabel: 'Label (optional)',
+    createLink: 'Create link',
+    linkAddress: 'Link address',
+    copyLink: 'Copy',
+    linkCopied: 'Link copied.',
+    linkReady: 'The link is ready. Anyone with the address can use it until it expires or you revoke it in My links.',
+    linkLabelLong: 'A label can have at most 100 characters.',
+    noLinks: 'You have not made any links.',
+    noLinksHint: 'Open a folder, or select one file or folder, and choose Share link.',
+    linksCount: '{n} links',
+    links1: '1 link',
+    linkExpires: 'Expires {date}',
+    linkNoExpiry: 'No expiry',
+    linkExpired: 'Expired',
+    linkUses: 'Opened {n} times',
+    linkUses1: 'Opened once',
+    linkModeViewShort: 'View',
+    linkModeUploadShort: 'Upload only',
+    linkHasPassword: 'Password',
+    revoke: 'Revoke',
+    revokeTitle: 'Revoke link',
+    revokeText: 'Revoke the link “{name}”? Its address stops working at once.',
+    revoked: 'Link revoked.',
+    linkUnlockTitle: 'Open link',
+    linkUnlockText: 'Enter the password of the link “{name}”.',
+    enterPassword: 'Enter password',
+    linkGone: 'This link is no longer valid.',
+    signedInAs: 'Signed in as {name}',
+    dropTitle: 'Upload to “{name}”',
+    dropText: 'Drag files or folders onto this page, or choose them. The folder’s contents stay hidden: only what you upload in this visit is listed below.',
+    uploadedHere: 'Uploaded in this visit',
+    nothingUploaded: 'Nothing uploaded yet.',
+    openFile: 'Open',
   },
 };
 
@@ -258,6 +354,10 @@ function nameProblem(name) {
 }
 
 const LANG = /^ko/i.test(navigator.language || '') ? 'ko' : 'en';
+
+// The page served at a link's address (/s/<token>) shows only that link's
+// target, which every call names by the link's share name ":<id>".
+const LINK_PAGE = location.pathname.startsWith('/s/');
 
 function t(key, vars) {
   let text = TEXTS[LANG][key] ?? TEXTS.en[key] ?? key;
@@ -370,6 +470,8 @@ function thumbUrl(share, names, pixels) {
 }
 
 function locationFor(share, names) {
+  // Inside a link the location holds only the path below the link's target.
+  if (LINK_PAGE) return '#/' + names.map(enc).join('/');
   if (share === null) return '#/';
   return '#/' + [share, ...names].map(enc).join('/');
 }
@@ -458,7 +560,7 @@ async function api(method, url, body) {
 // Client state.
 
 const state = {
-  session: { user: null, accounts: false, webdav: false },
+  session: { user: null, accounts: false, webdav: false, link: null, answered: false, error: null },
   share: null,
   path: [],
   items: [],
@@ -513,15 +615,23 @@ function start() {
     'dialogTitle', 'dialogText', 'dialogNameRow', 'dialogNameLabel', 'dialogName',
     'dialogPasswordRow', 'dialogPassword', 'dialogError', 'dialogCancel', 'dialogOk', 'viewer',
     'viewerTitle', 'viewerSlideshow', 'viewerDownload', 'viewerClose', 'viewerStage', 'viewerPrev',
-    'viewerNext']) {
+    'viewerNext', 'linksLink', 'linkUser', 'linkTools', 'linkButton', 'linkSelectedButton']) {
     ui[id] = $(id);
   }
   // The page puts back the scroll position itself, once a listing is there.
   if ('scrollRestoration' in history) history.scrollRestoration = 'manual';
   applyTexts();
   wireEvents();
+  wireLinks();
   sessionLoaded = loadSession();
-  route();
+  // A link page learns its link from the session before it shows anything,
+  // and is busy until then.
+  if (LINK_PAGE) {
+    ui.content.setAttribute('aria-busy', 'true');
+    sessionLoaded.then(route);
+  } else {
+    route();
+  }
 }
 
 function applyTexts() {
@@ -531,6 +641,7 @@ function applyTexts() {
     uploadButton: 'upload', downloadButton: 'download', renameButton: 'rename', deleteButton: 'delete',
     viewerClose: 'close', uploadsClose: 'close', viewerPrev: 'previous', viewerNext: 'next',
     viewerSlideshow: 'slideshow', viewerDownload: 'download', searchButton: 'searchShare',
+    linkButton: 'shareLink', linkSelectedButton: 'shareLink', linksLink: 'myLinks',
   };
   for (const [id, key] of Object.entries(labels)) setLabel(ui[id], t(key));
   ui.crumbs.setAttribute('aria-label', t('shares'));
@@ -672,6 +783,9 @@ async function loadSession() {
       user: typeof reply.data.user === 'string' ? reply.data.user : null,
       accounts: reply.data.accounts === true,
       webdav: false,
+      link: LINK_PAGE ? sessionLink(reply.data.link) : null,
+      answered: true,
+      error: null,
     };
     // WebDAV may be switched off: it answers OPTIONS with its classes when on.
     if (state.session.user !== null) {
@@ -682,15 +796,20 @@ async function loadSession() {
         state.session.webdav = false;
       }
     }
+  } else {
+    state.session.error = reply.data;
   }
   renderUser();
 }
 
 function renderUser() {
   const { user, accounts } = state.session;
-  ui.userButton.hidden = user === null && !accounts;
+  renderLinkUser();
+  ui.userButton.hidden = LINK_PAGE || (user === null && !accounts);
   ui.userName.textContent = user !== null ? user : t('signIn');
-  if (user !== null) setLabel(ui.userButton, t('signOut') + ' (' + user + ')');
+  // The name holds the shown user name outside parentheses, as screen readers'
+  // voice commands expect the visible words in it.
+  if (user !== null) setLabel(ui.userButton, t('signOut') + ': ' + user);
   else setLabel(ui.userButton, t('signIn'));
 }
 
@@ -776,8 +895,16 @@ function route() {
     view.restore = view.places.get(mark) || null;
   }
   const parts = parseLocation();
+  if (LINK_PAGE) {
+    routeLink(parts);
+    return;
+  }
   if (parts.length === 0) {
     showShares();
+    return;
+  }
+  if (parts.length === 1 && parts[0] === MY_LINKS) {
+    showMyLinks();
     return;
   }
   state.share = parts[0];
@@ -811,19 +938,23 @@ function restorePlace(key) {
 function renderCrumbs(linked = true) {
   const names = state.share === null ? [] : [state.share, ...state.path];
   const nodes = [];
-  const home = el('a', { class: 'crumb home', href: '#/' }, icon('home'));
-  setLabel(home, t('shares'));
-  nodes.push(home);
+  // A link's visitors know nothing above its target: its name comes first.
+  if (!LINK_PAGE) {
+    const home = el('a', { class: 'crumb home', href: '#/' }, icon('home'));
+    setLabel(home, t('shares'));
+    nodes.push(home);
+  }
   if (names.length > 1 && linked) {
     const up = el('a', { class: 'crumb up', href: locationFor(names[0], names.slice(1, -1)), text: '…' });
     setLabel(up, t('parent'));
     nodes.push(el('span', { class: 'crumb-sep up' }, icon('right')), up);
   }
   const searching = state.search !== null && linked;
+  if (names.length > 0) names[0] = shareTitle(names[0]);
   names.forEach((name, index) => {
     const last = index === names.length - 1 && !searching;
     const middle = !last && names.length > 1 ? ' middle' : '';
-    nodes.push(el('span', { class: 'crumb-sep' + middle }, icon('right')));
+    if (nodes.length > 0) nodes.push(el('span', { class: 'crumb-sep' + middle }, icon('right')));
     if (last) {
       nodes.push(el('span', { class: 'crumb current', text: name, 'aria-current': 'page', title: name }));
     } else if (!linked) {
@@ -860,7 +991,7 @@ function showLoadError(data) {
   const retry = el('button', { class: actions.length ? 'button secondary' : 'button primary', type: 'button', text: t('retry') });
   retry.addEventListener('click', route);
   actions.push(retry);
-  if (state.share !== null) actions.push(el('a', { class: 'button secondary', href: '#/', text: t('toShares') }));
+  if (state.share !== null && !LINK_PAGE) actions.push(el('a', { class: 'button secondary', href: '#/', text: t('toShares') }));
   ui.messageActions.replaceChildren(...actions);
   ui.messageActions.hidden = false;
 }
@@ -1051,6 +1182,10 @@ async function loadFolder() {
 
   if (!reply.ok) {
     const code = reply.data.error;
+    if (LINK_PAGE && (code === 'locked' || (code === 'notFound' && path.length === 0))) {
+      linkRefused(code);
+      return;
+    }
     if (code === 'locked') {
       const unlocked = await unlockDialog(share);
       if (ticket !== state.loading) return;
@@ -1083,6 +1218,10 @@ async function loadFolder() {
   }
 
   const items = (Array.isArray(reply.data.items) ? reply.data.items : []).map(normalizeItem).filter(Boolean);
+  if (isFileLink()) {
+    showLinkedFile(items, reply.data.permissions, key);
+    return;
+  }
   showItems(items, reply.data.permissions, key, changed);
 }
 
@@ -1178,13 +1317,17 @@ function renderSearchSummary() {
 // Under a result's name: a link to the folder that holds it.
 function folderLink(item) {
   if (!item.folder) return null;
-  const folder = [state.share, ...item.folder].join('/');
+  const folder = [shareTitle(state.share), ...item.folder].join('/');
   const text = t('inFolder', { folder });
   return el('a', { class: 'in-folder', href: locationFor(state.share, item.folder), text, title: text });
 }
 
 function refreshFolder() {
   if (state.share === null) return;
+  if (isDropBox()) {
+    renderDropBox();
+    return;
+  }
   if (state.search !== null) loadSearch();
   else loadFolder();
 }
@@ -1243,7 +1386,8 @@ function renderFolder() {
   const showFind = state.items.length > 1 || state.search !== null || state.items.some((item) => item.dir);
   ui.findTools.hidden = !showFind;
   ui.writeTools.hidden = !canWrite;
-  ui.toolbar.hidden = !showFind && !canWrite;
+  ui.linkTools.hidden = !canMakeLinks() || state.search !== null;
+  ui.toolbar.hidden = !showFind && !canWrite && ui.linkTools.hidden;
   updateSortTools();
   const other = state.view === 'list' ? 'grid' : 'list';
   setIcon(ui.viewButton, other);
@@ -1638,6 +1782,7 @@ function updateSelection() {
   ui.selectionCount.textContent = t('selected', { n: formatCount(count) });
   ui.deleteButton.hidden = !state.permissions.includes('delete');
   ui.renameButton.hidden = !(state.permissions.includes('write') && count === 1 && state.search === null);
+  ui.linkSelectedButton.hidden = !(count === 1 && canMakeLinks());
 }
 
 function openItem(item) {
@@ -2232,6 +2377,7 @@ function sendUpload(entry) {
         stored = '';
       }
       const asSent = entry.rel[entry.rel.length - 1];
+      entry.stored = stored || asSent;
       finishUpload(entry, 'done', stored && stored !== asSent ? t('savedAs', { name: stored }) : t('done'));
     } else {
       let data = {};
@@ -2258,6 +2404,7 @@ function finishUpload(entry, result, text) {
   entry.stateText.textContent = text;
   entry.stateText.title = text;
   entry.button.hidden = true;
+  if (result === 'done') noteDropBoxUpload(entry);
   const busy = uploads.running.size > 0 || uploads.queue.length > 0;
   pumpUploads();
   if (!busy) refreshFolder();
@@ -2605,6 +2752,7 @@ async function sendResumable(entry) {
       }
       storeUploadUrl(key, null);
       const asSent = entry.rel[entry.rel.length - 1];
+      entry.stored = stored || asSent;
       finishUpload(entry, 'done', stored && stored !== asSent ? t('savedAs', { name: stored }) : t('done'));
       return;
     } catch (error) {
