@@ -84,6 +84,7 @@ for round in $(seq 1 "$ROUNDS"); do
     put+=("$(put_upload)")
     tus+=("$(tus_upload)")
 done
+echo "rounds (MB/s): tus ${tus[*]}; PUT ${put[*]}"
 put=$(bench_best max "${put[@]}"); tus=$(bench_best max "${tus[@]}")
 
 echo "best of $ROUNDS alternating rounds on $(df --output=fstype "$WORK" | tail -1) ($WORK); load average now: $(bench_load)"
