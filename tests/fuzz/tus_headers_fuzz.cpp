@@ -87,9 +87,9 @@ void CheckRecord(std::string_view text) {
     const auto again = ParseUploadRecord(SerializeUploadRecord(*record));
     if (!again || again->kind != record->kind || again->folder != record->folder ||
         again->temp != record->temp || again->length != record->length ||
-        again->offset != record->offset || again->owner != record->owner ||
-        again->touchedUnix != record->touchedUnix || again->overwrite != record->overwrite ||
-        again->offset > again->length)
+        again->offset != record->offset || again->boot != record->boot ||
+        again->owner != record->owner || again->touchedUnix != record->touchedUnix ||
+        again->overwrite != record->overwrite || again->offset > again->length)
         std::abort();
 }
 

@@ -51,6 +51,7 @@ std::string SerializeUploadRecord(const UploadRecord& record) {
         object.Set("path", JsonValue(Utf16ToUtf8(record.itemPath)));
         object.Set("length", NumberText(record.length));
         object.Set("offset", NumberText(record.offset));
+        object.Set("boot", JsonValue(record.boot));
         object.Set("owner", JsonValue(record.owner));
         object.Set("user", JsonValue(Utf16ToUtf8(record.user)));
         object.Set("overwrite", JsonValue(record.overwrite));
@@ -97,6 +98,9 @@ std::optional<UploadRecord> ParseUploadRecord(std::string_view text) {
     record.itemPath = Utf8ToUtf16(*path);
     record.length = *length;
     record.offset = *offset;
+    // Records of older runs may lack it: their boot is unknown.
+    if (const std::string* boot = ReadText(object, "boot"))
+        record.boot = *boot;
     record.owner = *owner;
     record.user = Utf8ToUtf16(*user);
     record.overwrite = overwrite->AsBool();

@@ -25,8 +25,12 @@ struct UploadRecord {
     std::u16string itemPath; // the destination inside the share, file name last
     std::uint64_t length{0};
     std::uint64_t offset{0}; // on the disk when recorded
-    std::string owner;       // SHA-256 (hex) of the creator's upload key
-    std::u16string user;     // the creator's account; empty for a guest
+    // The boot during which the record was written (CurrentBootId); empty
+    // when unknown. While it is still the running one, the partial file holds
+    // every byte written to it, which may be more than the recorded offset.
+    std::string boot;
+    std::string owner;   // SHA-256 (hex) of the creator's upload key
+    std::u16string user; // the creator's account; empty for a guest
     bool overwrite{false};
     std::int64_t touchedUnix{0}; // seconds; the last time the upload moved
 };

@@ -7,6 +7,7 @@
 #include "webapp/fs/create_at.h"
 #include "webapp/fs/disk_sync.h"
 #include "webapp/fs/item_name.h"
+#include "webapp/uploads/boot_id.h"
 #include "webapp/uploads/partial_file.h"
 #include "webapp/uploads/record_file.h"
 
@@ -56,6 +57,7 @@ bool UploadStateStore::Open(const std::string& folder, std::uint64_t nowTick,
     {
         const std::lock_guard lock(m_mutex);
         m_folder = folder;
+        m_bootId = CurrentBootId();
         m_uploads.clear();
         m_nextExpiry = 0;
     }
@@ -94,18 +96,23 @@ void UploadStateStore::Adopt(const std::string& fileName, std::uint64_t nowTick,
     const std::uint64_t expiry = ExpiryFor(nowTick, nowUnix, record->touchedUnix);
     bool keep = expiry > nowTick;
     if (keep) {
-        // The size of the partial file is what reached it; flushed now, it is
-        // an offset on the disk. A file shorter than the recorded offset lost
-        // bytes that were promised, so the upload cannot go on.
+        // During the boot that wrote the record, the size of the partial file
+        // is what reached it; flushed now, it is an offset on the disk. After
+        // a system restart only the recorded offset is sure to be, and bytes
+        // past it are cut off by the next piece. A file shorter than the
+        // recorded offset lost bytes that were promised, so the upload cannot
+        // go on.
         keep = false;
+        const bool sameBoot = !record->boot.empty() && record->boot == m_bootId;
         const FdOrErrno folder = OpenFolderPath(record->folder);
         if (folder.Ok()) {
             const FdOrErrno file = OpenPartialFileAt(folder.fd.Get(), record->temp);
             const std::optional<std::uint64_t> size =
                 file.Ok() ? PartialFileSize(file.fd.Get()) : std::nullopt;
             if (size && *size >= record->offset && *size <= record->length &&
-                SyncFileData(file.fd.Get()) == 0) {
-                record->offset = *size;
+                (!sameBoot || SyncFileData(file.fd.Get()) == 0)) {
+                if (sameBoot)
+                    record->offset = *size;
                 keep = true;
             }
         }
@@ -116,7 +123,7 @@ void UploadStateStore::Adopt(const std::string& fileName, std::uint64_t nowTick,
         return;
     }
     const std::lock_guard lock(m_mutex);
-    m_uploads[id] = Entry{std::move(*record), expiry, false};
+    m_uploads[id] = Entry{std::move(*record), expiry, nowTick, false};
 }
 
 std::string UploadStateStore::RecordPath(std::string_view id) const {
@@ -131,19 +138,19 @@ void UploadStateStore::ScheduleLocked() {
     }
 }
 
-bool UploadStateStore::Add(const std::string& id, const UploadRecord& record,
-                           std::uint64_t nowTick) {
+bool UploadStateStore::Add(const std::string& id, UploadRecord record, std::uint64_t nowTick) {
     std::string path;
     {
         const std::lock_guard lock(m_mutex);
         if (m_folder.empty() || m_uploads.contains(id))
             return false;
         path = RecordPath(id);
+        record.boot = m_bootId;
     }
     if (Failed(ReplacePrivateFile(path, SerializeUploadRecord(record))))
         return false;
     const std::lock_guard lock(m_mutex);
-    m_uploads[id] = Entry{record, nowTick + kLifetimeMs, false};
+    m_uploads[id] = Entry{std::move(record), nowTick + kLifetimeMs, nowTick, false};
     ScheduleLocked();
     return true;
 }
@@ -186,8 +193,8 @@ UploadStateStore::Claim UploadStateStore::Acquire(std::string_view id, std::uint
     return Claim::Ok;
 }
 
-bool UploadStateStore::Release(std::string_view id, std::uint64_t offset, std::uint64_t nowTick,
-                               std::int64_t nowUnix) {
+bool UploadStateStore::Release(std::string_view id, std::uint64_t offset, bool flushed,
+                               std::uint64_t nowTick, std::int64_t nowUnix) {
     UploadRecord record;
     std::string path;
     {
@@ -197,12 +204,14 @@ bool UploadStateStore::Release(std::string_view id, std::uint64_t offset, std::u
             return false;
         record = found->second.record;
         path = RecordPath(id);
+        record.boot = m_bootId;
     }
     record.offset = offset;
     record.touchedUnix = nowUnix;
     // Written while the claim still holds: once it ends, another request may
     // finish the upload and remove the record, which must then stay removed.
-    const bool kept = Succeeded(ReplacePrivateFile(path, SerializeUploadRecord(record)));
+    const bool kept =
+        !flushed || Succeeded(ReplacePrivateFile(path, SerializeUploadRecord(record)));
     {
         const std::lock_guard lock(m_mutex);
         const auto found = m_uploads.find(id);
@@ -212,6 +221,8 @@ bool UploadStateStore::Release(std::string_view id, std::uint64_t offset, std::u
         entry.record = std::move(record);
         entry.busy = false;
         entry.expiryTick = nowTick + kLifetimeMs;
+        if (flushed)
+            entry.checkpointTick = nowTick;
         ScheduleLocked();
     }
     m_settled.notify_all();
@@ -244,6 +255,13 @@ void UploadStateStore::Discard(std::string_view id) {
     }
     RemoveLeftover(record);
     Forget(id);
+}
+
+bool UploadStateStore::CheckpointDue(std::string_view id, std::uint64_t nowTick) {
+    const std::lock_guard lock(m_mutex);
+    const auto found = m_uploads.find(id);
+    return found != m_uploads.end() && nowTick >= found->second.checkpointTick &&
+           nowTick - found->second.checkpointTick >= kCheckpointMs;
 }
 
 std::uint64_t UploadStateStore::ExpiryTick(std::string_view id) {

@@ -24,10 +24,22 @@ namespace Velto::Corvane {
 // before the temporary file it names exists, and removed only after that file
 // is gone or renamed, so a crash at any point leaves either both or a record
 // whose file is missing, which the next start forgets.
+//
+// The offset a record names is on the disk: it is written only after the
+// partial file was flushed up to it, at most once per checkpoint interval
+// while an upload runs, so it may lag behind the bytes received but never runs
+// ahead of them. A process that dies without the system going down loses
+// nothing of its writes, so a start during the same boot takes the partial
+// file's size as the offset; after a system restart the recorded offset holds,
+// and the client sends the rest again from there.
 class UploadStateStore {
 public:
     // An idle upload expires after this.
     static constexpr std::uint64_t kLifetimeMs = 86'400'000;
+    // How much of an upload's progress a power cut may cost at most: as often
+    // as the file system commits its own journal, so a flush per piece does
+    // not halve the speed of a fast link.
+    static constexpr std::uint64_t kCheckpointMs = 5000;
 
     enum class Claim { Ok, NotFound, Busy };
 
@@ -60,7 +72,7 @@ public:
 
     // Records a new resumable upload under `id`; false when it cannot be
     // kept on the disk.
-    bool Add(const std::string& id, const UploadRecord& record, std::uint64_t nowTick);
+    bool Add(const std::string& id, UploadRecord record, std::uint64_t nowTick);
     // A copy of the upload unless it is unknown or expired. While a request
     // writes to it, waits up to `settle` for that request to end, so that a
     // client whose connection just broke learns the offset its bytes reached.
@@ -70,11 +82,14 @@ public:
     // `settle` for another such request to end; Busy when it does not.
     Claim Acquire(std::string_view id, std::uint64_t nowTick, UploadRecord& out,
                   std::chrono::milliseconds settle = {});
-    // Ends a claim, keeping the new offset (already on the disk) and renewing
-    // the upload's life. False when the record could not be written; the
-    // offset holds in memory either way.
-    bool Release(std::string_view id, std::uint64_t offset, std::uint64_t nowTick,
+    // Ends a claim, keeping the new offset and renewing the upload's life.
+    // With `flushed` (the partial file is on the disk up to `offset`) the
+    // record is written too and a new checkpoint interval begins. False when
+    // the record could not be written; the offset holds in memory either way.
+    bool Release(std::string_view id, std::uint64_t offset, bool flushed, std::uint64_t nowTick,
                  std::int64_t nowUnix);
+    // True when the upload's last checkpoint is kCheckpointMs or more ago.
+    bool CheckpointDue(std::string_view id, std::uint64_t nowTick);
     // Forgets the upload and removes its record (its file must be gone first).
     void Forget(std::string_view id);
     // Removes the upload's partial file, then forgets it.
@@ -95,6 +110,7 @@ private:
     struct Entry {
         UploadRecord record;
         std::uint64_t expiryTick{0};
+        std::uint64_t checkpointTick{0}; // when the record last named the offset
         bool busy{false};
     };
 
@@ -111,6 +127,7 @@ private:
     mutable std::mutex m_mutex;        // guards every member below
     std::condition_variable m_settled; // a claim ended
     std::string m_folder;
+    std::string m_bootId; // the running boot, kept in every record written
     std::map<std::string, Entry, std::less<>> m_uploads; // by id
     std::uint64_t m_nextExpiry{0};                       // earliest expiry tick; 0 when none
 };

@@ -295,20 +295,23 @@ void WebApp::ContinueUpload(Context& context, std::string_view id) {
         response.CloseAfter();
         return SendError(response, 423, "busy");
     }
-    // Gives the claim back on every way out, with the offset on the disk.
+    // Gives the claim back on every way out, with the offset the file holds
+    // and whether the disk has it too.
     std::uint64_t keptOffset = record.offset;
+    bool flushed = false;
     bool forgotten = false;
     struct ClaimEnd {
         UploadStateStore& store;
         std::string_view id;
         const std::uint64_t& offset;
+        const bool& flushed;
         const bool& forgotten;
         std::uint64_t now;
         ~ClaimEnd() {
             if (!forgotten)
-                store.Release(id, offset, now, NowUnix());
+                store.Release(id, offset, flushed, now, NowUnix());
         }
-    } claimEnd{m_uploads, id, keptOffset, forgotten, context.now};
+    } claimEnd{m_uploads, id, keptOffset, flushed, forgotten, context.now};
 
     if (*offset != record.offset) {
         response.CloseAfter();
@@ -358,13 +361,21 @@ void WebApp::ContinueUpload(Context& context, std::string_view id) {
     // simply keep no mark.
     if (complete)
         WriteZoneIdentifier(file.fd.Get());
-    // What was written is kept even when the body broke off, and the offset
-    // the client hears is on the disk.
-    if (const int err = SyncFileData(file.fd.Get()); err != 0) {
+    // What was written is kept even when the body broke off. The last piece
+    // is on the disk before it is answered, as is a piece that broke off;
+    // other pieces wait for the disk once per checkpoint interval, so a fast
+    // link is not held up by a flush per piece while a power cut costs at
+    // most that interval of progress (the record keeps the older offset).
+    const bool checkpoint =
+        complete || error != UploadError::None || m_uploads.CheckpointDue(id, Now());
+    if (!checkpoint) {
+        keptOffset = written;
+    } else if (const int err = SyncFileData(file.fd.Get()); err != 0) {
         if (error == UploadError::None)
             error = WriteErrorFor(ResultFromErrno(err));
     } else {
         keptOffset = written;
+        flushed = true;
     }
     if (error != UploadError::None) {
         response.AddHeader("Upload-Offset", std::to_string(keptOffset));

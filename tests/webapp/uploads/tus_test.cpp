@@ -3,6 +3,7 @@
 #include "tests/webapp/web_app_fixture.h"
 
 #include "webapp/uploads/upload_record.h"
+#include "webapp/uploads/upload_state_store.h"
 
 #include <algorithm>
 #include <fstream>
@@ -170,6 +171,61 @@ TEST_F(TusRoutes, PiecesSurviveARestartAndCompleteUnderANumberedName) {
     EXPECT_EQ(log.back().detail, u"/up/sub/movie (2).bin");
     EXPECT_EQ(log.back().result, 201);
     EXPECT_EQ(log.back().size, 300'000u);
+}
+
+// Pieces are flushed and recorded once per checkpoint interval, so the record
+// may lag behind the partial file but never names bytes the disk may lack.
+// After a system restart (another boot) only the recorded offset counts, and
+// whatever lies past it is sent again.
+TEST_F(TusRoutes, TheRecordedOffsetNeverRunsAheadOfTheFlushedBytes) {
+    const std::string bytes = Pattern(300'000);
+    const ClientResponse created = Create("up", "", "lagging.bin", bytes.size());
+    ASSERT_EQ(created.status, 201) << created.body;
+    const std::string location = created.Header("location");
+    const std::filesystem::path record =
+        m_state / (location.substr(std::string("/api/uploads/").size()) + ".json");
+    const auto recordedOffset = [&] {
+        const std::optional<UploadRecord> parsed = ParseUploadRecord(ReadFile(record));
+        return parsed ? parsed->offset : ~std::uint64_t{0};
+    };
+    const auto partialSize = [&] {
+        const std::vector<std::string> temps = TempFiles(m_up);
+        return temps.size() == 1 ? std::filesystem::file_size(m_up / temps[0]) : 0;
+    };
+
+    // Before the interval has passed, a piece is answered without a checkpoint.
+    ASSERT_EQ(Patch(location, 0, std::string_view(bytes).substr(0, 100'000)).status, 204);
+    EXPECT_EQ(recordedOffset(), 0u);
+    EXPECT_EQ(partialSize(), 100'000u);
+    Advance(UploadStateStore::kCheckpointMs);
+    ASSERT_EQ(Patch(location, 100'000, std::string_view(bytes).substr(100'000, 100'000)).status,
+              204);
+    EXPECT_EQ(recordedOffset(), 200'000u);
+    // Bytes that will be lost with the page cache: they differ from the real ones.
+    const ClientResponse third = Patch(location, 200'000, std::string(50'000, 'x'));
+    ASSERT_EQ(third.status, 204);
+    EXPECT_EQ(third.Header("upload-offset"), "250000");
+    EXPECT_EQ(Head(location).Header("upload-offset"), "250000");
+    EXPECT_EQ(recordedOffset(), 200'000u);
+    EXPECT_EQ(partialSize(), 250'000u);
+
+    // Started again after a system restart.
+    std::optional<UploadRecord> parsed = ParseUploadRecord(ReadFile(record));
+    ASSERT_TRUE(parsed);
+    EXPECT_FALSE(parsed->boot.empty());
+    parsed->boot = "00000000-0000-0000-0000-000000000000";
+    std::ofstream(record, std::ios::binary | std::ios::trunc) << SerializeUploadRecord(*parsed);
+    ASSERT_TRUE(App().OpenUploadState(m_state.string()));
+    EXPECT_EQ(Head(location).Header("upload-offset"), "200000");
+    const ClientResponse ahead = Patch(location, 250'000, std::string_view(bytes).substr(250'000));
+    EXPECT_EQ(ahead.status, 409);
+    EXPECT_EQ(ahead.Header("upload-offset"), "200000");
+    const ClientResponse rest = Patch(location, 200'000, std::string_view(bytes).substr(200'000));
+    ASSERT_EQ(rest.status, 204) << rest.body;
+    EXPECT_EQ(rest.Header("upload-offset"), "300000");
+    EXPECT_EQ(ReadFile(m_up / "lagging.bin"), bytes);
+    EXPECT_TRUE(TempFiles(m_up).empty());
+    EXPECT_TRUE(NamesIn(m_state).empty());
 }
 
 TEST_F(TusRoutes, OnlyTheCreatorReachesAnUpload) {
