@@ -242,9 +242,10 @@ enum class TextId : std::uint16_t {
     ChooseLinkFolderTitle = 231,
     ChooseLinkFileTitle = 232,
     LinkDialogTitle = 233,
+    ConfirmStopSharingWithLinks = 234,
 };
 
-constexpr std::size_t kTextCount = 234;
-static_assert(static_cast<std::size_t>(TextId::LinkDialogTitle) + 1 == kTextCount);
+constexpr std::size_t kTextCount = 235;
+static_assert(static_cast<std::size_t>(TextId::ConfirmStopSharingWithLinks) + 1 == kTextCount);
 
 } // namespace App

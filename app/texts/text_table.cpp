@@ -366,10 +366,14 @@ constexpr std::array<TextEntry, kTextCount> kEntries{{
     {TextId::ExpiredOn, u"만료됨 ({0})", u"Expired ({0})"},
     {TextId::Revoke, u"링크 끊기", u"Revoke"},
     {TextId::ConfirmRevokeLink, u"‘{0}’ 링크를 끊을까요? 이 주소는 바로 쓸 수 없게 됩니다.",
-     u"Revoke the link ‘{0}’? Its address stops working at once."},
+     u"Revoke the link “{0}”? Its address stops working at once."},
     {TextId::ChooseLinkFolderTitle, u"링크할 폴더 선택", u"Choose the folder to link"},
     {TextId::ChooseLinkFileTitle, u"링크할 파일 선택", u"Choose the file to link"},
-    {TextId::LinkDialogTitle, u"‘{0}’ 링크", u"Link ‘{0}’"},
+    {TextId::LinkDialogTitle, u"‘{0}’ 링크", u"Link “{0}”"},
+    {TextId::ConfirmStopSharingWithLinks,
+     u"‘{0}’ 공유를 중지할까요? 이 PC의 폴더와 파일은 그대로 남고, 이 공유로 가는 링크 {1}개는 "
+     u"없어집니다.",
+     u"Stop sharing “{0}”? Nothing is deleted from this PC; the share's links ({1}) stop working."},
 }};
 
 constexpr bool InIdOrder(const std::array<TextEntry, kTextCount>& entries) {

@@ -8,6 +8,7 @@
 #include "app/desktop/desktop_window.h"
 #include "app/desktop/home/home_page.h"
 #include "app/desktop/links/link_dialog.h"
+#include "app/texts/text_format.h"
 #include "app/texts/text_table.h"
 #include "base/utf.h"
 #include "service/corvane_service.h"
@@ -197,8 +198,15 @@ TEST_F(LinksGuiTest, StoppingASharesTakesItsLinksAlong) {
     ASSERT_TRUE(Service().ApplyConfig(config));
     Open(MainWindow::kHomePage);
 
-    // The first row's stop button is docs'.
-    auto run = StartSteps({{DialogActive, [] { PressKey("Return"); }}});
+    // The first row's stop button is docs'; the question counts its links.
+    bool counted = false;
+    auto run = StartSteps({{DialogActive, [&] {
+                                counted = FindLabel(g_openDialog->Root(),
+                                                    Format(TextId::ConfirmStopSharingWithLinks,
+                                                           UiLanguage::English, {u"docs", u"2"})) !=
+                                          nullptr;
+                                PressKey("Return");
+                            }}});
     Button* stop = nullptr;
     ASSERT_TRUE(RunUntil([&] {
         stop = FindByName<Button>(Root(), Text(TextId::StopSharing, UiLanguage::English));
@@ -208,6 +216,7 @@ TEST_F(LinksGuiTest, StoppingASharesTakesItsLinksAlong) {
     ASSERT_TRUE(RunUntil([&] { return run->Done() && Settled(); }));
     EXPECT_FALSE(run->timedOut);
 
+    EXPECT_TRUE(counted);
     // Gone from the file itself, not only dropped when it is read.
     std::ifstream file{ConfigPath()};
     const std::string text{std::istreambuf_iterator<char>{file}, {}};

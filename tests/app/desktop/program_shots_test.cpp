@@ -120,7 +120,7 @@ TEST_F(ProgramShotsTest, EveryPageAndDialogInBothLanguagesWithoutADisplay) {
     // The link and QR dialogs in each language, light and dark.
     EXPECT_EQ(saved.size(), 20u) << home.Trace();
     const std::set<std::string> themed = {"QR code", "QR 코드",        "New link",
-                                          "새 링크", "Link ‘Grandma’", "‘Grandma’ 링크"};
+                                          "새 링크", "Link “Grandma”", "‘Grandma’ 링크"};
     std::map<std::string, int> seen;
     for (const std::string& title : saved) {
         const int taken = seen[title]++;
