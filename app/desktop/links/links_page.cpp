@@ -25,9 +25,9 @@ using Velto::Corvane::ShareLink;
 namespace {
 
 constexpr float kLabelWidth = 180;
-constexpr float kTargetWidth = 190;
-constexpr float kModeWidth = 170;
-constexpr float kExpiresWidth = 220;
+constexpr float kTargetWidth = 180;
+constexpr float kModeWidth = 200;
+constexpr float kExpiresWidth = 210;
 constexpr float kUsesWidth = 64;
 constexpr char32_t kRevokeGlyph = 0xE74D;
 // The copy button says "Copied" this long.
