@@ -2,8 +2,9 @@
 // over a real service on a loopback port: a link made from a share row
 // through the real dialog (target picked through a stand-in zenity) reaches
 // config.json with the chosen mode, expiry and label, the links page lists
-// it and revokes it; removing a share takes its links along; the links page
-// follows links the server adds; the dialog says what it refuses.
+// it, copies and shows its address and revokes it; removing a share takes its
+// links along; the links page follows links the server adds; the dialog says
+// what it refuses.
 
 #include "app/desktop/desktop_window.h"
 #include "app/desktop/home/home_page.h"
@@ -26,11 +27,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <thread>
 
 namespace App {
 namespace {
@@ -171,11 +174,43 @@ TEST_F(LinksGuiTest, ALinkMadeOnAShareRowIsKeptListedAndRevoked) {
     EXPECT_EQ(U8(Cell(0, 3)).find("Expired"), std::string::npos);
     EXPECT_EQ(U8(Cell(0, 4)), "0");
 
-    // Nothing selected, nothing to revoke; then the row's link, confirmed.
-    EXPECT_FALSE(Shown<Button>(u"links.revoke").IsEnabled());
+    // Nothing selected, nothing to copy, show or revoke.
+    for (const char16_t* id : {u"links.copy", u"links.qr", u"links.revoke"})
+        EXPECT_FALSE(Shown<Button>(id).IsEnabled()) << U8(id);
     Links()->SelectOnly(0);
     ASSERT_TRUE(Shown<Button>(u"links.revoke").IsEnabled());
+
+    // Copy puts the address on the clipboard; the window answers xclip's
+    // request from its own loop, so xclip runs beside it.
+    Button& copy = Shown<Button>(u"links.copy");
+    Click(copy);
+    ASSERT_TRUE(RunUntil([&] { return copy.Text() == u"Copied"; }));
+    std::atomic<bool> read{false};
+    Velto::Testing::CommandOutput clipboard;
+    std::thread reader([&] {
+        clipboard = s_x->Run({"xclip", "-o", "-selection", "clipboard"});
+        read = true;
+    });
+    const bool finished = RunUntil([&] { return read.load(); });
+    reader.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(clipboard.out, U8(shownAddress));
+
+    // The QR action shows the same address with its code.
     g_openDialog = nullptr; // the link dialog is gone
+    std::u16string qrAddress;
+    run = StartSteps({{[] { return DialogActive() && InDialog<Label>(u"link.address"); },
+                       [&] {
+                           qrAddress = InDialog<Label>(u"link.address")->Text();
+                           PressKey("Escape");
+                       }}});
+    Click(Shown<Button>(u"links.qr"));
+    ASSERT_TRUE(RunUntil([&] { return run->Done(); }));
+    EXPECT_FALSE(run->timedOut);
+    EXPECT_EQ(U8(qrAddress), U8(shownAddress));
+
+    // Revoked once confirmed.
+    g_openDialog = nullptr; // the QR dialog is gone
     run = StartSteps({{DialogActive, [] { PressKey("Return"); }}});
     Click(Shown<Button>(u"links.revoke"));
     ASSERT_TRUE(RunUntil([&] { return run->Done() && Settled() && LinkRows() == 0; }));
