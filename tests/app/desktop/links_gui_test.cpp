@@ -12,6 +12,7 @@
 #include "app/texts/text_format.h"
 #include "app/texts/text_table.h"
 #include "base/utf.h"
+#include "config/password_hash.h"
 #include "service/corvane_service.h"
 #include "tests/app/desktop/desktop_window_gui_fixture.h"
 #include "tests/support/service_fixture.h"
@@ -333,13 +334,15 @@ TEST_F(LinksGuiTest, TheDialogSaysWhatItRefuses) {
                          },
                          [] {}});
     }
-    // An absolute path inside the share is taken as the path inside it.
+    // An absolute path inside the share is taken as the path inside it; the
+    // password is kept as a hash.
     steps.push_back({[] { return true; },
                      [this] {
                          InDialog<Controls::TextBox>(u"link.target")
                              ->SetText((Files() / "Photos" / "2024").u16string());
                          InDialog<Controls::ComboBox>(u"link.mode")->SetSelectedIndex(0);
-                         InDialog<CheckBox>(u"link.askPassword")->SetState(CheckState::Unchecked);
+                         InDialog<CheckBox>(u"link.askPassword")->SetState(CheckState::Checked);
+                         InDialog<Controls::TextBox>(u"link.password")->SetText(u"open sesame");
                          PressKey("Return");
                      }});
     steps.push_back(
@@ -361,6 +364,9 @@ TEST_F(LinksGuiTest, TheDialogSaysWhatItRefuses) {
     EXPECT_EQ(U8(kept.front().path), "Photos/2024");
     EXPECT_EQ(kept.front().mode, LinkMode::View);
     EXPECT_EQ(kept.front().expires - kept.front().created, 7 * kDay);
+    EXPECT_EQ(kept.front().password.find("open sesame"), std::string::npos);
+    EXPECT_TRUE(Velto::Corvane::VerifyPassword(kept.front().password, "open sesame"));
+    EXPECT_FALSE(Velto::Corvane::VerifyPassword(kept.front().password, "open sesamE"));
 }
 
 TEST_F(LinksGuiTest, AReadOnlyShareOffersNoUploadLinks) {
