@@ -2,6 +2,7 @@
 
 #include "app/desktop/accounts/account_dialog.h"
 #include "app/desktop/desktop_services.h"
+#include "app/desktop/links/link_dialog.h"
 #include "app/desktop/qr/qr_dialog.h"
 #include "app/desktop/shares/share_dialog.h"
 #include "app/run/trace_file.h"
@@ -9,6 +10,9 @@
 #include "base/utf.h"
 #include "widget/controls/button.h"
 #include "widget/core/stack.h"
+#include "widget/dialogs/file_filter.h"
+#include "widget/dialogs/message_dialog.h"
+#include "widget/dialogs/pickers.h"
 #include "widget/window/application.h"
 #include "widget/window/dialog.h"
 #include "widget/window/kit_settings.h"
@@ -16,9 +20,6 @@
 #include "widget/window/system_clipboard.h"
 #include "widget/window/theme_choice.h"
 #include "widget/window/window_options.h"
-#include "widget/dialogs/file_filter.h"
-#include "widget/dialogs/message_dialog.h"
-#include "widget/dialogs/pickers.h"
 
 namespace App {
 
@@ -89,6 +90,18 @@ WindowServices DesktopWindow::MakeServices() {
     services.editAccount = [this](const Velto::Corvane::Config& config,
                                   Velto::Corvane::Account& account, bool isNew) {
         return EditAccountDialog(&m_window, config, account, isNew, m_main->Language());
+    };
+    services.newLink = [this](const Velto::Corvane::Share& share, const LinkKeeper& keep) {
+        return NewLinkDialog(&m_window, share, m_main->Language(), keep,
+                             [this](std::u16string_view text) {
+                                 return TheSystemClipboard().SetText(&m_window, text);
+                             });
+    };
+    services.showLink = [this](const std::u16string& title, const std::u16string& address) {
+        ShowLinkDialog(&m_window, title, address, m_main->Language(),
+                       [this](std::u16string_view text) {
+                           return TheSystemClipboard().SetText(&m_window, text);
+                       });
     };
     services.ask = [this](const std::u16string& title, const std::u16string& text) {
         return ShowMessageBox(m_window, title, text, Kit::MessageButtons::YesNo,

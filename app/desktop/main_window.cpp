@@ -3,6 +3,7 @@
 #include "app/desktop/accounts/accounts_page.h"
 #include "app/desktop/home/address_list.h"
 #include "app/desktop/home/home_page.h"
+#include "app/desktop/links/links_page.h"
 #include "app/desktop/log/access_log_page.h"
 #include "app/desktop/server_status_text.h"
 #include "app/desktop/settings/settings_page.h"
@@ -39,10 +40,13 @@ struct NavigationButton {
 };
 
 constexpr NavigationButton kNavigation[] = {
+    {MainWindow::kLinksPage, TextId::Links, Glyph::kLink, u"nav.links"},
     {MainWindow::kAccountsPage, TextId::Accounts, Glyph::kAccounts, u"nav.accounts"},
     {MainWindow::kLogPage, TextId::AccessLog, Glyph::kLog, u"nav.log"},
     {MainWindow::kSettingsPage, TextId::Settings, Glyph::kSettings, u"nav.settings"},
 };
+
+constexpr float kHeaderSpacing = 12;
 
 std::int32_t ClampPage(std::int32_t page) {
     return std::clamp<std::int32_t>(page, MainWindow::kHomePage, MainWindow::kSettingsPage);
@@ -50,6 +54,8 @@ std::int32_t ClampPage(std::int32_t page) {
 
 TextId PageTitle(std::int32_t page) {
     switch (page) {
+    case MainWindow::kLinksPage:
+        return TextId::Links;
     case MainWindow::kAccountsPage:
         return TextId::Accounts;
     case MainWindow::kLogPage:
@@ -102,6 +108,7 @@ PageContext MainWindow::MakePageContext() {
                 if (m_hooks.onAppearanceChanged)
                     m_hooks.onAppearanceChanged();
             },
+        .shownAddress = [this] { return ChosenAddress(m_service.GetStatus(), m_choice); },
         .settingsOutcome = std::nullopt,
     };
 }
@@ -207,6 +214,8 @@ void MainWindow::ShowPage(std::int32_t page) {
 
 std::unique_ptr<Page> MainWindow::MakePage() {
     switch (m_page) {
+    case kLinksPage:
+        return std::make_unique<LinksPage>(m_pageContext);
     case kAccountsPage:
         return std::make_unique<AccountsPage>(m_pageContext);
     case kLogPage:
@@ -228,7 +237,9 @@ std::unique_ptr<Widget> MainWindow::BuildHeader() {
     grid->AddColumn(GridLength::Auto());
     grid->AddColumn(GridLength::Auto());
     grid->AddRow(GridLength::Auto());
-    grid->SetSpacing(0, 16);
+    // Four page buttons beside the title and the switch fit the narrowest
+    // window with this spacing.
+    grid->SetSpacing(0, kHeaderSpacing);
 
     auto title = MakeLabel(Text(PageTitle(m_page), m_language), TextStyle::Subtitle);
     title->SetVerticalAlignment(Alignment::Center);

@@ -38,9 +38,10 @@ class MainWindow {
 public:
     enum PageId : std::int32_t {
         kHomePage = 0,
-        kAccountsPage = 1,
-        kLogPage = 2,
-        kSettingsPage = 3
+        kLinksPage = 1,
+        kAccountsPage = 2,
+        kLogPage = 3,
+        kSettingsPage = 4
     };
     static constexpr double kStatusSeconds = 2.0;
     static constexpr float kInitialWidth = 940;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace App {
 
@@ -33,6 +34,9 @@ struct PageContext {
     // The language or the colour choice changed; the program builds its
     // windows in the new look.
     std::function<void()> lookChanged;
+    // The address the home page shows for the window's choice of scope
+    // (empty while the server is off): links are handed out under it.
+    std::function<std::u16string()> shownAddress;
 
     // What the settings page hands to the one built after it when its Apply
     // rebuilt the window: where it was scrolled to and the outcome to show.

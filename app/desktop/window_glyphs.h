@@ -22,6 +22,7 @@ constexpr char32_t kAddFiles = 0xE8A5;
 constexpr char32_t kAdd = 0xE710;
 constexpr char32_t kEmptyFolder = 0xE8F4;
 constexpr char32_t kLink = 0xE71B;
+constexpr char32_t kShareLink = 0xE72D;
 constexpr char32_t kOpenFolder = 0xE838;
 constexpr char32_t kEdit = 0xE70F;
 constexpr char32_t kStopSharing = 0xE711;

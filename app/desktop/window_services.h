@@ -40,6 +40,15 @@ struct WindowServices {
     std::function<bool(const Velto::Corvane::Config& config, Velto::Corvane::Account& account,
                        bool isNew)>
         editAccount;
+    // The new-link dialog for a share: `keep` stores the link the user
+    // confirmed and gives the address the dialog then shows (empty while the
+    // server has none; none when the share is gone). True when a link was kept.
+    std::function<bool(
+        const Velto::Corvane::Share& share,
+        const std::function<std::optional<std::u16string>(const Velto::Corvane::ShareLink&)>& keep)>
+        newLink;
+    // A link's address with copy and a QR code, titled with the link's name.
+    std::function<void(const std::u16string& title, const std::u16string& address)> showLink;
     std::function<bool(const std::u16string& title, const std::u16string& text)> ask;
     std::function<void(const std::u16string& text)> inform;
     std::function<void(const std::u16string& text)> showError;

@@ -22,6 +22,7 @@ constexpr std::array kGlyphs{
     GlyphPair{0xE716, 0xE7FB}, // People           -> people
     GlyphPair{0xE71B, 0xE157}, // Link             -> link
     GlyphPair{0xE72B, 0xE5C4}, // Back             -> arrow_back
+    GlyphPair{0xE72D, 0xE80D}, // Share            -> share
     GlyphPair{0xE72E, 0xE897}, // Lock             -> lock
     GlyphPair{0xE73E, 0xE5CA}, // CheckMark        -> check
     GlyphPair{0xE74D, 0xE872}, // Delete           -> delete

@@ -2,6 +2,7 @@
 
 #include "app/desktop/home/address_list.h"
 #include "app/desktop/home/reachability.h"
+#include "app/desktop/links/link_actions.h"
 #include "app/desktop/service_commands.h"
 #include "app/desktop/shares/share_actions.h"
 #include "app/desktop/shares/share_list_view.h"
@@ -326,6 +327,10 @@ std::unique_ptr<Widget> HomePage::BuildShareButtons(const Share& share) {
         copy->StartTimer(
             kCopyFeedbackSeconds, [copy] { copy->SetIcon(Glyph::kLink); }, false);
     });
+    const std::string id = share.id;
+    auto link = stack->Add(MakeIconButton(Glyph::kShareLink, Text(TextId::MakeLink, m_language),
+                                          u"share.link." + Velto::Utf8ToUtf16(id)));
+    link->SetOnClick([this, id] { Post([this, id] { MakeShareLink(Context(), id); }); });
     const std::u16string& openTip =
         Text(share.file ? TextId::OpenFileLocation : TextId::OpenFolder, m_language);
     auto open = stack->Add(MakeIconButton(Glyph::kOpenFolder, openTip));
@@ -335,7 +340,6 @@ std::unique_ptr<Widget> HomePage::BuildShareButtons(const Share& share) {
     });
     auto edit = stack->Add(MakeIconButton(Glyph::kEdit, Text(TextId::Edit, m_language),
                                           u"share.edit." + Velto::Utf8ToUtf16(share.id)));
-    const std::string id = share.id;
     edit->SetOnClick([this, id] { Post([this, id] { Context().shares.EditShare(id); }); });
     auto stop =
         stack->Add(MakeIconButton(Glyph::kStopSharing, Text(TextId::StopSharing, m_language)));

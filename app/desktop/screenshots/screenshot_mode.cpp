@@ -3,15 +3,19 @@
 #include "app/desktop/accounts/account_dialog.h"
 #include "app/desktop/desktop_window.h"
 #include "app/desktop/home/home_page.h"
+#include "app/desktop/links/link_dialog.h"
+#include "app/desktop/links/link_texts.h"
 #include "app/desktop/qr/qr_dialog.h"
 #include "app/desktop/screenshots/dialog_shots.h"
 #include "app/desktop/screenshots/host_capture.h"
 #include "app/desktop/shares/share_dialog.h"
 #include "app/run/trace_file.h"
+#include "app/texts/text_format.h"
 #include "service/corvane_service.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace App {
 
@@ -32,10 +36,11 @@ struct OtherPage {
     const char* name;
     float height;
 };
-constexpr std::array<OtherPage, 3> kOtherPages{{
+constexpr std::array<OtherPage, 4> kOtherPages{{
     {MainWindow::kAccountsPage, "2-accounts", ScreenshotMode::kPageHeight},
     {MainWindow::kLogPage, "3-log", ScreenshotMode::kPageHeight},
     {MainWindow::kSettingsPage, "4-settings", ScreenshotMode::kSettingsHeight},
+    {MainWindow::kLinksPage, "5-links", ScreenshotMode::kPageHeight},
 }};
 
 const char* LanguageCode(UiLanguage language) {
@@ -138,18 +143,47 @@ void ScreenshotMode::OpenDialogs(UiLanguage language) {
         Account account = isNew ? Account{} : config.accounts.front();
         EditAccountDialog(owner, config, account, isNew, language);
     });
-    // The QR code in both schemes: its dark modules keep a light field.
+    // The new-link dialog of a folder, and a link's address as the dialog
+    // shows it once made (the configuration's first link, or one made up for
+    // the picture and never kept); these and the QR code in both schemes.
     const std::u16string address =
         m_window.Main().Home() != nullptr ? m_window.Main().Home()->ShownAddress() : u"";
-    if (!address.empty()) {
-        for (const ShotTheme& theme : kThemes) {
-            Velto::Widget::Kit::SetThemeChoice(theme.choice);
-            m_dialogs.SetNameSuffix("-" + std::string(theme.name));
-            ExpectDialog([&] { ShowQrDialog(owner, address, language); });
+    const auto folder = std::find_if(config.shares.begin(), config.shares.end(),
+                                     [](const Share& share) { return !share.file; });
+    std::optional<Velto::Corvane::ShareLink> link;
+    if (!config.links.empty())
+        link = config.links.front();
+    else if (folder != config.shares.end())
+        link = Velto::Corvane::NewShareLink(folder->id, {}, Velto::Corvane::LinkLifetime::Week,
+                                            LinkClockNow());
+    for (const ShotTheme& theme : kThemes) {
+        Velto::Widget::Kit::SetThemeChoice(theme.choice);
+        m_dialogs.SetNameSuffix("-" + std::string(theme.name));
+        if (folder != config.shares.end()) {
+            ExpectDialog([&] {
+                NewLinkDialog(
+                    owner, *folder, language,
+                    [](const Velto::Corvane::ShareLink&) -> std::optional<std::u16string> {
+                        return std::nullopt;
+                    },
+                    {});
+            });
         }
-        m_dialogs.SetNameSuffix({});
-        Velto::Widget::Kit::SetThemeChoice(m_chosenTheme);
+        if (address.empty())
+            continue;
+        if (link) {
+            ExpectDialog([&] {
+                ShowLinkDialog(
+                    owner,
+                    Format(TextId::LinkDialogTitle, language, {LinkShownName(config, *link)}),
+                    LinkAddress(address, *link), language, {});
+            });
+        }
+        // Its dark modules keep a light field.
+        ExpectDialog([&] { ShowQrDialog(owner, address, language); });
     }
+    m_dialogs.SetNameSuffix({});
+    Velto::Widget::Kit::SetThemeChoice(m_chosenTheme);
 }
 
 } // namespace App

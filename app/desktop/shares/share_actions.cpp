@@ -4,6 +4,9 @@
 #include "app/desktop/shares/share_list_edits.h"
 #include "app/texts/text_format.h"
 #include "app/texts/text_table.h"
+#include "base/utf.h"
+
+#include <algorithm>
 
 namespace App {
 
@@ -69,9 +72,15 @@ void ShareActions::StopSharing(const std::string& id) {
     const Share* found = config.FindShareById(id);
     if (!found)
         return;
-    const bool yes =
-        m_hooks.ask && m_hooks.ask(Text(TextId::StopSharing, m_language),
-                                   Format(TextId::ConfirmStopSharing, m_language, {found->name}));
+    // Its links go with it: the question says how many.
+    const auto links =
+        std::count_if(config.links.begin(), config.links.end(),
+                      [&id](const Velto::Corvane::ShareLink& link) { return link.shareId == id; });
+    const std::u16string question =
+        links == 0 ? Format(TextId::ConfirmStopSharing, m_language, {found->name})
+                   : Format(TextId::ConfirmStopSharingWithLinks, m_language,
+                            {found->name, Velto::Utf8ToUtf16(std::to_string(links))});
+    const bool yes = m_hooks.ask && m_hooks.ask(Text(TextId::StopSharing, m_language), question);
     if (!yes)
         return;
     Apply([id](Config& current) { return RemoveShare(current, id); });

@@ -119,6 +119,9 @@ bool RemoveShare(Config& config, std::string_view id) {
     config.shares.erase(found);
     for (auto& account : config.accounts)
         account.access.erase(std::string{id});
+    // A link into the share would open nothing; it goes with the share.
+    std::erase_if(config.links,
+                  [id](const Velto::Corvane::ShareLink& link) { return link.shareId == id; });
     return true;
 }
 

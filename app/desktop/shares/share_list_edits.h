@@ -34,7 +34,8 @@ Velto::Corvane::Share NewShare(const Velto::Corvane::Config& config, std::u16str
 // Replaces the share with the same id; false when it is gone.
 bool ReplaceShare(Velto::Corvane::Config& config, const Velto::Corvane::Share& share);
 
-// Removes the share and every account's rights on it; false when it is gone.
+// Removes the share, every account's rights on it and its links; false when
+// it is gone.
 bool RemoveShare(Velto::Corvane::Config& config, std::string_view id);
 
 } // namespace App

@@ -49,7 +49,7 @@ struct Page {
 const std::vector<Page> kPages = {
     {"1-home", 940, 680},      {"2-accounts", 940, 680},      {"3-log", 940, 680},
     {"4-settings", 940, 1100}, {"1-home-internet", 940, 680}, {"1-home-narrow", 640, 680},
-    {"1-home-off", 940, 680},
+    {"1-home-off", 940, 680},  {"5-links", 940, 680},
 };
 
 class ProgramShotsTest : public ::testing::Test {
@@ -69,7 +69,11 @@ protected:
                          (home.root / "files/notes.txt").string() + R"(", "guest": ["read"],
                "readOnly": true, "file": true}],
             "accounts": [{"name": "alice", "password": "",
-                          "access": {"0123456789abcdef": ["read", "write"]}}]})");
+                          "access": {"0123456789abcdef": ["read", "write"]}}],
+            "links": [{"id": "00112233aabbccdd", "token": "abcdefghijklmnopqrstuQ",
+                       "share": "0123456789abcdef", "path": "", "mode": "view",
+                       "created": 1700000000, "expires": 0, "password": "",
+                       "label": "Grandma", "creator": "", "uses": 3}]})");
     }
 
     // Everything that could reach a display or a bus is left out.
@@ -106,8 +110,8 @@ TEST_F(ProgramShotsTest, EveryPageAndDialogInBothLanguagesWithoutADisplay) {
         }
     }
 
-    // Each language opens the new-share, folder-share, file-share and
-    // account dialogs; every one is traced as saved and written.
+    // Each language opens the new-share, folder-share, file-share, account,
+    // new-link and link dialogs; every one is traced as saved and written.
     std::vector<std::string> saved;
     for (const std::string& line : home.TraceLines()) {
         if (line.rfind("dialog ", 0) == 0) {
@@ -115,14 +119,15 @@ TEST_F(ProgramShotsTest, EveryPageAndDialogInBothLanguagesWithoutADisplay) {
             saved.push_back(line.substr(7, line.size() - 7 - 6));
         }
     }
-    // The QR dialog twice more in each language, light and dark.
-    EXPECT_EQ(saved.size(), 12u) << home.Trace();
+    // The link and QR dialogs in each language, light and dark.
+    EXPECT_EQ(saved.size(), 20u) << home.Trace();
+    const std::set<std::string> themed = {"QR code", "QR 코드",        "New link",
+                                          "새 링크", "Link “Grandma”", "‘Grandma’ 링크"};
     std::map<std::string, int> seen;
     for (const std::string& title : saved) {
         const int taken = seen[title]++;
-        const bool qr = title == "QR code" || title == "QR 코드";
-        std::string file =
-            "dialog-" + title + (qr ? (taken == 0 ? "-light" : "-dark") : "") + ".png";
+        std::string file = "dialog-" + title +
+                           (themed.count(title) ? (taken == 0 ? "-light" : "-dark") : "") + ".png";
         std::replace(file.begin(), file.end(), ' ', '_');
         expected.insert(file);
         const std::optional<PngSize> size = ReadPngSize(shots / file);
