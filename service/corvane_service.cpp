@@ -82,6 +82,18 @@ Config CorvaneService::GetConfig() const {
 
 bool CorvaneService::ApplyConfig(const Config& config) {
     const std::lock_guard lock(m_configMutex);
+    return ApplyConfigLocked(config);
+}
+
+std::optional<bool> CorvaneService::ChangeConfig(const std::function<bool(Config&)>& edit) {
+    const std::lock_guard lock(m_configMutex);
+    Config changed = m_config;
+    if (!edit(changed))
+        return std::nullopt;
+    return ApplyConfigLocked(changed);
+}
+
+bool CorvaneService::ApplyConfigLocked(const Config& config) {
     // Saved under the lock, so an edit made meanwhile is never saved over
     // by an older configuration, nor the other way round.
     const bool saved = SaveConfig(m_options.configPath, config);

@@ -69,6 +69,11 @@ public:
     // their use counts); such an edit gives up rather than wait through a
     // stop, which waits for those threads.
     bool EditConfig(const std::function<bool(Config&)>& edit, bool allowRestart = true);
+    // The window's edits: like EditConfig, but with ApplyConfig's rules (the
+    // change applies, restarting the server if it must, even when config.json
+    // cannot be saved). None when `edit` found nothing to change; otherwise
+    // whether config.json was saved.
+    std::optional<bool> ChangeConfig(const std::function<bool(Config&)>& edit);
 
     // 0 also when the server already runs; otherwise the failure, which the
     // status records as well.
@@ -97,6 +102,8 @@ public:
     void SetUpnpForRun(std::optional<bool> upnp);
 
 private:
+    bool ApplyConfigLocked(const Config& config);
+
     // One start of the port-forwarding worker, shared with its thread.
     struct Outside {
         std::mutex mutex; // guards stopRequested

@@ -6,14 +6,20 @@ namespace App {
 
 ConfigEditResult EditConfiguration(Velto::Corvane::CorvaneService& service,
                                    const std::function<bool(Velto::Corvane::Config&)>& edit) {
-    Velto::Corvane::Config config = service.GetConfig();
-    if (!edit(config))
-        return {};
     ConfigEditResult result;
+    // Under the service's lock: what the web application changes meanwhile
+    // (links made in a browser, their use counts) is neither lost nor lost to.
+    const std::optional<bool> saved = service.ChangeConfig([&](Velto::Corvane::Config& config) {
+        if (!edit(config))
+            return false;
+        result.shares = config.shares.size();
+        result.accounts = config.accounts.size();
+        return true;
+    });
+    if (!saved)
+        return {};
     result.applied = true;
-    result.saved = service.ApplyConfig(config);
-    result.shares = config.shares.size();
-    result.accounts = config.accounts.size();
+    result.saved = *saved;
     return result;
 }
 

@@ -411,6 +411,7 @@ TEST_F(PagesTest, TheLogListsNewestFirstFollowsNewEntriesAndClearsOnlyTheList) {
     EXPECT_EQ(Cell(0, 3), "Upload");
 
     // The daily file keeps all three lines.
+    Service().Log().Flush();
     std::size_t lines = 0;
     for (const auto& file : std::filesystem::directory_iterator(Service().Log().LogsFolder())) {
         std::ifstream in(file.path());

@@ -51,6 +51,8 @@ const std::vector<Page> kPages = {
     {"4-settings", 940, 1100}, {"1-home-internet", 940, 680}, {"1-home-narrow", 640, 680},
     {"1-home-off", 940, 680},  {"5-links", 940, 680},
 };
+// The link, new-link and QR dialogs in each language, light and dark.
+constexpr std::size_t kDialogPictures = 20;
 
 class ProgramShotsTest : public ::testing::Test {
 protected:
@@ -119,8 +121,7 @@ TEST_F(ProgramShotsTest, EveryPageAndDialogInBothLanguagesWithoutADisplay) {
             saved.push_back(line.substr(7, line.size() - 7 - 6));
         }
     }
-    // The link and QR dialogs in each language, light and dark.
-    EXPECT_EQ(saved.size(), 20u) << home.Trace();
+    EXPECT_EQ(saved.size(), kDialogPictures) << home.Trace();
     const std::set<std::string> themed = {"QR code", "QR 코드",        "New link",
                                           "새 링크", "Link “Grandma”", "‘Grandma’ 링크"};
     std::map<std::string, int> seen;
@@ -178,7 +179,7 @@ TEST_F(ProgramShotsTest, TwoHundredPercentDoublesEveryPicture) {
         else
             EXPECT_EQ(doubled->height, 2 * normal->height);
     }
-    EXPECT_EQ(names.size(), 4 * kPages.size() + 12);
+    EXPECT_EQ(names.size(), 4 * kPages.size() + kDialogPictures);
     for (const auto& entry : std::filesystem::directory_iterator(shots))
         EXPECT_TRUE(names.count(entry.path().filename().string())) << entry.path();
 
