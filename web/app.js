@@ -1022,15 +1022,14 @@ function clearContent() {
 // ---------------------------------------------------------------------------
 // Share list.
 
-async function showShares() {
-  state.share = null;
+// Empties the page of whatever folder it showed: no items, no selection, no
+// message and no toolbar.
+function clearFolderView() {
   state.path = [];
   state.search = null;
   state.items = [];
   state.permissions = [];
   state.selected.clear();
-  state.filter = '';
-  ui.filter.value = '';
   view.folderKey = null;
   view.sorted = [];
   view.shown = [];
@@ -1038,6 +1037,13 @@ async function showShares() {
   setMessage('');
   setSummary();
   ui.toolbar.hidden = true;
+}
+
+async function showShares() {
+  state.share = null;
+  state.filter = '';
+  ui.filter.value = '';
+  clearFolderView();
   updateSelection();
   renderCrumbs();
   const ticket = ++state.loading;

@@ -142,18 +142,7 @@ function linkRefused(code) {
 
 function resetLinkPage() {
   ++state.loading;
-  state.path = [];
-  state.search = null;
-  state.items = [];
-  state.permissions = [];
-  state.selected.clear();
-  view.folderKey = null;
-  view.sorted = [];
-  view.shown = [];
-  clearContent();
-  setMessage('');
-  setSummary();
-  ui.toolbar.hidden = true;
+  clearFolderView();
   ui.content.setAttribute('aria-busy', 'false');
   updateSelection();
 }
@@ -435,18 +424,7 @@ function renderLinksCrumbs() {
 
 async function showMyLinks() {
   state.share = null;
-  state.path = [];
-  state.search = null;
-  state.items = [];
-  state.permissions = [];
-  state.selected.clear();
-  view.folderKey = null;
-  view.sorted = [];
-  view.shown = [];
-  clearContent();
-  setMessage('');
-  setSummary();
-  ui.toolbar.hidden = true;
+  clearFolderView();
   updateSelection();
   renderLinksCrumbs();
   const ticket = ++state.loading;

@@ -5,42 +5,16 @@
 #include "app/desktop/links/link_texts.h"
 #include "app/texts/text_table.h"
 #include "widget/controls/button.h"
-#include "widget/dialogs/file_filter.h"
-#include "widget/dialogs/pickers.h"
-#include "widget/window/application.h"
 #include "widget/window/dialog.h"
 
 namespace App {
 
 using namespace Velto::Widget;
 
-namespace {
-
-constexpr std::u16string_view kAllFilesPattern = u"*.*";
-
-Kit::PickerOwner OwnerOf(const Dialog& dialog) {
-    Kit::PickerOwner owner;
-    owner.x11Window = dialog.XWindow();
-    owner.runUntil = [](const std::function<bool()>& done) {
-        Application::Instance().RunUntil(done);
-    };
-    return owner;
-}
-
-} // namespace
-
 bool NewLinkDialog(Window* owner, const Velto::Corvane::Share& share, UiLanguage language,
                    const LinkKeeper& keep, const CopyText& copy) {
     Dialog dialog{kLinkDialogWidth};
-    LinkDialogContent::Pickers pickers;
-    pickers.folder = [&dialog](const std::u16string& title, const std::string& initial) {
-        return Kit::PickFolder(OwnerOf(dialog), title, initial);
-    };
-    pickers.file = [&dialog](const std::u16string& title, const std::u16string& description) {
-        const Kit::FileFilter filters[] = {{description, std::u16string{kAllFilesPattern}}};
-        return Kit::PickFile(OwnerOf(dialog), title, filters);
-    };
-    LinkDialogContent form{share, language, std::move(pickers)};
+    LinkDialogContent form{share, language, DialogPickers(dialog)};
     dialog.Content().AddChild(form.Build());
 
     auto ok =

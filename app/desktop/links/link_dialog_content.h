@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/desktop/form_pickers.h"
+
 #include "app/desktop/links/link_address_view.h"
 #include "app/desktop/links/link_form_checks.h"
 #include "app/texts/ui_language.h"
@@ -30,14 +32,7 @@ namespace App {
 // it adds OK (which runs Confirm) and Cancel.
 class LinkDialogContent {
 public:
-    struct Pickers {
-        std::function<std::optional<std::string>(const std::u16string& title,
-                                                 const std::string& initialFolder)>
-            folder;
-        std::function<std::optional<std::string>(const std::u16string& title,
-                                                 const std::u16string& filterDescription)>
-            file;
-    };
+    using Pickers = FormPickers;
 
     LinkDialogContent(const Velto::Corvane::Share& share, UiLanguage language, Pickers pickers);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/desktop/form_pickers.h"
+
 #include "app/desktop/shares/share_dialog_checks.h"
 #include "app/texts/ui_language.h"
 #include "config/config.h"
@@ -26,14 +28,7 @@ namespace App {
 // The dialog around it adds OK (which runs Confirm) and Cancel.
 class ShareDialogContent {
 public:
-    struct Pickers {
-        std::function<std::optional<std::string>(const std::u16string& title,
-                                                 const std::string& initialFolder)>
-            folder;
-        std::function<std::optional<std::string>(const std::u16string& title,
-                                                 const std::u16string& filterDescription)>
-            file;
-    };
+    using Pickers = FormPickers;
 
     ShareDialogContent(const Velto::Corvane::Config& config, const Velto::Corvane::Share& share,
                        bool isNew, UiLanguage language, Pickers pickers);

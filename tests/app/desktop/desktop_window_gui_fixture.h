@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace App::Testing {
 
@@ -46,6 +47,28 @@ protected:
     }
 
     Velto::Widget::Widget* Root() { return window->Native().Root(); }
+
+    // A new English window, shown and active, on `page`.
+    void Open(MainWindow::PageId page) {
+        window =
+            std::make_unique<DesktopWindow>(Service(), MainWindow::Hooks{}, UiLanguage::English);
+        ASSERT_TRUE(window->Create());
+        window->Show(false);
+        ASSERT_TRUE(RunUntil([this] { return window->Native().IsActive(); }));
+        window->Main().ShowPage(page);
+        RunUntil([] { return true; }, 0.2);
+    }
+
+    // Waits until the widget has been laid out where it can be clicked.
+    template <typename T> T& Shown(std::u16string_view id) {
+        T* found = nullptr;
+        RunUntil([&] {
+            found = FindById<T>(Root(), id);
+            return found && !found->BoundsInWindow().IsEmpty();
+        });
+        EXPECT_NE(found, nullptr) << U8(id);
+        return *found;
+    }
 
     // Clicks the middle of a widget with the real pointer.
     void Click(Velto::Widget::Widget& widget) {

@@ -76,27 +76,6 @@ protected:
         std::filesystem::create_directories(Files() / "Photos" / "2024");
     }
 
-    void Open(MainWindow::PageId page) {
-        window =
-            std::make_unique<DesktopWindow>(Service(), MainWindow::Hooks{}, UiLanguage::English);
-        ASSERT_TRUE(window->Create());
-        window->Show(false);
-        ASSERT_TRUE(RunUntil([this] { return window->Native().IsActive(); }));
-        window->Main().ShowPage(page);
-        RunUntil([] { return true; }, 0.2);
-    }
-
-    // Waits until the widget has been laid out where it can be clicked.
-    template <typename T> T& Shown(std::u16string_view id) {
-        T* found = nullptr;
-        RunUntil([&] {
-            found = FindById<T>(Root(), id);
-            return found && !found->BoundsInWindow().IsEmpty();
-        });
-        EXPECT_NE(found, nullptr) << U8(id);
-        return *found;
-    }
-
     List::ListView* Links() { return FindFirst<List::ListView>(Root()); }
     std::int64_t LinkRows() {
         List::ListView* list = Links();

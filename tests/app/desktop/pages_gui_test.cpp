@@ -53,27 +53,6 @@ protected:
             return;
         ASSERT_TRUE(StartToolkitForWindowTests());
     }
-
-    void Open(MainWindow::PageId page) {
-        window =
-            std::make_unique<DesktopWindow>(Service(), MainWindow::Hooks{}, UiLanguage::English);
-        ASSERT_TRUE(window->Create());
-        window->Show(false);
-        ASSERT_TRUE(RunUntil([this] { return window->Native().IsActive(); }));
-        window->Main().ShowPage(page);
-        RunUntil([] { return true; }, 0.2);
-    }
-
-    // Waits until the widget has been laid out where it can be clicked.
-    template <typename T> T& Shown(std::u16string_view id) {
-        T* found = nullptr;
-        RunUntil([&] {
-            found = FindById<T>(Root(), id);
-            return found && !found->BoundsInWindow().IsEmpty();
-        });
-        EXPECT_NE(found, nullptr) << U8(id);
-        return *found;
-    }
 };
 
 TEST_F(PagesGuiTest, ApplyMovesTheServerToANewPortAndThenServesHttps) {
