@@ -11,13 +11,14 @@
 #include <chrono>
 #include <cstring>
 #include <string.h>
+#include <thread>
 
 namespace Velto::Corvane {
 namespace {
 
 constexpr char16_t kServerStoreName[] = u"MY";
 constexpr const char* kLoopbackAddress = "127.0.0.1";
-constexpr std::chrono::milliseconds kEditLockWait{20};
+constexpr std::chrono::milliseconds kEditLockRetry{2};
 
 bool NeedsRestart(const Config& before, const Config& after) {
     return before.port != after.port || before.https != after.https ||
@@ -109,9 +110,10 @@ bool CorvaneService::ApplyConfigLocked(const Config& config) {
 
 bool CorvaneService::EditConfig(const std::function<bool(Config&)>& edit, bool allowRestart) {
     std::unique_lock lock(m_configMutex, std::defer_lock);
-    while (!lock.try_lock_for(kEditLockWait)) {
+    while (!lock.try_lock()) {
         if (m_stopping.load())
             return false;
+        std::this_thread::sleep_for(kEditLockRetry);
     }
     Config changed = m_config;
     if (!edit(changed))

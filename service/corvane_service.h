@@ -127,9 +127,10 @@ private:
     WebApp m_webApp;
     HttpServer m_server;
 
-    // Guards m_config, m_status and the run overrides; timed so that an edit
-    // from a request thread can give up while a stop waits for it.
-    mutable std::timed_mutex m_configMutex;
+    // Guards m_config, m_status and the run overrides. An edit from a request
+    // thread only tries it, again and again, so that it can give up while a
+    // stop waits for that thread.
+    mutable std::mutex m_configMutex;
     std::atomic<bool> m_stopping{false}; // a stop is waiting for the request threads
     Config m_config;
     ServiceStatus m_status;
