@@ -15,6 +15,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +31,16 @@ protected:
         ::unsetenv("XMODIFIERS");
         s_x = new Velto::Testing::XvfbSession(Velto::Testing::XvfbOptions{.windowManager = true});
         ASSERT_TRUE(s_x->Start());
+    }
+
+    // Puts a zenity first on PATH that answers every picker with the path
+    // written in the file VELTO_TEST_PICK names; `folderName` keeps suites apart.
+    static void AnswerPickersFromFile(const std::string& folderName) {
+        const std::string bin = std::filesystem::temp_directory_path() / folderName;
+        std::filesystem::create_directories(bin);
+        std::ofstream(bin + "/zenity") << "#!/bin/sh\ncat \"$VELTO_TEST_PICK\"\n";
+        std::filesystem::permissions(bin + "/zenity", std::filesystem::perms::owner_all);
+        ::setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
     }
 
     void SetUp() override {

@@ -54,12 +54,7 @@ protected:
         StartDisplay();
         if (HasFatalFailure())
             return;
-        // A zenity that answers the folder picker with a folder the test names.
-        const std::string bin = std::filesystem::temp_directory_path() / "velto-window-gui-bin";
-        std::filesystem::create_directories(bin);
-        std::ofstream(bin + "/zenity") << "#!/bin/sh\ncat \"$VELTO_TEST_PICK\"\n";
-        std::filesystem::permissions(bin + "/zenity", std::filesystem::perms::owner_all);
-        ::setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
+        AnswerPickersFromFile("velto-window-gui-bin");
         ASSERT_TRUE(StartToolkitForWindowTests());
     }
     void SetUp() override {

@@ -60,12 +60,7 @@ protected:
         StartDisplay();
         if (HasFatalFailure())
             return;
-        // A zenity that answers the pickers with the path the test names.
-        const std::string bin = std::filesystem::temp_directory_path() / "velto-links-gui-bin";
-        std::filesystem::create_directories(bin);
-        std::ofstream(bin + "/zenity") << "#!/bin/sh\ncat \"$VELTO_TEST_PICK\"\n";
-        std::filesystem::permissions(bin + "/zenity", std::filesystem::perms::owner_all);
-        ::setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
+        AnswerPickersFromFile("velto-links-gui-bin");
         ASSERT_TRUE(StartToolkitForWindowTests());
     }
 
